@@ -1,0 +1,47 @@
+# Tolvern: make run | make test | make bench | make fuzz
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
+
+CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+.PHONY: setup configure build run test bench fuzz asan clean
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/bin/tolvern
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Engine and platform tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: setup
+	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DTOLVERN_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: setup
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVERN_BENCH=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@set -e; found=0; for b in build-bench/bin/bench_*; do [ -x "$$b" ] || continue; found=1; echo "== $$b"; "$$b"; done; \
+	  [ $$found = 1 ] || echo "no benchmarks built"
+
+fuzz: setup
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVERN_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@set -e; for f in build-fuzz/bin/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
+	  mkdir -p build-fuzz/corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$n fuzz/corpus/$${n#fuzz_}; done
+
+clean:
+	rm -rf $(BUILD) build-asan build-bench build-fuzz

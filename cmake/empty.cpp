@@ -1,0 +1,1 @@
+// Keeps every layer library non-empty while its folder fills up.
