@@ -1,0 +1,307 @@
+#include "platform/midi/midistream.h"
+
+#include "platform/midi/midiclock.h"
+#include "platform/midi/midiport.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+std::mutex streamsMutex;
+std::vector<TMidiStream*> streams;
+
+// A stream event parsed from a buffer.
+struct TStreamEvent {
+    std::uint32_t Delta = 0;
+    std::uint32_t Event = 0;
+    const std::uint8_t* Params = nullptr;  // long events
+    std::uint32_t ParamLen = 0;
+    std::uint32_t Size = 0;  // bytes the event takes in the buffer
+};
+
+bool ParseEvent(const MIDIHDR* hdr, std::uint32_t offset, TStreamEvent& e) {
+    std::uint32_t used = std::min(hdr->dwBytesRecorded, hdr->dwBufferLength);
+    if (!hdr->lpData || offset > used || used - offset < sizeof(MIDIEVENT)) return false;
+    MIDIEVENT ev;
+    std::memcpy(&ev, hdr->lpData + offset, sizeof ev);
+    e.Delta = ev.dwDeltaTime;
+    e.Event = ev.dwEvent;
+    e.Size = sizeof ev;
+    e.Params = nullptr;
+    e.ParamLen = 0;
+    if (ev.dwEvent & MEVT_F_LONG) {
+        e.ParamLen = ev.dwEvent & 0xFFFFFF;
+        std::uint64_t padded = (std::uint64_t(e.ParamLen) + 3) & ~std::uint64_t(3);
+        if (padded > used - offset - sizeof ev) return false;
+        e.Params = reinterpret_cast<const std::uint8_t*>(hdr->lpData) + offset + sizeof ev;
+        e.Size += static_cast<std::uint32_t>(padded);
+    }
+    return true;
+}
+
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+
+}  // namespace
+
+TMidiStream::TMidiStream(TMidiOutConnection* out, HMIDISTRM handle, MIDIOUTPROC callback,
+                         std::uintptr_t instance)
+    : out_(out), handle_(handle), callback_(callback), instance_(instance) {
+    thread_ = std::thread([this] { Run(); });
+    std::lock_guard lock(streamsMutex);
+    streams.push_back(this);
+}
+
+TMidiStream::~TMidiStream() {
+    {
+        std::lock_guard lock(streamsMutex);
+        std::erase(streams, this);
+    }
+    Shutdown();
+}
+
+bool TMidiStream::Shutdown() {
+    if (!thread_.joinable()) return true;
+    if (std::this_thread::get_id() == thread_.get_id()) return false;
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+        wake_.notify_all();
+        settled_.notify_all();
+    }
+    thread_.join();
+    return true;
+}
+
+void TMidiStream::Notify(std::uint32_t msg, std::uintptr_t param1) {
+    if (callback_) callback_(handle_, msg, instance_, param1, 0);
+}
+
+void TMidiStream::Wake() {
+    ++wakeSeq_;
+    wake_.notify_all();
+}
+
+std::int64_t TMidiStream::TicksAt(std::int64_t now) const {
+    if (state_ != TState::Playing) return anchorTick_;
+    std::int64_t elapsed = std::max<std::int64_t>(0, now - anchorUs_);
+    return anchorTick_ + (anchorRem_ + elapsed * timeDiv_) / tempo_;
+}
+
+std::int64_t TMidiStream::DueUs(std::int64_t tick) const {
+    return anchorUs_ + CeilDiv((tick - anchorTick_) * std::int64_t(tempo_) - anchorRem_, timeDiv_);
+}
+
+void TMidiStream::Reanchor(std::int64_t now) {
+    if (state_ == TState::Playing) {
+        std::int64_t total = anchorRem_ + std::max<std::int64_t>(0, now - anchorUs_) * timeDiv_;
+        anchorTick_ += total / tempo_;
+        anchorRem_ = total % tempo_;
+    }
+    anchorUs_ = now;
+}
+
+void TMidiStream::SetTempo(std::uint32_t tempo) {
+    // The part of a tick already elapsed stays the same part of a tick.
+    anchorRem_ = anchorRem_ * std::int64_t(tempo) / tempo_;
+    tempo_ = tempo;
+}
+
+MMRESULT TMidiStream::Property(void* propData, std::uint32_t flags) {
+    if (!propData) return MMSYSERR_INVALPARAM;
+    bool set = flags & MIDIPROP_SET, get = flags & MIDIPROP_GET;
+    std::uint32_t prop = flags & ~(MIDIPROP_SET | MIDIPROP_GET);
+    if (set == get || (prop != MIDIPROP_TIMEDIV && prop != MIDIPROP_TEMPO)) return MMSYSERR_INVALFLAG;
+    std::lock_guard lock(mutex_);
+    if (prop == MIDIPROP_TIMEDIV) {
+        auto* p = static_cast<MIDIPROPTIMEDIV*>(propData);
+        if (p->cbStruct != sizeof(MIDIPROPTIMEDIV)) return MMSYSERR_INVALPARAM;
+        if (get) {
+            p->dwTimeDiv = timeDiv_;
+            return MMSYSERR_NOERROR;
+        }
+        // Only ticks per quarter note; SMPTE divisions (high bit) are not offered.
+        if (p->dwTimeDiv == 0 || p->dwTimeDiv > 0x7FFF) return MMSYSERR_INVALPARAM;
+        Reanchor(MidiClockUs());
+        anchorRem_ = anchorRem_ * std::int64_t(p->dwTimeDiv) / timeDiv_;
+        timeDiv_ = p->dwTimeDiv;
+    } else {
+        auto* p = static_cast<MIDIPROPTEMPO*>(propData);
+        if (p->cbStruct != sizeof(MIDIPROPTEMPO)) return MMSYSERR_INVALPARAM;
+        if (get) {
+            p->dwTempo = tempo_;
+            return MMSYSERR_NOERROR;
+        }
+        if (p->dwTempo == 0 || p->dwTempo > 0xFFFFFF) return MMSYSERR_INVALPARAM;
+        Reanchor(MidiClockUs());
+        SetTempo(p->dwTempo);
+    }
+    Wake();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TMidiStream::Out(MIDIHDR* hdr) {
+    if (!hdr || !hdr->lpData) return MMSYSERR_INVALPARAM;
+    std::lock_guard lock(mutex_);
+    if (!(hdr->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
+    if (hdr->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
+    if (hdr->dwBytesRecorded > hdr->dwBufferLength || hdr->dwBytesRecorded % 4 != 0)
+        return MMSYSERR_INVALPARAM;
+    hdr->dwFlags = (hdr->dwFlags | MHDR_INQUEUE) & ~MHDR_DONE;
+    hdr->lpNext = nullptr;
+    if (tail_)
+        tail_->lpNext = hdr;
+    else {
+        head_ = hdr;
+        cursor_ = 0;
+    }
+    tail_ = hdr;
+    Wake();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TMidiStream::Restart() {
+    std::lock_guard lock(mutex_);
+    if (state_ != TState::Playing) {
+        anchorUs_ = MidiClockUs();
+        state_ = TState::Playing;
+        Wake();
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TMidiStream::Pause() {
+    std::lock_guard lock(mutex_);
+    if (state_ == TState::Playing) {
+        Reanchor(MidiClockUs());
+        state_ = TState::Paused;
+        Wake();
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TMidiStream::Stop() {
+    std::lock_guard lock(mutex_);
+    state_ = TState::Stopped;
+    anchorTick_ = anchorRem_ = lastTick_ = 0;
+    cursor_ = 0;
+    // Every buffer goes back now, on this thread, before Stop returns.
+    while (head_) {
+        MIDIHDR* hdr = head_;
+        head_ = hdr->lpNext;
+        if (!head_) tail_ = nullptr;
+        hdr->lpNext = nullptr;
+        hdr->dwFlags = (hdr->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+        Notify(MOM_DONE, reinterpret_cast<std::uintptr_t>(hdr));
+    }
+    Wake();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TMidiStream::Position(MMTIME* time) {
+    if (!time) return MMSYSERR_INVALPARAM;
+    std::lock_guard lock(mutex_);
+    // Ticks are the one format offered; the caller learns it from wType.
+    time->wType = TIME_TICKS;
+    time->ticks = static_cast<std::uint32_t>(TicksAt(MidiClockUs()));
+    return MMSYSERR_NOERROR;
+}
+
+bool TMidiStream::HasQueued() {
+    std::lock_guard lock(mutex_);
+    return head_ != nullptr;
+}
+
+std::int64_t TMidiStream::ProcessDue(std::int64_t now) {
+    while (state_ == TState::Playing && head_ && !quit_) {
+        MIDIHDR* hdr = head_;
+        TStreamEvent e;
+        if (!ParseEvent(hdr, cursor_, e)) {
+            // Played to its end (a torn last event is dropped): the buffer goes back.
+            head_ = hdr->lpNext;
+            if (!head_) tail_ = nullptr;
+            cursor_ = 0;
+            hdr->lpNext = nullptr;
+            hdr->dwFlags = (hdr->dwFlags & ~MHDR_INQUEUE) | MHDR_DONE;
+            Notify(MOM_DONE, reinterpret_cast<std::uintptr_t>(hdr));
+            continue;
+        }
+        std::int64_t tick = lastTick_ + e.Delta;
+        if (tick > TicksAt(now)) return DueUs(tick);
+        std::uint32_t offset = cursor_;
+        lastTick_ = tick;
+        cursor_ += e.Size;
+        std::uint8_t type = static_cast<std::uint8_t>((e.Event >> 24) & ~(MEVT_F_CALLBACK >> 24));
+        if (type == MEVT_SHORTMSG) {
+            std::uint8_t bytes[3] = {static_cast<std::uint8_t>(e.Event), static_cast<std::uint8_t>(e.Event >> 8),
+                                     static_cast<std::uint8_t>(e.Event >> 16)};
+            if (std::size_t n = ShortMessageLength(bytes[0])) out_->Send(bytes, n);
+        } else if (type == MEVT_TEMPO) {
+            std::uint32_t tempo = e.Event & 0xFFFFFF;
+            if (tempo > 0) {
+                // The new tempo counts from the event's own tick, however late it was played.
+                std::int64_t due = std::min(now, DueUs(tick));
+                anchorTick_ = tick;
+                anchorRem_ = 0;
+                anchorUs_ = due;
+                tempo_ = tempo;
+            }
+        } else if (type == MEVT_LONGMSG && e.ParamLen > 0) {
+            out_->Send(e.Params, e.ParamLen);
+        }
+        if (e.Event & MEVT_F_CALLBACK) {
+            hdr->dwOffset = offset;
+            Notify(MOM_POSITIONCB, reinterpret_cast<std::uintptr_t>(hdr));
+        }
+    }
+    return -1;
+}
+
+void TMidiStream::Run() {
+    // Timing matters more here than anywhere else; without the privilege the normal policy stays.
+    sched_param param{};
+    param.sched_priority = std::max(1, sched_get_priority_max(SCHED_FIFO) / 2);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        std::uint64_t seq = wakeSeq_;
+        std::int64_t next = ProcessDue(MidiClockUs());
+        if (quit_) break;
+        if (wakeSeq_ != seq) continue;
+        doneSeq_ = seq;
+        settled_.notify_all();
+        auto changed = [&] { return quit_ || wakeSeq_ != seq; };
+        if (MidiClockVirtual()) {
+            // Virtual time moves only when a test moves it; MidiSettle wakes us at once.
+            wake_.wait_for(lock, std::chrono::milliseconds(2), changed);
+        } else if (next < 0) {
+            wake_.wait(lock, changed);
+        } else {
+            auto deadline = std::chrono::steady_clock::time_point(std::chrono::microseconds(next));
+            wake_.wait_until(lock, deadline, changed);
+        }
+    }
+}
+
+void TMidiStream::Settle() {
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable() || std::this_thread::get_id() == thread_.get_id()) return;
+    Wake();
+    std::uint64_t target = wakeSeq_;
+    settled_.wait(lock, [&] { return quit_ || doneSeq_ >= target; });
+}
+
+void MidiSettle() {
+    std::lock_guard lock(streamsMutex);
+    for (auto* s : streams) s->Settle();
+}
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+// The scheduler behind a MIDI stream: plays the queued buffers on its own thread at the
+// stream's tempo, sends their messages to the output and raises the stream's callbacks.
+// Internal to the MIDI layer.
+#pragma once
+
+#include "platform/midi/midi.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+
+class TMidiOutConnection;
+
+class TMidiStream {
+public:
+    TMidiStream(TMidiOutConnection* out, HMIDISTRM handle, MIDIOUTPROC callback, std::uintptr_t instance);
+    ~TMidiStream();
+    TMidiStream(const TMidiStream&) = delete;
+    TMidiStream& operator=(const TMidiStream&) = delete;
+
+    MMRESULT Property(void* propData, std::uint32_t flags);
+    MMRESULT Out(MIDIHDR* hdr);
+    MMRESULT Restart();
+    MMRESULT Pause();
+    MMRESULT Stop();
+    MMRESULT Position(MMTIME* time);
+    bool HasQueued();
+    // Ends the scheduler thread; false when called from that thread itself.
+    bool Shutdown();
+    void Settle();
+
+private:
+    enum class TState { Stopped, Playing, Paused };
+
+    void Run();
+    // Carries out everything due at Now; gives the clock time of the next event, or -1.
+    std::int64_t ProcessDue(std::int64_t now);
+    std::int64_t TicksAt(std::int64_t now) const;
+    std::int64_t DueUs(std::int64_t tick) const;
+    void Reanchor(std::int64_t now);
+    void SetTempo(std::uint32_t tempo);
+    void Notify(std::uint32_t msg, std::uintptr_t param1);
+    void Wake();
+
+    TMidiOutConnection* out_;
+    HMIDISTRM handle_;
+    MIDIOUTPROC callback_;
+    std::uintptr_t instance_;
+
+    // Held while callbacks run, so that Stop and Close wait for a callback in progress; a
+    // callback may call back into its own stream.
+    std::recursive_mutex mutex_;
+    std::condition_variable_any wake_;
+    std::condition_variable_any settled_;
+    std::uint64_t wakeSeq_ = 0;
+    std::uint64_t doneSeq_ = 0;
+    bool quit_ = false;
+
+    TState state_ = TState::Stopped;
+    std::uint32_t timeDiv_ = 96;     // ticks per quarter note
+    std::uint32_t tempo_ = 500000;   // microseconds per quarter note
+    // The tick position is AnchorTick + (AnchorRem + (now - AnchorUs) * timeDiv) / tempo.
+    std::int64_t anchorUs_ = 0;
+    std::int64_t anchorTick_ = 0;
+    std::int64_t anchorRem_ = 0;
+    std::int64_t lastTick_ = 0;  // tick of the last event played
+    MIDIHDR* head_ = nullptr;    // queued buffers, linked through lpNext
+    MIDIHDR* tail_ = nullptr;
+    std::uint32_t cursor_ = 0;   // offset of the next event in the head buffer
+
+    std::thread thread_;
+};
+
+}  // namespace platform
