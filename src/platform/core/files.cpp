@@ -100,6 +100,7 @@ bool TFileStream::Open(std::string_view path, TFileMode mode) {
     if (mode != TFileMode::Read) {
         if (int err = TakeFileFailure(op)) return Fail(what, err);
     }
+    readOnly_ = mode == TFileMode::Read;
     fd_ = ::open(path_.c_str(), flags, 0666);
     if (fd_ < 0) return Fail(what, errno);
     struct stat st;
@@ -157,7 +158,7 @@ std::size_t TFileStream::Read(void* buf, std::size_t n) {
 }
 
 bool TFileStream::Write(const void* buf, std::size_t n) {
-    if (fd_ < 0) return Fail("write", EBADF);
+    if (fd_ < 0 || readOnly_) return Fail("write", EBADF);
     if (!Ok()) return false;
     const auto* p = static_cast<const char*>(buf);
     if (pending_.size() + n > kBufferSize) {

@@ -74,6 +74,7 @@ private:
     bool FlushBuffer();
 
     int fd_ = -1;
+    bool readOnly_ = false;
     std::string path_;
     std::string error_;
     int errno_ = 0;
