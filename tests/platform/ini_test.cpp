@@ -3,6 +3,8 @@
 #include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using platform::TIniFile;
 
@@ -113,6 +115,24 @@ TEST(Ini, TwoObjectsSeeEachOthersWrites) {
     EXPECT_EQ(a.ReadSection("Layout"), (std::vector<std::string>{"Top", "Name"}));
     ASSERT_TRUE(a.EraseSection("Layout"));
     EXPECT_FALSE(b.SectionExists("Layout"));
+}
+
+TEST(Ini, TwoProgramsWritingAtOnceLoseNothing) {
+    TempSettings settings;
+    constexpr int kKeys = 40;
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    const char* who = child == 0 ? "Child" : "Parent";
+    TIniFile ini;
+    bool ok = true;
+    for (int i = 0; i < kKeys; ++i) ok = ini.WriteInteger(who, "Key" + std::to_string(i), i) && ok;
+    if (child == 0) ::_exit(ok ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ini.ReadSection("Child").size(), size_t(kKeys));
+    EXPECT_EQ(ini.ReadSection("Parent").size(), size_t(kKeys));
 }
 
 TEST(Ini, AFailedWriteIsReportedAndKeepsTheOldFile) {

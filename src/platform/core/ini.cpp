@@ -9,8 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace platform {
@@ -288,11 +291,35 @@ TIniText TIniFile::Load() const {
     return TIniText(text);
 }
 
-bool TIniFile::Store(const TIniText& ini) {
+bool TIniFile::Modify(const std::function<Change(TIniText&)>& change) {
+    std::lock_guard lock(g_writeMutex);
+    error_.clear();
     std::string folder = path_.substr(0, path_.find_last_of('/') + 1);
-    if ((folder.empty() || ForceDirectories(folder, &error_)) &&
-        SaveFileAtomic(path_, ini.Text(), &error_))
-        return true;
+    if (!folder.empty() && !ForceDirectories(folder, &error_)) return Report();
+    // A second instance of the program takes turns through a lock on the folder.
+    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) ::flock(dirFd, LOCK_EX);
+    bool ok = true;
+    TIniText ini = Load();
+    if (!error_.empty()) {
+        ok = false; // an unreadable file is never overwritten
+    } else {
+        switch (change(ini)) {
+        case Change::None:
+            break;
+        case Change::Refused:
+            ok = false;
+            break;
+        case Change::Made:
+            ok = SaveFileAtomic(path_, ini.Text(), &error_);
+            break;
+        }
+    }
+    if (dirFd >= 0) ::close(dirFd); // and unlocks
+    return ok || Report();
+}
+
+bool TIniFile::Report() const {
     std::fprintf(stderr, "tolvern: %s\n", error_.c_str());
     return false;
 }
@@ -327,16 +354,12 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
 }
 
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    std::lock_guard lock(g_writeMutex);
-    TIniText ini = Load();
-    if (!error_.empty()) return false; // an unreadable file is never overwritten
-    if (!ini.Write(section, key, value)) {
+    return Modify([&](TIniText& ini) {
+        if (ini.Write(section, key, value)) return Change::Made;
         error_ = "Cannot store key \"" + std::string(key) + "\" of section [" +
                  std::string(section) + "] in " + path_;
-        std::fprintf(stderr, "tolvern: %s\n", error_.c_str());
-        return false;
-    }
-    return Store(ini);
+        return Change::Refused;
+    });
 }
 
 bool TIniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -379,22 +402,20 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 }
 
 bool TIniFile::EraseSection(std::string_view section) {
-    std::lock_guard lock(g_writeMutex);
-    TIniText ini = Load();
-    if (!error_.empty()) return false;
-    if (!ini.HasSection(section)) return true;
-    ini.EraseSection(section);
-    return Store(ini);
+    return Modify([&](TIniText& ini) {
+        if (!ini.HasSection(section)) return Change::None;
+        ini.EraseSection(section);
+        return Change::Made;
+    });
 }
 
 bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
-    std::lock_guard lock(g_writeMutex);
-    TIniText ini = Load();
-    if (!error_.empty()) return false;
-    std::string value;
-    if (!ini.Find(section, key, value)) return true;
-    ini.DeleteKey(section, key);
-    return Store(ini);
+    return Modify([&](TIniText& ini) {
+        std::string value;
+        if (!ini.Find(section, key, value)) return Change::None;
+        ini.DeleteKey(section, key);
+        return Change::Made;
+    });
 }
 
 } // namespace platform

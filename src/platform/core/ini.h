@@ -3,6 +3,7 @@
 // every write goes straight to the file (two objects on the same file see each other's
 // writes at once), booleans are "1"/"0" and integers read as the form framework reads them.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -86,8 +87,11 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
+    enum class Change { None, Made, Refused };
     TIniText Load() const;
-    bool Store(const TIniText& ini);
+    // Read, change and write back the file, one writer at a time.
+    bool Modify(const std::function<Change(TIniText&)>& change);
+    bool Report() const; // prints Error() and answers false
 
     std::string path_;
     mutable std::string error_;
