@@ -112,24 +112,24 @@ bool TFileStream::Open(std::string_view path, TFileMode mode) {
     return true;
 }
 
-bool TFileStream::FlushBuffer() {
+bool TFileStream::WriteAll(const char* p, std::size_t n) {
     std::size_t done = 0;
-    while (done < pending_.size()) {
-        if (int err = TakeFileFailure(FileOp::Write)) {
-            pending_.clear();
-            return Fail("write", err);
-        }
-        ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
-        if (n < 0) {
+    while (done < n) {
+        if (int err = TakeFileFailure(FileOp::Write)) return Fail("write", err);
+        ssize_t r = ::write(fd_, p + done, n - done);
+        if (r < 0) {
             if (errno == EINTR) continue;
-            int err = errno;
-            pending_.clear();
-            return Fail("write", err);
+            return Fail("write", errno);
         }
-        done += static_cast<std::size_t>(n);
+        done += static_cast<std::size_t>(r);
     }
-    pending_.clear();
     return true;
+}
+
+bool TFileStream::FlushBuffer() {
+    bool ok = WriteAll(pending_.data(), pending_.size());
+    pending_.clear();
+    return ok;
 }
 
 bool TFileStream::Flush() {
@@ -163,10 +163,9 @@ bool TFileStream::Write(const void* buf, std::size_t n) {
     const auto* p = static_cast<const char*>(buf);
     if (pending_.size() + n > kBufferSize) {
         if (!FlushBuffer()) return false;
-        if (n >= kBufferSize) {
-            pending_.assign(p, p + n); // large blocks go straight through
+        if (n >= kBufferSize) { // large blocks go straight through
             pos_ += static_cast<std::int64_t>(n);
-            return FlushBuffer();
+            return WriteAll(p, n);
         }
     }
     if (pending_.capacity() < kBufferSize) pending_.reserve(kBufferSize);

@@ -72,6 +72,7 @@ public:
 private:
     bool Fail(std::string_view what, int err);
     bool FlushBuffer();
+    bool WriteAll(const char* p, std::size_t n);
 
     int fd_ = -1;
     bool readOnly_ = false;
