@@ -1,5 +1,6 @@
 #include "platform/core/dynlib.h"
 #include "platform/core/paths.h"
+#include "support/fake_library.h"
 #include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
@@ -79,21 +80,22 @@ TEST(DynLib, LoadsARealLibrary) {
 TEST(DynLib, FakeLibrariesComeFirst) {
     TempProgramFolder folder;
     folder.WriteFile("fx/Reverb.so", "not a library"); // what a folder scan would list
-    RegisterFakeLibrary("fx\\reverb", {{"MFXConnect", reinterpret_cast<void*>(&FakeEntry)}});
-    RegisterFakeLibrary("reverb", {});
-    HMODULE h = LoadLibrary("FX\\Reverb.dll");
-    ASSERT_NE(h, 0) << LibraryError();
-    EXPECT_TRUE(IsFakeLibrary(h));
-    auto entry = reinterpret_cast<int (*)()>(GetProcAddress(h, "MFXConnect"));
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry(), 7);
-    EXPECT_EQ(GetProcAddress(h, "mfxconnect"), nullptr);            // entry names keep their case
-    HMODULE other = LoadLibrary(folder.Path() + "synth/reverb.so"); // the plain "reverb"
-    ASSERT_NE(other, 0);
-    EXPECT_NE(other, h);
-    EXPECT_EQ(GetProcAddress(other, "MFXConnect"), nullptr);
-    UnregisterFakeLibrary("FX\\Reverb");
-    UnregisterFakeLibrary("reverb");
+    HMODULE h = 0, other = 0;
+    {
+        FakeLibrary reverb("fx\\reverb", {{"MFXConnect", FakeLibrary::Entry(&FakeEntry)}});
+        FakeLibrary any("reverb", {});
+        h = LoadLibrary("FX\\Reverb.dll");
+        ASSERT_NE(h, 0) << LibraryError();
+        EXPECT_TRUE(IsFakeLibrary(h));
+        auto entry = reinterpret_cast<int (*)()>(GetProcAddress(h, "MFXConnect"));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry(), 7);
+        EXPECT_EQ(GetProcAddress(h, "mfxconnect"), nullptr);    // entry names keep their case
+        other = LoadLibrary(folder.Path() + "synth/reverb.so"); // the plain "reverb"
+        ASSERT_NE(other, 0);
+        EXPECT_NE(other, h);
+        EXPECT_EQ(GetProcAddress(other, "MFXConnect"), nullptr);
+    }
     EXPECT_NE(GetProcAddress(h, "MFXConnect"), nullptr); // loaded modules keep their table
     EXPECT_TRUE(FreeLibrary(h));
     EXPECT_TRUE(FreeLibrary(other));
