@@ -1,0 +1,40 @@
+#include "song/seams.h"
+
+namespace {
+
+TMainWindowSeam headlessMain;
+TMidiEditorsSeam headlessMidiEditors;
+TAudioWindowsSeam headlessAudioWindows;
+TSongEngines headlessEngines;
+
+TMainWindowSeam* mainWindow = &headlessMain;
+TMidiEditorsSeam* midiEditors = &headlessMidiEditors;
+TAudioWindowsSeam* audioWindows = &headlessAudioWindows;
+TSongEngines* songEngines = &headlessEngines;
+
+} // namespace
+
+TMainWindowSeam& MainWindow() {
+    return *mainWindow;
+}
+void SetMainWindow(TMainWindowSeam* Seam) {
+    mainWindow = Seam ? Seam : &headlessMain;
+}
+TMidiEditorsSeam& MidiEditors() {
+    return *midiEditors;
+}
+void SetMidiEditors(TMidiEditorsSeam* Seam) {
+    midiEditors = Seam ? Seam : &headlessMidiEditors;
+}
+TAudioWindowsSeam& AudioWindows() {
+    return *audioWindows;
+}
+void SetAudioWindows(TAudioWindowsSeam* Seam) {
+    audioWindows = Seam ? Seam : &headlessAudioWindows;
+}
+TSongEngines& SongEngines() {
+    return *songEngines;
+}
+void SetSongEngines(TSongEngines* Seam) {
+    songEngines = Seam ? Seam : &headlessEngines;
+}

@@ -1,0 +1,342 @@
+#include "song/song.h"
+
+#include "devices/midi.h"
+#include "devices/midimsg.h"
+#include "platform/core/ini.h"
+#include "song/primitives.h"
+#include "song/seams.h"
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+TSong* Song = nullptr;
+
+int NoteHeight = 7;
+int Width16th = 16;
+int AudioWidth16th = 16;
+int TrackHeight = 18;
+int SampleHeight = 40;
+int BeatWidth = 6;
+int DefaultTrackMode = 2;
+std::array<std::vector<float>, 32> SampleMixBuffers;
+std::array<std::vector<float>, 5> PlugBuffers;
+
+namespace {
+
+constexpr std::size_t FloatsOf(std::size_t bytes) {
+    return bytes / sizeof(float);
+}
+
+} // namespace
+
+const std::uint8_t* EventBlock(const _TEvent& E) {
+    const TSysexBlock* block = std::get_if<TSysexBlock>(&E.Data);
+    return block ? block->get() : nullptr;
+}
+
+std::uint32_t EventValue(const _TEvent& E) {
+    const std::uint32_t* value = std::get_if<std::uint32_t>(&E.Data);
+    return value ? *value : 0;
+}
+
+void SetEventBlock(_TEvent& E, const std::uint8_t* Bytes, int Len) {
+    if (Len < 1 || !Bytes) {
+        E.Data = std::monostate{};
+        E.DataLen = 0;
+        return;
+    }
+    TSysexBlock block(new std::uint8_t[static_cast<std::size_t>(Len)]);
+    std::memcpy(block.get(), Bytes, static_cast<std::size_t>(Len));
+    E.Data = std::move(block);
+    E.DataLen = Len;
+}
+
+void SetEventValue(_TEvent& E, std::uint32_t Value) {
+    E.Data = Value;
+    E.DataLen = 0;
+}
+
+void FreeEvent(_TEvent* E) {
+    delete E;
+}
+
+void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
+    Out.Name.clear();
+    Out.Volume = 1.0f;
+    Out.Pan = 0.0f;
+    Out.Bus = -1;
+    Out.Mute = 0;
+    Out.Solo = 0;
+    Out.Active = SlotIndex == 0 ? 1 : 0;
+    Out.PeakLeft = 0.0f;
+    Out.PeakRight = 0.0f;
+    Out.Gain = 1.0f; // neither muted nor soloed
+    for (auto& send : Out.Sends)
+        send = 0.0f;
+    Out.Inserts.clear();
+}
+
+bool IsMidiMode(int Mode) {
+    return Mode == tmMidi || Mode == tmSoftsynth;
+}
+
+int SongBeatsPerBar() {
+    if (!Song) return 4;
+    int bpb = Song->BeatsPerBar;
+    return bpb > 0 ? bpb : 1;
+}
+
+int BarTicks() {
+    std::int64_t ticks = static_cast<std::int64_t>(SongBeatsPerBar()) * 240;
+    return ticks > INT_MAX ? INT_MAX : static_cast<int>(ticks);
+}
+
+namespace {
+
+void FreeTrackParts(_TTrack& T) {
+    for (_TPart* p = T.Parts; p;) {
+        _TPart* next = p->Next;
+        FreePart(p);
+        p = next;
+    }
+    T.Parts = nullptr;
+}
+
+void ResetOutputs(std::array<TSoftOut, OutputSlotCount>& Outputs, bool FreeInserts) {
+    for (int s = 0; s < OutputSlotCount; ++s) {
+        if (FreeInserts) SongEngines().FreeInserts(Outputs[s]);
+        ResetSoftOut(Outputs[s], s);
+    }
+}
+
+} // namespace
+
+TSong::TSong() {
+    // 1. Plain fields.
+    BeatsPerBar = 4;
+    FileName = "Undefined.seq";
+    LeftLocator = 0;
+    RightLocator = 1920;
+    Position = 0;
+    LoopOn = 0;
+    SoloTrack = -1;
+    IsMidiFile = 0;
+    // 2. Holders and buffers.
+    SongEngines().CreateHolders(*this);
+    MixBuffer.assign(FloatsOf(176400), 0.0f);
+    SyncToAudio = 1;
+    PlayStart = 0;
+    Clipboard = nullptr;
+    RespondToStartStop = 0;
+    // 3.
+    platform::TIniFile ini("tolvern.ini");
+    DefaultTrackMode = ini.ReadInteger("Default", "TrackMode", 2);
+    int defaultDevice = ini.ReadInteger("Options", "Default device", 0);
+    // 4. The tracks; every mode takes the default device here, unlike a new song.
+    for (int i = 0; i < TrackCount; ++i) {
+        auto t = std::make_unique<_TTrack>();
+        t->Name = "Track " + std::to_string(i + 1);
+        t->Channel = i % 16;
+        t->Output = defaultDevice;
+        t->Mode = DefaultTrackMode;
+        ResetOutputs(t->Outputs, false);
+        Tracks[i] = std::move(t);
+    }
+    // 5. The metronome.
+    Tracks[MetronomeIndex] = std::make_unique<_TTrack>();
+    ResetOutputs(Tracks[MetronomeIndex]->Outputs, false);
+    MetronomePart = NewPart("", 0, 240, MetronomeIndex);
+    InitMetronome();
+    // 6. Disk outputs; the strips with the master's come from the mixer engine.
+    ResetOutputs(DiskOutputs, false);
+    // 7.
+    CurrentTrackIndex = 0;
+    RecordPart = nullptr;
+    EditRes = 16;
+    Untitled = 1;
+    Modified = 0;
+    InputQuantize = 0;
+    Precounts = ini.ReadInteger("beep", "precounts", 4);
+    // 8.
+    SongEngines().CreateEngines(*this);
+    // 9.
+    SetCurrentPart(nullptr);
+    // 10.
+    for (auto& buffer : SampleMixBuffers)
+        buffer.assign(FloatsOf(176400), 0.0f);
+    for (int i = 0; i < 4; ++i)
+        PlugBuffers[i].assign(FloatsOf(88200), 0.0f);
+    PlugBuffers[4].assign(FloatsOf(176400), 0.0f);
+    MasterOut.Volume = 1.0f;
+    MasterOut.Bus = 0; // the master slot has nothing but its volume set
+    SongEngines().CreateStrips(*this);
+}
+
+TSong::~TSong() {
+    SongEngines().DestroyAll(*this);
+    for (int i = 0; i < TrackCount; ++i)
+        FreeTrackParts(*Tracks[i]);
+    ClearClipboard();
+    FreeMetronome();
+}
+
+void TSong::FreeMetronome() {
+    if (!MetronomePart) return;
+    FreePart(MetronomePart); // frees the ring's two events once each
+    MetronomePart = nullptr;
+}
+
+bool TSong::InitMetronome() {
+    _TTrack* t = MetronomeTrack();
+    MetronomePart->Track = MetronomeIndex;
+    MetronomePart->Next = nullptr;
+    t->Output = 0;
+    t->Channel = 9;
+    t->Program = -1;
+    t->Bank = -1;
+    _TEvent* on = NewEvent(120, PackMidiMsg(0x90, 36, 63));
+    _TEvent* off = NewEvent(120, PackMidiMsg(0x90, 36, 0));
+    on->Next = off;
+    off->Next = on;
+    MetronomePart->Events = on;
+    return true;
+}
+
+void TSong::Clear() {
+    // 1.
+    FileName = "Undefined.seq";
+    platform::TIniFile ini("tolvern.ini");
+    BeatsPerBar = 4;
+    int defaultDevice = ini.ReadInteger("Options", "Default device", 0);
+    // 2. The tracks; the controller 0 goes to the output each track has before it is reset.
+    for (int i = 0; i < TrackCount; ++i) {
+        _TTrack& t = *Tracks[i];
+        t.Name = "Track " + std::to_string(i + 1);
+        t.Channel = i % 16;
+        t.Bank = -1;
+        if (Midi) Midi->DirectMidiOut(t.Output, PackMidiMsg(0xB0 + t.Channel, 0, 0));
+        t.Program = -1;
+        FreeTrackParts(t);
+        t.Mute = 0;
+        t.Volume = -1;
+        t.Pan = -1;
+        t.Reverb = -1;
+        t.Chorus = -1;
+        t.Transpose = 0;
+        t.Mode = DefaultTrackMode;
+        t.Output = DefaultTrackMode == tmMidi ? defaultDevice : 0;
+        t.Layout = 256;
+        t.UserFile.clear();
+        t.FX = -1;
+        t.Offset = 0;
+        SongEngines().FreeMixChannel(t);
+        t.MixChannel = nullptr;
+        ResetOutputs(t.Outputs, true);
+        t.Samples.clear();
+        SongEngines().FreeAutoPlugs(t);
+        t.AutoPlugs.clear();
+    }
+    // 3.
+    ResetOutputs(DiskOutputs, true);
+    // 4.
+    ClearClipboard();
+    SongEngines().ClearTodos(*this);
+    SongEngines().ClearSoftsynths();
+    SongEngines().ClearBuses();
+    SongEngines().ClearMidiQueue(*this);
+    SongEngines().ClearSampleVoices(*this);
+    SongEngines().ResetSoftsynthQueues();
+    // 5.
+    RecordPart = nullptr;
+    SetCurrentPart(nullptr);
+    std::error_code ec;
+    Folder = std::filesystem::current_path(ec).string() + "/";
+    SongEngines().BeginUndo(*this, 0, "Undo");
+    BeatsPerBar = 4;
+    MasterOut.Volume = 1.0f;
+    SongEngines().ResetMasterStrip(*this);
+    SongEngines().FreeDiskSamples(*this);
+    // 6.
+    MainWindow().RefreshMixer();
+}
+
+int TSong::GridTicks() const {
+    // A hostile resolution never gives a grid of 0 ticks.
+    int grid = EditRes > 0 ? 960 / EditRes : 960;
+    return grid > 0 ? grid : 1;
+}
+
+_TTrack* TSong::TrackAt(int Index) const {
+    return Index >= 0 && Index < TrackCount ? Tracks[Index].get() : nullptr;
+}
+
+_TTrack* TSong::CurrentTrack() const {
+    // An index out of range (a hostile file) falls back to the first track.
+    _TTrack* t = TrackAt(CurrentTrackIndex);
+    return t ? t : Tracks[0].get();
+}
+
+std::uint8_t TSong::CurrentChannel() const {
+    int c = CurrentTrack()->Channel;
+    return c == -1 ? 0 : static_cast<std::uint8_t>(c);
+}
+
+std::uint8_t TSong::TrackChannel(int Index) const {
+    _TTrack* t = TrackAt(Index);
+    if (!t || t->Channel == -1) return 0;
+    return static_cast<std::uint8_t>(t->Channel);
+}
+
+int TSong::SongEnd() const {
+    std::int64_t end = 0;
+    for (int i = 0; i < TrackCount; ++i)
+        for (const _TPart* p = Tracks[i]->Parts; p; p = p->Next)
+            if (static_cast<std::int64_t>(p->Start) + p->Length > end)
+                end = p->Start + static_cast<std::int64_t>(p->Length);
+    return end > INT_MAX ? INT_MAX : static_cast<int>(end);
+}
+
+bool TSong::PrepareRecordPart() {
+    _TTrack* track = CurrentTrack();
+    int left = LeftLocator, right = RightLocator;
+    RecordPart = PartAtTick(track, left);
+    if (!RecordPart) {
+        int length = left < right ? right - left : 960;
+        int index = TrackAt(CurrentTrackIndex) ? CurrentTrackIndex : 0;
+        RecordPart = NewPart(track->Name, left, length, index);
+        if (!InsertPart(track, RecordPart)) {
+            RecordPart->Length = 960;
+            if (!InsertPart(track, RecordPart) && track->Parts && track->Parts->Start > left) {
+                // The first part starts within 960 ticks: the record part ends where it starts,
+                // so that what is recorded stays in the song.
+                RecordPart->Length = track->Parts->Start - left;
+                InsertPart(track, RecordPart);
+            }
+        }
+    }
+    RecordPart->Flags |= pfSelected;
+    SetCurrentPart(RecordPart);
+    return true;
+}
+
+void TSong::SetCurrentPart(_TPart* Part) {
+    CurrentPart = Part;
+    int notMidi = 0;
+    if (Part) {
+        _TTrack* t = TrackAt(Part->Track);
+        notMidi = t && IsMidiMode(t->Mode) ? 0 : 1;
+    }
+    SongEngines().BroadcastCurrentPart(Part, notMidi);
+    MainWindow().RefreshParamEditorIfNoPart();
+}
+
+void TSong::ClearClipboard() {
+    for (_TPart* p = Clipboard; p;) {
+        _TPart* next = p->Next;
+        FreePart(p);
+        p = next;
+    }
+    Clipboard = nullptr;
+}

@@ -1,0 +1,243 @@
+#pragma once
+// The song: its plain records (events, parts, tracks, output slots, sample slots) and the one
+// song object of the program. Fields that the audio thread, the MIDI callbacks or the MIDI
+// input read while the GUI thread writes them are atomics.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+class TAudioEngine;
+class TAutoPlug;
+class TChannel;
+class TDiskSample;
+class TDXWaveList;
+class TEngine;
+class TGroove;
+class TSub;
+class TUndo;
+
+// Event flags.
+constexpr std::uint32_t efSelected = 0x01;
+constexpr std::uint32_t efWork = 0x02; // set and consumed inside one command
+constexpr std::uint32_t efRedraw = 0x08;
+constexpr std::uint32_t efMuted = 0x10;
+constexpr std::uint32_t efEngine = 0x20; // made by a playback engine for its own queue
+
+// Part flags.
+constexpr std::uint32_t pfSelected = 0x01;
+constexpr std::uint32_t pfMuted = 0x02;
+constexpr std::uint32_t pfRedraw = 0x08;
+
+constexpr int TrackCount = 128;      // the song's tracks; every "all tracks" loop stops here
+constexpr int MetronomeIndex = 128;  // entry of Tracks that belongs to the metronome
+constexpr int OutputSlotCount = 128; // output slots of a track, softsynth or the disk tracks
+constexpr int SendCount = 128;
+
+// What an event carries beside its message: the block of a system-exclusive event (status
+// 0xF0, data 1 = 0; its first byte is the 0xF0 itself) or the value of a 32-bit value event
+// (status 0xF0, data 1 = 1, a packed NRPN); nothing for every other event.
+using TSysexBlock = std::unique_ptr<std::uint8_t[]>;
+using TEventData = std::variant<std::monostate, TSysexBlock, std::uint32_t>;
+
+struct _TEvent {
+    std::int32_t Delta = 0; // ticks after the previous event (after the part start for the first)
+    std::uint32_t Msg = 0;  // packed message
+    std::uint32_t Flags = 0;
+    _TEvent* Next = nullptr;
+    TEventData Data;
+    std::int32_t DataLen = 0; // bytes of the block in Data
+    _TEvent* Prev = nullptr;  // filled only while SortPartEvents runs
+    std::int32_t PlayMark = 0;
+    std::int32_t ToGo = 0; // ticks to go in the playback queues
+    std::int32_t Work = 0;
+};
+
+// The block of a system-exclusive event, or nil.
+const std::uint8_t* EventBlock(const _TEvent& E);
+// The value of a 32-bit value event, or 0.
+std::uint32_t EventValue(const _TEvent& E);
+// Gives the event its own copy of Len bytes (none when Len < 1).
+void SetEventBlock(_TEvent& E, const std::uint8_t* Bytes, int Len);
+void SetEventValue(_TEvent& E, std::uint32_t Value);
+// Frees one event with its block.
+void FreeEvent(_TEvent* E);
+
+struct _TPart {
+    _TEvent* Events = nullptr;
+    std::int32_t Length = 0; // ticks, greater than 0
+    std::string Name;
+    _TPart* Next = nullptr; // next part of the track (or of the part clipboard)
+    std::int32_t Start = 0;
+    std::int32_t Track = 0; // owning track; 128 for the metronome part
+    std::uint32_t Flags = 0;
+    std::int32_t Group = 0;
+    std::int32_t EndTime = 0; // sum of all deltas
+    _TEvent* Last = nullptr;  // tail, kept only while a part is built by AppendEvent
+    std::int32_t Sample = -1; // disk tracks: index into DiskSamples
+};
+
+// One mixer output slot.
+struct TSoftOut {
+    std::string Name;
+    std::atomic<float> Volume{1.0f};
+    std::atomic<float> Pan{0.0f};
+    std::atomic<std::int32_t> Bus{-1}; // -1 master mix, else the receiving bus
+    std::atomic<std::int32_t> Mute{0};
+    std::atomic<std::int32_t> Solo{0};
+    std::atomic<std::int32_t> Active{0};
+    std::atomic<float> PeakLeft{0.0f};
+    std::atomic<float> PeakRight{0.0f};
+    std::atomic<float> Gain{0.0f};
+    std::atomic<std::int32_t> Channels{0};
+    std::array<std::atomic<float>, SendCount> Sends{};
+    std::vector<TSub*> Inserts; // insert effect buses
+};
+
+// Puts a slot back to the defaults a track's slot gets when made (its inserts are left to the
+// caller, who frees them first). Slot 0 is active, the others are not.
+void ResetSoftOut(TSoftOut& Out, int SlotIndex);
+
+// One sample slot of an audio track.
+class TSample {
+public:
+    std::atomic<std::int32_t> Index{-1}; // into the song's sample pool
+    std::atomic<std::int32_t> Pan{63};
+    std::atomic<bool> Mute{false};
+    std::atomic<bool> FR{true}; // play the sample to its end whatever the note's length
+    std::atomic<std::int32_t> Bus{0};
+    std::atomic<float> Volume{1.0f};
+};
+
+// Track modes.
+constexpr int tmMidi = 0, tmAudio = 1, tmSoftsynth = 2, tmParameter = 3, tmDisk = 4;
+
+struct _TTrack {
+    std::atomic<std::int32_t> Transpose{0}; // read by the MIDI input
+    std::int32_t Offset = 0;
+    std::int32_t Program = -1;
+    std::string Name;
+    std::atomic<std::int32_t> Channel{0}; // -1 keeps each event's own channel
+    std::atomic<std::int32_t> Output{0};
+    std::atomic<std::uint8_t> Mute{0};
+    _TPart* Parts = nullptr; // sorted by Start
+    std::int32_t Bank = -1;
+    std::int32_t Volume = -1;
+    std::int32_t Pan = -1;
+    std::int32_t Reverb = -1;
+    std::int32_t Chorus = -1;
+    std::atomic<std::int32_t> InputActivity{0};
+    std::atomic<std::int32_t> Mode{0};
+    std::vector<std::unique_ptr<TSample>> Samples;
+    std::vector<TAutoPlug*> AutoPlugs;
+    std::int32_t Layout = 256;
+    std::string UserFile;
+    std::int32_t FX = -1;
+    TChannel* MixChannel = nullptr;
+    std::array<TSoftOut, OutputSlotCount> Outputs;
+};
+
+bool IsMidiMode(int Mode);
+
+class TSong {
+public:
+    TSong();  // Create
+    ~TSong(); // Destroy
+    TSong(const TSong&) = delete;
+    TSong& operator=(const TSong&) = delete;
+
+    std::string FileName;
+    std::array<std::unique_ptr<_TTrack>, TrackCount + 1> Tracks;
+    std::int32_t CurrentTrackIndex = 0;
+    TEngine* Engine = nullptr;
+    TAudioEngine* AudioEngine = nullptr;
+    TUndo* UndoStore = nullptr;
+    _TPart* RecordPart = nullptr;
+    _TPart* CurrentPart = nullptr; // changed only by SetCurrentPart
+    std::atomic<std::uint8_t> LoopOn{0};
+    std::atomic<std::int32_t> SoloTrack{-1};
+    std::atomic<std::uint8_t> Looping{0};
+    std::atomic<std::int32_t> State{0}; // 0 stopped, 1 recording, 2 playing
+    std::atomic<std::int32_t> LeftLocator{0};
+    std::atomic<std::int32_t> RightLocator{1920};
+    std::atomic<std::int32_t> Position{0};
+    std::int32_t EditRes = 16; // divisor of 960
+    std::uint8_t Untitled = 1;
+    std::uint8_t Modified = 0;
+    std::uint8_t InputQuantize = 0;
+    std::uint8_t IsMidiFile = 0;
+    TGroove* Grooves = nullptr;
+    std::string Folder;
+    std::vector<float> MixBuffer; // 176,400 bytes
+    TDXWaveList* SamplePool = nullptr;
+    std::atomic<std::uint8_t> SyncToAudio{1};
+    std::int32_t Precounts = 4;
+    std::atomic<std::int32_t> PlayStart{0};
+    _TPart* Clipboard = nullptr;
+    std::atomic<std::int32_t> BeatsPerBar{4};
+    std::atomic<std::uint8_t> RespondToStartStop{0};
+    _TPart* MetronomePart = nullptr; // its two events form a ring: never walk it to its end
+    TSoftOut MasterOut;
+    TChannel* MasterChannel = nullptr;
+    std::string SynthPath;
+    std::string FxPath;
+    std::vector<TDiskSample*> DiskSamples;
+    std::atomic<float> AudioPos{0.0f};
+    std::atomic<float> PrecountLeft{0.0f};
+    TChannel* DiskChannel = nullptr;
+    std::array<TSoftOut, OutputSlotCount> DiskOutputs;
+    std::atomic<std::uint8_t> MetronomeOn{0};
+
+    // New empty song.
+    void Clear();
+
+    int GridTicks() const;
+    // Tracks 0-127; nil for any other index, the metronome's included.
+    _TTrack* TrackAt(int Index) const;
+    _TTrack* CurrentTrack() const;
+    _TTrack* MetronomeTrack() const { return Tracks[MetronomeIndex].get(); }
+    std::uint8_t CurrentChannel() const;
+    std::uint8_t TrackChannel(int Index) const;
+    int SongEnd() const;
+    bool PrepareRecordPart();
+    void SetCurrentPart(_TPart* Part);
+    void ClearClipboard();
+    bool InitMetronome();
+
+    // Part selection over tracks 0-127.
+    void SelectAllParts();
+    void UnselectAllParts();
+    bool TogglePartsInArea(int Track1, int T1, int Track2, int T2);
+    int SelectedPartCount() const;
+    _TPart* FirstSelectedPart() const;
+    _TPart* EarliestSelectedPart() const;
+    _TPart* LastTrackSelectedPart() const;
+    _TPart* LatestSelectedPart() const;
+    struct TRect {
+        int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    };
+    void SelectedPartsRect(TRect& R) const;
+
+private:
+    void FreeMetronome();
+};
+
+// The program's song; the main window makes it.
+extern TSong* Song;
+
+// The song's beats per bar as the arithmetic may use it: at least 1 (4 without a song).
+int SongBeatsPerBar();
+// Ticks of a bar, at least one beat and never beyond the tick range.
+int BarTicks();
+
+// Zoom globals that the windows replace from their settings.
+extern int NoteHeight, Width16th, AudioWidth16th, TrackHeight, SampleHeight, BeatWidth;
+// Mode of new tracks, from [Default] TrackMode.
+extern int DefaultTrackMode;
+// Work buffers of the audio renderer, allocated by the song's creation.
+extern std::array<std::vector<float>, 32> SampleMixBuffers; // 176,400 bytes each
+extern std::array<std::vector<float>, 5> PlugBuffers;       // four of 88,200 bytes, one 176,400

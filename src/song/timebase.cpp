@@ -1,0 +1,289 @@
+#include "song/timebase.h"
+
+#include "devices/midimsg.h"
+#include "platform/core/paths.h"
+#include "song/primitives.h"
+
+#include <cctype>
+#include <cfenv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+int Round(double X) {
+    if (std::isnan(X)) return 0;
+    if (X >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (X <= static_cast<double>(INT_MIN)) return INT_MIN;
+    // The process never leaves round-to-nearest, so this rounds halves to even.
+    return static_cast<int>(std::nearbyint(X));
+}
+
+int FloorToInt(float X) {
+    // X - 0.5 is exact in double for every float, as it was in the extended registers.
+    return Round(static_cast<double>(X) - 0.5);
+}
+
+int Clamp(int Value, int Lo, int Hi) {
+    if (Value < Lo) Value = Lo;
+    if (Value > Hi) Value = Hi;
+    return Value;
+}
+
+int MaxInt(int A, int B) {
+    return A > B ? A : B;
+}
+int MinInt(int A, int B) {
+    return A < B ? A : B;
+}
+
+int RoundToMultiple(int Value, int Step) {
+    if (Step <= 0) return Value;
+    std::int64_t mag = Value < 0 ? -static_cast<std::int64_t>(Value) : Value;
+    std::int64_t r = mag % Step;
+    mag -= r;
+    if (r >= Step / 2) mag += Step;
+    std::int64_t result = Value < 0 ? -mag : mag;
+    if (result > INT_MAX) result -= Step;
+    if (result < INT_MIN) result += Step;
+    return static_cast<int>(result);
+}
+
+std::uint32_t ByteSwap32(std::uint32_t N) {
+    return (N >> 24) | ((N >> 8) & 0xFF00u) | ((N << 8) & 0xFF0000u) | (N << 24);
+}
+
+bool IsIntegerText(std::string_view S) {
+    while (!S.empty() && static_cast<unsigned char>(S.front()) <= ' ')
+        S.remove_prefix(1);
+    while (!S.empty() && static_cast<unsigned char>(S.back()) <= ' ')
+        S.remove_suffix(1);
+    bool negative = false;
+    if (!S.empty() && (S.front() == '+' || S.front() == '-')) {
+        negative = S.front() == '-';
+        S.remove_prefix(1);
+    }
+    int base = 10;
+    if (!S.empty() && S.front() == '$') {
+        base = 16;
+        S.remove_prefix(1);
+    } else if (S.size() > 1 && S[0] == '0' && (S[1] == 'x' || S[1] == 'X')) {
+        base = 16;
+        S.remove_prefix(2);
+    }
+    if (S.empty()) return false;
+    std::uint64_t v = 0;
+    for (char c : S) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c)))
+            d = std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        else
+            return false;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFull) return false;
+    }
+    if (base == 16) return true; // hex text is the 32-bit pattern
+    return negative ? v <= 0x80000000ull : v <= 0x7FFFFFFFull;
+}
+
+void SplitPosition(int Ticks, int& Bar, int& Beat, int& Tick) {
+    int bpb = SongBeatsPerBar();
+    Bar = Ticks / TicksPerBeat / bpb + 1;
+    Beat = (Ticks / TicksPerBeat) % bpb + 1;
+    Tick = Ticks % TicksPerBeat;
+}
+
+std::string FormatPosition(int Ticks) {
+    int bar, beat, tick;
+    SplitPosition(Ticks, bar, beat, tick);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d:%02d:%03d", bar, beat, tick);
+    return buf;
+}
+
+int ParsePosition(int Bar, int Beat, int Tick) {
+    int bpb = SongBeatsPerBar();
+    if (Beat < 1 || Beat > bpb || Tick < 0 || Tick > 239) return -1;
+    std::int64_t t = (static_cast<std::int64_t>(Bar) - 1) * TicksPerBeat * bpb +
+                     (static_cast<std::int64_t>(Beat) - 1) * TicksPerBeat + Tick;
+    if (t > INT_MAX || t < INT_MIN) return -1;
+    return static_cast<int>(t);
+}
+
+void TicksToTime(int Ticks, int& H, int& M, int& S) {
+    float seconds = static_cast<float>(Ticks / (static_cast<double>(MidiTempo()) * 4));
+    int s = FloorToInt(seconds);
+    S = s % 60;
+    M = (s / 60) % 60;
+    H = s / 3600;
+}
+
+int AudioPixelToTick(int X) {
+    int w = AudioWidth16th > 0 ? AudioWidth16th : 1;
+    return FloorToInt(static_cast<float>(60.0 / w * X));
+}
+
+namespace {
+
+int FloorMod(int a, int m) {
+    return ((a % m) + m) % m;
+}
+std::int64_t FloorDiv(std::int64_t a, std::int64_t m) {
+    return a >= 0 ? a / m : -((-a + m - 1) / m);
+}
+
+// Number of white keys among 0 .. N (N may be negative).
+std::int64_t WhiteKeysUpTo(std::int64_t N) {
+    static const int whitesBelow[13] = {0, 1, 1, 2, 2, 3, 4, 4, 5, 5, 6, 6, 7};
+    std::int64_t octaves = FloorDiv(N + 1, 12);
+    std::int64_t rest = (N + 1) - octaves * 12;
+    return octaves * 7 + whitesBelow[rest];
+}
+
+} // namespace
+
+bool IsBlackKey(int Note) {
+    switch (FloorMod(Note, 12)) {
+    case 1:
+    case 3:
+    case 6:
+    case 8:
+    case 10:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int NoteToKeyY(int Note) {
+    if (Note >= 127) return 0;
+    std::int64_t whites = WhiteKeysUpTo(127) - WhiteKeysUpTo(Note);
+    std::int64_t y = static_cast<std::int64_t>(NoteHeight) * whites;
+    if (IsBlackKey(Note)) y -= NoteHeight / 2;
+    return static_cast<int>(y);
+}
+
+int KeyYToNote(int Y) {
+    int h = NoteHeight / 2;
+    std::int64_t best = static_cast<std::int64_t>(NoteHeight) * 999;
+    int result = 127;
+    for (int key = 127; key >= 0; --key) {
+        std::int64_t top = NoteToKeyY(key);
+        std::int64_t bottom = top + NoteHeight;
+        std::int64_t d1 = std::llabs(std::llabs(Y - top) - h);
+        std::int64_t d2 = std::llabs(std::llabs(Y - bottom) - h);
+        std::int64_t d = d1 > d2 ? d1 : d2;
+        if (d > best) break;
+        best = d;
+        result = key;
+    }
+    return result;
+}
+
+std::uint32_t BlendColor(std::uint32_t From, std::uint32_t To, float Fraction) {
+    if (From == To) From = 0xC0C0C0;
+    std::uint32_t result = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        int a = (From >> shift) & 0xFF, b = (To >> shift) & 0xFF;
+        int c = Clamp(Round(a + (b - a) * static_cast<double>(Fraction)), 0, 255);
+        result |= static_cast<std::uint32_t>(c) << shift;
+    }
+    return result;
+}
+
+_TEvent* NewAutomationEvent(int Time, int Slot, int Param, float Value) {
+    if (!(Value <= 1.0f)) Value = Value > 1.0f ? 1.0f : 0.0f; // NaN counts as 0
+    if (Value < 0.0f) Value = 0.0f;
+    std::uint32_t v = static_cast<std::uint32_t>(Round(Value * 32768.0));
+    std::uint32_t msg = 0xB0u + static_cast<std::uint32_t>(Slot) +
+                        static_cast<std::uint32_t>(Param) * 256u + v * 65536u;
+    return NewEvent(Time, msg);
+}
+
+int AutoEventParam(std::uint32_t Msg) {
+    return static_cast<int>(MidiData1(Msg));
+}
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool FindFileInTree(std::string& FileName, std::string Folder) {
+    namespace fs = std::filesystem;
+    if (Folder.empty() || Folder.back() != '/') Folder += '/';
+    std::error_code ec;
+    std::vector<std::string> subfolders;
+    for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (EqualNoCase(name, FileName)) {
+            FileName = Folder + name;
+            return true;
+        }
+        if (it->is_directory(ec)) subfolders.push_back(name);
+    }
+    for (const std::string& sub : subfolders)
+        if (FindFileInTree(FileName, Folder + sub)) return true;
+    return false;
+}
+
+namespace {
+
+std::string RunLogPath() {
+    return platform::ProgramFolder() + "runtimelog.txt";
+}
+
+// The log is rewritten whole; a temporary file keeps the old one until the new one is complete.
+void WriteRunLog(const std::string& text) {
+    std::string path = RunLogPath(), tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) return;
+        out << text;
+        if (!out.flush()) return;
+    }
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+}
+
+} // namespace
+
+void RunLogStart() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char date[64], time[64];
+    std::strftime(date, sizeof date, "%x", &local);
+    std::strftime(time, sizeof time, "%X", &local);
+    WriteRunLog(std::string("Tolvern run-time log ") + date + " " + time + "\n\n");
+}
+
+void RunLogAdd(std::string_view Line) {
+    std::string text;
+    {
+        std::ifstream in(RunLogPath(), std::ios::binary);
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        text = ss.str();
+    }
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    text.append(Line);
+    text += '\n';
+    WriteRunLog(text);
+}

@@ -1,0 +1,264 @@
+#include "devices/midimsg.h"
+#include "song/primitives.h"
+#include "song/seams.h"
+#include "song_fixture.h"
+#include "song_invariants.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+class DefaultsTest : public SongTest {
+protected:
+    std::string_view Ini() const override {
+        return "[Default]\nTrackMode=2\n[Options]\nDefault device=3\n[beep]\nprecounts=2\n";
+    }
+};
+
+void ExpectFreshTrack(const _TTrack& t, int i) {
+    SCOPED_TRACE("track " + std::to_string(i));
+    EXPECT_EQ(t.Name, "Track " + std::to_string(i + 1));
+    EXPECT_EQ(t.Channel, i % 16);
+    for (int v : {t.Program, t.Bank, t.Volume, t.Pan, t.Reverb, t.Chorus, t.FX})
+        EXPECT_EQ(v, -1);
+    EXPECT_EQ(t.Layout, 256);
+    EXPECT_EQ(t.Mute, 0);
+    EXPECT_EQ(t.Transpose, 0);
+    EXPECT_EQ(t.Offset, 0);
+    EXPECT_EQ(t.Parts, nullptr);
+    EXPECT_TRUE(t.UserFile.empty());
+    EXPECT_TRUE(t.Samples.empty());
+    for (int s = 0; s < OutputSlotCount; ++s) {
+        const TSoftOut& o = t.Outputs[s];
+        EXPECT_EQ(o.Active, s == 0 ? 1 : 0);
+        EXPECT_EQ(o.Volume, 1.0f);
+        EXPECT_EQ(o.Pan, 0.0f);
+        EXPECT_EQ(o.Bus, -1);
+        EXPECT_EQ(o.Mute + o.Solo, 0);
+        EXPECT_EQ(o.Sends[s], 0.0f);
+        EXPECT_TRUE(o.Inserts.empty());
+    }
+}
+
+} // namespace
+
+TEST_F(DefaultsTest, CreateGivesTheDocumentedDefaults) {
+    EXPECT_EQ(DefaultTrackMode, 2);
+    for (int i = 0; i < TrackCount; ++i) {
+        ExpectFreshTrack(*Song->Tracks[i], i);
+        EXPECT_EQ(Song->Tracks[i]->Mode, 2);
+        EXPECT_EQ(Song->Tracks[i]->Output, 3); // every mode takes the default device at creation
+    }
+    EXPECT_EQ(Song->FileName, "Undefined.seq");
+    EXPECT_EQ(Song->LeftLocator, 0);
+    EXPECT_EQ(Song->RightLocator, 1920);
+    EXPECT_EQ(Song->BeatsPerBar, 4);
+    EXPECT_EQ(Song->EditRes, 16);
+    EXPECT_EQ(Song->GridTicks(), 60);
+    EXPECT_EQ(Song->SoloTrack, -1);
+    EXPECT_EQ(Song->Untitled, 1);
+    EXPECT_EQ(Song->Modified, 0);
+    EXPECT_EQ(Song->SyncToAudio, 1);
+    EXPECT_EQ(Song->Precounts, 2);
+    EXPECT_EQ(Song->State, 0);
+    EXPECT_EQ(Song->CurrentPart, nullptr);
+    EXPECT_EQ(Song->MasterOut.Volume, 1.0f);
+    EXPECT_EQ(Song->MasterOut.Active, 0);
+    EXPECT_EQ(Song->MasterOut.Bus, 0);
+    EXPECT_EQ(Song->DiskOutputs[0].Active, 1);
+    EXPECT_EQ(Song->DiskOutputs[1].Active, 0);
+    EXPECT_EQ(Song->MixBuffer.size() * sizeof(float), 176400u);
+    for (const auto& b : SampleMixBuffers)
+        EXPECT_EQ(b.size() * sizeof(float), 176400u);
+    EXPECT_EQ(PlugBuffers[0].size() * sizeof(float), 88200u);
+    EXPECT_EQ(PlugBuffers[4].size() * sizeof(float), 176400u);
+    EXPECT_TRUE(CheckSongInvariants(*Song));
+    EXPECT_TRUE(midi.Sent.empty());
+}
+
+TEST_F(DefaultsTest, MetronomeIsARingOfTwoClicksOutsideTheTracks) {
+    const _TTrack* t = Song->MetronomeTrack();
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t, Song->Tracks[MetronomeIndex].get());
+    EXPECT_EQ(Song->TrackAt(MetronomeIndex), nullptr);
+    EXPECT_EQ(t->Channel, 9);
+    EXPECT_EQ(t->Output, 0);
+    EXPECT_EQ(t->Program, -1);
+    EXPECT_EQ(t->Bank, -1);
+    EXPECT_EQ(t->Parts, nullptr); // no walker over the tracks meets the ring
+    const _TPart* p = Song->MetronomePart;
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Track, 128);
+    EXPECT_EQ(p->Next, nullptr);
+    const _TEvent* on = p->Events;
+    ASSERT_NE(on, nullptr);
+    ASSERT_NE(on->Next, nullptr);
+    EXPECT_EQ(on->Next->Next, on);
+    EXPECT_EQ(on->Msg, PackMidiMsg(0x90, 36, 63));
+    EXPECT_EQ(on->Next->Msg, PackMidiMsg(0x90, 36, 0));
+    EXPECT_EQ(on->Delta, 120);
+    EXPECT_EQ(on->Next->Delta, 120);
+}
+
+TEST_F(DefaultsTest, ClearSendsControllerZeroToEachTracksPresentOutput) {
+    _TTrack* t3 = Song->Tracks[3].get();
+    t3->Output = 5;
+    t3->Channel = -1;
+    t3->Program = 12;
+    t3->Outputs[2].Active = 1;
+    t3->Outputs[0].Volume = 0.5f;
+    t3->Samples.push_back(std::make_unique<TSample>());
+    InsertPart(t3, NewPart("x", 0, 960, 3));
+    _TPart* p = t3->Parts;
+    _TPart* grown = p;
+    InsertEvent(grown, NewEvent(100, PackMidiMsg(0x90, 60, 100)));
+    Song->Clipboard = CopyPart(p);
+    Song->SetCurrentPart(p);
+    Song->BeatsPerBar = 3;
+
+    Song->Clear();
+
+    ASSERT_EQ(midi.Sent.size(), 128u);
+    for (int i = 0; i < TrackCount; ++i) {
+        EXPECT_EQ(midi.Sent[i].Port, i == 3 ? 5 : 3) << i;
+        EXPECT_EQ(midi.Sent[i].Msg, PackMidiMsg(0xB0 + i % 16, 0, 0)) << i;
+        ExpectFreshTrack(*Song->Tracks[i], i);
+        EXPECT_EQ(Song->Tracks[i]->Output, 0); // not a MIDI track mode
+    }
+    EXPECT_EQ(Song->Clipboard, nullptr);
+    EXPECT_EQ(Song->CurrentPart, nullptr);
+    EXPECT_EQ(Song->BeatsPerBar, 4);
+    EXPECT_EQ(Song->Folder, std::filesystem::current_path().string() + "/");
+    EXPECT_TRUE(CheckSongInvariants(*Song));
+}
+
+class MidiModeTest : public SongTest {
+protected:
+    std::string_view Ini() const override {
+        return "[default]\ntrackmode=0\n[OPTIONS]\ndefault device=2\n";
+    }
+};
+
+TEST_F(MidiModeTest, ClearGivesMidiTracksTheDefaultDevice) {
+    Song->Clear();
+    for (int i = 0; i < TrackCount; ++i) {
+        EXPECT_EQ(Song->Tracks[i]->Mode, 0);
+        EXPECT_EQ(Song->Tracks[i]->Output, 2);
+    }
+}
+
+namespace {
+
+// Records what the song asks of the engines and the main window, in order.
+struct RecordingSeams : TSongEngines, TMainWindowSeam {
+    std::vector<std::string> calls;
+    void ClearTodos(TSong&) override { calls.push_back("todos"); }
+    void ClearSoftsynths() override { calls.push_back("softsynths"); }
+    void ClearBuses() override { calls.push_back("buses"); }
+    void ClearMidiQueue(TSong&) override { calls.push_back("midi queue"); }
+    void ClearSampleVoices(TSong&) override { calls.push_back("sample voices"); }
+    void ResetSoftsynthQueues() override { calls.push_back("softsynth queues"); }
+    void BeginUndo(TSong&, int kind, std::string_view caption) override {
+        calls.push_back("undo " + std::to_string(kind) + " " + std::string(caption));
+    }
+    void ResetMasterStrip(TSong&) override { calls.push_back("master strip"); }
+    void FreeDiskSamples(TSong&) override { calls.push_back("disk samples"); }
+    void RefreshMixer() override { calls.push_back("refresh mixer"); }
+    void BroadcastCurrentPart(_TPart* p, int notMidi) override {
+        calls.push_back(p ? "current part " + std::to_string(notMidi) : "current part nil");
+    }
+    int freedInserts = 0, freedChannels = 0;
+    void FreeInserts(TSoftOut&) override { ++freedInserts; }
+    void FreeMixChannel(_TTrack&) override { ++freedChannels; }
+};
+
+} // namespace
+
+TEST_F(SongTest, ClearReachesTheEnginesInOrder) {
+    RecordingSeams seams;
+    SetSongEngines(&seams);
+    SetMainWindow(&seams);
+    Song->Clear();
+    SetSongEngines(nullptr);
+    SetMainWindow(nullptr);
+    std::vector<std::string> expected = {"todos",
+                                         "softsynths",
+                                         "buses",
+                                         "midi queue",
+                                         "sample voices",
+                                         "softsynth queues",
+                                         "current part nil",
+                                         "undo 0 Undo",
+                                         "master strip",
+                                         "disk samples",
+                                         "refresh mixer"};
+    EXPECT_EQ(seams.calls, expected);
+    EXPECT_EQ(seams.freedInserts, (TrackCount + 1) * OutputSlotCount); // tracks and disk outputs
+    EXPECT_EQ(seams.freedChannels, TrackCount);
+}
+
+TEST_F(SongTest, TrackAccessAndChannels) {
+    EXPECT_EQ(Song->TrackAt(0), Song->Tracks[0].get());
+    EXPECT_EQ(Song->TrackAt(127), Song->Tracks[127].get());
+    EXPECT_EQ(Song->TrackAt(128), nullptr);
+    EXPECT_EQ(Song->TrackAt(-1), nullptr);
+    Song->CurrentTrackIndex = 5;
+    EXPECT_EQ(Song->CurrentTrack(), Song->Tracks[5].get());
+    EXPECT_EQ(Song->CurrentChannel(), 5);
+    Song->Tracks[5]->Channel = -1;
+    EXPECT_EQ(Song->CurrentChannel(), 0);
+    EXPECT_EQ(Song->TrackChannel(5), 0);
+    EXPECT_EQ(Song->TrackChannel(17), 1);
+    EXPECT_EQ(Song->TrackChannel(128), 0);
+}
+
+TEST_F(SongTest, SongEndIsTheLatestPartEnd) {
+    EXPECT_EQ(Song->SongEnd(), 0);
+    InsertPart(Song->Tracks[0].get(), NewPart("a", 0, 960, 0));
+    EXPECT_EQ(Song->SongEnd(), 960);
+    InsertPart(Song->Tracks[9].get(), NewPart("b", 1000, 500, 9));
+    EXPECT_EQ(Song->SongEnd(), 1500);
+}
+
+TEST_F(SongTest, PrepareRecordPart) {
+    RecordingSeams seams;
+    SetSongEngines(&seams);
+    _TTrack* t = Song->CurrentTrack();
+    // Both locators at 0: a part of 960 ticks named after the track, selected and current.
+    Song->LeftLocator = 0;
+    Song->RightLocator = 0;
+    EXPECT_TRUE(Song->PrepareRecordPart());
+    _TPart* p = Song->RecordPart;
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(t->Parts, p);
+    EXPECT_EQ(p->Length, 960);
+    EXPECT_EQ(p->Name, "Track 1");
+    EXPECT_TRUE(p->Flags & pfSelected);
+    EXPECT_EQ(Song->CurrentPart, p);
+    EXPECT_EQ(seams.calls.back(), "current part 0"); // softsynth parts hold MIDI events
+    // The part under the left locator is taken as it is.
+    Song->LeftLocator = 500;
+    EXPECT_TRUE(Song->PrepareRecordPart());
+    EXPECT_EQ(Song->RecordPart, p);
+    // Left before right: the part spans the locators.
+    Song->LeftLocator = 2000;
+    Song->RightLocator = 2600;
+    EXPECT_TRUE(Song->PrepareRecordPart());
+    EXPECT_EQ(Song->RecordPart->Start, 2000);
+    EXPECT_EQ(Song->RecordPart->Length, 600);
+    // The track's first part starts within 960 ticks of the left locator: the record part
+    // ends where that part starts and is still in the track.
+    Song->CurrentTrackIndex = 1;
+    InsertPart(Song->Tracks[1].get(), NewPart("later", 1100, 960, 1));
+    Song->LeftLocator = 1000;
+    Song->RightLocator = 3000;
+    EXPECT_TRUE(Song->PrepareRecordPart());
+    EXPECT_EQ(Song->Tracks[1]->Parts, Song->RecordPart);
+    EXPECT_EQ(Song->RecordPart->Length, 100);
+    EXPECT_TRUE(CheckSongInvariants(*Song));
+    SetSongEngines(nullptr);
+}
