@@ -1,10 +1,11 @@
 #include "song/timebase.h"
 
 #include "devices/midimsg.h"
+#include "platform/core/ini.h"
+#include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 #include "song/primitives.h"
 
-#include <cctype>
 #include <cfenv>
 #include <climits>
 #include <cmath>
@@ -64,34 +65,8 @@ bool IsIntegerText(std::string_view S) {
         S.remove_prefix(1);
     while (!S.empty() && static_cast<unsigned char>(S.back()) <= ' ')
         S.remove_suffix(1);
-    bool negative = false;
-    if (!S.empty() && (S.front() == '+' || S.front() == '-')) {
-        negative = S.front() == '-';
-        S.remove_prefix(1);
-    }
-    int base = 10;
-    if (!S.empty() && S.front() == '$') {
-        base = 16;
-        S.remove_prefix(1);
-    } else if (S.size() > 1 && S[0] == '0' && (S[1] == 'x' || S[1] == 'X')) {
-        base = 16;
-        S.remove_prefix(2);
-    }
-    if (S.empty()) return false;
-    std::uint64_t v = 0;
-    for (char c : S) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c)))
-            d = std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-        else
-            return false;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFull) return false;
-    }
-    if (base == 16) return true; // hex text is the 32-bit pattern
-    return negative ? v <= 0x80000000ull : v <= 0x7FFFFFFFull;
+    // The framework's conversion answers its default for anything that is no whole number.
+    return platform::StrToIntDef(S, 0) != 0 || platform::StrToIntDef(S, 1) != 1;
 }
 
 void SplitPosition(int Ticks, int& Bar, int& Beat, int& Tick) {
@@ -212,19 +187,6 @@ int AutoEventParam(std::uint32_t Msg) {
     return static_cast<int>(MidiData1(Msg));
 }
 
-namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-} // namespace
-
 bool FindFileInTree(std::string& FileName, std::string Folder) {
     namespace fs = std::filesystem;
     if (Folder.empty() || Folder.back() != '/') Folder += '/';
@@ -232,11 +194,12 @@ bool FindFileInTree(std::string& FileName, std::string Folder) {
     std::vector<std::string> subfolders;
     for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (EqualNoCase(name, FileName)) {
+        if (platform::SameText(name, FileName)) {
             FileName = Folder + name;
             return true;
         }
-        if (it->is_directory(ec)) subfolders.push_back(name);
+        // Linked folders are not followed: a link to a parent would never end.
+        if (it->is_directory(ec) && !it->is_symlink(ec)) subfolders.push_back(name);
     }
     for (const std::string& sub : subfolders)
         if (FindFileInTree(FileName, Folder + sub)) return true;
