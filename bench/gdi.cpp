@@ -142,8 +142,33 @@ void BM_Lines(benchmark::State& state) {
     DeleteObject(pen);
 }
 
+// Short labels as a mixer strip paints them, each centred in its cell: glyphs per second.
+void BM_TextLabels(benchmark::State& state) {
+    Target t;
+    HFONT font = CreateFont(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    SelectObject(t.dc, font);
+    SetBkMode(t.dc, TRANSPARENT);
+    const char* labels[] = {"Vol", "Pan", "-12.0 dB", "Track 12", "Mute", "Solo", "FX 1", "L64"};
+    std::int64_t glyphs = 0;
+    for (auto _ : state) {
+        int i = 0;
+        for (int y = 0; y + 16 <= H; y += 16)
+            for (int x = 0; x + 60 <= W; x += 60, ++i) {
+                const char* text = labels[i % 8];
+                TRect r{x, y, x + 60, y + 16};
+                DrawText(t.dc, text, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+                glyphs += std::int64_t(std::strlen(text));
+            }
+    }
+    state.SetItemsProcessed(glyphs);
+    state.SetLabel("items = glyphs");
+    SelectObject(t.dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+}
+
 } // namespace
 
+BENCHMARK(BM_TextLabels)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memset)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FillRect)->Unit(benchmark::kMicrosecond);

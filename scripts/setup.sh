@@ -7,7 +7,7 @@ PACKAGES=(
     build-essential cmake ninja-build ccache pkg-config clang
     qt6-base-dev libx11-dev
     librtmidi-dev librtaudio-dev libasound2-dev
-    libfreetype-dev fonts-liberation
+    libfreetype-dev libfontconfig1-dev fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
 )

@@ -9,3 +9,15 @@ __attribute__((visibility("default"))) int32_t ProbeFill(TvHandle dc, const TvRe
     tv_DeleteObject(brush);
     return ok;
 }
+
+/* Draws a label centred in the rectangle. */
+__attribute__((visibility("default"))) int32_t ProbeLabel(TvHandle dc, const char* text,
+                                                          TvRect* rect) {
+    TvHandle font = tv_CreateFont(-11, 0, 400, 0, 0, 0, "Arial");
+    TvHandle old = tv_SelectObject(dc, font);
+    tv_SetBkMode(dc, TV_TRANSPARENT);
+    int32_t h = tv_DrawText(dc, text, rect, TV_DT_CENTER | TV_DT_VCENTER | TV_DT_SINGLELINE);
+    tv_SelectObject(dc, old);
+    tv_DeleteObject(font);
+    return h;
+}

@@ -27,6 +27,10 @@ typedef struct TvPoint {
     int32_t x, y;
 } TvPoint;
 
+typedef struct TvSize {
+    int32_t cx, cy;
+} TvSize;
+
 enum {
     TV_PS_SOLID = 0,
     TV_PS_DOT = 2,
@@ -52,6 +56,15 @@ enum {
 #define TV_NOTSRCCOPY 0x00330008u
 #define TV_PATCOPY 0x00F00021u
 #define TV_DSTINVERT 0x00550009u
+
+/* DrawText formats */
+#define TV_DT_LEFT 0x0u
+#define TV_DT_CENTER 0x1u
+#define TV_DT_RIGHT 0x2u
+#define TV_DT_VCENTER 0x4u
+#define TV_DT_WORDBREAK 0x10u
+#define TV_DT_SINGLELINE 0x20u
+#define TV_DT_NOPREFIX 0x800u
 
 int32_t tv_gdi_version(void);
 
@@ -87,6 +100,14 @@ TvColor tv_SetPixel(TvHandle dc, int32_t x, int32_t y, TvColor color);
 int32_t tv_BitBlt(TvHandle dst, int32_t x, int32_t y, int32_t width, int32_t height, TvHandle src,
                   int32_t xSrc, int32_t ySrc, uint32_t rop);
 int32_t tv_PatBlt(TvHandle dc, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t rop);
+
+/* Text is UTF-8 (text that is not valid UTF-8 is read as Windows-1252). A negative height is
+ * the em height in pixels; escapement is in tenths of a degree. */
+TvHandle tv_CreateFont(int32_t height, int32_t escapement, int32_t weight, int32_t italic,
+                       int32_t underline, int32_t strikeOut, const char* faceName);
+int32_t tv_TextOut(TvHandle dc, int32_t x, int32_t y, const char* text);
+int32_t tv_DrawText(TvHandle dc, const char* text, TvRect* rect, uint32_t format);
+int32_t tv_GetTextExtent(TvHandle dc, const char* text, TvSize* size);
 
 #ifdef __cplusplus
 }

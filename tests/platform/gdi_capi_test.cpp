@@ -23,5 +23,13 @@ TEST(GdiCInterface, ALoadedLibraryFillsARectangle) {
     TvRect one{0, 0, 1, 1};
     fill(s.dc, &one, 0x8000000F);
     EXPECT_EQ(s.At(0, 0), 0xFFC0C0C0u);
+
+    using Label = int32_t (*)(TvHandle, const char*, TvRect*);
+    auto label = reinterpret_cast<Label>(dlsym(lib, "ProbeLabel"));
+    ASSERT_NE(label, nullptr);
+    gdi_test::Dc t(60, 20, 0xFFFFFFFFu);
+    TvRect all{0, 0, 60, 20};
+    EXPECT_GT(label(t.dc, "Mute", &all), 0);
+    EXPECT_GT(t.Count(0xFF000000u), 10);
     dlclose(lib);
 }

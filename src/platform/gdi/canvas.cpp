@@ -23,14 +23,16 @@ void TCanvas::Release() {
     // Objects still selected stay alive in the context until it selects others.
     if (pen_) DeleteObject(pen_);
     if (brush_) DeleteObject(brush_);
-    pen_ = brush_ = 0;
-    penValid_ = brushValid_ = false;
+    if (font_) DeleteObject(font_);
+    pen_ = brush_ = font_ = 0;
+    penValid_ = brushValid_ = fontValid_ = false;
 }
 
 void TCanvas::SetHandle(HDC dc) {
     if (dc_ && dc != dc_) {
         SelectObject(dc_, GetStockObject(BLACK_PEN));
         SelectObject(dc_, GetStockObject(WHITE_BRUSH));
+        SelectObject(dc_, GetStockObject(SYSTEM_FONT));
     }
     Release();
     dc_ = dc;
@@ -66,6 +68,26 @@ void TCanvas::RequireBrush() {
     brush_ = brush;
     realizedBrush_ = Brush;
     brushValid_ = true;
+}
+
+void TCanvas::RequireFont() {
+    if (fontValid_ && realizedFont_ == Font) {
+        return;
+    }
+    LOGFONT lf;
+    lf.lfHeight = Font.Height;
+    lf.lfEscapement = lf.lfOrientation = Font.Orientation;
+    lf.lfWeight = (Font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = (Font.Style & fsItalic) != 0;
+    lf.lfUnderline = (Font.Style & fsUnderline) != 0;
+    lf.lfStrikeOut = (Font.Style & fsStrikeOut) != 0;
+    Font.Name.copy(lf.lfFaceName, sizeof lf.lfFaceName - 1);
+    HFONT font = CreateFontIndirect(&lf);
+    SelectObject(dc_, font);
+    if (font_) DeleteObject(font_);
+    font_ = font;
+    realizedFont_ = Font;
+    fontValid_ = true;
 }
 
 void TCanvas::MoveTo(int x, int y) {
@@ -135,6 +157,29 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& canvas, const TRect& source) 
     BitBlt(dc_, dest.Left, dest.Top, std::min(dest.Width(), source.Width()),
            std::min(dest.Height(), source.Height()), canvas.Handle(), source.Left, source.Top,
            CopyMode);
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text) {
+    RequireFont();
+    RequireBrush();
+    SetTextColor(dc_, ColorToRGB(Font.Color));
+    platform::TextOut(dc_, x, y, text);
+    PenPos = {x + TextWidth(text), y};
+}
+
+void TCanvas::TextRect(const TRect& r, int x, int y, std::string_view text) {
+    RequireFont();
+    RequireBrush();
+    SetTextColor(dc_, ColorToRGB(Font.Color));
+    unsigned options = ETO_CLIPPED | (Brush.Style != bsClear ? unsigned(ETO_OPAQUE) : 0u);
+    ExtTextOut(dc_, x, y, options, &r, text);
+}
+
+TSize TCanvas::TextExtent(std::string_view text) {
+    RequireFont();
+    TSize size;
+    GetTextExtentPoint32(dc_, text, &size);
+    return size;
 }
 
 TColor TCanvas::Pixel(int x, int y) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -78,6 +79,21 @@ struct TBrush {
     friend bool operator==(const TBrush&, const TBrush&) = default;
 };
 
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = unsigned;
+
+struct TFont {
+    std::string Name = "MS Sans Serif";
+    TColor Color = clWindowText;
+    int Height = -11; // pixels; negative: the em height
+    TFontStyles Style = 0;
+    int Orientation = 0; // tenths of a degree, counter-clockwise
+    // Points at 96 pixels per inch.
+    int Size() const { return -MulDiv(Height, 72, 96); }
+    void SetSize(int points) { Height = -MulDiv(points, 96, 72); }
+    friend bool operator==(const TFont&, const TFont&) = default;
+};
+
 class TCanvas {
 public:
     TCanvas() = default;
@@ -88,6 +104,7 @@ public:
 
     TPen Pen;
     TBrush Brush;
+    TFont Font;
     TPoint PenPos;
     TCopyMode CopyMode = cmSrcCopy;
 
@@ -110,6 +127,13 @@ public:
     void Draw(int x, int y, TBitmap& bitmap);
     // Copies source from the other canvas to dest with CopyMode (sizes equal: no stretching).
     void CopyRect(const TRect& dest, TCanvas& canvas, const TRect& source);
+    // Text in Font, on the brush colour unless the brush is clear; the pen moves to its end.
+    void TextOut(int x, int y, std::string_view text);
+    // Text at (x, y) clipped to r, which is first filled unless the brush is clear.
+    void TextRect(const TRect& r, int x, int y, std::string_view text);
+    TSize TextExtent(std::string_view text);
+    int TextWidth(std::string_view text) { return TextExtent(text).cx; }
+    int TextHeight(std::string_view text) { return TextExtent(text).cy; }
     TColor Pixel(int x, int y);
     void SetPixel(int x, int y, TColor color);
     TRect ClipRect();
@@ -117,6 +141,7 @@ public:
 protected:
     void RequirePen();
     void RequireBrush();
+    void RequireFont();
 
 private:
     void Release();
@@ -124,6 +149,9 @@ private:
     HDC dc_ = 0;
     HPEN pen_ = 0;
     HBRUSH brush_ = 0;
+    HFONT font_ = 0;
+    TFont realizedFont_;
+    bool fontValid_ = false;
     TPen realizedPen_;
     TBrush realizedBrush_;
     bool penValid_ = false;

@@ -6,6 +6,7 @@
 
 static_assert(sizeof(TvRect) == sizeof(platform::TRect) &&
               sizeof(TvPoint) == sizeof(platform::TPoint));
+static_assert(sizeof(TvSize) == sizeof(platform::TSize));
 static_assert(sizeof(TvHandle) == sizeof(platform::HGDIOBJ));
 
 namespace {
@@ -118,6 +119,22 @@ int32_t tv_BitBlt(TvHandle dst, int32_t x, int32_t y, int32_t w, int32_t h, TvHa
 }
 int32_t tv_PatBlt(TvHandle dc, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rop) {
     return platform::PatBlt(dc, x, y, w, h, rop);
+}
+
+TvHandle tv_CreateFont(int32_t height, int32_t escapement, int32_t weight, int32_t italic,
+                       int32_t underline, int32_t strikeOut, const char* faceName) {
+    return platform::CreateFont(height, 0, escapement, escapement, weight, unsigned(italic),
+                                unsigned(underline), unsigned(strikeOut), 0, 0, 0, 0, 0, faceName);
+}
+int32_t tv_TextOut(TvHandle dc, int32_t x, int32_t y, const char* text) {
+    return text && platform::TextOut(dc, x, y, text);
+}
+int32_t tv_DrawText(TvHandle dc, const char* text, TvRect* rect, uint32_t format) {
+    return text ? platform::DrawText(dc, text, R(rect), format) : 0;
+}
+int32_t tv_GetTextExtent(TvHandle dc, const char* text, TvSize* size) {
+    return text &&
+           platform::GetTextExtentPoint32(dc, text, reinterpret_cast<platform::TSize*>(size));
 }
 
 } // extern "C"

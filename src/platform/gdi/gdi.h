@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -149,5 +151,69 @@ bool TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int x
                     int srcWidth, int srcHeight, COLORREF key);
 // Draws the pixels of image whose mask byte is not 0 (one byte per pixel) at (x, y).
 bool DrawMasked(HDC dst, int x, int y, const Surface& image, const std::uint8_t* mask);
+
+// Text. Strings are UTF-8; text that is not valid UTF-8 is read as Windows-1252. Text is
+// drawn without antialiasing, in exactly the text colour, and ignores the pen's mode.
+enum : int { FW_NORMAL = 400, FW_BOLD = 700 };
+enum : unsigned {
+    TA_NOUPDATECP = 0,
+    TA_UPDATECP = 1,
+    TA_LEFT = 0,
+    TA_RIGHT = 2,
+    TA_CENTER = 6,
+    TA_TOP = 0,
+    TA_BOTTOM = 8,
+    TA_BASELINE = 24,
+};
+enum : unsigned { ETO_OPAQUE = 2, ETO_CLIPPED = 4 };
+enum : unsigned {
+    DT_TOP = 0,
+    DT_LEFT = 0,
+    DT_CENTER = 1,
+    DT_RIGHT = 2,
+    DT_VCENTER = 4,
+    DT_BOTTOM = 8,
+    DT_WORDBREAK = 0x10,
+    DT_SINGLELINE = 0x20,
+    DT_EXPANDTABS = 0x40,
+    DT_NOCLIP = 0x100,
+    DT_CALCRECT = 0x400,
+    DT_NOPREFIX = 0x800,
+};
+
+struct LOGFONT {
+    std::int32_t lfHeight = 0, lfWidth = 0, lfEscapement = 0, lfOrientation = 0,
+                 lfWeight = FW_NORMAL;
+    std::uint8_t lfItalic = 0, lfUnderline = 0, lfStrikeOut = 0, lfCharSet = 0, lfOutPrecision = 0,
+                 lfClipPrecision = 0, lfQuality = 0, lfPitchAndFamily = 0;
+    char lfFaceName[32] = {};
+};
+
+struct TEXTMETRIC {
+    std::int32_t tmHeight = 0, tmAscent = 0, tmDescent = 0, tmInternalLeading = 0,
+                 tmExternalLeading = 0, tmAveCharWidth = 0, tmMaxCharWidth = 0, tmWeight = 0;
+    std::uint8_t tmItalic = 0, tmUnderlined = 0, tmStruckOut = 0;
+};
+
+// Rounded to the nearest, halves away from zero; -1 when c is 0.
+int MulDiv(int a, int b, int c);
+
+HFONT CreateFontIndirect(const LOGFONT* lf);
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight,
+                 unsigned italic, unsigned underline, unsigned strikeOut, unsigned charSet,
+                 unsigned outPrecision, unsigned clipPrecision, unsigned quality,
+                 unsigned pitchAndFamily, const char* faceName);
+bool GetObject(HFONT font, LOGFONT* out);
+// The family of the face the selected font is drawn with.
+std::string GetFontFamily(HDC dc);
+bool GetTextMetrics(HDC dc, TEXTMETRIC* tm);
+bool GetTextExtentPoint32(HDC dc, std::string_view text, TSize* size);
+unsigned SetTextAlign(HDC dc, unsigned align);
+unsigned GetTextAlign(HDC dc);
+bool TextOut(HDC dc, int x, int y, std::string_view text);
+bool ExtTextOut(HDC dc, int x, int y, unsigned options, const TRect* rect, std::string_view text);
+// Returns the height of the text (with DT_VCENTER or DT_BOTTOM: from the rectangle's top to
+// the bottom of the text); DT_CALCRECT sets the rectangle's right and bottom instead of drawing.
+int DrawText(HDC dc, std::string_view text, TRect* rect, unsigned format);
 
 } // namespace platform

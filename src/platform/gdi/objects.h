@@ -2,6 +2,7 @@
 // The objects behind gdi handles, the handle table and the state of a device context. Internal
 // to the painting layer; callers use gdi.h.
 
+#include "platform/gdi/fonts.h"
 #include "platform/gdi/region.h"
 #include "platform/gdi/surface.h"
 #include "platform/gdi/types.h"
@@ -34,20 +35,11 @@ struct BrushObj : GdiObject {
     COLORREF color = 0;
 };
 
-struct FontDesc {
-    int height = 0;
-    int width = 0;
-    int escapement = 0; // tenths of a degree
-    int weight = 400;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    std::string faceName;
-};
-
 struct FontObj : GdiObject {
     FontObj() : GdiObject(ObjKind::Font) {}
     FontDesc desc;
+    std::shared_ptr<SizedFont> sized; // opened on first use
+    SizedFont* Sized();
 };
 
 struct BitmapObj : GdiObject {

@@ -1,0 +1,14 @@
+#pragma once
+// Text for display: bytes are UTF-8, and a byte sequence that is not valid UTF-8 is read as
+// Windows-1252 (text typed or stored before UTF-8, so 0x95 shows as a bullet).
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+bool IsValidUtf8(std::string_view bytes);
+// The characters of the text: UTF-8 when the whole text is valid UTF-8, else Windows-1252.
+std::u32string DecodeDisplayText(std::string_view bytes);
+
+} // namespace platform
