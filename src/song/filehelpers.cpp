@@ -1,0 +1,275 @@
+#include "song/filehelpers.h"
+
+#include "devices/midimsg.h"
+#include "platform/core/filemap.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "song/primitives.h"
+#include "song/song.h"
+
+#include <climits>
+#include <cstring>
+
+const std::uint8_t* MapBase = nullptr;
+const std::uint8_t* MapCursor = nullptr;
+std::int32_t MapRemaining = 0;
+std::uint16_t MapReadCount = 0;
+bool MapTruncated = false;
+
+platform::TFileStream* OutFile = nullptr;
+std::int32_t OutFileCount = 0;
+
+namespace {
+
+platform::TFileMap g_map;
+// No read goes at or beyond this byte: the end of the view, or of the open item.
+const std::uint8_t* g_limit = nullptr;
+
+std::int32_t Available() {
+    if (!MapCursor || !g_limit || MapCursor >= g_limit) return 0;
+    return static_cast<std::int32_t>(g_limit - MapCursor);
+}
+
+void Consume(std::int32_t N) {
+    std::int64_t r = static_cast<std::int64_t>(MapRemaining) - N;
+    MapRemaining = r < INT_MIN ? INT_MIN : static_cast<std::int32_t>(r);
+}
+
+// Copies N bytes from the cursor into Out, or zeros when fewer are left; consumes N either way.
+void Take(void* Out, std::int32_t N) {
+    if (N <= Available()) {
+        std::memcpy(Out, MapCursor, static_cast<std::size_t>(N));
+        MapCursor += N;
+    } else {
+        std::memset(Out, 0, static_cast<std::size_t>(N));
+        MapTruncated = true;
+        if (MapCursor < g_limit) MapCursor = g_limit;
+    }
+    Consume(N);
+    MapReadCount = static_cast<std::uint16_t>(MapReadCount + N);
+}
+
+std::uint32_t TakeBE(int Bytes) {
+    std::uint8_t b[4];
+    Take(b, Bytes);
+    std::uint32_t v = 0;
+    for (int i = 0; i < Bytes; ++i)
+        v = (v << 8) | b[i];
+    return v;
+}
+
+std::uint32_t TakeLE(int Bytes) {
+    std::uint8_t b[4];
+    Take(b, Bytes);
+    std::uint32_t v = 0;
+    for (int i = Bytes - 1; i >= 0; --i)
+        v = (v << 8) | b[i];
+    return v;
+}
+
+// The block of a status 0xF0 event: a length, then that many bytes. A length the file cannot
+// hold allocates nothing and consumes the rest.
+void ReadBlock(_TEvent& E) {
+    std::int32_t len = MapReadInt32BE();
+    if (len <= 0) return;
+    if (len > Available()) {
+        MapTruncated = true;
+        MapCursor = g_limit;
+        Consume(len);
+        MapReadCount = static_cast<std::uint16_t>(MapReadCount + len);
+        return;
+    }
+    SetEventBlock(E, MapCursor, len);
+    MapCursor += len;
+    Consume(len);
+    MapReadCount = static_cast<std::uint16_t>(MapReadCount + len);
+}
+
+_TEvent* ReadEventHead() {
+    std::int32_t delta = MapReadInt32BE();
+    std::uint32_t msg = static_cast<std::uint32_t>(MapReadInt32BE());
+    return NewEvent(delta, msg);
+}
+
+} // namespace
+
+bool MapFileOpen(std::string_view FileName) {
+    MapFileClose();
+    MapTruncated = false;
+    if (!platform::FileExists(FileName)) return false;
+    platform::TFileMap map;
+    if (!map.Open(FileName, platform::TFileMap::Access::ReadOnly)) return false;
+    if (map.Size() == 0 || map.Size() > static_cast<std::size_t>(INT32_MAX)) return false;
+    g_map = std::move(map);
+    MapBase = MapCursor = g_map.Data();
+    g_limit = MapBase + g_map.Size();
+    MapRemaining = static_cast<std::int32_t>(g_map.Size());
+    return true;
+}
+
+void MapFileClose() {
+    g_map.Close();
+    // Cursor and remaining keep their values; nothing can be read through them any more.
+    g_limit = nullptr;
+}
+
+std::int32_t MapAvailable() {
+    return Available();
+}
+
+std::uint8_t MapReadByte() {
+    return static_cast<std::uint8_t>(TakeBE(1));
+}
+
+void MapReadString(std::string& S) {
+    std::int32_t len = MapReadByte();
+    std::int32_t n = len <= Available() ? len : Available();
+    S.assign(reinterpret_cast<const char*>(MapCursor), static_cast<std::size_t>(n));
+    if (n < len) MapTruncated = true;
+    MapCursor += n;
+    Consume(len);
+}
+
+std::int32_t MapReadInt32BE() {
+    return static_cast<std::int32_t>(TakeBE(4));
+}
+
+std::int32_t MapReadInt32LE() {
+    return static_cast<std::int32_t>(TakeLE(4));
+}
+
+std::uint16_t MapReadInt16BE() {
+    return static_cast<std::uint16_t>(TakeBE(2));
+}
+
+std::uint16_t MapReadInt16LE() {
+    return static_cast<std::uint16_t>(TakeLE(2));
+}
+
+double MapReadDouble() {
+    std::uint8_t b[8];
+    Take(b, 8);
+    double d;
+    std::memcpy(&d, b, sizeof d);
+    return d;
+}
+
+std::uint32_t MapReadVarLen() {
+    std::uint32_t value = MapReadByte();
+    if (value & 0x80) {
+        value &= 0x7F;
+        std::uint8_t b;
+        do {
+            b = MapReadByte(); // a cut-off file reads 0 and ends the number
+            value = (value << 7) + (b & 0x7F);
+        } while (b & 0x80);
+    }
+    return value;
+}
+
+_TEvent* MapReadEvent() {
+    return ReadEventHead();
+}
+
+_TEvent* MapReadEventSysex() {
+    _TEvent* e = ReadEventHead();
+    if (MidiStatus(e->Msg) == 0xF0) ReadBlock(*e);
+    return e;
+}
+
+_TEvent* MapReadEventEx() {
+    _TEvent* e = ReadEventHead();
+    if (MidiStatus(e->Msg) != 0xF0) return e;
+    if (MidiData1(e->Msg) == 1) {
+        MapReadInt32BE(); // the length, always 4
+        SetEventValue(*e, static_cast<std::uint32_t>(MapReadInt32BE()));
+    } else {
+        ReadBlock(*e);
+    }
+    return e;
+}
+
+void MapSkip(std::int32_t N) {
+    if (N <= 0) return;
+    if (N <= Available()) {
+        MapCursor += N;
+    } else {
+        MapTruncated = true;
+        if (MapCursor < g_limit) MapCursor = g_limit;
+    }
+    Consume(N);
+}
+
+TMapItem::TMapItem(std::int32_t Size)
+    : start_(MapCursor), outerLimit_(g_limit), startRemaining_(MapRemaining),
+      size_(Size < 0 ? 0 : Size) {
+    if (size_ < Available())
+        g_limit = MapCursor + size_;
+    else if (size_ > Available())
+        MapTruncated = true; // the file ends inside the item
+}
+
+TMapItem::~TMapItem() {
+    g_limit = outerLimit_;
+    std::int32_t inFile = start_ < g_limit ? static_cast<std::int32_t>(g_limit - start_) : 0;
+    MapCursor = start_ + (size_ < inFile ? size_ : inFile);
+    MapRemaining = startRemaining_;
+    Consume(size_);
+}
+
+std::int32_t TMapItem::Left() const {
+    return Available();
+}
+
+// ---- writer --------------------------------------------------------------------------------
+
+namespace {
+
+void Put(const std::uint8_t* Bytes, int N) {
+    if (OutFile) OutFile->Write(Bytes, static_cast<std::size_t>(N));
+}
+
+void PutBE(std::uint32_t N, int Bytes) {
+    std::uint8_t b[4];
+    for (int i = 0; i < Bytes; ++i)
+        b[i] = static_cast<std::uint8_t>(N >> (8 * (Bytes - 1 - i)));
+    Put(b, Bytes);
+    OutFileCount += Bytes;
+}
+
+} // namespace
+
+void FileWriteInt32BE(std::int32_t N) {
+    PutBE(static_cast<std::uint32_t>(N), 4);
+}
+
+void FileWriteInt24BE(std::int32_t N) {
+    PutBE(static_cast<std::uint32_t>(N), 3);
+}
+
+void FileWriteInt16BE(std::int32_t N) {
+    PutBE(static_cast<std::uint32_t>(N), 2);
+}
+
+void FileWriteByte(std::uint8_t B) {
+    PutBE(B, 1);
+}
+
+void FileWriteVarLen(std::uint32_t N) {
+    if (N > 0x0FFFFFFF) N = 0x0FFFFFFF;
+    std::uint32_t buffer = N & 0x7F;
+    while ((N >>= 7) != 0)
+        buffer = (buffer << 8) | (N & 0x7F) | 0x80;
+    for (;;) {
+        FileWriteByte(static_cast<std::uint8_t>(buffer));
+        if (!(buffer & 0x80)) break;
+        buffer >>= 8;
+    }
+}
+
+void FileWriteString(std::string_view S) {
+    if (S.size() > 255) S = S.substr(0, 255);
+    std::uint8_t len = static_cast<std::uint8_t>(S.size());
+    Put(&len, 1);
+    Put(reinterpret_cast<const std::uint8_t*>(S.data()), static_cast<int>(S.size()));
+}
