@@ -248,6 +248,10 @@ TEST(TextDraw, InvalidUtf8IsWindows1252) {
     EXPECT_EQ(DecodeDisplayText("caf\xC3\xA9"), U"caf\u00E9");
     EXPECT_EQ(DecodeDisplayText("\xC0\xAF"), U"\u00C0\u00AF");           // overlong: not UTF-8
     EXPECT_EQ(DecodeDisplayText("\xED\xA0\x80"), U"\u00ED\u00A0\u20AC"); // a surrogate
+    // Caret positions count characters.
+    EXPECT_EQ(LeadingChars("P\xC3\xA9\xE2\x80\xA2x", 3), "P\xC3\xA9\xE2\x80\xA2");
+    EXPECT_EQ(LeadingChars("caf\xE9x", 4), "caf\xE9");
+    EXPECT_EQ(LeadingChars("ab", 5), "ab");
     EXPECT_EQ(DrawnText("\x95", DT_SINGLELINE), DrawnText("\xE2\x80\xA2", DT_SINGLELINE));
     EXPECT_EQ(DrawnText("caf\xE9", DT_SINGLELINE), DrawnText("caf\xC3\xA9", DT_SINGLELINE));
     EXPECT_NE(DrawnText("\x95", DT_SINGLELINE), DrawnText("", DT_SINGLELINE));

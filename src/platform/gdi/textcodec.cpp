@@ -71,4 +71,13 @@ std::u32string DecodeDisplayText(std::string_view bytes) {
     return out;
 }
 
+std::string_view LeadingChars(std::string_view bytes, std::size_t count) {
+    if (!IsValidUtf8(bytes)) return bytes.substr(0, count);
+    std::size_t i = 0;
+    char32_t c;
+    for (std::size_t n = 0; n < count && i < bytes.size(); ++n)
+        NextUtf8(bytes, i, c);
+    return bytes.substr(0, i);
+}
+
 } // namespace platform
