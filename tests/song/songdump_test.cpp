@@ -125,3 +125,25 @@ TEST_F(DumpTest, PartsEventsAndChangedFields) {
                                  "1 960 1020 81 60 0\n"
                                  "1 960 1025 F0 0 0\n");
 }
+
+TEST(Songdump, ReadsNativeSongFiles) {
+    TempSettings settings;
+    std::string golden = std::string(TOLVERN_TEST_DATA_DIR) + "/song/data/golden.seq";
+    ToolRun events = RunSongdump("--events " + golden);
+    ASSERT_EQ(events.status, 0) << events.out;
+    EXPECT_EQ(events.out, "0 0 0 90 60 100\n"
+                          "0 0 0 B0 7 90\n"
+                          "0 0 120 80 60 0\n"
+                          "0 0 130 F0 0 0\n"
+                          "0 0 135 F0 1 0\n"
+                          "1 480 580 B1 10 64\n");
+    ToolRun song = RunSongdump(golden);
+    ASSERT_EQ(song.status, 0) << song.out;
+    EXPECT_EQ(song.out.rfind("song \"golden.seq\"\n", 0), 0u) << song.out;
+    EXPECT_NE(song.out.find("track 2 \"Disk\" mode 4 channel 1 output 0\n"), std::string::npos);
+    // A damaged file is printed as far as it goes, says so, and fails.
+    ToolRun cut = RunSongdump(std::string(TOLVERN_TEST_DATA_DIR) + "/song/data/truncated.seq");
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.out.find("damaged"), std::string::npos);
+    EXPECT_NE(cut.out.find("track 1 \"Piano\""), std::string::npos);
+}

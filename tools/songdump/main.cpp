@@ -1,29 +1,38 @@
 // songdump: prints a song as canonical text.
+//   songdump FILE             the song a song file holds
 //   songdump --new            the song that the New command makes, and what it sent
 //   songdump --events FILE    one line per event of tracks 0-127
 #include "devices/midi.h"
 #include "platform/core/fpu.h"
+#include "song/filehelpers.h"
 #include "song/song.h"
+#include "song/songfile.h"
 #include "songdump/dump.h"
 
-#include <fstream>
 #include <iostream>
 #include <string>
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: songdump --new | songdump --events FILE\n";
+    std::cerr << "usage: songdump FILE | songdump --new | songdump --events FILE\n";
     return 2;
 }
 
 // Reads a song file into the song, or answers the program's message. Readers of the file
-// formats join here as they are built.
-bool LoadSong(const std::string& path, std::string& message) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+// formats join here as they are built. A damaged file is read as far as it goes: its reader
+// says so, and the tool fails after printing it.
+bool LoadSong(const std::string& path, std::string& message, bool& complete) {
+    if (!MapFileOpen(path)) {
         message = "Open file error";
         return false;
+    }
+    std::string magic;
+    MapReadString(magic);
+    MapFileClose();
+    if (magic == SongFileMagic) {
+        complete = LoadSongFile(path);
+        return true;
     }
     message = "Invalid file format (1)";
     return false;
@@ -34,7 +43,9 @@ bool LoadSong(const std::string& path, std::string& message) {
 int main(int argc, char** argv) {
     platform::MaskFloatingPointExceptions();
     std::string mode = argc > 1 ? argv[1] : "";
-    if (!(mode == "--new" && argc == 2) && !(mode == "--events" && argc == 3)) return Usage();
+    bool dump = argc == 2 && !mode.empty() && mode[0] != '-';
+    if (!dump && !(mode == "--new" && argc == 2) && !(mode == "--events" && argc == 3))
+        return Usage();
 
     TMIDI midi;
     Midi = &midi;
@@ -46,11 +57,14 @@ int main(int argc, char** argv) {
         for (const TMidiSent& m : midi.Sent)
             std::cout << "sent " << m.Port << " " << DecodeMessage(m.Msg) << "\n";
     } else {
+        std::string path = dump ? argv[1] : argv[2];
         std::string message;
-        if (LoadSong(argv[2], message)) {
-            std::cout << DumpEvents(*Song);
+        bool complete = true;
+        if (LoadSong(path, message, complete)) {
+            std::cout << (dump ? DumpSong(*Song) : DumpEvents(*Song));
+            if (!complete) rc = 1;
         } else {
-            std::cerr << argv[2] << ": " << message << "\n";
+            std::cerr << path << ": " << message << "\n";
             rc = 1;
         }
     }

@@ -1,0 +1,48 @@
+#pragma once
+// The native song file (".seq"): a short-string magic, then items of a tag (short string), a
+// big-endian 32-bit payload size and the payload. A marker item makes a new object current
+// (a track, a part ...) and the field items after it fill that object.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr std::string_view SongFileMagic = "TolvernSeq";
+
+// What saving and loading ask of the windows and of the engines that live in their own units.
+// The headless default has no tempo list, no deferred actions and no windows; the main window
+// installs its own.
+class TSongFileHost {
+public:
+    virtual ~TSongFileHost() = default;
+    // The options window's tempo list, one text per line.
+    virtual std::vector<std::string> TempoLines() { return {}; }
+    virtual void AppendTempoLine(std::string_view /*Line*/) {}
+    // The song's deferred actions.
+    virtual int TodoCount() { return 0; }
+    virtual bool AudioRunning() { return false; }
+    virtual void RunTodos() {}
+    virtual void AddTodo(int /*Kind*/) {}
+    virtual void ClearSamplePool() {}
+    // The arrange window's caption and the File menu's recent files.
+    virtual void SetArrangeCaption(std::string_view /*Caption*/) {}
+    virtual void AddRecentFile(std::string_view /*Path*/) {}
+};
+
+TSongFileHost& SongFileHost();
+void SetSongFileHost(TSongFileHost* Host); // nil restores the default
+
+// The path a save under FileName writes: a ".mid" and all after it is cut from the file name,
+// and ".seq" appended unless the name holds it; the folder is never changed.
+std::string SongFileTarget(std::string_view FileName);
+
+// Writes the song to SongFileTarget(FileName) through a temporary file. On success the song
+// takes the new folder and name, counts as saved, and the file joins the recent files and
+// the autoload setting; on failure a message says so, the old file stays as it was and
+// nothing of the song changes. True when the file was written.
+bool SaveSongFile(std::string_view FileName);
+
+// Replaces the song with the file's (whose magic the caller has recognised). Nothing happens
+// when the file cannot be mapped. A damaged or cut-off file keeps what could be read and says
+// so; the result is False then, and when the file could not be mapped.
+bool LoadSongFile(std::string_view FileName);

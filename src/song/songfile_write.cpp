@@ -1,0 +1,223 @@
+#include "devices/midi.h"
+#include "devices/midimsg.h"
+#include "platform/core/dialogs.h"
+#include "platform/core/files.h"
+#include "platform/core/ini.h"
+#include "platform/core/paths.h"
+#include "song/seams.h"
+#include "song/song.h"
+#include "song/songfile.h"
+#include "song/songfile_items.h"
+
+#include <climits>
+#include <cstring>
+
+// ---- item writers --------------------------------------------------------------------------
+
+void TSongWriter::WriteTag(std::string_view S) {
+    if (S.size() > 255) S = S.substr(0, 255);
+    char len = static_cast<char>(static_cast<std::uint8_t>(S.size()));
+    out_.Write(&len, 1);
+    out_.Write(S);
+}
+
+void TSongWriter::WriteInt32BE(std::int32_t N) {
+    std::uint32_t u = static_cast<std::uint32_t>(N);
+    const char b[4] = {static_cast<char>(u >> 24), static_cast<char>(u >> 16),
+                       static_cast<char>(u >> 8), static_cast<char>(u)};
+    out_.Write(b, 4);
+}
+
+void TSongWriter::WriteDouble(double D) {
+    char b[8];
+    std::memcpy(b, &D, 8); // the machine's own order, little-endian on every target we build
+    out_.Write(b, 8);
+}
+
+namespace {
+
+bool IsValueEvent(const _TEvent& E) {
+    return MidiData1(E.Msg) == 1;
+}
+
+} // namespace
+
+std::int64_t EventRecordSize(const _TEvent& E) {
+    if (MidiStatus(E.Msg) != msSysex) return 8;
+    if (IsValueEvent(E)) return 16;
+    return 12 + (EventBlock(E) ? E.DataLen : 0);
+}
+
+void TSongWriter::WriteEventRecord(const _TEvent& E) {
+    WriteInt32BE(E.Delta);
+    WriteInt32BE(static_cast<std::int32_t>(E.Msg));
+    if (MidiStatus(E.Msg) != msSysex) return;
+    if (IsValueEvent(E)) {
+        WriteInt32BE(4);
+        WriteInt32BE(static_cast<std::int32_t>(EventValue(E)));
+        return;
+    }
+    // Data 1 = 0, and any other data 1 as well: the reader takes those as blocks too.
+    const std::uint8_t* block = EventBlock(E);
+    int len = block ? E.DataLen : 0;
+    WriteInt32BE(len);
+    if (len > 0) out_.Write(block, static_cast<std::size_t>(len));
+}
+
+void TSongWriter::Marker(std::string_view Tag) {
+    WriteTag(Tag);
+    WriteInt32BE(0);
+}
+
+void TSongWriter::Int(std::string_view Tag, std::int32_t N) {
+    WriteTag(Tag);
+    WriteInt32BE(4);
+    WriteInt32BE(N);
+}
+
+void TSongWriter::Flag(std::string_view Tag, bool B) {
+    Int(Tag, B ? 1 : 0);
+}
+
+void TSongWriter::Double(std::string_view Tag, double D) {
+    WriteTag(Tag);
+    WriteInt32BE(8);
+    WriteDouble(D);
+}
+
+void TSongWriter::String(std::string_view Tag, std::string_view S) {
+    std::string_view head = S.size() > 255 ? S.substr(0, 255) : S;
+    WriteTag(Tag);
+    WriteInt32BE(static_cast<std::int32_t>(head.size() + 1));
+    WriteTag(head);
+    if (head.size() == S.size()) return;
+    WriteTag(LongStringTag);
+    WriteInt32BE(static_cast<std::int32_t>(S.size()));
+    out_.Write(S);
+}
+
+void TSongWriter::Events(std::string_view Tag, const _TPart& Part) {
+    // The records' size is known beforehand, so it is written in place, not patched.
+    std::int64_t size = 0;
+    for (const _TEvent* e = Part.Events; e; e = e->Next)
+        size += EventRecordSize(*e);
+    WriteTag(Tag);
+    WriteInt32BE(size > INT_MAX ? INT_MAX : static_cast<std::int32_t>(size));
+    for (const _TEvent* e = Part.Events; e; e = e->Next)
+        WriteEventRecord(*e);
+}
+
+// ---- the song --------------------------------------------------------------------------------
+
+namespace {
+
+TSongFileHost headlessHost;
+TSongFileHost* host = &headlessHost;
+
+int StoredMode(int Mode) {
+    return Mode >= 1 && Mode <= 4 ? Mode : 0;
+}
+
+void WriteTrack(TSongWriter& W, const _TTrack& T) {
+    W.Marker("Track");
+    W.String("TrackName", T.Name);
+    W.Int("TrackCh", T.Channel);
+    W.Int("TrackOutput", T.Output);
+    W.Int("TrackMode", StoredMode(T.Mode));
+    W.Int("TrackBank", T.Bank);
+    W.Int("TrackProgram", T.Program);
+    W.Int("TrackVolume", T.Volume);
+    W.Int("TrackPan", T.Pan);
+    W.Int("TrackReverb", T.Reverb);
+    W.Int("TrackChorus", T.Chorus);
+    W.Int("TrackTranspose", T.Transpose);
+    W.Flag("TrackMute", T.Mute != 0);
+    W.Int("TrackLayout", T.Layout);
+    W.Int("TrackOffset", T.Offset);
+    if (T.Layout & 4096) W.String("TrackUserFile", T.UserFile);
+    for (const _TPart* p = T.Parts; p; p = p->Next) {
+        W.Marker("Part");
+        W.String("PartName", p->Name);
+        W.Int("PartStyle", static_cast<std::int32_t>(p->Flags));
+        W.Int("PartStart", p->Start);
+        W.Int("PartLength", p->Length);
+        if (T.Mode == tmDisk) W.Int("PartSample", p->Sample);
+        W.Marker("PartEnd");
+        int count = 0;
+        for (const _TEvent* e = p->Events; e; e = e->Next)
+            ++count;
+        W.Int("PartNumEvents", count);
+        W.Events("PartEvents", *p);
+    }
+}
+
+void WriteSong(TSongWriter& W, std::string_view Name) {
+    W.WriteTag(SongFileMagic);
+    W.String("SeqName", Name);
+    W.Int("SeqTempo", Midi ? Midi->GetTempo() : 120);
+    W.Int("SeqBeatsInBar", Song->BeatsPerBar);
+    W.Int("SeqLeft", Song->LeftLocator);
+    W.Int("SeqRight", Song->RightLocator);
+    W.Int("SeqPos", Song->Position);
+    for (const std::string& line : host->TempoLines())
+        W.Int("SeqTempoItem", platform::StrToIntDef(line, 120));
+    for (int i = 0; i < TrackCount; ++i)
+        WriteTrack(W, *Song->Tracks[i]);
+}
+
+} // namespace
+
+TSongFileHost& SongFileHost() {
+    return *host;
+}
+
+void SetSongFileHost(TSongFileHost* Host) {
+    host = Host ? Host : &headlessHost;
+}
+
+std::string SongFileTarget(std::string_view FileName) {
+    std::string folder = platform::ExtractFilePath(FileName);
+    std::string name = platform::ExtractFileName(FileName);
+    if (std::size_t mid = name.find(".mid"); mid != std::string::npos) name.erase(mid);
+    if (name.find(".seq") == std::string::npos) name += ".seq";
+    return folder + name;
+}
+
+bool SaveSongFile(std::string_view FileName) {
+    if (int todos = host->TodoCount(); todos > 0) {
+        if (!host->AudioRunning())
+            host->RunTodos();
+        else
+            platform::MessageBox(std::to_string(todos) + " actions left in queue", "Warning",
+                                 platform::MB_OK | platform::MB_ICONWARNING);
+    }
+    std::string path = SongFileTarget(FileName);
+    std::string folder = platform::ExtractFilePath(path);
+    std::string name = platform::ExtractFileName(path);
+
+    // The song takes its new name only once the file is complete.
+    platform::TAtomicFile file(path);
+    bool ok = file.Open();
+    if (ok) {
+        TSongWriter writer(file.Stream());
+        WriteSong(writer, name);
+        ok = file.Commit();
+    }
+    if (!ok) {
+        platform::MessageBox(file.Error() + "\nThe song was not saved.", "Save song",
+                             platform::MB_OK | platform::MB_ICONERROR);
+        return false;
+    }
+
+    Song->Folder = folder;
+    Song->FileName = name;
+    Song->Modified = 0;
+    Song->Untitled = 0;
+    Song->IsMidiFile = 0;
+    host->SetArrangeCaption(name);
+    platform::TIniFile("tolvern.ini").WriteString("Autoload", "Song", folder + name);
+    host->AddRecentFile(folder + name);
+    host->AddTodo(2); // purge the disk samples no part uses
+    SongEngines().BeginUndo(*Song, 0, "Undo");
+    return true;
+}
