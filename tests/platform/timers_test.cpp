@@ -5,8 +5,11 @@
 #include "support/virtual_clock.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -156,6 +159,48 @@ TEST_F(Timers, SleepingThreadWakesInOrderWithTimers) {
     WakeSleepers();
     EXPECT_TRUE(WaitWhile([&] { return !ended; }, 5000));
     scheduler.join();
+}
+
+TEST_F(Timers, AdvanceDoesNotWaitForThreadsThatEndedOrWentIdle) {
+    VirtualClock clock;
+    const std::uint32_t start = clock.Now();
+    std::mutex m;
+    std::condition_variable cv;
+    bool go = false;
+    std::thread ends([&] { SleepUntil(start + 10); });
+    std::thread idles([&] {
+        SleepUntil(start + 10);
+        ClockThreadIdle();  // now waits for work, not for the clock
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return go; });
+    });
+    ASSERT_TRUE(clock.WaitForSleepers(2));
+    auto t0 = std::chrono::steady_clock::now();
+    clock.Advance(20);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    ends.join();
+    {
+        std::lock_guard lock(m);
+        go = true;
+    }
+    cv.notify_all();
+    idles.join();
+}
+
+// The GUI thread's own short waits move the virtual clock (nobody else would) without firing
+// timers; the next pump does.
+TEST_F(Timers, GuiSleepMovesTheVirtualClockWithoutFiringTimers) {
+    VirtualClock clock;
+    const std::uint32_t start = clock.Now();
+    int fired = 0;
+    TTimer timer;
+    timer.Interval = 50;
+    timer.OnTimer = [&] { ++fired; };
+    Sleep(100);
+    EXPECT_EQ(clock.Now(), start + 100);
+    EXPECT_EQ(fired, 0);
+    PumpMessages();
+    EXPECT_EQ(fired, 1);
 }
 
 TEST(Clock, SleepUntilOnTheRealClockWaitsAndCanBeCancelled) {
