@@ -5,7 +5,6 @@
 // default.
 
 #include <cstdint>
-#include <string_view>
 
 class TSong;
 struct _TPart;
@@ -49,8 +48,8 @@ public:
 class TSongEngines {
 public:
     virtual ~TSongEngines() = default;
-    // Engine, AudioEngine and UndoStore, the plug-in file lists, SoftEngine, EditorEngine and
-    // SubEngine, in that order.
+    // Engine and AudioEngine (the song makes its undo store itself), the plug-in file lists,
+    // SoftEngine, EditorEngine and SubEngine, in that order.
     virtual void CreateEngines(TSong&) {}
     virtual void CreateHolders(TSong&) {} // groove holder, deferred actions, sample pool
     virtual void CreateStrips(TSong&) {}  // the master and disk-channel strips
@@ -64,7 +63,6 @@ public:
     virtual void ClearMidiQueue(TSong&) {}
     virtual void ClearSampleVoices(TSong&) {}
     virtual void ResetSoftsynthQueues() {}
-    virtual void BeginUndo(TSong&, int /*Kind*/, std::string_view /*Caption*/) {}
     virtual void ResetMasterStrip(TSong&) {}
     virtual void FreeDiskSamples(TSong&) {}
     // Editor plug-ins hear of the current part (command 5).

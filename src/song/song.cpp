@@ -5,6 +5,7 @@
 #include "platform/core/ini.h"
 #include "song/primitives.h"
 #include "song/seams.h"
+#include "song/undo.h"
 
 #include <climits>
 #include <cstring>
@@ -159,7 +160,8 @@ TSong::TSong() {
     Modified = 0;
     InputQuantize = 0;
     Precounts = ini.ReadInteger("beep", "precounts", 4);
-    // 8.
+    // 8. The undo store is the song's own; the engines come from their units.
+    UndoStore = new TUndo(*this);
     SongEngines().CreateEngines(*this);
     // 9.
     SetCurrentPart(nullptr);
@@ -180,6 +182,8 @@ TSong::~TSong() {
         FreeTrackParts(*Tracks[i]);
     ClearClipboard();
     FreeMetronome();
+    delete UndoStore;
+    UndoStore = nullptr;
 }
 
 void TSong::FreeMetronome() {
@@ -253,7 +257,7 @@ void TSong::Clear() {
     SetCurrentPart(nullptr);
     std::error_code ec;
     Folder = std::filesystem::current_path(ec).string() + "/";
-    SongEngines().BeginUndo(*this, 0, "Undo");
+    UndoStore->Begin(0, "Undo");
     BeatsPerBar = 4;
     MasterOut.Volume = 1.0f;
     SongEngines().ResetMasterStrip(*this);

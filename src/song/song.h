@@ -18,6 +18,7 @@ class TDiskSample;
 class TDXWaveList;
 class TEngine;
 class TGroove;
+struct _TGroovesItem;
 class TSub;
 class TUndo;
 
@@ -221,6 +222,42 @@ public:
         int Left = 0, Top = 0, Right = 0, Bottom = 0;
     };
     void SelectedPartsRect(TRect& R) const;
+
+    // Undo (undo.cpp) and the editing commands (partcmds, quantize, noteedit, ctrledit).
+    void Undo();
+    bool MoveSelectedParts(int DTracks, int DTicks);
+    void CopySelectedParts(int DTracks, int DTicks);
+    void DeleteSelectedParts(bool WithUndo);
+    void AppendParts();
+    void GlueParts();
+    void SplitParts(int TickA, int TickB, bool SelectedOnly);
+    void RenameSelectedParts(const std::string& Name);
+    void ToggleSelectedPartsMute();
+    void GroupSelectedParts();
+    void SelectGroup(int Group);
+    void UngroupSelectedParts();
+    void MoveTrack(int FromIndex, int ToIndex);
+    bool QuantizeSelectedParts(int Grid, bool SelectedNotesOnly);
+    bool GrooveSelectedParts(int Grid, const _TGroovesItem* Groove, bool SelectedNotesOnly);
+    _TGroovesItem* AddGroove(const std::string& Name, int Count);
+    void VelocitySelectedParts(int Value, int Mode, bool SelectedOnly);
+    void RampVelocitySelectedParts(int FromTick, int ToTick, bool SelectedOnly, int EndVelocity,
+                                   int StartVelocity);
+    void LegatoSelectedParts(bool SelectedOnly);
+    void LengthSelectedParts(int Ticks, bool SelectedOnly);
+    void TransposeSelectedParts(int Semitones);
+    void SetPitchSelectedParts(int Note, bool SelectedOnly);
+    void DeleteDoublesSelectedParts();
+    void StretchNotesToEnd(_TPart* Part, bool SelectedOnly);
+    void SelectEventsByField(_TPart* Part, int Value, int Field);
+    void ChangeLaneValueAt(_TPart* Part, int Delta, int Controller, int Lane, int Tick);
+    void SelectLaneEventsAt(_TPart* Part, int Tick, int Controller, int Lane);
+    void DeleteControllersSelectedParts(int Controller);
+    void DeleteParamsSelectedParts(int Param);
+    void DeleteStatusSelectedParts(int Status);
+    bool PartHasStatus(const _TPart* Part, int Status) const;
+    bool PartHasController(const _TPart* Part, int Controller) const;
+    bool PartHasParam(const _TPart* Part, int Param) const;
 
 private:
     void FreeMetronome();
