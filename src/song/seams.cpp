@@ -1,5 +1,8 @@
 #include "song/seams.h"
 
+#include "song/song.h"
+#include "song/undo.h"
+
 namespace {
 
 TMainWindowSeam headlessMain;
@@ -37,4 +40,8 @@ TSongEngines& SongEngines() {
 }
 void SetSongEngines(TSongEngines* Seam) {
     songEngines = Seam ? Seam : &headlessEngines;
+}
+
+void TSongEngines::BeginUndo(TSong& S, int Kind, std::string_view Caption) {
+    if (S.UndoStore) S.UndoStore->Begin(Kind, Caption);
 }

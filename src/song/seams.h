@@ -5,6 +5,7 @@
 // default.
 
 #include <cstdint>
+#include <string_view>
 
 class TSong;
 struct _TPart;
@@ -63,6 +64,8 @@ public:
     virtual void ClearMidiQueue(TSong&) {}
     virtual void ClearSampleVoices(TSong&) {}
     virtual void ResetSoftsynthQueues() {}
+    // Opens a step of the song's undo store (the default does just that).
+    virtual void BeginUndo(TSong&, int Kind, std::string_view Caption);
     virtual void ResetMasterStrip(TSong&) {}
     virtual void FreeDiskSamples(TSong&) {}
     // Editor plug-ins hear of the current part (command 5).

@@ -257,7 +257,7 @@ void TSong::Clear() {
     SetCurrentPart(nullptr);
     std::error_code ec;
     Folder = std::filesystem::current_path(ec).string() + "/";
-    UndoStore->Begin(0, "Undo");
+    SongEngines().BeginUndo(*this, 0, "Undo");
     BeatsPerBar = 4;
     MasterOut.Volume = 1.0f;
     SongEngines().ResetMasterStrip(*this);

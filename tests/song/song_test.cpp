@@ -162,6 +162,9 @@ struct RecordingSeams : TSongEngines, TMainWindowSeam {
     void ClearMidiQueue(TSong&) override { calls.push_back("midi queue"); }
     void ClearSampleVoices(TSong&) override { calls.push_back("sample voices"); }
     void ResetSoftsynthQueues() override { calls.push_back("softsynth queues"); }
+    void BeginUndo(TSong&, int kind, std::string_view caption) override {
+        calls.push_back("undo " + std::to_string(kind) + " " + std::string(caption));
+    }
     void ResetMasterStrip(TSong&) override { calls.push_back("master strip"); }
     void FreeDiskSamples(TSong&) override { calls.push_back("disk samples"); }
     void RefreshMixer() override { calls.push_back("refresh mixer"); }
@@ -189,7 +192,7 @@ TEST_F(SongTest, ClearReachesTheEnginesInOrder) {
                                          "sample voices",
                                          "softsynth queues",
                                          "current part nil",
-                                         "current part nil", // the undo store emptied
+                                         "undo 0 Undo",
                                          "master strip",
                                          "disk samples",
                                          "refresh mixer"};
