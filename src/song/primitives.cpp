@@ -4,6 +4,7 @@
 #include "platform/core/dialogs.h"
 #include "song/timebase.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -272,15 +273,33 @@ void SwapEventData(_TEvent* A, _TEvent* B) {
 void SortPartEvents(_TPart* Part) {
     if (!Part || !Part->Events) return;
     _TEvent* prev = nullptr;
+    bool ordered = true;
     for (_TEvent* e = Part->Events; e; e = e->Next) {
         e->Prev = prev;
+        if (prev && e->Delta < prev->Delta) ordered = false;
         prev = e;
     }
-    // Insertion sort by contents; equal times keep their order.
-    for (_TEvent* e = Part->Events; e && e->Next; e = e->Next) {
-        if (e->Next->Delta >= e->Delta) continue;
-        for (_TEvent* c = e->Next; c->Prev && c->Prev->Delta > c->Delta; c = c->Prev)
-            SwapEventData(c->Prev, c);
+    if (ordered) return;
+    // The contents move while the events keep their places in the list, as swapping them
+    // along would; a stable sort keeps equal times in their order, in n log n.
+    struct TContents {
+        std::int32_t Delta;
+        std::uint32_t Msg, Flags;
+        TEventData Data;
+        std::int32_t DataLen;
+    };
+    std::vector<TContents> contents;
+    for (_TEvent* e = Part->Events; e; e = e->Next)
+        contents.push_back({e->Delta, e->Msg, e->Flags, std::move(e->Data), e->DataLen});
+    std::stable_sort(contents.begin(), contents.end(),
+                     [](const TContents& a, const TContents& b) { return a.Delta < b.Delta; });
+    std::size_t i = 0;
+    for (_TEvent* e = Part->Events; e; e = e->Next, ++i) {
+        e->Delta = contents[i].Delta;
+        e->Msg = contents[i].Msg;
+        e->Flags = contents[i].Flags;
+        e->Data = std::move(contents[i].Data);
+        e->DataLen = contents[i].DataLen;
     }
 }
 

@@ -52,7 +52,7 @@ public:
     // Engine and AudioEngine (the song makes its undo store itself), the plug-in file lists,
     // SoftEngine, EditorEngine and SubEngine, in that order.
     virtual void CreateEngines(TSong&) {}
-    virtual void CreateHolders(TSong&) {} // groove holder, deferred actions, sample pool
+    virtual void CreateHolders(TSong&) {} // deferred actions, sample pool
     virtual void CreateStrips(TSong&) {}  // the master and disk-channel strips
     virtual void DestroyAll(TSong&) {}
     virtual void FreeMixChannel(_TTrack&) {}

@@ -4,6 +4,7 @@
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
 #include "song/primitives.h"
+#include "song/quantize.h"
 #include "song/seams.h"
 #include "song/undo.h"
 
@@ -125,6 +126,7 @@ TSong::TSong() {
     SoloTrack = -1;
     IsMidiFile = 0;
     // 2. Holders and buffers.
+    Grooves = new TGroove;
     SongEngines().CreateHolders(*this);
     MixBuffer.assign(FloatsOf(176400), 0.0f);
     SyncToAudio = 1;
@@ -184,6 +186,8 @@ TSong::~TSong() {
     FreeMetronome();
     delete UndoStore;
     UndoStore = nullptr;
+    delete Grooves;
+    Grooves = nullptr;
 }
 
 void TSong::FreeMetronome() {
