@@ -115,7 +115,7 @@ int FireDueTimers() {
             // A handler may have killed or restarted this timer meanwhile.
             std::lock_guard lock(g_mutex);
             auto it = std::find_if(g_timers.begin(), g_timers.end(),
-                                   [&](const Timer& x) { return x.key == key; });
+                                   [k = key](const Timer& x) { return x.key == k; });
             if (it == g_timers.end() || !ClockReached(now, it->due)) continue;
             if (it->owner == nullptr && !IsWindow(it->h)) {
                 g_timers.erase(it);
