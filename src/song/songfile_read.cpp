@@ -58,6 +58,11 @@ template <class F> void OnPart(TSongReader& R, F f) {
     if (_TPart* p = Part(R)) f(*p);
 }
 
+// Start and length only until the part is linked: afterwards they would break the track's order.
+template <class F> void OnUnlinkedPart(TSongReader& R, F f) {
+    if (!R.PartLinked) OnPart(R, f);
+}
+
 void SeqName(TSongReader& R, TMapItem&) {
     ReadStringItem(R, Song->FileName);
 }
@@ -148,11 +153,11 @@ void PartStyle(TSongReader& R, TMapItem&) {
 }
 
 void PartStart(TSongReader& R, TMapItem&) {
-    OnPart(R, [](_TPart& p) { p.Start = ReadIntItem(); });
+    OnUnlinkedPart(R, [](_TPart& p) { p.Start = ReadIntItem(); });
 }
 
 void PartLength(TSongReader& R, TMapItem&) {
-    OnPart(R, [](_TPart& p) {
+    OnUnlinkedPart(R, [](_TPart& p) {
         int length = ReadIntItem();
         p.Length = length > 0 ? length : BarTicks(); // a part of no length could hold nothing
     });

@@ -178,6 +178,9 @@ TEST_F(SongFileTest, EdgeCaseFiles) {
     ASSERT_NE(zero, nullptr);
     EXPECT_EQ(zero->Length, 960); // 0 becomes one bar
     EXPECT_EQ(zero->Flags, 9u);   // style 1: selected, and needs redraw
+    ASSERT_NE(zero->Next, nullptr);
+    EXPECT_EQ(zero->Next->Start, 960); // moved and grown after "PartEnd": ignored
+    EXPECT_EQ(zero->Next->Length, 960);
     EXPECT_TRUE(CheckSongInvariants(*Song));
     EXPECT_EQ(boxes.Boxes().size(), 0u);
 

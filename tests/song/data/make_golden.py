@@ -101,7 +101,9 @@ FILES = {
     "hostile_values.seq": MAGIC + i32("SeqTempo", 0) + i32("SeqBeatsInBar", -3)
     + item("Track") + i32("TrackMode", 7) + i32("TrackMute", 2) + i32("TrackCh", 16)
     + item("Track") + i32("TrackCh", -2)
-    + part("Zero", 1, 0, 0, [event(10, msg(0x90, 60, 1))]),
+    + part("Zero", 1, 0, 0, [event(10, msg(0x90, 60, 1))])
+    # Start and length of a part already linked would break its track's order.
+    + part("Next", 8, 960, 960, []) + i32("PartStart", 0) + i32("PartLength", 5000),
     # The count says 3 records, the size holds 2: what follows stays aligned.
     "count_mismatch.seq": MAGIC + item("Track") + item("Part") + i32("PartLength", 960)
     + item("PartEnd") + i32("PartNumEvents", 3)
