@@ -1,3 +1,4 @@
+#include "platform/core/clock.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/midiclock.h"
 #include "platform/midi/virtualmidi.h"
@@ -21,14 +22,16 @@ class MidiLayer : public testing::Test {
 protected:
     void SetUp() override {
         SetMidiRealPorts(false);
-        SetMidiClockVirtual(true, 0);
+        UseVirtualClock(0);
     }
     void TearDown() override {
-        SetMidiClockVirtual(false);
+        UseRealClock();
         SetMidiRealPorts(true);
     }
-    static void At(std::int64_t us) {
-        SetMidiClockUs(us);
+    // Moves the virtual clock to ms and lets the streams carry out what fell due.
+    static void At(std::uint32_t ms) {
+        SetVirtualTime(ms);
+        WaitClockSettled();
         MidiSettle();
     }
 };
@@ -214,17 +217,17 @@ TEST_F(MidiLayer, StreamPlaysEventsOnTheClockAndCallsBackWhenDue) {
     EXPECT_EQ(log.Count(MOM_POSITIONCB), 1);
     EXPECT_EQ(log.Calls.back().second, reinterpret_cast<std::uintptr_t>(hdr));
     EXPECT_EQ(hdr->dwOffset, 0u);
-    At(250000);
+    At(250);
     EXPECT_EQ(Ticks(h), 120u);
-    At(499999);
+    At(499);
     EXPECT_EQ(port.Sent().size(), 1u);
-    At(500000);
+    At(500);
     ASSERT_EQ(port.Sent().size(), 2u);
     EXPECT_EQ(port.Sent()[1].TimeUs, 500000);
     EXPECT_EQ(hdr->dwOffset, 24u);
     EXPECT_EQ(log.Count(MOM_POSITIONCB), 2);
     EXPECT_EQ(log.Count(MOM_DONE), 0);
-    At(2000000);
+    At(2000);
     ASSERT_EQ(port.Sent().size(), 3u);
     EXPECT_EQ(port.Sent()[2].TimeUs, 2000000) << "a clock that jumps past an event sends it at once";
     EXPECT_EQ(log.Count(MOM_DONE), 1);
@@ -247,14 +250,14 @@ TEST_F(MidiLayer, PauseHoldsThePositionAndStopHandsEveryBufferBackAtOnce) {
         ASSERT_EQ(midiStreamOut(h, hdr), MMSYSERR_NOERROR);
     }
     ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
-    At(500000);
+    At(500);
     EXPECT_EQ(Ticks(h), 240u);
     ASSERT_EQ(midiStreamPause(h), MMSYSERR_NOERROR);
-    At(5000000);
+    At(5000);
     EXPECT_EQ(Ticks(h), 240u);
     EXPECT_TRUE(port.Sent().empty());
     ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
-    At(5500000);
+    At(5500);
     ASSERT_EQ(port.Sent().size(), 1u);
     EXPECT_EQ(port.Sent()[0].TimeUs, 5500000);
     EXPECT_EQ(log.Count(MOM_DONE), 1);
@@ -264,7 +267,7 @@ TEST_F(MidiLayer, PauseHoldsThePositionAndStopHandsEveryBufferBackAtOnce) {
     EXPECT_EQ(log.Count(MOM_DONE), 2) << "the second buffer came back inside Stop";
     EXPECT_FALSE(b2.Hdr.dwFlags & MHDR_INQUEUE);
     EXPECT_EQ(Ticks(h), 0u);
-    At(9000000);
+    At(9000);
     EXPECT_EQ(port.Sent().size(), 1u);
     EXPECT_EQ(log.Count(MOM_DONE), 2);
 
@@ -273,7 +276,7 @@ TEST_F(MidiLayer, PauseHoldsThePositionAndStopHandsEveryBufferBackAtOnce) {
     ASSERT_EQ(midiOutPrepareHeader(h, &b1.Hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamOut(h, &b1.Hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
-    At(10000000);
+    At(10000);
     ASSERT_EQ(port.Sent().size(), 2u);
     EXPECT_EQ(port.Sent()[1].TimeUs, 10000000);
     EXPECT_EQ(midiStreamClose(h), MMSYSERR_NOERROR);
@@ -291,11 +294,11 @@ TEST_F(MidiLayer, TempoChangesTakeEffectAtTheirTick) {
     ASSERT_EQ(midiOutPrepareHeader(h, b.Header()), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamOut(h, &b.Hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
-    At(500000);
+    At(500);
     EXPECT_EQ(Ticks(h), 240u);
-    At(749999);
+    At(749);
     EXPECT_TRUE(port.Sent().empty());
-    At(750000);
+    At(750);
     auto sent = port.Sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].TimeUs, 750000);
@@ -316,21 +319,21 @@ TEST_F(MidiLayer, TempoPropertyKeepsTheElapsedTicks) {
     ASSERT_EQ(midiOutPrepareHeader(h, b.Header()), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamOut(h, &b.Hdr), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
-    At(500000);
+    At(500);
     MIDIPROPTEMPO tempo;
     tempo.dwTempo = 1000000;  // 60 BPM from here: the next 240 ticks take a second
     ASSERT_EQ(midiStreamProperty(h, &tempo, MIDIPROP_SET | MIDIPROP_TEMPO), MMSYSERR_NOERROR);
     EXPECT_EQ(Ticks(h), 240u);
-    At(1499999);
+    At(1499);
     EXPECT_TRUE(port.Sent().empty());
-    At(1500000);
+    At(1500);
     ASSERT_EQ(port.Sent().size(), 1u);
     EXPECT_EQ(midiStreamStop(h), MMSYSERR_NOERROR);
     EXPECT_EQ(midiStreamClose(h), MMSYSERR_NOERROR);
 }
 
 TEST_F(MidiLayer, StreamTimesOnTheSteadyClock) {
-    SetMidiClockVirtual(false);
+    UseRealClock();
     TVirtualMidiOut port("Out");
     TCallbackLog log;
     HMIDISTRM h = OpenStream(0, log, 240, 60000);  // a tick lasts 250 us
@@ -381,9 +384,9 @@ TEST_F(MidiLayer, InputDeliversShortMessagesAndSplitsSystemExclusiveOverBuffers)
               MMSYSERR_NOERROR);
     port.Send({0x90, 60, 100});
     EXPECT_TRUE(log.Data.empty()) << "nothing before start";
-    SetMidiClockUs(1000000);
+    SetVirtualTime(1000);
     ASSERT_EQ(midiInStart(h), MMSYSERR_NOERROR);
-    SetMidiClockUs(1250000);
+    SetVirtualTime(1250);
     port.Send({0x90, 60, 100});
     port.Send({0xF8});
     port.Send({0xC2, 7});

@@ -1,5 +1,6 @@
 #include "platform/midi/midi.h"
 
+#include "platform/midi/midiclock.h"
 #include "platform/midi/midiport.h"
 #include "platform/midi/midistream.h"
 
@@ -152,7 +153,11 @@ template <class F>
 MMRESULT OnStream(HMIDISTRM h, F f) {
     auto handle = Lookup(h);
     if (!handle || !handle->Stream) return MMSYSERR_INVALHANDLE;
-    return f(*handle->Stream);
+    MMRESULT r = f(*handle->Stream);
+    // On the virtual clock a change takes effect before the call returns, so that tests see
+    // what is due at once without racing the scheduler.
+    if (MidiClockVirtual()) handle->Stream->Settle();
+    return r;
 }
 }  // namespace
 

@@ -1,28 +1,30 @@
 #include "platform/midi/midiclock.h"
 
-#include <atomic>
+#include "platform/core/clock.h"
+
 #include <chrono>
 
 namespace platform {
 
-namespace {
-std::atomic<bool> virtualOn{false};
-std::atomic<std::int64_t> virtualUs{0};
-}  // namespace
-
 std::int64_t MidiClockUs() {
-    if (virtualOn.load(std::memory_order_acquire)) return virtualUs.load(std::memory_order_acquire);
+    if (IsVirtualClock()) return std::int64_t(TimeGetTime()) * 1000;
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool MidiClockVirtual() { return virtualOn.load(std::memory_order_acquire); }
+bool MidiClockVirtual() { return IsVirtualClock(); }
 
-void SetMidiClockVirtual(bool on, std::int64_t us) {
-    virtualUs.store(us, std::memory_order_release);
-    virtualOn.store(on, std::memory_order_release);
+void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel) {
+    // The virtual clock counts whole milliseconds: wake at the first one that reaches Us.
+    SleepUntil(static_cast<std::uint32_t>((Us + 999) / 1000), Cancel);
 }
 
-void SetMidiClockUs(std::int64_t us) { virtualUs.store(us, std::memory_order_release); }
+void WakeMidiClock() {
+    if (IsVirtualClock()) WakeSleepers();
+}
+
+void MidiClockIdle() {
+    if (IsVirtualClock()) ClockThreadIdle();
+}
 
 }  // namespace platform

@@ -1,21 +1,20 @@
 // The clock the stream scheduler and the input time stamps run on: the steady clock, or the
-// virtual clock of the tests.
+// core's virtual clock while tests run on it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace platform {
 
-// Microseconds on the MIDI clock.
+// Microseconds on the MIDI clock. On the virtual clock: its milliseconds times 1000.
 std::int64_t MidiClockUs();
-// True while the virtual clock runs the MIDI layer: waits then poll instead of sleeping to a
-// deadline, since the virtual time moves only when a test moves it.
+// True while the virtual clock runs.
 bool MidiClockVirtual();
+// Blocks until the clock reaches Us or *Cancel is set (and WakeMidiClock is called).
+void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel);
+void WakeMidiClock();
+// A scheduler about to wait for work, not for the clock.
+void MidiClockIdle();
 
-}  // namespace platform
-
-namespace platform {
-// Until the core's virtual clock drives it: tests switch the MIDI clock to virtual time.
-void SetMidiClockVirtual(bool on, std::int64_t us = 0);
-void SetMidiClockUs(std::int64_t us);
 }  // namespace platform

@@ -17,6 +17,8 @@ namespace {
 
 std::mutex streamsMutex;
 std::vector<TMidiStream*> streams;
+// Callbacks running on this thread; waiting for a scheduler from inside one could deadlock.
+thread_local int callbackDepth = 0;
 
 // A stream event parsed from a buffer.
 struct TStreamEvent {
@@ -81,12 +83,17 @@ bool TMidiStream::Shutdown() {
 }
 
 void TMidiStream::Notify(std::uint32_t msg, std::uintptr_t param1) {
-    if (callback_) callback_(handle_, msg, instance_, param1, 0);
+    if (!callback_) return;
+    ++callbackDepth;
+    callback_(handle_, msg, instance_, param1, 0);
+    --callbackDepth;
 }
 
 void TMidiStream::Wake() {
     ++wakeSeq_;
+    cancel_ = true;
     wake_.notify_all();
+    WakeMidiClock();
 }
 
 std::int64_t TMidiStream::TicksAt(std::int64_t now) const {
@@ -280,8 +287,16 @@ void TMidiStream::Run() {
         settled_.notify_all();
         auto changed = [&] { return quit_ || wakeSeq_ != seq; };
         if (MidiClockVirtual()) {
-            // Virtual time moves only when a test moves it; MidiSettle wakes us at once.
-            wake_.wait_for(lock, std::chrono::milliseconds(2), changed);
+            // Virtual time moves only when a test moves it, and then wakes the sleepers it reaches.
+            if (next >= 0) {
+                cancel_ = false;
+                lock.unlock();
+                MidiClockSleepUntil(next, &cancel_);
+                lock.lock();
+            } else {
+                MidiClockIdle();
+                wake_.wait(lock, changed);
+            }
         } else if (next < 0) {
             wake_.wait(lock, changed);
         } else {
@@ -292,6 +307,7 @@ void TMidiStream::Run() {
 }
 
 void TMidiStream::Settle() {
+    if (callbackDepth > 0) return;
     std::unique_lock lock(mutex_);
     if (!thread_.joinable() || std::this_thread::get_id() == thread_.get_id()) return;
     Wake();

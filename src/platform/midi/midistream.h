@@ -5,6 +5,7 @@
 
 #include "platform/midi/midi.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -30,6 +31,7 @@ public:
     bool HasQueued();
     // Ends the scheduler thread; false when called from that thread itself.
     bool Shutdown();
+    // Waits until the scheduler has carried out all that is due now (not from a callback).
     void Settle();
 
 private:
@@ -57,6 +59,7 @@ private:
     std::condition_variable_any settled_;
     std::uint64_t wakeSeq_ = 0;
     std::uint64_t doneSeq_ = 0;
+    std::atomic<bool> cancel_{false};  // ends the scheduler's sleep on the virtual clock
     bool quit_ = false;
 
     TState state_ = TState::Stopped;
