@@ -128,11 +128,15 @@ TEST_F(MidiLayer, ShortMessagesSendTheirOwnLengthAndRefuseWhatIsNoMessage) {
     EXPECT_EQ(midiOutShortMsg(h, 0x000000FC), MMSYSERR_NOERROR);
     EXPECT_EQ(midiOutShortMsg(h, 0x00643C20), MMSYSERR_INVALPARAM);
     EXPECT_EQ(midiOutShortMsg(h, 0x000000F0), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(midiOutShortMsg(h, 0x00903C90), MMSYSERR_INVALPARAM);  // a data byte that reads as a status
+    EXPECT_EQ(midiOutShortMsg(h, 0x0000C5C3), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(midiOutShortMsg(h, 0x00FF00C3), MMSYSERR_NOERROR) << "bytes beyond the message are no part of it";
     auto sent = port.Sent();
-    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[0].Bytes, (Bytes{0x90, 0x3C, 0x64}));
     EXPECT_EQ(sent[1].Bytes, (Bytes{0xC3, 0x05}));
     EXPECT_EQ(sent[2].Bytes, (Bytes{0xFC}));
+    EXPECT_EQ(sent[3].Bytes, (Bytes{0xC3, 0x00}));
 
     Bytes sysex{0xF0, 0x41, 0x10, 0xF7};
     MIDIHDR hdr{};

@@ -113,9 +113,8 @@ MMRESULT midiOutClose(HMIDIOUT h) { return midiStreamClose(h); }
 MMRESULT midiOutShortMsg(HMIDIOUT h, std::uint32_t msg) {
     auto handle = Lookup(h);
     if (!handle) return MMSYSERR_INVALHANDLE;
-    std::uint8_t bytes[3] = {static_cast<std::uint8_t>(msg), static_cast<std::uint8_t>(msg >> 8),
-                             static_cast<std::uint8_t>(msg >> 16)};
-    std::size_t n = ShortMessageLength(bytes[0]);
+    std::uint8_t bytes[3];
+    std::size_t n = ShortMessageBytes(msg, bytes);
     if (n == 0) return MMSYSERR_INVALPARAM;
     return handle->Out->Send(bytes, n) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }

@@ -244,4 +244,14 @@ std::size_t ShortMessageLength(std::uint8_t status) {
     }
 }
 
+std::size_t ShortMessageBytes(std::uint32_t msg, std::uint8_t (&bytes)[3]) {
+    bytes[0] = static_cast<std::uint8_t>(msg);
+    bytes[1] = static_cast<std::uint8_t>(msg >> 8);
+    bytes[2] = static_cast<std::uint8_t>(msg >> 16);
+    std::size_t n = ShortMessageLength(bytes[0]);
+    for (std::size_t i = 1; i < n; ++i)
+        if (bytes[i] & 0x80) return 0;
+    return n;
+}
+
 }  // namespace platform

@@ -61,5 +61,8 @@ std::string ProductName(const std::string& name);
 // Byte count of a short message by its status, 0 when the status does not start a message
 // that stands alone (data bytes, running status, system exclusive and its end).
 std::size_t ShortMessageLength(std::uint8_t status);
+// The bytes of a packed short message as they go on the wire; 0 when it is no message, or a
+// data byte has its top bit set (the wire would read it as a status).
+std::size_t ShortMessageBytes(std::uint32_t msg, std::uint8_t (&bytes)[3]);
 
 }  // namespace platform

@@ -247,9 +247,8 @@ std::int64_t TMidiStream::ProcessDue(std::int64_t now) {
         cursor_ += e.Size;
         std::uint8_t type = static_cast<std::uint8_t>((e.Event >> 24) & ~(MEVT_F_CALLBACK >> 24));
         if (type == MEVT_SHORTMSG) {
-            std::uint8_t bytes[3] = {static_cast<std::uint8_t>(e.Event), static_cast<std::uint8_t>(e.Event >> 8),
-                                     static_cast<std::uint8_t>(e.Event >> 16)};
-            if (std::size_t n = ShortMessageLength(bytes[0])) out_->Send(bytes, n);
+            std::uint8_t bytes[3];
+            if (std::size_t n = ShortMessageBytes(e.Event & 0xFFFFFF, bytes)) out_->Send(bytes, n);
         } else if (type == MEVT_TEMPO) {
             std::uint32_t tempo = e.Event & 0xFFFFFF;
             if (tempo > 0) {
