@@ -14,9 +14,16 @@ std::int64_t MidiClockUs() {
 
 bool MidiClockVirtual() { return IsVirtualClock(); }
 
-void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel) {
-    // The virtual clock counts whole milliseconds: wake at the first one that reaches Us.
-    SleepUntil(static_cast<std::uint32_t>((Us + 999) / 1000), Cancel);
+namespace {
+// The virtual clock counts whole milliseconds: wake at the first one that reaches Us.
+std::uint32_t CeilMs(std::int64_t Us) { return static_cast<std::uint32_t>((Us + 999) / 1000); }
+}  // namespace
+
+void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel) { SleepUntil(CeilMs(Us), Cancel); }
+
+bool MidiClockSleeperBy(std::int64_t Us) {
+    std::uint32_t t = 0;
+    return NextSleeperDeadline(t) && static_cast<std::int32_t>(t - CeilMs(Us)) <= 0;
 }
 
 void WakeMidiClock() {

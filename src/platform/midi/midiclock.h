@@ -16,5 +16,8 @@ void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel);
 void WakeMidiClock();
 // A scheduler about to wait for work, not for the clock.
 void MidiClockIdle();
+// True once some thread sleeps on the virtual clock with a deadline at or before Us, so that
+// moving the clock will stop there.
+bool MidiClockSleeperBy(std::int64_t Us);
 
 }  // namespace platform

@@ -289,8 +289,11 @@ void TMidiStream::Run() {
             // Virtual time moves only when a test moves it, and then wakes the sleepers it reaches.
             if (next >= 0) {
                 cancel_ = false;
+                sleepUs_ = next;
+                sleeping_ = true;
                 lock.unlock();
                 MidiClockSleepUntil(next, &cancel_);
+                sleeping_ = false;
                 lock.lock();
             } else {
                 MidiClockIdle();
@@ -312,6 +315,13 @@ void TMidiStream::Settle() {
     Wake();
     std::uint64_t target = wakeSeq_;
     settled_.wait(lock, [&] { return quit_ || doneSeq_ >= target; });
+    if (!MidiClockVirtual() || quit_) return;
+    lock.unlock();
+    // Done means asleep on the clock, where moving the clock finds it; until the sleep has
+    // begun, the clock could be moved past the next event unnoticed.
+    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (sleeping_ && !MidiClockSleeperBy(sleepUs_) && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
 }
 
 void MidiSettle() {

@@ -60,6 +60,8 @@ private:
     std::uint64_t wakeSeq_ = 0;
     std::uint64_t doneSeq_ = 0;
     std::atomic<bool> cancel_{false};  // ends the scheduler's sleep on the virtual clock
+    std::atomic<bool> sleeping_{false};  // on its way into, or in, a sleep on the virtual clock
+    std::atomic<std::int64_t> sleepUs_{0};
     bool quit_ = false;
 
     TState state_ = TState::Stopped;
