@@ -6,8 +6,8 @@
 #include "platform/core/paths.h"
 #include "song/filehelpers.h"
 #include "song/primitives.h"
-#include "song/seams.h"
 #include "song/songfile_items.h"
+#include "song/undo.h"
 #include "song_fixture.h"
 #include "song_invariants.h"
 #include "songdump/dump.h"
@@ -44,14 +44,6 @@ public:
     void AddRecentFile(std::string_view Path) override { Recent.emplace_back(Path); }
 };
 
-class CountingEngines : public TSongEngines {
-public:
-    int Undos = 0;
-    void BeginUndo(TSong&, int Kind, std::string_view Caption) override {
-        if (Kind == 0 && Caption == "Undo") ++Undos;
-    }
-};
-
 std::string DataFile(const std::string& Name) {
     return std::string(TOLVERN_TEST_DATA_DIR) + "/song/data/" + Name;
 }
@@ -75,16 +67,23 @@ protected:
     void SetUp() override {
         SongTest::SetUp();
         SetSongFileHost(&host);
-        SetSongEngines(&engines);
     }
     void TearDown() override {
         SetSongFileHost(nullptr);
-        SetSongEngines(nullptr);
         platform::ClearFileFailures();
         SongTest::TearDown();
     }
+    // An undo step holding one part, as an edit leaves it.
+    void FillUndo() {
+        Song->UndoStore->Begin(ukEdit, "Undo edit");
+        Song->UndoStore->AddPart(NewPart("saved", 0, 960, 0));
+    }
+    bool UndoIsEmpty() const {
+        return Song->UndoStore->Kind == ukNone && Song->UndoStore->Caption == "Undo" &&
+               Song->UndoStore->Parts.empty();
+    }
+
     FakeFileHost host;
-    CountingEngines engines;
     TempDir dir;
 };
 
@@ -245,6 +244,7 @@ TEST_F(SongFileTest, NamesAndRecordSizes) {
 TEST_F(SongFileTest, SavingNamesTheSongAndTellsTheWindows) {
     host.Todos = 3;
     Song->Modified = 1;
+    FillUndo();
     std::string path = dir.Path() + "tune.mid";
     ASSERT_TRUE(SaveSongFile(path));
     EXPECT_EQ(host.RanTodos, 1); // the audio system was not running
@@ -257,7 +257,7 @@ TEST_F(SongFileTest, SavingNamesTheSongAndTellsTheWindows) {
     EXPECT_EQ(host.Caption, "tune.seq");
     EXPECT_EQ(host.Recent, std::vector<std::string>{dir.Path() + "tune.seq"});
     EXPECT_EQ(host.Added, std::vector<int>{2});
-    EXPECT_EQ(engines.Undos, 1);
+    EXPECT_TRUE(UndoIsEmpty());
     EXPECT_EQ(platform::TIniFile().ReadString("Autoload", "Song", ""), dir.Path() + "tune.seq");
     std::string bytes = dir.ReadFile("tune.seq");
     EXPECT_EQ(bytes.substr(0, 11), "\x0ATolvernSeq");
@@ -282,6 +282,7 @@ TEST_F(SongFileTest, AFailedSaveKeepsTheOldFileAndTheSong) {
         Song->Modified = 1;
         Song->Untitled = 1;
         Song->IsMidiFile = 1;
+        FillUndo();
         ScriptedDialogs boxes;
         boxes.Answer(platform::IDOK, "not saved");
         platform::FailNextFileOp(op);
@@ -299,7 +300,8 @@ TEST_F(SongFileTest, AFailedSaveKeepsTheOldFileAndTheSong) {
         EXPECT_TRUE(host.Recent.empty());
         EXPECT_TRUE(host.Added.empty());
         EXPECT_TRUE(host.Caption.empty());
-        EXPECT_EQ(engines.Undos, 0);
+        EXPECT_EQ(Song->UndoStore->Kind, ukEdit);
+        EXPECT_EQ(Song->UndoStore->Parts.size(), 1u);
         EXPECT_FALSE(platform::TIniFile().ValueExists("Autoload", "Song"));
         platform::ClearFileFailures();
     }
