@@ -4,6 +4,7 @@
 #include "platform/core/messages.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/virtualmidi.h"
+#include "song/seams.h"
 #include "song/song.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_settings.h"
@@ -45,7 +46,7 @@ protected:
     void SetUp() override {
         SetMidiRealPorts(false);
         if (!Ini().empty()) settings.WriteIni(Ini());
-        synth = std::make_unique<TVirtualMidiOut>("Synth");
+        synth = std::make_unique<TVirtualMidiOut>("Synth port whose name runs past 32 characters");
         stream = std::make_unique<TVirtualMidiOut>("Stream");
         window = RegisterWindowProc([this](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
             if (msg == WM_REFILLQUEUE) ++refills;
@@ -241,6 +242,13 @@ TEST_F(MidiObject, TheStreamDeviceCannotBeClosedButOthersCan) {
     Midi->GetOutputCaps(1, technology, name);
     EXPECT_EQ(name, "Stream");
     EXPECT_EQ(technology, MOD_MIDIPORT);
+    Midi->GetOutputCaps(0, technology, name);
+    EXPECT_EQ(name, "Synth port whose name runs past ");  // the first 32 characters
+    EXPECT_EQ(Ports->Outputs[0]->Name, name);
+    Midi->GetOutputCaps(2, technology, name);
+    EXPECT_EQ(name, "Out of range");
+    Midi->GetOutputCaps(-1, technology, name);
+    EXPECT_EQ(name, "Out of range");
     dialogs.Answer(IDOK, "This device can't be disabled");
     EXPECT_TRUE(Midi->CloseOutDev(1));
     ASSERT_EQ(dialogs.Boxes().size(), 1u);
@@ -278,6 +286,56 @@ TEST_F(MidiObject, TempoInTheMultimediaBackEnd) {
 }
 
 namespace {
+// The audio object with its output open, and a main window that records the playback guard.
+class OpenAudio : public TMidiAudio, public TMainWindowSeam {
+public:
+    std::vector<std::string> Calls;
+    bool AudioOn() override { return true; }
+    void NotifyStart() override { Calls.push_back("notify start"); }
+    void Stop() override { Calls.push_back("stop audio"); }
+    bool PausePlayback() override {
+        Calls.push_back("pause");
+        return true;
+    }
+    void ResumePlayback() override { Calls.push_back("resume"); }
+};
+}  // namespace
+
+TEST_F(MidiObject, WithAudioOpenTheFirstAudioBlockStartsMidi) {
+    OpenAudio audio;
+    SetMidiAudio(&audio);
+    SetMainWindow(&audio);
+    ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 60, 100)));
+    Midi->Play(240, 0, 1920, false);
+    clock.Advance(100);
+    EXPECT_TRUE(stream->Sent().empty()) << "Play leaves the start to the audio block";
+    EXPECT_EQ(Midi->GetPos(), 0);
+    Midi->StartPending();
+    clock.Advance(1);
+    EXPECT_EQ(stream->Sent().size(), 1u);
+    EXPECT_EQ(Midi->GetPos(), 240);
+    Midi->SetTempo(100);
+    Midi->Stop(1);
+    SetMidiAudio(nullptr);
+    SetMainWindow(nullptr);
+    EXPECT_EQ(audio.Calls, (std::vector<std::string>{"notify start", "pause", "resume", "stop audio"}));
+}
+
+TEST_F(MidiObject, TheRecordingClockCountsFromTheStartAndFollowsTheLoop) {
+    Song->LeftLocator = 960;
+    Song->RightLocator = 1920;
+    Song->Looping = 1;
+    Midi->Record(960, 960, 1920, true);
+    EXPECT_EQ(Song->State, 1);
+    clock.Advance(500);
+    EXPECT_EQ(Midi->GetInputPos(), 1200);
+    clock.Advance(2000);  // 1,200 ticks from the start: 2,160 wraps to 1,200
+    EXPECT_EQ(Midi->GetInputPos(), 1200);
+    Song->State = 2;
+    EXPECT_EQ(Midi->GetInputPos(), Midi->GetPos());
+}
+
+namespace {
 class CcMapFromIni : public testing::Test {
 protected:
     void SetUp() override { SetMidiRealPorts(false); }
@@ -306,6 +364,25 @@ TEST_F(CcMapFromIni, ControllerNumbersMapOnlyWithinRange) {
             EXPECT_EQ(CcMap[i], want) << c.ini << " entry " << i;
         }
     }
+}
+
+TEST_F(CcMapFromIni, TheStreamDeviceIsClampedToTheOutputs) {
+    TVirtualMidiOut a("A"), b("B"), c("C");
+    struct {
+        const char* ini;
+        int device;
+    } cases[] = {{"", 1}, {"[sdevice]\nid=5\n", 2}, {"[sdevice]\nid=-3\n", 0}, {"[sdevice]\nid=0\n", 0}};
+    for (auto& k : cases) {
+        settings.WriteIni(k.ini);
+        TMIDI midi(TMidiSetup::Devices);
+        EXPECT_EQ(Ports->StreamDevice, k.device) << k.ini;
+        EXPECT_EQ(Ports->Stream, Ports->Outputs[k.device]->Handle.load());
+    }
+    settings.WriteIni("[midisetup]\ndevice0=0\n");
+    TMIDI midi(TMidiSetup::Devices);
+    EXPECT_FALSE(midi.IsOutputOpen(0)) << "switched off in the setup";
+    EXPECT_TRUE(midi.IsOutputOpen(1));
+    EXPECT_TRUE(midi.IsOutputOpen(2));
 }
 
 TEST(MidiProgramChange, EveryBankMode) {
