@@ -1,6 +1,7 @@
 #include "song/noteedit.h"
 
 #include "devices/midimsg.h"
+#include "song/ctrledit.h"
 #include "song/notemove.h"
 #include "song/primitives.h"
 #include "song/random.h"
@@ -120,17 +121,13 @@ void RampVelocities(_TPart* Part, int FromTick, int ToTick, bool SelectedOnly, i
                     int StartVelocity) {
     if (!Part) return;
     if (ToTick == -1) ToTick = Part->Length;
-    double slope = ToTick != FromTick ? static_cast<double>(EndVelocity - StartVelocity) /
-                                            (static_cast<double>(ToTick) - FromTick)
-                                      : 0.0;
     std::int64_t time = 0;
     for (_TEvent* e = Part->Events; e; e = e->Next) {
         time += e->Delta;
         if (!IsNoteOn(e->Msg) || !Wanted(e, SelectedOnly) || time < FromTick || time > ToTick)
             continue;
-        double v = static_cast<double>(time) * slope + StartVelocity - FromTick * slope;
-        e->Msg =
-            Rebuilt(e->Msg, MidiData1(e->Msg), Clamp(FloorToInt(static_cast<float>(v)), 1, 127));
+        int v = RampValue(time, FromTick, ToTick, StartVelocity, EndVelocity);
+        e->Msg = Rebuilt(e->Msg, MidiData1(e->Msg), Clamp(v, 1, 127));
         e->Flags |= efRedraw;
     }
 }
