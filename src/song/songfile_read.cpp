@@ -70,7 +70,7 @@ void SeqName(TSongReader& R, TMapItem&) {
 void SeqTempo(TSongReader&, TMapItem&) {
     int tempo = ReadIntItem();
     if (tempo <= 0) tempo = 120; // a tempo of nothing would stop time
-    if (Midi) Midi->Tempo = tempo;
+    if (Midi) Midi->SetTempo(tempo);
 }
 
 void SeqBeatsInBar(TSongReader&, TMapItem&) {
