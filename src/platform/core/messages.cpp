@@ -112,6 +112,8 @@ struct State {
     PendingSend* sendTail = nullptr;
     std::atomic<int> sendsWaiting{0};
 
+    PaintHook paint = nullptr;  // GUI thread
+
     // Readable while posts or sends wait; signalled tells whether it was written since the pump
     // last cleared it, so a burst of posts costs one write.
     int eventFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -287,6 +289,7 @@ int PumpMessages() {
         }
         handled += ServeSends();
     }
+    if (s.paint) handled += s.paint();
     handled += FireDueTimers();
     ReportDrops();
     return handled;
@@ -328,6 +331,8 @@ void WaitMessage(std::uint32_t maxMs) {
     poll(&fd, 1, wait > 0x7FFFFFFF ? -1 : static_cast<int>(wait));
     ServeSends();
 }
+
+void SetPaintHook(PaintHook hook) { S().paint = hook; }
 
 int MessageEventFd() { return S().eventFd; }
 

@@ -182,6 +182,11 @@ LRESULT SendMessage(HWND h, UINT msg, WPARAM w, LPARAM l);
 // (sends, posts and timer messages). Messages posted while it runs wait for the next call.
 int PumpMessages();
 
+// The window layer's paint pass. PumpMessages calls it after the posted messages and before the
+// timers, so that windows paint before WM_TIMER; it returns how many windows it painted.
+using PaintHook = int (*)();
+void SetPaintHook(PaintHook hook);
+
 // GUI thread: handles pending cross-thread sends only. Returns how many.
 int ServeSends();
 

@@ -167,14 +167,22 @@ const Region& DcObj::Clip() const {
     clip_.Clear();
     if (Surface* s = Target()) {
         clip_.Add({0, 0, s->width, s->height});
-        if (paintClip) clip_.Intersect(*paintClip);
-        if (userClip) clip_.Intersect(*userClip);
+        // Paint and selected regions are in device coordinates.
+        auto intersect = [&](const Region& r) {
+            if (deviceOrg.X == 0 && deviceOrg.Y == 0) return clip_.Intersect(r);
+            Region moved = r;
+            moved.Offset(deviceOrg.X, deviceOrg.Y);
+            clip_.Intersect(moved);
+        };
+        if (paintClip) intersect(*paintClip);
+        if (userClip) intersect(*userClip);
     }
     clipValid_ = true;
     return clip_;
 }
 
-Painter::Painter(const DcObj& dc) : clip_(&dc.Clip()), org_(dc.windowOrg) {
+Painter::Painter(const DcObj& dc)
+    : clip_(&dc.Clip()), org_{dc.windowOrg.X - dc.deviceOrg.X, dc.windowOrg.Y - dc.deviceOrg.Y} {
     surface_ = dc.Target();
     if (surface_ && !clip_->IsEmpty()) ++surface_->changes;
 }
@@ -478,9 +486,16 @@ int GetClipBox(HDC dc, TRect* box) {
     const Region& clip = d->Clip();
     TRect b = clip.Bounds();
     if (d->screen) b = {0, 0, Hooks().screenWidth, Hooks().screenHeight};
-    *box = {b.Left + d->windowOrg.X, b.Top + d->windowOrg.Y, b.Right + d->windowOrg.X,
-            b.Bottom + d->windowOrg.Y};
+    const int ox = d->windowOrg.X - d->deviceOrg.X, oy = d->windowOrg.Y - d->deviceOrg.Y;
+    *box = {b.Left + ox, b.Top + oy, b.Right + ox, b.Bottom + oy};
     return d->screen ? SIMPLEREGION : RegionType(clip);
+}
+
+void SetDeviceOrigin(HDC dc, int x, int y) {
+    auto d = FindDC(dc);
+    if (!d) return;
+    d->deviceOrg = {x, y};
+    d->InvalidateClip();
 }
 
 void SetPaintRegion(HDC dc, const Region* region) {

@@ -124,8 +124,10 @@ int SelectClipRgn(HDC dc, HRGN rgn); // 0 removes the clip region
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
 int GetClipBox(HDC dc, TRect* box);
-// The window layer limits drawing to a window's invalid region during its paint.
+// The window layer limits drawing to a window's invalid region during its paint (device
+// coordinates), and places a child window's device (0, 0) inside its top-level surface.
 void SetPaintRegion(HDC dc, const Region* region);
+void SetDeviceOrigin(HDC dc, int x, int y);
 
 // Primitives.
 bool MoveToEx(HDC dc, int x, int y, TPoint* old);

@@ -68,7 +68,7 @@ bool BlitFrom(const DcObj& d, const DcObj& s, int x, int y, int w, int h, int xS
     Painter p(d);
     const Surface* ss = s.Target();
     if (!p.Active() || !ss || w <= 0 || h <= 0) return true;
-    int sx = xSrc - s.windowOrg.X, sy = ySrc - s.windowOrg.Y;
+    int sx = xSrc - s.windowOrg.X + s.deviceOrg.X, sy = ySrc - s.windowOrg.Y + s.deviceOrg.Y;
     int dx = x - p.OrgX(), dy = y - p.OrgY();
     if (!ClipToSource(*ss, sx, sy, dx, dy, w, h)) return true;
     Transfer(p, ss, sx, sy, dx, dy, w, h, op);

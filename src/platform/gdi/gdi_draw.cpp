@@ -386,7 +386,7 @@ bool DrawFocusRect(HDC dc, const TRect* rect) {
 COLORREF GetPixel(HDC dc, int x, int y) {
     auto d = FindDC(dc);
     if (!d || !d->Target()) return CLR_INVALID;
-    int dx = x - d->windowOrg.X, dy = y - d->windowOrg.Y;
+    int dx = x - d->windowOrg.X + d->deviceOrg.X, dy = y - d->windowOrg.Y + d->deviceOrg.Y;
     if (!d->Clip().Contains(dx, dy)) return CLR_INVALID;
     return ColorRefFromPixel(*(d->Target()->Row(dy) + dx));
 }

@@ -67,11 +67,12 @@ struct DcObj : GdiObject {
     unsigned textAlign = 0;
     TPoint pos;                      // current position, logical
     TPoint windowOrg;                // logical point shown at device (0, 0)
+    TPoint deviceOrg;                // surface pixel of device (0, 0); the window layer moves it
     std::optional<Region> paintClip; // device coordinates; set by the window layer
     std::optional<Region> userClip;  // device coordinates; selected by the program
 
     Surface* Target() const { return (screen || !bitmap) ? nullptr : bitmap->surface.get(); }
-    // The effective clip in device coordinates: the surface, the paint region and the
+    // The effective clip in surface coordinates: the surface, the paint region and the
     // selected clip region, intersected. Cached until InvalidateClip.
     const Region& Clip() const;
     void InvalidateClip() { clipValid_ = false; }

@@ -1,0 +1,68 @@
+#include "platform/forms/modal.h"
+
+#include "platform/core/clock.h"
+#include "platform/forms/focus.h"
+#include "platform/forms/wndobj.h"
+
+#include <cstdio>
+
+namespace platform {
+namespace {
+
+ModalIdleHook g_idle;
+std::vector<HWND> g_stack;
+
+bool OwnedBy(HWND h, HWND owner) {
+    for (Wnd* w = Root(W(h)); w; w = W(w->owner))
+        if (w->h == owner) return true;
+    return false;
+}
+
+} // namespace
+
+void RunModalLoop(HWND form, const std::function<bool()>& done) {
+    if (!W(form)) return;
+    std::vector<HWND> disabled;
+    for (HWND t : TopLevelWindows()) {
+        if (t == form || OwnedBy(t, form) || !IsWindowEnabled(t)) continue;
+        EnableWindow(t, false);
+        disabled.push_back(t);
+    }
+    const HWND previous = GetActiveWindow();
+    if (IsWindowVisible(form)) SetActiveWindow(form);
+    g_stack.push_back(form);
+
+    while (W(form) && !done()) {
+        int handled = PumpMessages();
+        if (!W(form) || done()) break;
+        if (handled) continue;
+        if (g_idle) {
+            if (!g_idle(form)) break;
+        } else if (IsVirtualClock()) {
+            std::fprintf(stderr, "tolvern: modal loop of \"%s\" has nothing to wait for\n",
+                         GetWindowText(form).c_str());
+            break;
+        } else {
+            WaitMessage(100);
+        }
+    }
+
+    g_stack.pop_back();
+    for (HWND t : disabled)
+        if (W(t)) EnableWindow(t, true);
+    if (W(previous) && previous != form && IsWindowVisible(previous) &&
+        (!W(form) || !IsWindowVisible(form) || GetActiveWindow() == form))
+        SetActiveWindow(previous);
+}
+
+ModalIdleHook SetModalIdleHook(ModalIdleHook hook) {
+    ModalIdleHook old = std::move(g_idle);
+    g_idle = std::move(hook);
+    return old;
+}
+
+int ModalLevel() { return static_cast<int>(g_stack.size()); }
+
+HWND ModalWindow() { return g_stack.empty() ? 0 : g_stack.back(); }
+
+} // namespace platform

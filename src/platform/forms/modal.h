@@ -1,0 +1,25 @@
+#pragma once
+// Modal loops. While one runs, every other enabled top-level window of the program is disabled
+// (windows owned by the modal one stay usable); posted messages, paints, timers and cross-thread
+// sends are served inside it.
+
+#include "platform/forms/window.h"
+
+#include <functional>
+
+namespace platform {
+
+// Runs until done() holds or form is destroyed; afterwards re-enables what it disabled.
+void RunModalLoop(HWND form, const std::function<bool()>& done);
+
+// Called when a modal loop has nothing to do; returns false to abandon the loop. Tests answer
+// forms here. Without a hook the loop waits for input, except on the virtual clock, where
+// nothing could ever happen, so it gives up with a line on stderr.
+using ModalIdleHook = std::function<bool(HWND form)>;
+ModalIdleHook SetModalIdleHook(ModalIdleHook hook);
+
+// Nesting depth, and the innermost modal window (0 when none).
+int ModalLevel();
+HWND ModalWindow();
+
+} // namespace platform

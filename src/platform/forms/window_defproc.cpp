@@ -1,0 +1,218 @@
+// The default window procedure.
+#include "platform/forms/focus.h"
+#include "platform/forms/input.h"
+#include "platform/forms/paint.h"
+#include "platform/forms/window.h"
+#include "platform/forms/wndobj.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/syscolors.h"
+
+#include <cstring>
+
+namespace platform {
+namespace {
+
+inline constexpr WPARAM SC_SIZE = 0xF000;
+inline constexpr WPARAM SC_MOVE = 0xF010;
+inline constexpr WPARAM SC_MINIMIZE = 0xF020;
+inline constexpr WPARAM SC_MAXIMIZE = 0xF030;
+inline constexpr WPARAM SC_CLOSE = 0xF060;
+inline constexpr WPARAM SC_RESTORE = 0xF120;
+
+LRESULT HitTest(const Wnd& w, TPoint screen) {
+    TRect r;
+    GetWindowRect(w.h, &r);
+    if (screen.X < r.Left || screen.X >= r.Right || screen.Y < r.Top || screen.Y >= r.Bottom)
+        return HTNOWHERE;
+    TPoint c = screen;
+    ScreenToClient(w.h, &c);
+    TRect cr = ClientRect(w);
+    if (c.X >= 0 && c.Y >= 0 && c.X < cr.Right && c.Y < cr.Bottom) return HTCLIENT;
+    const int x = screen.X - r.Left, y = screen.Y - r.Top;
+    const int wd = r.Width(), ht = r.Height();
+    if (w.style & WS_THICKFRAME) {
+        constexpr int b = 4, corner = 16;
+        const bool left = x < b, right = x >= wd - b, top = y < b, bottom = y >= ht - b;
+        if (left || right || top || bottom) {
+            const bool nearTop = y < corner, nearBottom = y >= ht - corner;
+            const bool nearLeft = x < corner, nearRight = x >= wd - corner;
+            if ((left && nearTop) || (top && nearLeft)) return HTTOPLEFT;
+            if ((right && nearTop) || (top && nearRight)) return HTTOPRIGHT;
+            if ((left && nearBottom) || (bottom && nearLeft)) return HTBOTTOMLEFT;
+            if ((right && nearBottom) || (bottom && nearRight)) return HTBOTTOMRIGHT;
+            if (left) return HTLEFT;
+            if (right) return HTRIGHT;
+            if (top) return HTTOP;
+            return HTBOTTOM;
+        }
+    }
+    TRect f = FrameInsets(w.style, w.exStyle);
+    if ((w.style & WS_CAPTION) == WS_CAPTION && y < f.Top && y >= f.Left) return HTCAPTION;
+    return HTBORDER;
+}
+
+// A plain frame: the border lines in the 3D colours and the caption bar with its text.
+void PaintFrame(Wnd& w) {
+    TRect f = FrameInsets(w.style, w.exStyle);
+    if (!f.Left && !f.Top && !f.Right && !f.Bottom) return;
+    HDC dc = GetWindowDC(w.h);
+    const int wd = w.rect.Width(), ht = w.rect.Height();
+    HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    TRect parts[4] = {{0, 0, wd, f.Top}, {0, ht - f.Bottom, wd, ht}, {0, 0, f.Left, ht},
+                      {wd - f.Right, 0, wd, ht}};
+    for (const TRect& r : parts) FillRect(dc, &r, face);
+    DeleteObject(face);
+    HBRUSH dark = CreateSolidBrush(GetSysColor(COLOR_3DDKSHADOW));
+    TRect outer{0, 0, wd, ht};
+    FrameRect(dc, &outer, dark);
+    DeleteObject(dark);
+    if ((w.style & WS_CAPTION) == WS_CAPTION) {
+        const int b = f.Left - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0);
+        const bool active = GetActiveWindow() == w.h;
+        TRect cap{b, b, wd - b, f.Top - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0) - 1};
+        HBRUSH br = CreateSolidBrush(GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+        FillRect(dc, &cap, br);
+        DeleteObject(br);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+        HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        TRect text{cap.Left + 4, cap.Top, cap.Right - 4, cap.Bottom};
+        DrawText(dc, w.text, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        SelectObject(dc, old);
+    }
+    ReleaseDC(w.h, dc);
+}
+
+bool EraseBackground(Wnd& w, HDC dc) {
+    HBRUSH_WND br = w.cls->background;
+    if (!br) return false;
+    TRect r = ClientRect(w);
+    FillRect(dc, &r, br);
+    return true;
+}
+
+HCURSOR SizeCursor(LRESULT hit) {
+    switch (hit) {
+    case HTLEFT:
+    case HTRIGHT:
+        return IDC_SIZEWE;
+    case HTTOP:
+    case HTBOTTOM:
+        return IDC_SIZENS;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT:
+        return IDC_SIZENWSE;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT:
+        return IDC_SIZENESW;
+    default:
+        return IDC_ARROW;
+    }
+}
+
+} // namespace
+
+LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Wnd* w = W(h);
+    if (!w) return 0;
+    switch (msg) {
+    case WM_NCCREATE:
+        return 1;
+    case WM_NCHITTEST:
+        return HitTest(*w, {std::int16_t(LOWORD(lp)), std::int16_t(HIWORD(lp))});
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(h, &ps);
+        EndPaint(h, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return EraseBackground(*w, static_cast<HDC>(wp)) ? 1 : 0;
+    case WM_NCPAINT:
+        PaintFrame(*w);
+        return 0;
+    case WM_NCACTIVATE:
+        if ((w->style & WS_CAPTION) == WS_CAPTION) w->ncInvalid = true;
+        return 1;
+    case WM_CLOSE:
+        DestroyWindow(h);
+        return 0;
+    case WM_SETTEXT:
+        w->text = lp ? reinterpret_cast<const char*>(lp) : "";
+        if ((w->style & WS_CAPTION) == WS_CAPTION) w->ncInvalid = true;
+        return 1;
+    case WM_GETTEXT: {
+        if (wp == 0 || !lp) return 0;
+        std::size_t n = std::min<std::size_t>(w->text.size(), wp - 1);
+        std::memcpy(reinterpret_cast<char*>(lp), w->text.data(), n);
+        reinterpret_cast<char*>(lp)[n] = 0;
+        return static_cast<LRESULT>(n);
+    }
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(w->text.size());
+    case WM_SETREDRAW:
+        w->redraw = wp != 0;
+        return 0;
+    case WM_MOUSEACTIVATE:
+        if (w->IsChild()) {
+            if (LRESULT r = SendMessage(w->parent, WM_MOUSEACTIVATE, wp, lp)) return r;
+        }
+        return (w->exStyle & WS_EX_NOACTIVATE) ? MA_NOACTIVATE : MA_ACTIVATE;
+    case WM_SETCURSOR: {
+        if (w->IsChild() && SendMessage(w->parent, WM_SETCURSOR, wp, lp)) return 1;
+        if (!W(h)) return 0;
+        LRESULT hit = std::int16_t(LOWORD(lp));
+        if (hit == HTCLIENT) {
+            if (HWND(wp) != h) return 0;  // a child's client area: the child decides
+            SetCursor(w->cls->cursor ? w->cls->cursor : IDC_ARROW);
+            return 1;
+        }
+        SetCursor(SizeCursor(hit));
+        return hit >= HTLEFT && hit <= HTBOTTOMRIGHT ? 1 : 0;
+    }
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
+        return w->IsChild() ? SendMessage(w->parent, msg, wp, lp) : 0;
+    case WM_CANCELMODE:
+        if (GetCapture() == h) ReleaseCapture();
+        return 0;
+    case WM_NCLBUTTONDOWN:
+        StartSystemMove(h, LRESULT(wp));
+        return 0;
+    case WM_NCLBUTTONDBLCLK:
+        if (LRESULT(wp) == HTCAPTION && (w->style & WS_MAXIMIZEBOX))
+            ShowWindow(h, IsZoomed(h) ? SW_RESTORE : SW_MAXIMIZE);
+        return 0;
+    case WM_SYSKEYDOWN:
+        if (wp == VK_F4 && !w->IsChild()) PostMessage(h, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wp & 0xFFF0) {
+        case SC_CLOSE:
+            SendMessage(h, WM_CLOSE, 0, 0);
+            break;
+        case SC_MINIMIZE:
+            ShowWindow(h, SW_MINIMIZE);
+            break;
+        case SC_MAXIMIZE:
+            ShowWindow(h, SW_MAXIMIZE);
+            break;
+        case SC_RESTORE:
+            ShowWindow(h, SW_RESTORE);
+            break;
+        case SC_MOVE:
+            StartSystemMove(h, HTCAPTION);
+            break;
+        case SC_SIZE:
+            StartSystemMove(h, HTBOTTOMRIGHT);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace platform
