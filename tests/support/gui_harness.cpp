@@ -2,6 +2,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/timers.h"
+#include "platform/forms/focus.h"
 #include "platform/forms/modal.h"
 #include "platform/gdi/png.h"
 #include "support/pump.h"
@@ -13,9 +14,32 @@ namespace testsupport {
 
 using namespace platform;
 
+namespace {
+
+// Keys and buttons a test left down, a capture or a drag: gone, so tests stay independent.
+void ResetInput() {
+    TPoint p;
+    GetCursorPos(&p);
+    for (int vk = 1; vk < 256; ++vk)
+        if (vk != VK_LBUTTON && vk != VK_RBUTTON && vk != VK_MBUTTON && (GetKeyState(vk) & 0x8000))
+            RouteKey(UINT(vk), false);
+    for (MouseButton b : {MouseButton::Left, MouseButton::Right, MouseButton::Middle})
+        if (MouseKeyFlags() & (b == MouseButton::Left    ? MK_LBUTTON
+                               : b == MouseButton::Right ? MK_RBUTTON
+                                                         : MK_MBUTTON))
+            RouteMouseButton(b, false, p.X, p.Y);
+    CancelDrag();
+    ReleaseCapture();
+    SetScreenCursor(0);
+    SetAppActive(true);
+}
+
+} // namespace
+
 GuiHarness::GuiHarness(int screenWidth, int screenHeight) {
     SetGuiThread();
     SetScreenGeometry(screenWidth, screenHeight);
+    ResetInput();
     SetModalIdleHook([this](HWND form) { return OnModalIdle(form); });
     RouteMouseMove(screenWidth / 2, screenHeight / 2);
 }
@@ -24,6 +48,7 @@ GuiHarness::~GuiHarness() {
     SetModalIdleHook(nullptr);
     for (HWND h : TopLevelWindows()) DestroyWindow(h);
     PumpAll();
+    ResetInput();
     for (const ModalAnswer& a : modal_)
         if (!a.used) ADD_FAILURE() << "modal form \"" << a.caption << "\" was never shown";
     SetScreenGeometry(1024, 768);
@@ -137,11 +162,12 @@ GuiHarness& GuiHarness::OnModal(std::string caption, std::function<void(HWND)> a
 
 bool GuiHarness::OnModalIdle(HWND form) {
     const std::string caption = GetWindowText(form);
-    if (std::find(answered_.begin(), answered_.end(), form) == answered_.end()) {
+    const std::uint64_t loop = ModalLoopId();
+    if (std::find(answered_.begin(), answered_.end(), loop) == answered_.end()) {
         for (ModalAnswer& a : modal_) {
             if (a.used || a.caption != caption) continue;
             a.used = true;
-            answered_.push_back(form);
+            answered_.push_back(loop);
             a.action(form);
             return true;
         }

@@ -10,7 +10,8 @@ namespace platform {
 namespace {
 
 ModalIdleHook g_idle;
-std::vector<HWND> g_stack;
+std::vector<std::pair<HWND, std::uint64_t>> g_stack;
+std::uint64_t g_loops = 0;
 
 bool OwnedBy(HWND h, HWND owner) {
     for (Wnd* w = Root(W(h)); w; w = W(w->owner))
@@ -30,7 +31,7 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
     }
     const HWND previous = GetActiveWindow();
     if (IsWindowVisible(form)) SetActiveWindow(form);
-    g_stack.push_back(form);
+    g_stack.push_back({form, ++g_loops});
 
     while (W(form) && !done()) {
         int handled = PumpMessages();
@@ -63,6 +64,8 @@ ModalIdleHook SetModalIdleHook(ModalIdleHook hook) {
 
 int ModalLevel() { return static_cast<int>(g_stack.size()); }
 
-HWND ModalWindow() { return g_stack.empty() ? 0 : g_stack.back(); }
+HWND ModalWindow() { return g_stack.empty() ? 0 : g_stack.back().first; }
+
+std::uint64_t ModalLoopId() { return g_stack.empty() ? 0 : g_stack.back().second; }
 
 } // namespace platform

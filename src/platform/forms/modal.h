@@ -5,6 +5,7 @@
 
 #include "platform/forms/window.h"
 
+#include <cstdint>
 #include <functional>
 
 namespace platform {
@@ -21,5 +22,7 @@ ModalIdleHook SetModalIdleHook(ModalIdleHook hook);
 // Nesting depth, and the innermost modal window (0 when none).
 int ModalLevel();
 HWND ModalWindow();
+// A number for the innermost running loop, new for every loop entered (0 when none).
+std::uint64_t ModalLoopId();
 
 } // namespace platform
