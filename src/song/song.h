@@ -195,6 +195,8 @@ public:
 
     // New empty song.
     void Clear();
+    // One block of Frames interleaved stereo frames into Out (render.cpp).
+    void Render(float* Out, int Frames);
 
     int GridTicks() const;
     // Tracks 0-127; nil for any other index, the metronome's included.

@@ -1,5 +1,6 @@
 #include "song/timebase.h"
 
+#include "devices/audio.h"
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
 #include "platform/core/nocase.h"
@@ -250,3 +251,7 @@ void RunLogAdd(std::string_view Line) {
     text += '\n';
     WriteRunLog(text);
 }
+
+int TicksToSamples(double Ticks) { return Round(Ticks * AudioRate() / (static_cast<double>(MidiTempo()) * 4)); }
+
+double SamplesToTicks(double Samples) { return static_cast<double>(MidiTempo()) * 4 * Samples / AudioRate(); }

@@ -33,6 +33,10 @@ int ParsePosition(int Bar, int Beat, int Tick);
 // Hours, minutes within the hour and seconds within the minute at the MIDI tempo.
 void TicksToTime(int Ticks, int& H, int& M, int& S);
 int AudioPixelToTick(int X);
+// Ticks and samples at the MIDI tempo and the audio rate: Ticks x rate / (tempo x 4), rounded
+// half to even, and tempo x 4 x Samples / rate.
+int TicksToSamples(double Ticks);
+double SamplesToTicks(double Samples);
 
 // The key editor's keyboard, key 127 at the top.
 bool IsBlackKey(int Note);

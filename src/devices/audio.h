@@ -1,0 +1,111 @@
+#pragma once
+// The audio object: loads an exchangeable audio-system driver from the "system" folder, opens,
+// starts, stops and closes it, keeps block size and rate, and owns what the audio callback
+// shares with the GUI thread (the busy flag, output recording).
+
+#include "platform/core/dynlib.h"
+#include "platform/core/messages.h"
+#include "tolvern_audio.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// What the audio object asks of the plug-ins, the capture, the windows and the editor
+// plug-ins. The defaults do nothing; those units install their own.
+class TAudioHooks {
+public:
+    virtual ~TAudioHooks() = default;
+    virtual void ApplyRateToPlugins(float /*Rate*/) {}
+    virtual void ApplyBlockSizeToPlugins(int /*Frames*/) {}
+    virtual bool RecordAudio() { return false; } // the main window's audio-capture flag
+    virtual void StartCapture() {}
+    virtual void StopCapture() {}
+    // The transport bar's stereo meter and the editor plug-ins that asked for audio.
+    virtual void SetPeaks(const float* /*Buffer*/, int /*Frames*/) {}
+    virtual void BroadcastBlock(float* /*Buffer*/, int /*Frames*/) {}
+    // The properties dialog, filled with the block size and rate; True when it ended with OK.
+    virtual bool ShowAbout() { return false; }
+};
+TAudioHooks& AudioHooks();
+void SetAudioHooks(TAudioHooks* Hooks);
+
+constexpr int MinAudioFrames = 32;
+constexpr int MaxAudioFrames = 22050;
+
+class TAudio {
+public:
+    explicit TAudio(platform::HWND MainWnd); // Create: reads [Audio], loads the driver
+    ~TAudio();                               // Destroy: writes Frames and Rate back
+    TAudio(const TAudio&) = delete;
+    TAudio& operator=(const TAudio&) = delete;
+
+    platform::HWND NotifyWnd = 0;
+    platform::HWND MainWnd = 0;
+    int Device = 0;
+    platform::HMODULE Library = 0;
+    TvAudioProperties Properties = nullptr;
+    int Frames = 4096;
+    float Rate = 44100.0f;
+    float BlocksPerMs = 0.0f;
+    std::atomic<bool> AudioOn{false};
+    bool CaptureOpen = false;
+    std::atomic<bool>& Busy; // the one process-wide busy flag (see EnterRenderBlock)
+    std::atomic<bool> Capturing{false};
+    std::atomic<bool> Running{false};
+    // Output recording; the audio thread consumes what the GUI thread armed.
+    std::atomic<std::uint8_t*> OutTarget{nullptr};
+    std::atomic<int> OutFrames{0};
+    std::atomic<int> OutBits{16};
+    int HDDefaultRecBits = 16;
+    std::string SystemName = "None";
+
+    void LoadSystem(const std::string& Name);
+    void Open(platform::HWND Wnd);
+    void Close();
+    void Start();
+    void Stop();
+    void SetDevice(int Index) { Device = Index; }
+    int GetDevice() const { return Device; }
+    int DeviceCount();
+    void DeviceName(int Index, std::string& Name);
+    void NotifyStart();
+    void NotifyRecording(bool On);
+    void SetRate(float NewRate);
+    void SetFrames(int NewFrames);
+    void ApplyRateToPlugins();
+    void ApplyBlockSizeToPlugins();
+    bool SetOutputCapture(std::uint8_t* Buffer, int OutFramesArg, int Bits);
+    void ShowSettings();
+    void StopCapture();
+
+private:
+    int Command(int Cmd, std::intptr_t A = 0, std::intptr_t B = 0);
+    void FreeSystem();
+};
+
+// The program's audio object; nil until the main window makes it.
+extern TAudio* Audio;
+// [Audio] Buffers: 2, 4, 6 or 8.
+extern int AudioBuffers;
+// Processor load of the last block in percent.
+extern std::atomic<int> CpuLoad;
+
+// The rate in effect (44100 without an audio object).
+float AudioRate();
+
+// The driver calls this from its own thread for every block.
+extern "C" void AudioCallback(float* Buffer, std::int32_t Frames, std::int32_t Flag);
+// Converts the block for the armed output recording (only while the song records).
+void RecordOutputBlock(const float* Buffer, int Frames, int Flag);
+
+// The busy protocol between the renderer and the GUI thread. The renderer takes the flag with
+// a test-and-set for a whole block; a block that finds it taken plays silence.
+bool EnterRenderBlock();
+void LeaveRenderBlock();
+// GUI thread: takes the flag for the whole of a change (locate, start, list changes), waiting
+// while a block holds it; nests.
+void HoldRenderer();
+void ReleaseRenderer();
+// GUI thread: waits until no block renders (at once when the GUI thread holds the flag).
+void WaitRenderIdle();

@@ -1,0 +1,55 @@
+#pragma once
+// The audio block renderer: one block of interleaved stereo floats from softsynths, sample
+// voices, disk voices, output slots, buses and master effects. Runs on the audio driver's
+// thread (or the GUI thread for an offline mixdown); allocates nothing.
+
+#include <cstdint>
+
+class TMFX;
+class TSong;
+struct TSoftOut;
+
+constexpr int MaxBlockFrames = 22050; // every work buffer holds this many stereo frames
+constexpr int MaxMixedSlots = 32;     // output slots mixed per owner
+
+// Owners of output slots, which differ in pan and sends.
+enum class TSlotOwner { Track, Disk, Softsynth };
+
+// The engines that units of their own add to a block, and the plug-in calls. The defaults
+// do nothing: a plug-in that is not there passes nothing on.
+class TRenderEngines {
+public:
+    virtual ~TRenderEngines() = default;
+    virtual void RunTodos(TSong&) {}
+    // Every softsynth's due events and processing; its outputs go through MixSlot.
+    virtual void RenderSoftsynths(TSong&, int /*Frames*/) {}
+    // The sample voices of audio tracks, each into SampleMixBuffers, then MixSlot per slot.
+    virtual void RenderSampleVoices(TSong&, int /*Frames*/) {}
+    // This block's disk voices add into the slot buffers of their outputs; advances AudioPos.
+    virtual void ScheduleDiskBlock(TSong&, double /*Ticks*/) {}
+    virtual void Process(TMFX*, float* /*In*/, float* /*Out*/, int /*Frames*/, bool /*SendBus*/,
+                         bool /*Replace*/) {}
+    // Command 10 with the block's automation points, for a plug-in that is automated.
+    virtual void Automate(TMFX*, int /*Frames*/) {}
+    // The transport-changed bit of the VST time information.
+    virtual void ClearTransportChanged() {}
+    // Output slots of loaded softsynths below their output count (mute and solo).
+    virtual int SoftsynthSlots(TSoftOut** /*Slots*/, int /*Max*/) { return 0; }
+};
+TRenderEngines& RenderEngines();
+void SetRenderEngines(TRenderEngines* Engines);
+
+// Where the block being rendered lies in the song (automation reads it).
+struct TBlockPosition {
+    double Ticks = 0;
+    int Samples = 0;
+};
+extern TBlockPosition BlockPosition;
+
+// Mixes one output slot from its slot buffer S (Frames stereo frames): insert effects, gain,
+// pan by owner, sends. A slot whose Bus names no bus is not mixed at all.
+void MixSlot(TSong& S, TSoftOut& Slot, float* Source, TSlotOwner Owner, int Frames);
+// The active slots from slot 0 up to the first inactive one, at most 32.
+int ActiveSlotCount(const TSoftOut* Slots);
+
+void ClearFloats(float* Buffer, int Count);
