@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build ccache pkg-config clang
     qt6-base-dev libx11-dev
-    librtmidi-dev librtaudio-dev libasound2-dev
+    librtmidi-dev librtaudio-dev libasound2-dev jackd2 libjack-jackd2-dev
     libfreetype-dev libfontconfig1-dev fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
