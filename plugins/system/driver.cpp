@@ -48,9 +48,11 @@ std::int32_t TDriver::Properties(std::int32_t Cmd, std::intptr_t A, std::intptr_
     case TV_AUDIO_SETTINGS:
         return -1;
     case TV_AUDIO_DEVICE_COUNT:
-        return static_cast<std::int32_t>(DeviceNames().size());
+        names_ = DeviceNames(); // listing devices can be slow: names come from this list
+        return static_cast<std::int32_t>(names_.size());
     case TV_AUDIO_DEVICE_NAME: {
-        auto names = DeviceNames();
+        if (names_.empty()) names_ = DeviceNames();
+        const auto& names = names_;
         auto* out = reinterpret_cast<char*>(B);
         if (!out) return 1;
         out[0] = 0;

@@ -33,5 +33,6 @@ private:
     unsigned frames_ = 512;
     float rate_ = 44100.0f;
     bool open_ = false, running_ = false;
+    std::vector<std::string> names_;
     std::atomic<bool> first_{true}; // the next block comes with flag 0
 };

@@ -10,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -265,6 +269,53 @@ TEST_F(AudioTest, RecordOutputBlockWidths) {
         EXPECT_EQ(a.OutFrames, 98);
         EXPECT_EQ(a.OutTarget, out.data() + c.bytes.size());
     }
+}
+
+} // namespace
+
+namespace {
+
+std::uint32_t Le32(const std::string& B, std::size_t At) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<std::uint8_t>(B[At + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+TEST_F(AudioTest, WaveFileDriverWritesTheBlocks) {
+    TempDir dir;
+    const std::string path = dir.Path() + "out.wav";
+    setenv("TOLVERN_WAVE_FILE", path.c_str(), 1);
+    TAudio& a = Make("[Audio]\nSystem=WaveFile\nFrames=512\n");
+    ASSERT_NE(a.Library, 0);
+    EXPECT_EQ(a.DeviceCount(), 2);
+    a.SetDevice(1); // as fast as possible
+    a.Open(window.Handle());
+    ASSERT_TRUE(a.AudioOn);
+    synth.Value = 0.5f;
+    std::atomic<int> blocks{0};
+    struct Counting : RecordingHooks {
+        std::atomic<int>* n;
+        void SetPeaks(const float*, int) override { ++*n; }
+    } counting;
+    counting.n = &blocks;
+    SetAudioHooks(&counting);
+    a.Start();
+    for (int i = 0; i < 500 && blocks < 20; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    a.Stop();
+    SetAudioHooks(&hooks);
+    unsetenv("TOLVERN_WAVE_FILE");
+    ASSERT_GE(blocks, 20);
+    std::string wav = dir.ReadFile("out.wav");
+    ASSERT_GE(wav.size(), 44u + 20 * 512 * 4);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Le32(wav, 24), 44100u);
+    EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
+    EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(static_cast<std::uint8_t>(wav[44]), 0x00); // 0.5 -> 16384
+    EXPECT_EQ(static_cast<std::uint8_t>(wav[45]), 0x40);
 }
 
 } // namespace

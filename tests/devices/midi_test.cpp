@@ -26,7 +26,8 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 Bytes Short(std::uint32_t Msg) {
-    Bytes b{static_cast<std::uint8_t>(Msg), static_cast<std::uint8_t>(Msg >> 8), static_cast<std::uint8_t>(Msg >> 16)};
+    Bytes b{static_cast<std::uint8_t>(Msg), static_cast<std::uint8_t>(Msg >> 8),
+            static_cast<std::uint8_t>(Msg >> 16)};
     std::uint32_t s = Msg & 0xF0;
     if (s == 0xC0 || s == 0xD0) b.resize(2);
     return b;
@@ -34,7 +35,8 @@ Bytes Short(std::uint32_t Msg) {
 
 std::vector<Bytes> BytesOf(const TVirtualMidiOut& Out) {
     std::vector<Bytes> r;
-    for (auto& s : Out.Sent()) r.push_back(s.Bytes);
+    for (auto& s : Out.Sent())
+        r.push_back(s.Bytes);
     return r;
 }
 
@@ -74,7 +76,8 @@ protected:
     // Clock time of the output's records, in ms from the test's start.
     std::vector<std::int64_t> TimesMs(const TVirtualMidiOut& Out) const {
         std::vector<std::int64_t> r;
-        for (auto& s : Out.Sent()) r.push_back(s.TimeUs / 1000 - start);
+        for (auto& s : Out.Sent())
+            r.push_back(s.TimeUs / 1000 - start);
         return r;
     }
 
@@ -87,22 +90,24 @@ protected:
     int refills = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MidiObject, TimeZeroPushesShareOneMarkerAndGoOutInOrder) {
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 60 + i, 100)));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 60 + i, 100)));
     EXPECT_EQ(Ports->Buffers[Ports->Current].dwBufferLength, 12u);
     Midi->Play(0, 0, 1920, false);
     clock.Advance(1);
     auto sent = BytesOf(*stream);
     ASSERT_EQ(sent.size(), 10u);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(sent[i], Short(PackMidiMsg(0x90, 60 + i, 100)));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(sent[i], Short(PackMidiMsg(0x90, 60 + i, 100)));
     EXPECT_EQ(Ports->Outputs[1]->NoteCount[0][65], 1);
 }
 
 TEST_F(MidiObject, EventsGoOutOnTheirTickAtTheTempo) {
     ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 60, 100)));
-    ASSERT_TRUE(Push(240, PackMidiMsg(0x80, 60, 0), 0));  // another output, on the same clock
+    ASSERT_TRUE(Push(240, PackMidiMsg(0x80, 60, 0), 0)); // another output, on the same clock
     ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 62, 100), 0));
     Midi->Play(0, 0, 1920, false);
     clock.Advance(499);
@@ -115,20 +120,23 @@ TEST_F(MidiObject, EventsGoOutOnTheirTickAtTheTempo) {
 }
 
 TEST_F(MidiObject, FullBufferHandsOverAndThePushIsRefusedWhileTheOtherIsQueued) {
-    for (int i = 0; i < 1024; ++i) ASSERT_TRUE(Push(1, PackMidiMsg(0x90, 60, 1 + i % 100)));
+    for (int i = 0; i < 1024; ++i)
+        ASSERT_TRUE(Push(1, PackMidiMsg(0x90, 60, 1 + i % 100)));
     EXPECT_EQ(Ports->Buffers[0].dwBufferLength, 12288u);
     EXPECT_EQ(Ports->Buffers[0].dwUser, 1u);
-    ASSERT_TRUE(Push(0, PackMidiMsg(0x80, 60, 0))) << "time 0 shares the last marker of a full buffer";
+    ASSERT_TRUE(Push(0, PackMidiMsg(0x80, 60, 0)))
+        << "time 0 shares the last marker of a full buffer";
     ASSERT_TRUE(Push(1, PackMidiMsg(0x90, 61, 1)));
     EXPECT_EQ(Ports->Buffers[0].dwUser, 2u);
     EXPECT_EQ(Ports->Current, 1);
-    for (int i = 1; i < 1024; ++i) ASSERT_TRUE(Push(1, PackMidiMsg(0x90, 61, 1)));
+    for (int i = 1; i < 1024; ++i)
+        ASSERT_TRUE(Push(1, PackMidiMsg(0x90, 61, 1)));
     EXPECT_FALSE(Push(1, PackMidiMsg(0x90, 62, 1)));
     EXPECT_EQ(Ports->Buffers[1].dwUser, 2u) << "the full buffer went to the stream";
     EXPECT_FALSE(Push(1, PackMidiMsg(0x90, 62, 1)));
 
     Midi->Play(0, 0, 1920, false);
-    clock.Advance(2 * 1024 * 250 / 120 + 10);  // 2048 ticks at 120 BPM
+    clock.Advance(2 * 1024 * 250 / 120 + 10); // 2048 ticks at 120 BPM
     EXPECT_EQ(stream->Sent().size(), 2049u) << "the refused pushes queued nothing";
     EXPECT_EQ(refills, 2) << "one refill request per finished buffer";
     EXPECT_EQ(Ports->Buffers[0].dwUser, 0u);
@@ -170,33 +178,34 @@ TEST_F(MidiObject, PositionFollowsTheSongThroughTheLoop) {
     Song->RightLocator = 1920;
     Song->Looping = 1;
     Midi->Play(960, 960, 1920, true);
-    clock.Advance(2000);  // 960 ticks
+    clock.Advance(2000); // 960 ticks
     EXPECT_EQ(Midi->GetPos(), 1920);
-    clock.Advance(292);  // 1,100 ticks since the start
+    clock.Advance(292); // 1,100 ticks since the start
     EXPECT_EQ(Midi->GetPos(), 1100);
     EXPECT_EQ(Ports->LoopOffset, -960);
-    clock.Advance(2000);  // 2,060 ticks: the second wrap
+    clock.Advance(2000); // 2,060 ticks: the second wrap
     EXPECT_EQ(Midi->GetPos(), 1100);
     EXPECT_EQ(Ports->LoopOffset, -1920);
-    Song->RightLocator = 960;  // a loop without length never wraps
+    Song->RightLocator = 960; // a loop without length never wraps
     EXPECT_EQ(Midi->GetPos(), 3020 - 1920);
 }
 
 TEST_F(MidiObject, OnlyDeviceMessagesGoOutAndTheOthersKeepTheirTime) {
-    ASSERT_TRUE(Push(0, PackAweParam(0, 3, 100)));            // sound-card parameter
-    ASSERT_TRUE(Push(0, PackMidiMsg(msSampleOn, 5, 100)));    // sample note
-    ASSERT_TRUE(Push(0, 0));                                 // muted note
-    ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 60, 100) | (7u << 24)));  // track number in byte 3
+    ASSERT_TRUE(Push(0, PackAweParam(0, 3, 100)));                 // sound-card parameter
+    ASSERT_TRUE(Push(0, PackMidiMsg(msSampleOn, 5, 100)));         // sample note
+    ASSERT_TRUE(Push(0, 0));                                       // muted note
+    ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 60, 100) | (7u << 24))); // track number in byte 3
     ASSERT_TRUE(Push(120, PackMidiMsg(msSampleOff, 5, 0)));
-    ASSERT_TRUE(Push(120, PackMidiMsg(msSysex + 2, 1, 0), 1, 0x04030201));  // 32-bit value event
-    ASSERT_TRUE(Push(0, PackMidiMsg(msSysex, 0, 0), 1, 0x1234));          // system exclusive
-    ASSERT_TRUE(Push(0, PackMidiMsg(0xF0 + 8, 0, 0)));                    // no device status
+    ASSERT_TRUE(Push(120, PackMidiMsg(msSysex + 2, 1, 0), 1, 0x04030201)); // 32-bit value event
+    ASSERT_TRUE(Push(0, PackMidiMsg(msSysex, 0, 0), 1, 0x1234));           // system exclusive
+    ASSERT_TRUE(Push(0, PackMidiMsg(0xF0 + 8, 0, 0)));                     // no device status
     ASSERT_TRUE(Push(0, PackMidiMsg(0x90, 61, 100), 9));                   // no such output
     ASSERT_TRUE(Push(0, PackMidiMsg(0x80, 60, 0)));
     Midi->Play(0, 0, 1920, false);
     clock.Advance(600);
-    EXPECT_EQ(BytesOf(*stream), (std::vector<Bytes>{Short(0x643C90), Short(0x0163B2), Short(0x0262B2),
-                                                     Short(0x0306B2), Short(0x0426B2), Short(0x3C80)}));
+    EXPECT_EQ(BytesOf(*stream),
+              (std::vector<Bytes>{Short(0x643C90), Short(0x0163B2), Short(0x0262B2),
+                                  Short(0x0306B2), Short(0x0426B2), Short(0x3C80)}));
     EXPECT_EQ(TimesMs(*stream), (std::vector<std::int64_t>{0, 500, 500, 500, 500, 500}));
     EXPECT_EQ(Ports->Outputs[1]->NoteCount[0][5], 0) << "sample notes are not counted";
     EXPECT_EQ(Ports->Outputs[1]->NoteCount[0][60], 0);
@@ -212,7 +221,7 @@ TEST_F(MidiObject, AllNotesOffEndsCountedNotesOnceThenSilencesEveryChannel) {
     ASSERT_TRUE(Push(0, PackMidiMsg(0x92, 60, 90), 0));
     ASSERT_TRUE(Push(0, PackMidiMsg(0x92, 61, 90), 0));
     ASSERT_TRUE(Push(0, PackMidiMsg(0x82, 61, 0), 0));
-    ASSERT_TRUE(Push(0, PackMidiMsg(0x82, 61, 0), 0));  // ends nothing: the counter stays at 0
+    ASSERT_TRUE(Push(0, PackMidiMsg(0x82, 61, 0), 0)); // ends nothing: the counter stays at 0
     Midi->Play(0, 0, 1920, false);
     clock.Advance(1);
     Midi->Stop(0);
@@ -243,7 +252,7 @@ TEST_F(MidiObject, TheStreamDeviceCannotBeClosedButOthersCan) {
     EXPECT_EQ(name, "Stream");
     EXPECT_EQ(technology, MOD_MIDIPORT);
     Midi->GetOutputCaps(0, technology, name);
-    EXPECT_EQ(name, "Synth port whose name runs past ");  // the first 32 characters
+    EXPECT_EQ(name, "Synth port whose name runs past "); // the first 32 characters
     EXPECT_EQ(Ports->Outputs[0]->Name, name);
     Midi->GetOutputCaps(2, technology, name);
     EXPECT_EQ(name, "Out of range");
@@ -272,16 +281,18 @@ TEST_F(MidiObject, TempoInTheMultimediaBackEnd) {
     Midi->SetTempo(300);
     EXPECT_EQ(Midi->Tempo, 300);
     MIDIPROPTEMPO tempo;
-    ASSERT_EQ(midiStreamProperty(Ports->Stream, &tempo, MIDIPROP_GET | MIDIPROP_TEMPO), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamProperty(Ports->Stream, &tempo, MIDIPROP_GET | MIDIPROP_TEMPO),
+              MMSYSERR_NOERROR);
     EXPECT_EQ(tempo.dwTempo, 200000u);
     Midi->SetTempo(0);
     EXPECT_EQ(Midi->Tempo, 300);
     Midi->SetTempo(-40);
     EXPECT_EQ(Midi->Tempo, 300);
-    Midi->SetTempo(3);  // 20,000,000 us per quarter: beyond the 24 bits of a stream tempo
+    Midi->SetTempo(3); // 20,000,000 us per quarter: beyond the 24 bits of a stream tempo
     EXPECT_EQ(Midi->Tempo, 300);
     Midi->SetTempo(97);
-    ASSERT_EQ(midiStreamProperty(Ports->Stream, &tempo, MIDIPROP_GET | MIDIPROP_TEMPO), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamProperty(Ports->Stream, &tempo, MIDIPROP_GET | MIDIPROP_TEMPO),
+              MMSYSERR_NOERROR);
     EXPECT_EQ(tempo.dwTempo, 618557u);
 }
 
@@ -299,7 +310,7 @@ public:
     }
     void ResumePlayback() override { Calls.push_back("resume"); }
 };
-}  // namespace
+} // namespace
 
 TEST_F(MidiObject, WithAudioOpenTheFirstAudioBlockStartsMidi) {
     OpenAudio audio;
@@ -318,7 +329,8 @@ TEST_F(MidiObject, WithAudioOpenTheFirstAudioBlockStartsMidi) {
     Midi->Stop(1);
     SetMidiAudio(nullptr);
     SetMainWindow(nullptr);
-    EXPECT_EQ(audio.Calls, (std::vector<std::string>{"notify start", "pause", "resume", "stop audio"}));
+    EXPECT_EQ(audio.Calls,
+              (std::vector<std::string>{"notify start", "pause", "resume", "stop audio"}));
 }
 
 TEST_F(MidiObject, TheRecordingClockCountsFromTheStartAndFollowsTheLoop) {
@@ -329,7 +341,7 @@ TEST_F(MidiObject, TheRecordingClockCountsFromTheStartAndFollowsTheLoop) {
     EXPECT_EQ(Song->State, 1);
     clock.Advance(500);
     EXPECT_EQ(Midi->GetInputPos(), 1200);
-    clock.Advance(2000);  // 1,200 ticks from the start: 2,160 wraps to 1,200
+    clock.Advance(2000); // 1,200 ticks from the start: 2,160 wraps to 1,200
     EXPECT_EQ(Midi->GetInputPos(), 1200);
     Song->State = 2;
     EXPECT_EQ(Midi->GetInputPos(), Midi->GetPos());
@@ -342,7 +354,7 @@ protected:
     void TearDown() override { SetMidiRealPorts(true); }
     TempSettings settings;
 };
-}  // namespace
+} // namespace
 
 TEST_F(CcMapFromIni, ControllerNumbersMapOnlyWithinRange) {
     struct {
@@ -371,7 +383,8 @@ TEST_F(CcMapFromIni, TheStreamDeviceIsClampedToTheOutputs) {
     struct {
         const char* ini;
         int device;
-    } cases[] = {{"", 1}, {"[sdevice]\nid=5\n", 2}, {"[sdevice]\nid=-3\n", 0}, {"[sdevice]\nid=0\n", 0}};
+    } cases[] = {
+        {"", 1}, {"[sdevice]\nid=5\n", 2}, {"[sdevice]\nid=-3\n", 0}, {"[sdevice]\nid=0\n", 0}};
     for (auto& k : cases) {
         settings.WriteIni(k.ini);
         TMIDI midi(TMidiSetup::Devices);
@@ -394,7 +407,7 @@ TEST(MidiProgramChange, EveryBankMode) {
         {5, 10, 1, {0x0500B2, 0x0AC2}},
         {5, 10, 2, {0x0000B2, 0x0520B2, 0x09C2}},
         {-1, 5, 2, {0x04C2}},
-        {5, 0, 2, {0x0000B2, 0x0520B2}},  // program 0 would be 0xFF on the wire: not sent
+        {5, 0, 2, {0x0000B2, 0x0520B2}}, // program 0 would be 0xFF on the wire: not sent
         {5, -1, 2, {0x0000B2, 0x0520B2}},
         {5, 10, 4, {0x3F00B2, 0x0520B2, 0x09C2}},
         {5, 10, 8, {0x4000B2, 0x0020B2, 0x09C2}},
@@ -411,7 +424,8 @@ TEST(MidiProgramChange, EveryBankMode) {
             EXPECT_EQ(s.Port, 4);
             sent.push_back(s.Msg);
         }
-        EXPECT_EQ(sent, c.sent) << "bank " << c.bank << " program " << c.program << " mode " << c.mode;
+        EXPECT_EQ(sent, c.sent) << "bank " << c.bank << " program " << c.program << " mode "
+                                << c.mode;
     }
 }
 
@@ -423,7 +437,7 @@ protected:
     TempSettings settings;
     ScriptedDialogs dialogs;
 };
-}  // namespace
+} // namespace
 
 TEST_F(NoMidiDevice, TheObjectOpensPlaysAndStopsAndTakesTempoChanges) {
     TSong song;
@@ -476,20 +490,23 @@ public:
         return 0x1234;
     }
     void Resolve(std::string_view Name) override {
-        if (Name == Missing) throw std::runtime_error("Get 16-bit address failed: " + std::string(Name));
+        if (Name == Missing)
+            throw std::runtime_error("Get 16-bit address failed: " + std::string(Name));
     }
     int Call(std::string_view Name, std::initializer_list<std::uint32_t> Args) override {
         std::string s(Name);
-        for (auto a : Args) s += " " + std::to_string(static_cast<std::int32_t>(a));
+        for (auto a : Args)
+            s += " " + std::to_string(static_cast<std::int32_t>(a));
         Calls.push_back(s);
         auto it = Answers.find(std::string(Name));
         return it == Answers.end() ? 1 : it->second;
     }
-    int CallWithBlock(std::string_view Name, std::initializer_list<std::uint32_t> Args, const std::uint8_t* Block,
-                      int Len, std::uint32_t Last) override {
+    int CallWithBlock(std::string_view Name, std::initializer_list<std::uint32_t> Args,
+                      const std::uint8_t* Block, int Len, std::uint32_t Last) override {
         LastBlock.assign(Block, Block + Len);
         std::string s(Name);
-        for (auto a : Args) s += " " + std::to_string(a);
+        for (auto a : Args)
+            s += " " + std::to_string(a);
         Calls.push_back(s + " [" + std::to_string(Len) + "] " + std::to_string(Last));
         return 1;
     }
@@ -515,7 +532,7 @@ protected:
     FakeEngine engine;
     TVirtualMidiOut out{"Out"};
 };
-}  // namespace
+} // namespace
 
 TEST_F(EngineBackEnd, ForwardsToTheEngineAndClampsTheTempo) {
     {
@@ -534,7 +551,8 @@ TEST_F(EngineBackEnd, ForwardsToTheEngineAndClampsTheTempo) {
         EXPECT_TRUE(accepted);
         midi.PushEvent(2, 30, PackMidiMsg(0xF0, 1, 0), accepted, 0x01020304, 0);
         Bytes sysex(600, 0x11);
-        midi.PushEvent(2, 30, PackMidiMsg(0xF0, 0, 0), accepted, reinterpret_cast<std::uintptr_t>(sysex.data()), 600);
+        midi.PushEvent(2, 30, PackMidiMsg(0xF0, 0, 0), accepted,
+                       reinterpret_cast<std::uintptr_t>(sysex.data()), 600);
         EXPECT_EQ(engine.LastBlock.size(), 512u);
         engine.Answers["PushMidiOut"] = 0;
         midi.PushEvent(2, 30, PackMidiMsg(0x90, 60, 100), accepted, 0, 0);
@@ -547,12 +565,26 @@ TEST_F(EngineBackEnd, ForwardsToTheEngineAndClampsTheTempo) {
         EXPECT_FALSE(midi.CloseOutDev(0));
         midi.SendProgramChange(1, 0, -1, 5, 2);
     }
-    std::vector<std::string> expected{
-        "load midiengine.dll", "MidiSetup", "OpenMidi", "OutputActive 0", "SetTempo 300", "SetTempo 0",
-        "SetupMTC 480", "Start 480 0 960 1", "PushMidiOut 2 30 6569104",
-        "PushSysexOut 2 30 496 [0] 16909060", "PushSysexOut 2 30 240 [512] 512", "PushMidiOut 2 30 6569104",
-        "StopMidi", "GetPos", "AllNotesOff -1 -1", "CloseOutDev 0", "DirectMidiOut 1 1216",
-        "AllNotesOff -1 -1", "CloseMidi", "unload"};
+    std::vector<std::string> expected{"load midiengine.dll",
+                                      "MidiSetup",
+                                      "OpenMidi",
+                                      "OutputActive 0",
+                                      "SetTempo 300",
+                                      "SetTempo 0",
+                                      "SetupMTC 480",
+                                      "Start 480 0 960 1",
+                                      "PushMidiOut 2 30 6569104",
+                                      "PushSysexOut 2 30 496 [0] 16909060",
+                                      "PushSysexOut 2 30 240 [512] 512",
+                                      "PushMidiOut 2 30 6569104",
+                                      "StopMidi",
+                                      "GetPos",
+                                      "AllNotesOff -1 -1",
+                                      "CloseOutDev 0",
+                                      "DirectMidiOut 1 1216",
+                                      "AllNotesOff -1 -1",
+                                      "CloseMidi",
+                                      "unload"};
     EXPECT_EQ(engine.Calls, expected);
 }
 
@@ -570,7 +602,8 @@ TEST_F(EngineBackEnd, AMissingEntryEndsTheCreation) {
 
 TEST(MidiRealPort, StreamsToAnAlsaSequencerPort) {
     if (!MidiSequencerAvailable())
-        GTEST_SKIP() << "no ALSA sequencer here (/dev/snd/seq missing): no real MIDI port to play to";
+        GTEST_SKIP()
+            << "no ALSA sequencer here (/dev/snd/seq missing): no real MIDI port to play to";
     SetMidiRealPorts(true);
     TempSettings settings;
     settings.WriteIni("[sdevice]\nid=0\n");
@@ -585,6 +618,7 @@ TEST(MidiRealPort, StreamsToAnAlsaSequencerPort) {
         ASSERT_TRUE(accepted);
     }
     midi.Play(0, 0, 1920, false);
-    for (int i = 0; i < 200 && midi.GetPos() < 100; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 200 && midi.GetPos() < 100; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_GE(midi.Stop(0), 0);
 }

@@ -1,6 +1,7 @@
 #include "platform/audio/devices.h"
 
 #include <RtAudio.h>
+#include <alsa/asoundlib.h>
 
 #include <cstring>
 
@@ -14,8 +15,12 @@ struct TOutputRef {
     std::string Name;
 };
 
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 // Output devices in a fixed order: JACK, then the other compiled systems.
 std::vector<TOutputRef> ListOutputs() {
+    // A machine without sound cards is no error worth a page of ALSA messages.
+    snd_lib_error_set_handler(&QuietAlsa);
     std::vector<RtAudio::Api> apis;
     RtAudio::getCompiledApi(apis);
     std::vector<TOutputRef> out;
