@@ -24,7 +24,7 @@ namespace {
 
 constexpr int EventCount = 10000;
 constexpr int TicksApart = 1;
-constexpr double UsPerTick = 60000000.0 / 480 / 240;  // 480 BPM
+constexpr double UsPerTick = 60000000.0 / 480 / 240; // 480 BPM
 
 struct TLateness {
     double P50 = 0, P99 = 0, Max = 0;
@@ -75,7 +75,8 @@ TLateness RunStream() {
         std::int64_t start = MidiClockUs();
         ports.Start(0);
         auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::microseconds(static_cast<std::int64_t>(EventCount * TicksApart * UsPerTick)) +
+                        std::chrono::microseconds(
+                            static_cast<std::int64_t>(EventCount * TicksApart * UsPerTick)) +
                         std::chrono::seconds(5);
         while (out.Sent().size() < EventCount && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -89,7 +90,8 @@ TLateness RunStream() {
         std::vector<double> late;
         auto sent = out.Sent();
         for (std::size_t i = 0; i < sent.size(); ++i)
-            late.push_back(static_cast<double>(sent[i].TimeUs - start) - (i + 1) * TicksApart * UsPerTick);
+            late.push_back(static_cast<double>(sent[i].TimeUs - start) -
+                           (i + 1) * TicksApart * UsPerTick);
         result = Measure(late);
     }
     UnregisterWindowProc(window);
@@ -102,9 +104,12 @@ TLateness RunSleeper(int count) {
     late.reserve(count);
     auto start = std::chrono::steady_clock::now();
     for (int i = 1; i <= count; ++i) {
-        auto due = start + std::chrono::nanoseconds(static_cast<std::int64_t>(i * TicksApart * UsPerTick * 1000));
+        auto due = start + std::chrono::nanoseconds(
+                               static_cast<std::int64_t>(i * TicksApart * UsPerTick * 1000));
         std::this_thread::sleep_until(due);
-        late.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - due).count());
+        late.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - due)
+                .count());
     }
     return Measure(late);
 }
@@ -123,6 +128,6 @@ void BM_StreamTiming(benchmark::State& state) {
     state.counters["p99_under_1ms"] = stream.P99 < 1000 ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_StreamTiming)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

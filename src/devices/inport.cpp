@@ -5,8 +5,8 @@ using namespace platform;
 TInPort::TInPort(TMIDI* OwnerArg) : Owner(OwnerArg) {
     HMIDIIN h = nullptr;
     Opened = midiInGetNumDevs() > 0 &&
-             midiInOpen(&h, 0, MidiInCallback, reinterpret_cast<std::uintptr_t>(this), CALLBACK_FUNCTION) ==
-                 MMSYSERR_NOERROR;
+             midiInOpen(&h, 0, MidiInCallback, reinterpret_cast<std::uintptr_t>(this),
+                        CALLBACK_FUNCTION) == MMSYSERR_NOERROR;
     if (Opened) {
         Handle = h;
         Opened = midiInStart(Handle) == MMSYSERR_NOERROR;
@@ -16,7 +16,9 @@ TInPort::TInPort(TMIDI* OwnerArg) : Owner(OwnerArg) {
     }
 }
 
-TInPort::~TInPort() { ClearRecorded(); }
+TInPort::~TInPort() {
+    ClearRecorded();
+}
 
 void TInPort::Close() {
     if (!Handle) return;
@@ -35,8 +37,8 @@ void TInPort::Open(int Index) {
     Close();
     if (Index < 0 || Index >= static_cast<int>(midiInGetNumDevs())) return;
     HMIDIIN h = nullptr;
-    if (midiInOpen(&h, static_cast<unsigned>(Index), MidiInCallback, reinterpret_cast<std::uintptr_t>(this),
-                   CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
+    if (midiInOpen(&h, static_cast<unsigned>(Index), MidiInCallback,
+                   reinterpret_cast<std::uintptr_t>(this), CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
         return;
     Handle = h;
     Opened = midiInStart(Handle) == MMSYSERR_NOERROR;

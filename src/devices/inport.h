@@ -49,5 +49,5 @@ private:
 };
 
 // The input device's callback; Instance is the TInPort.
-void MidiInCallback(platform::HMIDIIN Handle, std::uint32_t Msg, std::uintptr_t Instance, std::uintptr_t Param1,
-                    std::uintptr_t Param2);
+void MidiInCallback(platform::HMIDIIN Handle, std::uint32_t Msg, std::uintptr_t Instance,
+                    std::uintptr_t Param1, std::uintptr_t Param2);

@@ -30,21 +30,30 @@ TMidiAudio* audio = nullptr;
 
 // The entries the engine back end keeps at hand, resolved once at creation.
 constexpr std::string_view cachedEntries[] = {
-    "Start",       "StopMidi", "PushMidiOut", "PushSysexOut", "DirectMidiOut", "QueueMidiOut", "MoreMidiIn",
-    "GetMidiInTime", "GetMidiInData", "GetPos", "GetTotalPos",  "SetupMTC",      "RecordEvent",  "WaitMS",
-    "GetLoopCount"};
+    "Start",        "StopMidi",   "PushMidiOut",   "PushSysexOut",  "DirectMidiOut",
+    "QueueMidiOut", "MoreMidiIn", "GetMidiInTime", "GetMidiInData", "GetPos",
+    "GetTotalPos",  "SetupMTC",   "RecordEvent",   "WaitMS",        "GetLoopCount"};
 
-std::uint32_t U(int V) { return static_cast<std::uint32_t>(V); }
+std::uint32_t U(int V) {
+    return static_cast<std::uint32_t>(V);
+}
 
-}  // namespace
+} // namespace
 
-void SetMidiEngineLink(TMidiEngineLink* Link) { engineLink = Link; }
+void SetMidiEngineLink(TMidiEngineLink* Link) {
+    engineLink = Link;
+}
 
-TMidiAudio& MidiAudio() { return audio ? *audio : defaultAudio; }
-void SetMidiAudio(TMidiAudio* Audio) { audio = Audio; }
+TMidiAudio& MidiAudio() {
+    return audio ? *audio : defaultAudio;
+}
+void SetMidiAudio(TMidiAudio* Audio) {
+    audio = Audio;
+}
 
 TMIDI::TMIDI(TMidiSetup Setup) {
-    for (int i = 0; i < 128; ++i) CcMap[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < 128; ++i)
+        CcMap[i] = static_cast<std::uint8_t>(i);
     if (Setup == TMidiSetup::Bare) return;
     bare_ = false;
     mode_ = MidiMode;
@@ -52,8 +61,8 @@ TMIDI::TMIDI(TMidiSetup Setup) {
     Pending = false;
     MidiOutCount = static_cast<int>(midiOutGetNumDevs());
     MidiInCount = static_cast<int>(midiInGetNumDevs());
-    RunLogAdd("MIDI devices: in x " + std::to_string(MidiInCount) + " out x " + std::to_string(MidiOutCount) +
-              "...");
+    RunLogAdd("MIDI devices: in x " + std::to_string(MidiInCount) + " out x " +
+              std::to_string(MidiOutCount) + "...");
     if (mode_ == 1) {
         Ports = new TPorts(0);
     } else {
@@ -62,7 +71,8 @@ TMIDI::TMIDI(TMidiSetup Setup) {
         engine_ = engineLink;
         std::uint32_t instance = engine_->Load(path);
         RunLogAdd("MIDIEngine dll loaded @ " + std::to_string(instance) + " ...");
-        for (auto name : cachedEntries) engine_->Resolve(name);
+        for (auto name : cachedEntries)
+            engine_->Resolve(name);
         RunLogAdd("MIDI functions cached...");
         Engine("MidiSetup");
         RunLogAdd("MIDI setup done...");
@@ -140,7 +150,8 @@ void TMIDI::QueueMidiOut(int Port, std::uint32_t Msg) {
 
 void TMIDI::GetOutputCaps(int Index, int& Technology, std::string& Name) {
     MIDIOUTCAPS caps;
-    if (Index < 0 || Index >= MidiOutCount || midiOutGetDevCaps(U(Index), &caps) != MMSYSERR_NOERROR) {
+    if (Index < 0 || Index >= MidiOutCount ||
+        midiOutGetDevCaps(U(Index), &caps) != MMSYSERR_NOERROR) {
         Name = "Out of range";
         return;
     }
@@ -150,7 +161,8 @@ void TMIDI::GetOutputCaps(int Index, int& Technology, std::string& Name) {
 
 void TMIDI::GetInputName(int Index, std::string& Name) {
     MIDIINCAPS caps;
-    if (Index < 0 || Index >= MidiInCount || midiInGetDevCaps(U(Index), &caps) != MMSYSERR_NOERROR) {
+    if (Index < 0 || Index >= MidiInCount ||
+        midiInGetDevCaps(U(Index), &caps) != MMSYSERR_NOERROR) {
         Name = "Out of range";
         return;
     }
@@ -194,7 +206,8 @@ void TMIDI::StartRun(int Pos, int LoopStartArg, int LoopEndArg, bool LoopOnArg, 
 
 void TMIDI::IssueStart(bool Recording) {
     if (mode_ == 0) {
-        Engine(Recording ? "Rec" : "Start", {U(StartPos), U(LoopStart), U(LoopEnd), LoopOn ? 1u : 0u});
+        Engine(Recording ? "Rec" : "Start",
+               {U(StartPos), U(LoopStart), U(LoopEnd), LoopOn ? 1u : 0u});
         return;
     }
     if (Recording && InPort) InPort->ClearRecorded();
@@ -210,9 +223,13 @@ void TMIDI::Record(int Pos, int LoopStartArg, int LoopEndArg, bool LoopOnArg) {
     StartRun(Pos, LoopStartArg, LoopEndArg, LoopOnArg, true);
 }
 
-void TMIDI::StartPending() { IssueStart(false); }
+void TMIDI::StartPending() {
+    IssueStart(false);
+}
 
-void TMIDI::RecordPending() { IssueStart(true); }
+void TMIDI::RecordPending() {
+    IssueStart(true);
+}
 
 int TMIDI::Stop(int StopAudio) {
     Pending = false;
@@ -231,7 +248,9 @@ int TMIDI::Stop(int StopAudio) {
     return result;
 }
 
-bool TMIDI::MoreMidiIn() { return mode_ == 0 && Engine("MoreMidiIn") == 1; }
+bool TMIDI::MoreMidiIn() {
+    return mode_ == 0 && Engine("MoreMidiIn") == 1;
+}
 
 void TMIDI::ReadMidiIn(std::uint32_t& Msg, std::uint32_t& Time) {
     if (mode_ != 0) return;
@@ -243,7 +262,8 @@ void TMIDI::RecordEvent(std::uint32_t Msg) {
     if (mode_ == 0) Engine("RecordEvent", {Msg});
 }
 
-void TMIDI::PushEvent(int Port, int Time, std::uint32_t Msg, bool& Accepted, std::uintptr_t Data, int Len) {
+void TMIDI::PushEvent(int Port, int Time, std::uint32_t Msg, bool& Accepted, std::uintptr_t Data,
+                      int Len) {
     if (mode_ == 1) {
         Accepted = Ports && Ports->Push(Time, Msg, Data, Port);
         return;
@@ -251,12 +271,14 @@ void TMIDI::PushEvent(int Port, int Time, std::uint32_t Msg, bool& Accepted, std
     if (MidiStatus(Msg) != msSysex) {
         Accepted = Engine("PushMidiOut", {U(Port), U(Time), Msg}) == 1;
     } else if (MidiData1(Msg) == 1) {
-        Accepted = engine_ && engine_->CallWithBlock("PushSysexOut", {U(Port), U(Time), Msg}, nullptr, 0,
-                                                     static_cast<std::uint32_t>(Data)) == 1;
+        Accepted =
+            engine_ && engine_->CallWithBlock("PushSysexOut", {U(Port), U(Time), Msg}, nullptr, 0,
+                                              static_cast<std::uint32_t>(Data)) == 1;
     } else if (Len > 0 && engine_) {
         int n = std::min(Len, 512);
-        Accepted = engine_->CallWithBlock("PushSysexOut", {U(Port), U(Time), Msg},
-                                          reinterpret_cast<const std::uint8_t*>(Data), n, U(n)) == 1;
+        Accepted =
+            engine_->CallWithBlock("PushSysexOut", {U(Port), U(Time), Msg},
+                                   reinterpret_cast<const std::uint8_t*>(Data), n, U(n)) == 1;
     }
 }
 
@@ -279,11 +301,12 @@ void TMIDI::SetTempo(int BPM) {
     RestartPlayback();
 }
 
-void TMIDI::Metronom(bool Active, bool PcSpeaker, bool MidiBeep, bool Precount, int PrecountBeatsArg, int Channel,
-                     int Device, int Note) {
+void TMIDI::Metronom(bool Active, bool PcSpeaker, bool MidiBeep, bool Precount,
+                     int PrecountBeatsArg, int Channel, int Device, int Note) {
     if (mode_ == 0) {
-        Engine("Metronom", {Active ? 1u : 0u, PcSpeaker ? 1u : 0u, MidiBeep ? 1u : 0u, Precount ? 1u : 0u,
-                            U(PrecountBeatsArg), U(Channel), U(Device), U(Note)});
+        Engine("Metronom",
+               {Active ? 1u : 0u, PcSpeaker ? 1u : 0u, MidiBeep ? 1u : 0u, Precount ? 1u : 0u,
+                U(PrecountBeatsArg), U(Channel), U(Device), U(Note)});
         return;
     }
     ClickOn = Active;
@@ -304,7 +327,8 @@ int TMIDI::GetInputPos() {
     if (Song && Song->State == 1) {
         int p = MsToTicks(static_cast<double>(TimeGetTime() - RecordStart)) + StartPos;
         int span = Song->RightLocator - Song->LeftLocator;
-        while (Song->Looping && span > 0 && p > Song->RightLocator) p -= span;
+        while (Song->Looping && span > 0 && p > Song->RightLocator)
+            p -= span;
         return p;
     }
     return GetPos();
@@ -337,7 +361,8 @@ void TMIDI::AllNotesOff(int Channel, int Port) {
 
 void TMIDI::ResetControllers() {
     for (int p = 0; p < MidiOutCount; ++p)
-        for (int c = 0; c < 16; ++c) DirectMidiOut(p, PackMidiMsg(0xB0 + U(c), 121, 0));
+        for (int c = 0; c < 16; ++c)
+            DirectMidiOut(p, PackMidiMsg(0xB0 + U(c), 121, 0));
 }
 
 void TMIDI::SetQ(bool On, int Value) {
@@ -358,12 +383,15 @@ void TMIDI::SetSync(bool On, int Device, int Fps) {
 
 bool TMIDI::IsOutputOpen(int Index) {
     if (mode_ == 0)
-        return Index >= 0 && Index < std::min(MidiOutCount, EngineOutputCount) && EngineOutputs[Index] &&
-               EngineOutputs[Index]->Active;
-    return Ports && Index >= 0 && Index < static_cast<int>(Ports->Outputs.size()) && Ports->Outputs[Index]->Opened;
+        return Index >= 0 && Index < std::min(MidiOutCount, EngineOutputCount) &&
+               EngineOutputs[Index] && EngineOutputs[Index]->Active;
+    return Ports && Index >= 0 && Index < static_cast<int>(Ports->Outputs.size()) &&
+           Ports->Outputs[Index]->Opened;
 }
 
-bool TMIDI::IsInputOpen() { return InPort && InPort->Opened; }
+bool TMIDI::IsInputOpen() {
+    return InPort && InPort->Opened;
+}
 
 bool TMIDI::OpenOutDev(int Index) {
     if (mode_ == 1) {
@@ -392,7 +420,9 @@ bool TMIDI::CloseOutDev(int Index) {
     return r;
 }
 
-int TMIDI::GetLoopCount() { return mode_ == 0 ? Engine("GetLoopCount") : 0; }
+int TMIDI::GetLoopCount() {
+    return mode_ == 0 ? Engine("GetLoopCount") : 0;
+}
 
 void TMIDI::SendProgramChange(int Port, int Channel, int Bank, int Program, int BankMode) {
     std::uint32_t b = 0xB0 + U(Channel), c = 0xC0 + U(Channel);

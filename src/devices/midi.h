@@ -46,11 +46,11 @@ void SetMidiEngineLink(TMidiEngineLink* Link);
 class TMidiAudio {
 public:
     virtual ~TMidiAudio() = default;
-    virtual bool AudioOn() { return false; }  // TAudio.AudioOn: MIDI starts with the first block
+    virtual bool AudioOn() { return false; } // TAudio.AudioOn: MIDI starts with the first block
     virtual void NotifyStart() {}
     virtual void Stop() {}
     virtual void StopCapture() {}
-    virtual bool RecordAudio() { return false; }  // TfmMdi.RecordAudio: the run captures audio
+    virtual bool RecordAudio() { return false; } // TfmMdi.RecordAudio: the run captures audio
 };
 TMidiAudio& MidiAudio();
 void SetMidiAudio(TMidiAudio* Audio);
@@ -62,8 +62,8 @@ public:
 };
 
 enum class TMidiSetup {
-    Bare,    // no devices: every immediate message lands in Sent (for song model tests)
-    Devices  // the program's object: opens the back end of MidiMode
+    Bare,   // no devices: every immediate message lands in Sent (for song model tests)
+    Devices // the program's object: opens the back end of MidiMode
 };
 
 class TMIDI {
@@ -107,12 +107,13 @@ public:
     void RecordEvent(std::uint32_t Msg);
     // Data: the value of a 32-bit value event, or the address of a system-exclusive block of
     // Len bytes.
-    void PushEvent(int Port, int Time, std::uint32_t Msg, bool& Accepted, std::uintptr_t Data, int Len);
+    void PushEvent(int Port, int Time, std::uint32_t Msg, bool& Accepted, std::uintptr_t Data,
+                   int Len);
     void FlushOutput();
     int GetTempo() const { return Tempo; }
     void SetTempo(int BPM);
-    void Metronom(bool Active, bool PcSpeaker, bool MidiBeep, bool Precount, int PrecountBeats, int Channel,
-                  int Device, int Note);
+    void Metronom(bool Active, bool PcSpeaker, bool MidiBeep, bool Precount, int PrecountBeats,
+                  int Channel, int Device, int Note);
     int GetPos();
     int GetInputPos();
     void AllNotesOff(int Channel, int Port);

@@ -27,7 +27,7 @@ bool IsDeviceStatus(std::uint32_t Msg) {
     return s >= 0x80 && s <= 0xEF;
 }
 
-}  // namespace
+} // namespace
 
 TPorts::TPorts(HWND Wnd) {
     TIniFile ini("tolvern.ini");
@@ -40,14 +40,17 @@ TPorts::TPorts(HWND Wnd) {
     for (int i = 0; i < count; ++i) {
         auto out = std::make_unique<TOutputEx>();
         MIDIOUTCAPS caps;
-        if (midiOutGetDevCaps(static_cast<unsigned>(i), &caps) == MMSYSERR_NOERROR) out->Name = caps.szPname;
+        if (midiOutGetDevCaps(static_cast<unsigned>(i), &caps) == MMSYSERR_NOERROR)
+            out->Name = caps.szPname;
         HMIDIOUT h = nullptr;
         if (i != StreamDevice) {
             if (ini.ReadBool("midisetup", "device" + std::to_string(i), true))
-                out->Opened = midiOutOpen(&h, static_cast<unsigned>(i), nullptr, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
+                out->Opened = midiOutOpen(&h, static_cast<unsigned>(i), nullptr, 0,
+                                          CALLBACK_NULL) == MMSYSERR_NOERROR;
         } else {
             unsigned device = static_cast<unsigned>(i);
-            out->Opened = midiStreamOpen(&h, &device, 1, MidiStreamCallback, reinterpret_cast<std::uintptr_t>(this),
+            out->Opened = midiStreamOpen(&h, &device, 1, MidiStreamCallback,
+                                         reinterpret_cast<std::uintptr_t>(this),
                                          CALLBACK_FUNCTION) == MMSYSERR_NOERROR;
         }
         out->Handle = h;
@@ -59,7 +62,8 @@ TPorts::TPorts(HWND Wnd) {
         div.dwTimeDiv = 240;
         MMRESULT r = midiStreamProperty(Stream, &div, MIDIPROP_SET | MIDIPROP_TIMEDIV);
         if (r != MMSYSERR_NOERROR)
-            MessageBox("Error initializing midi (code " + std::to_string(r) + "). Please try to restart Tolvern",
+            MessageBox("Error initializing midi (code " + std::to_string(r) +
+                           "). Please try to restart Tolvern",
                        "Error", MB_OK | MB_ICONERROR);
         for (int i = 0; i < 2; ++i) {
             blocks_[i].assign(StreamBufferSize, 0);
@@ -87,7 +91,8 @@ TPorts::~TPorts() {
 }
 
 int TPorts::BufferState(int I) const {
-    return static_cast<int>(std::atomic_ref<std::uintptr_t>(const_cast<std::uintptr_t&>(Buffers[I].dwUser)).load());
+    return static_cast<int>(
+        std::atomic_ref<std::uintptr_t>(const_cast<std::uintptr_t&>(Buffers[I].dwUser)).load());
 }
 
 void TPorts::SetBufferState(int I, int State) {
@@ -123,7 +128,8 @@ bool TPorts::Append(int I, int Time, const TQueued& Q) {
     q.Time = Time;
     q.Marked = Time != 0 || h.dwBufferLength == 0;
     if (q.Marked) {
-        std::uint32_t marker[3] = {static_cast<std::uint32_t>(Time), 0, MEVT_F_CALLBACK | MEVT_F_SHORT};
+        std::uint32_t marker[3] = {static_cast<std::uint32_t>(Time), 0,
+                                   MEVT_F_CALLBACK | MEVT_F_SHORT};
         std::memcpy(h.lpData + h.dwBufferLength, marker, sizeof marker);
         h.dwBufferLength += StreamMarkerSize;
         h.dwBytesRecorded = h.dwBufferLength;
@@ -143,7 +149,9 @@ bool TPorts::Push(int Time, std::uint32_t Msg, std::uintptr_t Data, int Port) {
     q.Port = static_cast<std::uint8_t>(Port >= 0 && Port < 256 ? Port : 255);
     q.Data = Data;
     auto fits = [&](int I) {
-        return !(static_cast<int>(Buffers[I].dwBufferLength) + StreamMarkerSize > StreamBufferSize && Time != 0);
+        return !(static_cast<int>(Buffers[I].dwBufferLength) + StreamMarkerSize >
+                     StreamBufferSize &&
+                 Time != 0);
     };
     if (BufferState(Current) != bsQueued && fits(Current)) return Append(Current, Time, q);
     if (BufferState(Current) != bsFilling) return false;
@@ -218,7 +226,8 @@ void TPorts::OpenOutput(int Index) {
     auto& out = *Outputs[Index];
     if (out.Opened) return;
     HMIDIOUT h = nullptr;
-    out.Opened = midiOutOpen(&h, static_cast<unsigned>(Index), nullptr, 0, CALLBACK_NULL) == MMSYSERR_NOERROR;
+    out.Opened = midiOutOpen(&h, static_cast<unsigned>(Index), nullptr, 0, CALLBACK_NULL) ==
+                 MMSYSERR_NOERROR;
     out.Handle = h;
 }
 

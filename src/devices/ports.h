@@ -16,8 +16,8 @@
 // Posted to the ports' window when a stream buffer has been played: time to push more.
 constexpr platform::UINT WM_REFILLQUEUE = platform::WM_USER + 502;
 
-constexpr int StreamBufferSize = 12288;  // bytes of each of the two stream buffers
-constexpr int StreamMarkerSize = 12;     // one stream event: delta, stream id, event word
+constexpr int StreamBufferSize = 12288; // bytes of each of the two stream buffers
+constexpr int StreamMarkerSize = 12;    // one stream event: delta, stream id, event word
 // Queued events the stream can hold at once; a push beyond them is refused like a full buffer.
 constexpr int StreamQueueSize = 8192;
 
@@ -27,7 +27,7 @@ public:
     // Plain output, or the stream for the stream device; the stream callback reads it.
     std::atomic<platform::HMIDIOUT> Handle{nullptr};
     bool Opened = false;
-    std::string Name;  // up to 32 characters
+    std::string Name; // up to 32 characters
     // Note-ons sent and not yet ended, per channel and note; the stream callback and the GUI
     // thread both change them.
     std::array<std::array<std::atomic<std::uint8_t>, 128>, 16> NoteCount{};
@@ -59,7 +59,7 @@ public:
         std::int32_t Time = 0;
         std::uint32_t Msg = 0;
         std::uint8_t Port = 0;
-        bool Marked = false;  // the event owns a marker; the events after it without one share it
+        bool Marked = false; // the event owns a marker; the events after it without one share it
         std::uintptr_t Data = 0;
     };
     void SendQueued(const TQueued& Q);

@@ -44,8 +44,9 @@ struct TStreamBuffer {
         Words.insert(Words.end(), {delta, 0, event});
     }
     void Long(std::uint32_t delta, const Bytes& bytes) {
-        Words.insert(Words.end(), {delta, 0, MEVT_F_LONG | (std::uint32_t(MEVT_LONGMSG & 0x7F) << 24) |
-                                                 std::uint32_t(bytes.size())});
+        Words.insert(Words.end(), {delta, 0,
+                                   MEVT_F_LONG | (std::uint32_t(MEVT_LONGMSG & 0x7F) << 24) |
+                                       std::uint32_t(bytes.size())});
         std::size_t at = Words.size();
         Words.resize(at + (bytes.size() + 3) / 4);
         std::memcpy(&Words[at], bytes.data(), bytes.size());
@@ -60,20 +61,23 @@ struct TStreamBuffer {
 
 struct TCallbackLog {
     std::vector<std::pair<std::uint32_t, std::uintptr_t>> Calls;
-    static void Proc(HMIDIOUT, std::uint32_t msg, std::uintptr_t instance, std::uintptr_t p1, std::uintptr_t) {
+    static void Proc(HMIDIOUT, std::uint32_t msg, std::uintptr_t instance, std::uintptr_t p1,
+                     std::uintptr_t) {
         reinterpret_cast<TCallbackLog*>(instance)->Calls.push_back({msg, p1});
     }
     int Count(std::uint32_t msg) const {
         int n = 0;
-        for (auto& c : Calls) n += c.first == msg;
+        for (auto& c : Calls)
+            n += c.first == msg;
         return n;
     }
 };
 
-HMIDISTRM OpenStream(unsigned device, TCallbackLog& log, std::uint32_t timeDiv = 240, std::uint32_t tempo = 500000) {
+HMIDISTRM OpenStream(unsigned device, TCallbackLog& log, std::uint32_t timeDiv = 240,
+                     std::uint32_t tempo = 500000) {
     HMIDISTRM h = nullptr;
-    EXPECT_EQ(midiStreamOpen(&h, &device, 1, TCallbackLog::Proc, reinterpret_cast<std::uintptr_t>(&log),
-                             CALLBACK_FUNCTION),
+    EXPECT_EQ(midiStreamOpen(&h, &device, 1, TCallbackLog::Proc,
+                             reinterpret_cast<std::uintptr_t>(&log), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
     MIDIPROPTIMEDIV div;
     div.dwTimeDiv = timeDiv;
@@ -92,7 +96,7 @@ std::uint32_t Ticks(HMIDISTRM h) {
     return t.ticks;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MidiLayer, DevicesReportNamesUpTo32CharactersAndTechnology) {
     std::string name32 = "Virtual Port With A 32-char Name";
@@ -123,14 +127,16 @@ TEST_F(MidiLayer, ShortMessagesSendTheirOwnLengthAndRefuseWhatIsNoMessage) {
     TVirtualMidiOut port("Out");
     HMIDIOUT h;
     ASSERT_EQ(midiOutOpen(&h, 0, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-    EXPECT_EQ(midiOutShortMsg(h, 0x05643C90), MMSYSERR_NOERROR);  // byte 3 never goes out
+    EXPECT_EQ(midiOutShortMsg(h, 0x05643C90), MMSYSERR_NOERROR); // byte 3 never goes out
     EXPECT_EQ(midiOutShortMsg(h, 0x000005C3), MMSYSERR_NOERROR);
     EXPECT_EQ(midiOutShortMsg(h, 0x000000FC), MMSYSERR_NOERROR);
     EXPECT_EQ(midiOutShortMsg(h, 0x00643C20), MMSYSERR_INVALPARAM);
     EXPECT_EQ(midiOutShortMsg(h, 0x000000F0), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(midiOutShortMsg(h, 0x00903C90), MMSYSERR_INVALPARAM);  // a data byte that reads as a status
+    EXPECT_EQ(midiOutShortMsg(h, 0x00903C90),
+              MMSYSERR_INVALPARAM); // a data byte that reads as a status
     EXPECT_EQ(midiOutShortMsg(h, 0x0000C5C3), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(midiOutShortMsg(h, 0x00FF00C3), MMSYSERR_NOERROR) << "bytes beyond the message are no part of it";
+    EXPECT_EQ(midiOutShortMsg(h, 0x00FF00C3), MMSYSERR_NOERROR)
+        << "bytes beyond the message are no part of it";
     auto sent = port.Sent();
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[0].Bytes, (Bytes{0x90, 0x3C, 0x64}));
@@ -174,22 +180,26 @@ TEST_F(MidiLayer, StreamPropertiesCheckFlagsSizesAndValues) {
         MMRESULT result;
     } cases[] = {
         {MIDIPROP_TEMPO, sizeof(MIDIPROPTEMPO), 1000, MMSYSERR_INVALFLAG},
-        {MIDIPROP_SET | MIDIPROP_GET | MIDIPROP_TEMPO, sizeof(MIDIPROPTEMPO), 1000, MMSYSERR_INVALFLAG},
+        {MIDIPROP_SET | MIDIPROP_GET | MIDIPROP_TEMPO, sizeof(MIDIPROPTEMPO), 1000,
+         MMSYSERR_INVALFLAG},
         {MIDIPROP_SET | 7, sizeof(MIDIPROPTEMPO), 1000, MMSYSERR_INVALFLAG},
         {MIDIPROP_SET | MIDIPROP_TEMPO, 4, 1000, MMSYSERR_INVALPARAM},
         {MIDIPROP_SET | MIDIPROP_TEMPO, sizeof(MIDIPROPTEMPO), 0, MMSYSERR_INVALPARAM},
         {MIDIPROP_SET | MIDIPROP_TIMEDIV, sizeof(MIDIPROPTIMEDIV), 0, MMSYSERR_INVALPARAM},
-        {MIDIPROP_SET | MIDIPROP_TIMEDIV, sizeof(MIDIPROPTIMEDIV), 0xE728, MMSYSERR_INVALPARAM},  // SMPTE
+        {MIDIPROP_SET | MIDIPROP_TIMEDIV, sizeof(MIDIPROPTIMEDIV), 0xE728,
+         MMSYSERR_INVALPARAM}, // SMPTE
         {MIDIPROP_SET | MIDIPROP_TEMPO, sizeof(MIDIPROPTEMPO), 200000, MMSYSERR_NOERROR},
     };
     for (auto& c : cases) {
         std::uint32_t prop[2] = {c.cb, c.value};
-        EXPECT_EQ(midiStreamProperty(h, prop, c.flags), c.result) << std::hex << c.flags << " " << std::dec << c.value;
+        EXPECT_EQ(midiStreamProperty(h, prop, c.flags), c.result)
+            << std::hex << c.flags << " " << std::dec << c.value;
     }
     EXPECT_EQ(midiStreamProperty(h, nullptr, MIDIPROP_SET | MIDIPROP_TEMPO), MMSYSERR_INVALPARAM);
     HMIDIOUT plain;
     ASSERT_EQ(midiOutOpen(&plain, 0, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-    EXPECT_EQ(midiStreamProperty(plain, &tempo, MIDIPROP_GET | MIDIPROP_TEMPO), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(midiStreamProperty(plain, &tempo, MIDIPROP_GET | MIDIPROP_TEMPO),
+              MMSYSERR_INVALHANDLE);
     EXPECT_EQ(midiStreamRestart(plain), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(midiOutClose(plain), MMSYSERR_NOERROR);
     EXPECT_EQ(midiStreamClose(h), MMSYSERR_NOERROR);
@@ -202,10 +212,10 @@ TEST_F(MidiLayer, StreamPlaysEventsOnTheClockAndCallsBackWhenDue) {
     TCallbackLog log;
     HMIDISTRM h = OpenStream(0, log);
     TStreamBuffer b;
-    b.Short(0, MEVT_F_CALLBACK);          // marker at 0
-    b.Short(0, 0x00643C90);               // note at 0
-    b.Short(240, 0x00003C90 | MEVT_F_CALLBACK);  // tick 240 = 500 ms at 120 BPM
-    b.Short(240, 0x007F07B0);             // tick 480 = 1000 ms
+    b.Short(0, MEVT_F_CALLBACK);                // marker at 0
+    b.Short(0, 0x00643C90);                     // note at 0
+    b.Short(240, 0x00003C90 | MEVT_F_CALLBACK); // tick 240 = 500 ms at 120 BPM
+    b.Short(240, 0x007F07B0);                   // tick 480 = 1000 ms
     MIDIHDR* hdr = b.Header();
     EXPECT_EQ(midiStreamOut(h, hdr), MIDIERR_UNPREPARED);
     ASSERT_EQ(midiOutPrepareHeader(h, hdr), MMSYSERR_NOERROR);
@@ -233,7 +243,8 @@ TEST_F(MidiLayer, StreamPlaysEventsOnTheClockAndCallsBackWhenDue) {
     EXPECT_EQ(log.Count(MOM_DONE), 0);
     At(2000);
     ASSERT_EQ(port.Sent().size(), 3u);
-    EXPECT_EQ(port.Sent()[2].TimeUs, 2000000) << "a clock that jumps past an event sends it at once";
+    EXPECT_EQ(port.Sent()[2].TimeUs, 2000000)
+        << "a clock that jumps past an event sends it at once";
     EXPECT_EQ(log.Count(MOM_DONE), 1);
     EXPECT_TRUE(hdr->dwFlags & MHDR_DONE);
     EXPECT_FALSE(hdr->dwFlags & MHDR_INQUEUE);
@@ -291,8 +302,8 @@ TEST_F(MidiLayer, TempoChangesTakeEffectAtTheirTick) {
     TCallbackLog log;
     HMIDISTRM h = OpenStream(0, log);
     TStreamBuffer b;
-    b.Short(240, (std::uint32_t(MEVT_TEMPO) << 24) | 250000);  // at 500 ms: twice as fast
-    b.Short(240, 0x00403C90);                                // 500 + 250 ms
+    b.Short(240, (std::uint32_t(MEVT_TEMPO) << 24) | 250000); // at 500 ms: twice as fast
+    b.Short(240, 0x00403C90);                                 // 500 + 250 ms
     b.Long(0, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7});
     b.Short(0, (std::uint32_t(MEVT_NOP) << 24));
     ASSERT_EQ(midiOutPrepareHeader(h, b.Header()), MMSYSERR_NOERROR);
@@ -325,7 +336,7 @@ TEST_F(MidiLayer, TempoPropertyKeepsTheElapsedTicks) {
     ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
     At(500);
     MIDIPROPTEMPO tempo;
-    tempo.dwTempo = 1000000;  // 60 BPM from here: the next 240 ticks take a second
+    tempo.dwTempo = 1000000; // 60 BPM from here: the next 240 ticks take a second
     ASSERT_EQ(midiStreamProperty(h, &tempo, MIDIPROP_SET | MIDIPROP_TEMPO), MMSYSERR_NOERROR);
     EXPECT_EQ(Ticks(h), 240u);
     At(1499);
@@ -340,9 +351,10 @@ TEST_F(MidiLayer, StreamTimesOnTheSteadyClock) {
     UseRealClock();
     TVirtualMidiOut port("Out");
     TCallbackLog log;
-    HMIDISTRM h = OpenStream(0, log, 240, 60000);  // a tick lasts 250 us
+    HMIDISTRM h = OpenStream(0, log, 240, 60000); // a tick lasts 250 us
     TStreamBuffer b;
-    for (int i = 0; i < 5; ++i) b.Short(40, 0x00403C90);  // every 10 ms
+    for (int i = 0; i < 5; ++i)
+        b.Short(40, 0x00403C90); // every 10 ms
     ASSERT_EQ(midiOutPrepareHeader(h, b.Header()), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamOut(h, &b.Hdr), MMSYSERR_NOERROR);
     std::int64_t start = MidiClockUs();
@@ -354,7 +366,7 @@ TEST_F(MidiLayer, StreamTimesOnTheSteadyClock) {
     for (int i = 0; i < 5; ++i) {
         std::int64_t error = sent[i].TimeUs - (start + (i + 1) * 10000);
         EXPECT_GE(error, 0) << i;
-        EXPECT_LT(error, 20000) << i;  // loose: shared machines stall
+        EXPECT_LT(error, 20000) << i; // loose: shared machines stall
     }
     EXPECT_EQ(midiStreamClose(h), MMSYSERR_NOERROR);
 }
@@ -366,7 +378,8 @@ struct TInputLog {
     std::vector<std::uintptr_t> Stamps;
     std::vector<std::uint32_t> Lengths;
     bool Requeue = true;
-    static void Proc(HMIDIIN h, std::uint32_t msg, std::uintptr_t instance, std::uintptr_t p1, std::uintptr_t p2) {
+    static void Proc(HMIDIIN h, std::uint32_t msg, std::uintptr_t instance, std::uintptr_t p1,
+                     std::uintptr_t p2) {
         auto* self = reinterpret_cast<TInputLog*>(instance);
         if (msg == MIM_DATA) {
             self->Data.push_back(static_cast<std::uint32_t>(p1));
@@ -378,13 +391,14 @@ struct TInputLog {
         }
     }
 };
-}  // namespace
+} // namespace
 
 TEST_F(MidiLayer, InputDeliversShortMessagesAndSplitsSystemExclusiveOverBuffers) {
     TVirtualMidiIn port("Keys");
     TInputLog log;
     HMIDIIN h;
-    ASSERT_EQ(midiInOpen(&h, 0, TInputLog::Proc, reinterpret_cast<std::uintptr_t>(&log), CALLBACK_FUNCTION),
+    ASSERT_EQ(midiInOpen(&h, 0, TInputLog::Proc, reinterpret_cast<std::uintptr_t>(&log),
+                         CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
     port.Send({0x90, 60, 100});
     EXPECT_TRUE(log.Data.empty()) << "nothing before start";

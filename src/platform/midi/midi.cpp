@@ -14,7 +14,7 @@ struct MidiOutHandle {
     std::unique_ptr<TMidiOutConnection> Out;
     MIDIOUTPROC Callback = nullptr;
     std::uintptr_t Instance = 0;
-    std::unique_ptr<TMidiStream> Stream;  // set for a stream
+    std::unique_ptr<TMidiStream> Stream; // set for a stream
 };
 
 namespace {
@@ -55,7 +55,9 @@ MMRESULT OpenOut(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback, std::uint
         handle->Callback = callback;
         handle->Instance = instance;
     }
-    if (stream) handle->Stream = std::make_unique<TMidiStream>(handle->Out.get(), handle.get(), handle->Callback, instance);
+    if (stream)
+        handle->Stream = std::make_unique<TMidiStream>(handle->Out.get(), handle.get(),
+                                                       handle->Callback, instance);
     {
         std::lock_guard lock(handlesMutex);
         outHandles[handle.get()] = handle;
@@ -65,9 +67,11 @@ MMRESULT OpenOut(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback, std::uint
     return MMSYSERR_NOERROR;
 }
 
-}  // namespace
+} // namespace
 
-unsigned midiOutGetNumDevs() { return static_cast<unsigned>(MidiOutPorts().size()); }
+unsigned midiOutGetNumDevs() {
+    return static_cast<unsigned>(MidiOutPorts().size());
+}
 
 MMRESULT midiOutGetDevCaps(unsigned deviceId, MIDIOUTCAPS* caps) {
     if (!caps) return MMSYSERR_INVALPARAM;
@@ -108,7 +112,9 @@ MMRESULT midiStreamClose(HMIDISTRM h) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT midiOutClose(HMIDIOUT h) { return midiStreamClose(h); }
+MMRESULT midiOutClose(HMIDIOUT h) {
+    return midiStreamClose(h);
+}
 
 MMRESULT midiOutShortMsg(HMIDIOUT h, std::uint32_t msg) {
     auto handle = Lookup(h);
@@ -140,16 +146,17 @@ MMRESULT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr) {
     if (!hdr || !hdr->lpData) return MMSYSERR_INVALPARAM;
     if (!(hdr->dwFlags & MHDR_PREPARED)) return MIDIERR_UNPREPARED;
     if (hdr->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
-    bool sent = hdr->dwBufferLength == 0 ||
-                handle->Out->Send(reinterpret_cast<const std::uint8_t*>(hdr->lpData), hdr->dwBufferLength);
+    bool sent =
+        hdr->dwBufferLength == 0 ||
+        handle->Out->Send(reinterpret_cast<const std::uint8_t*>(hdr->lpData), hdr->dwBufferLength);
     hdr->dwFlags |= MHDR_DONE;
-    if (handle->Callback) handle->Callback(h, MOM_DONE, handle->Instance, reinterpret_cast<std::uintptr_t>(hdr), 0);
+    if (handle->Callback)
+        handle->Callback(h, MOM_DONE, handle->Instance, reinterpret_cast<std::uintptr_t>(hdr), 0);
     return sent ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }
 
 namespace {
-template <class F>
-MMRESULT OnStream(HMIDISTRM h, F f) {
+template <class F> MMRESULT OnStream(HMIDISTRM h, F f) {
     auto handle = Lookup(h);
     if (!handle || !handle->Stream) return MMSYSERR_INVALHANDLE;
     MMRESULT r = f(*handle->Stream);
@@ -158,7 +165,7 @@ MMRESULT OnStream(HMIDISTRM h, F f) {
     if (MidiClockVirtual()) handle->Stream->Settle();
     return r;
 }
-}  // namespace
+} // namespace
 
 MMRESULT midiStreamProperty(HMIDISTRM h, void* propData, std::uint32_t flags) {
     return OnStream(h, [&](TMidiStream& s) { return s.Property(propData, flags); });
@@ -184,4 +191,4 @@ MMRESULT midiStreamPosition(HMIDISTRM h, MMTIME* time) {
     return OnStream(h, [&](TMidiStream& s) { return s.Position(time); });
 }
 
-}  // namespace platform
+} // namespace platform

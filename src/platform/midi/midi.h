@@ -89,7 +89,7 @@ struct MIDIOUTCAPS {
     std::uint16_t wMid = 0;
     std::uint16_t wPid = 0;
     std::uint32_t vDriverVersion = 0;
-    char szPname[MAXPNAMELEN + 1] = {};  // up to 32 characters and a terminating zero
+    char szPname[MAXPNAMELEN + 1] = {}; // up to 32 characters and a terminating zero
     std::uint16_t wTechnology = 0;
     std::uint16_t wVoices = 0;
     std::uint16_t wNotes = 0;
@@ -111,9 +111,9 @@ struct MIDIHDR {
     std::uint32_t dwBytesRecorded = 0;
     std::uintptr_t dwUser = 0;
     std::uint32_t dwFlags = 0;
-    MIDIHDR* lpNext = nullptr;  // the driver's while the header is queued
+    MIDIHDR* lpNext = nullptr; // the driver's while the header is queued
     std::uintptr_t reserved = 0;
-    std::uint32_t dwOffset = 0;  // offset of the event that raised MOM_POSITIONCB
+    std::uint32_t dwOffset = 0; // offset of the event that raised MOM_POSITIONCB
 };
 
 // One stream event as it lies in a buffer; long events carry their parameters after dwEvent,
@@ -131,20 +131,20 @@ struct MIDIPROPTIMEDIV {
 
 struct MIDIPROPTEMPO {
     std::uint32_t cbStruct = sizeof(MIDIPROPTEMPO);
-    std::uint32_t dwTempo = 0;  // microseconds per quarter note
+    std::uint32_t dwTempo = 0; // microseconds per quarter note
 };
 
 struct MMTIME {
     std::uint32_t wType = TIME_TICKS;
-    std::uint32_t ticks = 0;  // TIME_TICKS
-    std::uint32_t ms = 0;     // TIME_MS
+    std::uint32_t ticks = 0; // TIME_TICKS
+    std::uint32_t ms = 0;    // TIME_MS
 };
 
 // Output devices.
 unsigned midiOutGetNumDevs();
 MMRESULT midiOutGetDevCaps(unsigned deviceId, MIDIOUTCAPS* caps);
-MMRESULT midiOutOpen(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback,
-                     std::uintptr_t instance, std::uint32_t flags);
+MMRESULT midiOutOpen(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback, std::uintptr_t instance,
+                     std::uint32_t flags);
 MMRESULT midiOutClose(HMIDIOUT h);
 MMRESULT midiOutShortMsg(HMIDIOUT h, std::uint32_t msg);
 MMRESULT midiOutLongMsg(HMIDIOUT h, MIDIHDR* hdr);
@@ -191,4 +191,4 @@ bool MidiSequencerAvailable();
 // Tests call it after moving the virtual clock.
 void MidiSettle();
 
-}  // namespace platform
+} // namespace platform

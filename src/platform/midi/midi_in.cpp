@@ -21,7 +21,7 @@ struct MidiInHandle : TMidiInSink, std::enable_shared_from_this<MidiInHandle> {
     std::uintptr_t Instance = 0;
     bool Started = false;
     std::int64_t StartUs = 0;
-    MIDIHDR* Head = nullptr;  // queued buffers, linked through lpNext
+    MIDIHDR* Head = nullptr; // queued buffers, linked through lpNext
     MIDIHDR* Tail = nullptr;
 
     void Notify(std::uint32_t msg, std::uintptr_t p1, std::uintptr_t p2) {
@@ -48,7 +48,8 @@ struct MidiInHandle : TMidiInSink, std::enable_shared_from_this<MidiInHandle> {
         auto stamp = static_cast<std::uintptr_t>((MidiClockUs() - StartUs) / 1000);
         if (bytes[0] != 0xF0 && bytes[0] >= 0x80 && count <= 3) {
             std::uint32_t msg = 0;
-            for (std::size_t i = 0; i < count; ++i) msg |= std::uint32_t(bytes[i]) << (8 * i);
+            for (std::size_t i = 0; i < count; ++i)
+                msg |= std::uint32_t(bytes[i]) << (8 * i);
             Notify(MIM_DATA, msg, stamp);
             return;
         }
@@ -86,9 +87,11 @@ std::shared_ptr<MidiInHandle> Lookup(HMIDIIN h) {
     return it == inHandles.end() ? nullptr : it->second;
 }
 
-}  // namespace
+} // namespace
 
-unsigned midiInGetNumDevs() { return static_cast<unsigned>(MidiInPorts().size()); }
+unsigned midiInGetNumDevs() {
+    return static_cast<unsigned>(MidiInPorts().size());
+}
 
 MMRESULT midiInGetDevCaps(unsigned deviceId, MIDIINCAPS* caps) {
     if (!caps) return MMSYSERR_INVALPARAM;
@@ -204,4 +207,4 @@ MMRESULT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr) {
     return MMSYSERR_NOERROR;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -12,14 +12,20 @@ std::int64_t MidiClockUs() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool MidiClockVirtual() { return IsVirtualClock(); }
+bool MidiClockVirtual() {
+    return IsVirtualClock();
+}
 
 namespace {
 // The virtual clock counts whole milliseconds: wake at the first one that reaches Us.
-std::uint32_t CeilMs(std::int64_t Us) { return static_cast<std::uint32_t>((Us + 999) / 1000); }
-}  // namespace
+std::uint32_t CeilMs(std::int64_t Us) {
+    return static_cast<std::uint32_t>((Us + 999) / 1000);
+}
+} // namespace
 
-void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel) { SleepUntil(CeilMs(Us), Cancel); }
+void MidiClockSleepUntil(std::int64_t Us, const std::atomic<bool>* Cancel) {
+    SleepUntil(CeilMs(Us), Cancel);
+}
 
 bool MidiClockSleeperBy(std::int64_t Us) {
     std::uint32_t t = 0;
@@ -34,4 +40,4 @@ void MidiClockIdle() {
     if (IsVirtualClock()) ClockThreadIdle();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -20,4 +20,4 @@ void MidiClockIdle();
 // moving the clock will stop there.
 bool MidiClockSleeperBy(std::int64_t Us);
 
-}  // namespace platform
+} // namespace platform

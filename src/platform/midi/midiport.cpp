@@ -30,7 +30,8 @@ std::string DisplayName(const std::string& full) {
     auto colon = name.find(':');
     if (colon != std::string::npos) name = name.substr(colon + 1);
     auto space = name.rfind(' ');
-    if (space != std::string::npos && name.find(':', space) != std::string::npos) name.resize(space);
+    if (space != std::string::npos && name.find(':', space) != std::string::npos)
+        name.resize(space);
     return name.empty() ? full : name;
 }
 
@@ -40,8 +41,7 @@ bool OwnPort(const std::string& full) {
 }
 
 // Finds a port by its full name on an RtMidi object; the index can move when ports come and go.
-template <class R>
-bool FindPort(R& rt, const std::string& full, unsigned& index) {
+template <class R> bool FindPort(R& rt, const std::string& full, unsigned& index) {
     unsigned n = rt.getPortCount();
     for (unsigned i = 0; i < n; ++i) {
         if (rt.getPortName(i) == full) {
@@ -66,7 +66,7 @@ public:
     }
 
 private:
-    std::mutex mutex_;  // one ALSA client is not safe for concurrent senders
+    std::mutex mutex_; // one ALSA client is not safe for concurrent senders
     std::unique_ptr<RtMidiOut> rt_;
 };
 
@@ -139,8 +139,7 @@ private:
 };
 
 // Lists the sequencer's ports through one RtMidi object of each direction, made once.
-template <class R>
-std::vector<std::string> SequencerPorts(std::unique_ptr<R>& rt, bool& failed) {
+template <class R> std::vector<std::string> SequencerPorts(std::unique_ptr<R>& rt, bool& failed) {
     std::vector<std::string> names;
     if (!realPorts.load() || !MidiSequencerAvailable()) return names;
     try {
@@ -164,12 +163,18 @@ std::vector<std::string> SequencerPorts(std::unique_ptr<R>& rt, bool& failed) {
 
 std::mutex sequencerMutex;
 
-}  // namespace
+} // namespace
 
-bool MidiSequencerAvailable() { return access("/dev/snd/seq", R_OK | W_OK) == 0; }
+bool MidiSequencerAvailable() {
+    return access("/dev/snd/seq", R_OK | W_OK) == 0;
+}
 
-void SetMidiRealPorts(bool on) { realPorts.store(on); }
-bool MidiRealPorts() { return realPorts.load(); }
+void SetMidiRealPorts(bool on) {
+    realPorts.store(on);
+}
+bool MidiRealPorts() {
+    return realPorts.load();
+}
 
 std::vector<std::shared_ptr<TMidiOutPort>> MidiOutPorts() {
     std::vector<std::shared_ptr<TMidiOutPort>> ports;
@@ -180,7 +185,8 @@ std::vector<std::shared_ptr<TMidiOutPort>> MidiOutPorts() {
     static std::unique_ptr<RtMidiOut> lister;
     static bool failed = false;
     std::lock_guard lock(sequencerMutex);
-    for (auto& full : SequencerPorts(lister, failed)) ports.push_back(std::make_shared<TAlsaOutPort>(full));
+    for (auto& full : SequencerPorts(lister, failed))
+        ports.push_back(std::make_shared<TAlsaOutPort>(full));
     return ports;
 }
 
@@ -193,7 +199,8 @@ std::vector<std::shared_ptr<TMidiInPort>> MidiInPorts() {
     static std::unique_ptr<RtMidiIn> lister;
     static bool failed = false;
     std::lock_guard lock(sequencerMutex);
-    for (auto& full : SequencerPorts(lister, failed)) ports.push_back(std::make_shared<TAlsaInPort>(full));
+    for (auto& full : SequencerPorts(lister, failed))
+        ports.push_back(std::make_shared<TAlsaInPort>(full));
     return ports;
 }
 
@@ -217,7 +224,9 @@ void UnregisterMidiPort(const TMidiInPort* port) {
     std::erase_if(virtualIns, [&](auto& p) { return p.get() == port; });
 }
 
-std::string ProductName(const std::string& name) { return name.substr(0, MAXPNAMELEN); }
+std::string ProductName(const std::string& name) {
+    return name.substr(0, MAXPNAMELEN);
+}
 
 std::size_t ShortMessageLength(std::uint8_t status) {
     if (status < 0x80) return 0;
@@ -254,4 +263,4 @@ std::size_t ShortMessageBytes(std::uint32_t msg, std::uint8_t (&bytes)[3]) {
     return n;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -36,7 +36,7 @@ public:
     virtual ~TMidiOutPort() = default;
     virtual std::string Name() const = 0;
     virtual std::uint16_t Technology() const = 0;
-    virtual std::unique_ptr<TMidiOutConnection> Open() = 0;  // nullptr when it fails
+    virtual std::unique_ptr<TMidiOutConnection> Open() = 0; // nullptr when it fails
 };
 
 class TMidiInPort {
@@ -65,4 +65,4 @@ std::size_t ShortMessageLength(std::uint8_t status);
 // data byte has its top bit set (the wire would read it as a status).
 std::size_t ShortMessageBytes(std::uint32_t msg, std::uint8_t (&bytes)[3]);
 
-}  // namespace platform
+} // namespace platform

@@ -24,9 +24,9 @@ thread_local int callbackDepth = 0;
 struct TStreamEvent {
     std::uint32_t Delta = 0;
     std::uint32_t Event = 0;
-    const std::uint8_t* Params = nullptr;  // long events
+    const std::uint8_t* Params = nullptr; // long events
     std::uint32_t ParamLen = 0;
-    std::uint32_t Size = 0;  // bytes the event takes in the buffer
+    std::uint32_t Size = 0; // bytes the event takes in the buffer
 };
 
 bool ParseEvent(const MIDIHDR* hdr, std::uint32_t offset, TStreamEvent& e) {
@@ -49,9 +49,11 @@ bool ParseEvent(const MIDIHDR* hdr, std::uint32_t offset, TStreamEvent& e) {
     return true;
 }
 
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
+    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
 
-}  // namespace
+} // namespace
 
 TMidiStream::TMidiStream(TMidiOutConnection* out, HMIDISTRM handle, MIDIOUTPROC callback,
                          std::uintptr_t instance)
@@ -125,7 +127,8 @@ MMRESULT TMidiStream::Property(void* propData, std::uint32_t flags) {
     if (!propData) return MMSYSERR_INVALPARAM;
     bool set = flags & MIDIPROP_SET, get = flags & MIDIPROP_GET;
     std::uint32_t prop = flags & ~(MIDIPROP_SET | MIDIPROP_GET);
-    if (set == get || (prop != MIDIPROP_TIMEDIV && prop != MIDIPROP_TEMPO)) return MMSYSERR_INVALFLAG;
+    if (set == get || (prop != MIDIPROP_TIMEDIV && prop != MIDIPROP_TEMPO))
+        return MMSYSERR_INVALFLAG;
     std::lock_guard lock(mutex_);
     if (prop == MIDIPROP_TIMEDIV) {
         auto* p = static_cast<MIDIPROPTIMEDIV*>(propData);
@@ -326,7 +329,8 @@ void TMidiStream::Settle() {
 
 void MidiSettle() {
     std::lock_guard lock(streamsMutex);
-    for (auto* s : streams) s->Settle();
+    for (auto* s : streams)
+        s->Settle();
 }
 
-}  // namespace platform
+} // namespace platform

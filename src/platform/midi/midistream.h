@@ -17,7 +17,8 @@ class TMidiOutConnection;
 
 class TMidiStream {
 public:
-    TMidiStream(TMidiOutConnection* out, HMIDISTRM handle, MIDIOUTPROC callback, std::uintptr_t instance);
+    TMidiStream(TMidiOutConnection* out, HMIDISTRM handle, MIDIOUTPROC callback,
+                std::uintptr_t instance);
     ~TMidiStream();
     TMidiStream(const TMidiStream&) = delete;
     TMidiStream& operator=(const TMidiStream&) = delete;
@@ -59,24 +60,24 @@ private:
     std::condition_variable_any settled_;
     std::uint64_t wakeSeq_ = 0;
     std::uint64_t doneSeq_ = 0;
-    std::atomic<bool> cancel_{false};  // ends the scheduler's sleep on the virtual clock
-    std::atomic<bool> sleeping_{false};  // on its way into, or in, a sleep on the virtual clock
+    std::atomic<bool> cancel_{false};   // ends the scheduler's sleep on the virtual clock
+    std::atomic<bool> sleeping_{false}; // on its way into, or in, a sleep on the virtual clock
     std::atomic<std::int64_t> sleepUs_{0};
     bool quit_ = false;
 
     TState state_ = TState::Stopped;
-    std::uint32_t timeDiv_ = 96;     // ticks per quarter note
-    std::uint32_t tempo_ = 500000;   // microseconds per quarter note
+    std::uint32_t timeDiv_ = 96;   // ticks per quarter note
+    std::uint32_t tempo_ = 500000; // microseconds per quarter note
     // The tick position is AnchorTick + (AnchorRem + (now - AnchorUs) * timeDiv) / tempo.
     std::int64_t anchorUs_ = 0;
     std::int64_t anchorTick_ = 0;
     std::int64_t anchorRem_ = 0;
-    std::int64_t lastTick_ = 0;  // tick of the last event played
-    MIDIHDR* head_ = nullptr;    // queued buffers, linked through lpNext
+    std::int64_t lastTick_ = 0; // tick of the last event played
+    MIDIHDR* head_ = nullptr;   // queued buffers, linked through lpNext
     MIDIHDR* tail_ = nullptr;
-    std::uint32_t cursor_ = 0;   // offset of the next event in the head buffer
+    std::uint32_t cursor_ = 0; // offset of the next event in the head buffer
 
     std::thread thread_;
 };
 
-}  // namespace platform
+} // namespace platform

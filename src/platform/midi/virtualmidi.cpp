@@ -52,7 +52,7 @@ private:
     std::shared_ptr<TVirtualOutPort> port_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<TMidiOutConnection> TVirtualOutPort::Open() {
     return std::make_unique<TVirtualOutConnection>(shared_from_this());
@@ -91,7 +91,7 @@ private:
     TMidiInSink* sink_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<TMidiInConnection> TVirtualInPort::Open(TMidiInSink* sink) {
     return std::make_unique<TVirtualInConnection>(shared_from_this(), sink);
@@ -102,7 +102,9 @@ TVirtualMidiOut::TVirtualMidiOut(std::string name, std::uint16_t technology)
     RegisterMidiPort(std::static_pointer_cast<TMidiOutPort>(port_));
 }
 
-TVirtualMidiOut::~TVirtualMidiOut() { UnregisterMidiPort(port_.get()); }
+TVirtualMidiOut::~TVirtualMidiOut() {
+    UnregisterMidiPort(port_.get());
+}
 
 std::vector<TVirtualMidiOut::TSent> TVirtualMidiOut::Sent() const {
     std::lock_guard lock(port_->mutex);
@@ -124,11 +126,14 @@ int TVirtualMidiOut::OpenCount() const {
     return port_->open;
 }
 
-TVirtualMidiIn::TVirtualMidiIn(std::string name) : port_(std::make_shared<TVirtualInPort>(std::move(name))) {
+TVirtualMidiIn::TVirtualMidiIn(std::string name)
+    : port_(std::make_shared<TVirtualInPort>(std::move(name))) {
     RegisterMidiPort(std::static_pointer_cast<TMidiInPort>(port_));
 }
 
-TVirtualMidiIn::~TVirtualMidiIn() { UnregisterMidiPort(port_.get()); }
+TVirtualMidiIn::~TVirtualMidiIn() {
+    UnregisterMidiPort(port_.get());
+}
 
 void TVirtualMidiIn::Send(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return;
@@ -145,4 +150,4 @@ int TVirtualMidiIn::OpenCount() const {
     return static_cast<int>(port_->sinks.size());
 }
 
-}  // namespace platform
+} // namespace platform

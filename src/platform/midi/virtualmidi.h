@@ -30,7 +30,7 @@ public:
     void Clear();
     // Room for this many records, so that recording does not allocate while timing matters.
     void Reserve(std::size_t count);
-    int OpenCount() const;  // connections open now
+    int OpenCount() const; // connections open now
 
 private:
     std::shared_ptr<TVirtualOutPort> port_;
@@ -52,4 +52,4 @@ private:
     std::shared_ptr<TVirtualInPort> port_;
 };
 
-}  // namespace platform
+} // namespace platform
