@@ -78,7 +78,7 @@ TLateness RunStream() {
                         std::chrono::microseconds(
                             static_cast<std::int64_t>(EventCount * TicksApart * UsPerTick)) +
                         std::chrono::seconds(5);
-        while (out.Sent().size() < EventCount && std::chrono::steady_clock::now() < deadline) {
+        while (out.Count() < EventCount && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             PumpMessages();
             if (refill) {

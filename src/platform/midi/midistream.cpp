@@ -55,6 +55,28 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
 
 } // namespace
 
+TPriorityMutex::TPriorityMutex() {
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setprotocol(&attr, PTHREAD_PRIO_INHERIT);
+    pthread_mutex_init(&mutex_, &attr);
+    pthread_mutexattr_destroy(&attr);
+}
+
+TPriorityMutex::~TPriorityMutex() {
+    pthread_mutex_destroy(&mutex_);
+}
+void TPriorityMutex::lock() {
+    pthread_mutex_lock(&mutex_);
+}
+void TPriorityMutex::unlock() {
+    pthread_mutex_unlock(&mutex_);
+}
+bool TPriorityMutex::try_lock() {
+    return pthread_mutex_trylock(&mutex_) == 0;
+}
+
 TMidiStream::TMidiStream(TMidiOutConnection* out, HMIDISTRM handle, MIDIOUTPROC callback,
                          std::uintptr_t instance)
     : out_(out), handle_(handle), callback_(callback), instance_(instance) {

@@ -9,11 +9,28 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
 namespace platform {
 
 class TMidiOutConnection;
+
+// A recursive mutex with priority inheritance: a thread of normal priority that holds it while
+// the real-time scheduler waits runs at the scheduler's priority until it lets go.
+class TPriorityMutex {
+public:
+    TPriorityMutex();
+    ~TPriorityMutex();
+    TPriorityMutex(const TPriorityMutex&) = delete;
+    TPriorityMutex& operator=(const TPriorityMutex&) = delete;
+    void lock();
+    void unlock();
+    bool try_lock();
+
+private:
+    pthread_mutex_t mutex_;
+};
 
 class TMidiStream {
 public:
@@ -55,7 +72,7 @@ private:
 
     // Held while callbacks run, so that Stop and Close wait for a callback in progress; a
     // callback may call back into its own stream.
-    std::recursive_mutex mutex_;
+    TPriorityMutex mutex_;
     std::condition_variable_any wake_;
     std::condition_variable_any settled_;
     std::uint64_t wakeSeq_ = 0;

@@ -111,6 +111,11 @@ std::vector<TVirtualMidiOut::TSent> TVirtualMidiOut::Sent() const {
     return port_->sent;
 }
 
+std::size_t TVirtualMidiOut::Count() const {
+    std::lock_guard lock(port_->mutex);
+    return port_->sent.size();
+}
+
 void TVirtualMidiOut::Clear() {
     std::lock_guard lock(port_->mutex);
     port_->sent.clear();

@@ -27,6 +27,7 @@ public:
     TVirtualMidiOut& operator=(const TVirtualMidiOut&) = delete;
 
     std::vector<TSent> Sent() const;
+    std::size_t Count() const; // records so far, without copying them
     void Clear();
     // Room for this many records, so that recording does not allocate while timing matters.
     void Reserve(std::size_t count);
