@@ -281,25 +281,38 @@ void SortPartEvents(_TPart* Part) {
     }
     if (ordered) return;
     // The contents move while the events keep their places in the list, as swapping them
-    // along would; a stable sort keeps equal times in their order, in n log n.
-    struct TContents {
+    // along would; sorting by time and list position keeps equal times in their order, in
+    // n log n.
+    std::vector<_TEvent*> nodes;
+    std::vector<std::pair<std::int32_t, std::uint32_t>> order;
+    bool data = false;
+    for (_TEvent* e = Part->Events; e; e = e->Next) {
+        order.push_back({e->Delta, static_cast<std::uint32_t>(nodes.size())});
+        nodes.push_back(e);
+        data |= e->Data.index() != 0;
+    }
+    std::sort(order.begin(), order.end());
+    struct TPlain {
         std::int32_t Delta;
         std::uint32_t Msg, Flags;
-        TEventData Data;
         std::int32_t DataLen;
     };
-    std::vector<TContents> contents;
-    for (_TEvent* e = Part->Events; e; e = e->Next)
-        contents.push_back({e->Delta, e->Msg, e->Flags, std::move(e->Data), e->DataLen});
-    std::stable_sort(contents.begin(), contents.end(),
-                     [](const TContents& a, const TContents& b) { return a.Delta < b.Delta; });
-    std::size_t i = 0;
-    for (_TEvent* e = Part->Events; e; e = e->Next, ++i) {
-        e->Delta = contents[i].Delta;
-        e->Msg = contents[i].Msg;
-        e->Flags = contents[i].Flags;
-        e->Data = std::move(contents[i].Data);
-        e->DataLen = contents[i].DataLen;
+    std::vector<TPlain> plain;
+    plain.reserve(nodes.size());
+    for (const _TEvent* e : nodes)
+        plain.push_back({e->Delta, e->Msg, e->Flags, e->DataLen});
+    std::vector<TEventData> blocks;
+    if (data)
+        for (_TEvent* e : nodes)
+            blocks.push_back(std::move(e->Data));
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        std::uint32_t from = order[i].second;
+        _TEvent* e = nodes[i];
+        e->Delta = plain[from].Delta;
+        e->Msg = plain[from].Msg;
+        e->Flags = plain[from].Flags;
+        e->DataLen = plain[from].DataLen;
+        if (data) e->Data = std::move(blocks[from]);
     }
 }
 
