@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <iterator>
+#include <map>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -89,6 +91,77 @@ void JoinNotes(_TPart* Part, const int* Overlap, bool SelectedOnly) {
         off->Flags |= efRedraw;
     }
     Finish(Part);
+}
+
+// Grows the part by a bar as InsertEvent does, never past the part after it; False when it
+// cannot grow.
+bool GrowOneBar(_TPart* Part) {
+    std::int64_t start = Part->Start, end = start + Part->Length;
+    std::int64_t limit;
+    if (Part->Next && Part->Next->Start >= end) {
+        limit = Part->Next->Start - start;
+    } else {
+        std::int64_t room = static_cast<std::int64_t>(INT_MAX) - std::max<std::int64_t>(start, 0);
+        limit = std::max<std::int64_t>(room, Part->Length);
+    }
+    std::int64_t length = std::min<std::int64_t>(Part->Length + BarTicks(), limit);
+    if (length <= Part->Length) return false;
+    Part->Length = static_cast<std::int32_t>(length);
+    return true;
+}
+
+// Inserts events whose Delta holds their time from the part start, from the last to the
+// first, with the result of InsertEvent on each, but without walking the list for each one:
+// the last event of every time is kept in a map.
+void InsertCopies(_TPart* Part, const std::vector<_TEvent*>& Copies) {
+    if (Song && Song->State == 1 && Song->Looping) { // the recording wrap: InsertEvent knows it
+        for (auto it = Copies.rbegin(); it != Copies.rend(); ++it) {
+            _TPart* target = Part;
+            InsertEvent(target, *it);
+        }
+        return;
+    }
+    EventsToAbsolute(Part);
+    std::map<std::int64_t, _TEvent*> lastAt;
+    for (_TEvent* e = Part->Events; e; e = e->Next)
+        lastAt[e->Delta] = e;
+    for (auto it = Copies.rbegin(); it != Copies.rend(); ++it) {
+        _TEvent* c = *it;
+        c->Next = nullptr;
+        std::int64_t t = std::max(c->Delta, 0);
+        bool handed = false;
+        while (t >= Part->Length) {
+            if (BarsToNextPart(Part) == 0) {
+                Part->Flags |= pfRedraw;
+                c->Delta = static_cast<std::int32_t>(t - Part->Length);
+                _TPart* next = Part->Next;
+                InsertEvent(next, c);
+                handed = true;
+                break;
+            }
+            if (!GrowOneBar(Part)) {
+                t = Part->Length - 1;
+                break;
+            }
+        }
+        if (handed) continue;
+        c->Delta = static_cast<std::int32_t>(t);
+        _TEvent* first = Part->Events;
+        if (!first || first->Delta >= t) {
+            // At the head an event goes before the first one of the same time.
+            c->Next = first;
+            Part->Events = c;
+            lastAt.emplace(t, c);
+            continue;
+        }
+        // Elsewhere after every event of its time or earlier.
+        auto at = std::prev(lastAt.upper_bound(t));
+        c->Next = at->second->Next;
+        at->second->Next = c;
+        lastAt[t] = c;
+    }
+    EventsToDelta(Part);
+    Part->Last = nullptr;
 }
 
 } // namespace
@@ -297,10 +370,7 @@ void DuplicateNotes(_TPart* Part, int DeltaTicks, int DeltaNotes) {
         c->Flags = efSelected | efRedraw;
         copies.push_back(c);
     }
-    for (auto it = copies.rbegin(); it != copies.rend(); ++it) {
-        _TPart* target = Part;
-        InsertEvent(target, *it);
-    }
+    InsertCopies(Part, copies);
     Part->Flags |= pfRedraw;
 }
 

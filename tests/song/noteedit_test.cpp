@@ -2,6 +2,7 @@
 #include "song/noteedit.h"
 #include "song/random.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -198,6 +199,66 @@ TEST_F(NoteEditTest, Duplicate) {
     EXPECT_EQ(Events(next), Note(40, 95, 62));
     EXPECT_TRUE(CheckSongInvariants(*Song));
     EXPECT_TRUE(CheckSongNotePairing(*Song));
+}
+
+TEST_F(NoteEditTest, DuplicatesGoWhereInsertingThemOneByOneWouldPutThem) {
+    // From the last copy to the first: after every event of their time (so copies of one time
+    // end up in reverse order), but at the head before the first event.
+    _TPart* p = AddPart(
+        0, 0, 960, {{0, Cc(1, 1)}, {100, On(60)}, {100, On(64)}, {200, Off(60)}, {200, Off(64)}});
+    for (int i = 1; i < 5; ++i)
+        EventAt(p, i)->Flags |= efSelected;
+    DuplicateNotes(p, -100, 0);
+    EXPECT_EQ(Events(p), (Ev{{0, On(60)},
+                             {0, On(64)},
+                             {0, Cc(1, 1)},
+                             {100, On(60)},
+                             {100, On(64)},
+                             {100, Off(64)},
+                             {100, Off(60)},
+                             {200, Off(60)},
+                             {200, Off(64)}}));
+    EXPECT_TRUE(CheckPartInvariants(*p));
+}
+
+TEST_F(NoteEditTest, DuplicatesMatchOneByOneInsertionOnRandomParts) {
+    // While a loop records, copies go in one by one through InsertEvent; with the right
+    // locator elsewhere nothing wraps, so both ways must agree.
+    SetRandomSeed(7);
+    Song->RightLocator = 1 << 30;
+    for (int round = 0; round < 40; ++round) {
+        Song->Clear();
+        Ev ev;
+        for (int t = 0; t < 960; t += RandomInt(40)) {
+            int key = 60 + RandomInt(4);
+            ev.push_back({t, On(key)});
+            ev.push_back({std::min(959, t + RandomInt(200)), Off(key)});
+        }
+        std::stable_sort(ev.begin(), ev.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        _TPart* a = AddPart(0, 0, 960, ev);
+        _TPart* b = AddPart(1, 0, 960, ev);
+        if (round % 2) AddPart(1, 960 + RandomInt(3) * 300, 960, {}, false);
+        if (round % 2) AddPart(0, b->Next->Start, 960, {}, false);
+        for (_TEvent *x = a->Events, *y = b->Events; x; x = x->Next, y = y->Next)
+            if (RandomInt(3) == 0) {
+                x->Flags |= efSelected;
+                y->Flags |= efSelected;
+            }
+        int dt = RandomInt(1400) - 400, dn = RandomInt(5) - 2;
+        DuplicateNotes(a, dt, dn);
+        Song->State = 1;
+        Song->Looping = 1;
+        DuplicateNotes(b, dt, dn);
+        Song->State = 0;
+        Song->Looping = 0;
+        ASSERT_EQ(Events(a), Events(b)) << round;
+        ASSERT_EQ(a->Length, b->Length) << round;
+        if (a->Next) {
+            ASSERT_EQ(Events(a->Next), Events(b->Next)) << round;
+        }
+        ASSERT_TRUE(CheckSongInvariants(*Song));
+    }
 }
 
 TEST_F(NoteEditTest, DoublesAndNotesLikeTheSelected) {
