@@ -68,6 +68,9 @@ public:
     virtual void BeginUndo(TSong&, int Kind, std::string_view Caption);
     virtual void ResetMasterStrip(TSong&) {}
     virtual void FreeDiskSamples(TSong&) {}
+    // A deferred action: frees the disk samples no part uses (on the renderer's thread while
+    // the audio system runs).
+    virtual void PurgeDiskSamples(TSong&) {}
     // Editor plug-ins hear of the current part (command 5).
     virtual void BroadcastCurrentPart(_TPart*, int /*NotMidi*/) {}
 };

@@ -5,7 +5,9 @@
 #include "platform/core/ini.h"
 #include "song/primitives.h"
 #include "song/quantize.h"
+#include "song/engine.h"
 #include "song/seams.h"
+#include "song/todo.h"
 #include "song/undo.h"
 
 #include <climits>
@@ -127,6 +129,7 @@ TSong::TSong() {
     IsMidiFile = 0;
     // 2. Holders and buffers.
     Grooves = new TGroove;
+    Todos = new TTodoQueue;
     SongEngines().CreateHolders(*this);
     MixBuffer.assign(FloatsOf(176400), 0.0f);
     SyncToAudio = 1;
@@ -164,6 +167,7 @@ TSong::TSong() {
     Precounts = ini.ReadInteger("beep", "precounts", 4);
     // 8. The undo store is the song's own; the engines come from their units.
     UndoStore = new TUndo(*this);
+    Engine = new TEngine;
     SongEngines().CreateEngines(*this);
     // 9.
     SetCurrentPart(nullptr);
@@ -179,6 +183,9 @@ TSong::TSong() {
 }
 
 TSong::~TSong() {
+    ClearTodos(); // before the lists they name go
+    delete Engine;
+    Engine = nullptr;
     SongEngines().DestroyAll(*this);
     for (int i = 0; i < TrackCount; ++i)
         FreeTrackParts(*Tracks[i]);
@@ -188,6 +195,8 @@ TSong::~TSong() {
     UndoStore = nullptr;
     delete Grooves;
     Grooves = nullptr;
+    delete Todos;
+    Todos = nullptr;
 }
 
 void TSong::FreeMetronome() {
@@ -250,9 +259,11 @@ void TSong::Clear() {
     ResetOutputs(DiskOutputs, true);
     // 4.
     ClearClipboard();
+    ClearTodos();
     SongEngines().ClearTodos(*this);
     SongEngines().ClearSoftsynths();
     SongEngines().ClearBuses();
+    Engine->Clear();
     SongEngines().ClearMidiQueue(*this);
     SongEngines().ClearSampleVoices(*this);
     SongEngines().ResetSoftsynthQueues();

@@ -20,6 +20,8 @@ class TEngine;
 class TGroove;
 struct _TGroovesItem;
 class TSub;
+class TTodoQueue;
+class TTodoTarget;
 class TUndo;
 
 // Event flags.
@@ -192,6 +194,7 @@ public:
     TChannel* DiskChannel = nullptr;
     std::array<TSoftOut, OutputSlotCount> DiskOutputs;
     std::atomic<std::uint8_t> MetronomeOn{0};
+    TTodoQueue* Todos = nullptr;
 
     // New empty song.
     void Clear();
@@ -210,6 +213,16 @@ public:
     void SetCurrentPart(_TPart* Part);
     void ClearClipboard();
     bool InitMetronome();
+
+    // Playback (engine.cpp, metronome.cpp, todo.cpp).
+    void Locate(int Tick, bool Live);
+    void StartMidiEngine(int Tick);
+    void FeedMidiEngine(TEngine& E);
+    bool PrepareMetronome(int Tick);
+    int PrecountTicks() const;
+    void AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item);
+    void RunTodos();
+    void ClearTodos();
 
     // Part selection over tracks 0-127.
     void SelectAllParts();
