@@ -103,7 +103,9 @@ void SetLocateHooks(TLocateHooks* Hooks) {
     locateHooks = Hooks ? Hooks : &headlessHooks;
 }
 
-TEngine::TEngine() = default;
+TEngine::TEngine() {
+    free_.reserve(2 * (TrackCount + 1)); // an entry and a made note-off for every track
+}
 
 TEngine::~TEngine() {
     Clear();
