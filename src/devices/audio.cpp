@@ -6,6 +6,7 @@
 #include "platform/core/ini.h"
 #include "song/seams.h"
 #include "song/song.h"
+#include "song/todo.h"
 #include "song/timebase.h"
 
 #include <algorithm>
@@ -164,6 +165,8 @@ void TAudio::Close() {
 
 void TAudio::Start() {
     if (!AudioOn || !Properties || Running) return;
+    // From the first block on, the renderer carries out the song's deferred actions.
+    if (Song && Song->Todos) Song->Todos->HandToAudio();
     Command(TV_AUDIO_START);
     Running = true;
 }
@@ -173,6 +176,11 @@ void TAudio::Stop() {
         Command(TV_AUDIO_STOP);
         Running = false;
         WaitRenderIdle();
+        // No block comes any more: the GUI thread takes the deferred actions back.
+        if (Song && Song->Todos) {
+            Song->Todos->TakeBack();
+            Song->RunTodos();
+        }
     }
     StopCapture();
 }

@@ -2,6 +2,7 @@
 
 #include "devices/midi.h"
 #include "devices/midimsg.h"
+#include "song/audioengine.h"
 #include "song/primitives.h"
 #include "song/song.h"
 #include "song/timebase.h"
@@ -322,6 +323,11 @@ void TSong::Locate(int Tick, bool Live) {
 
     // Sample voices: one per audio track that has something to play from Tick.
     hooks.ClearSampleVoices(*this, Tick);
+    if (AudioEngine) {
+        AudioEngine->RenderedSamples = 0;
+        AudioEngine->Empty = 1;
+        AudioEngine->StartSamples = TicksToSamples(Tick);
+    }
     std::array<_TPart*, TrackCount> voicePart{};
     for (int i = 0; i < TrackCount; ++i) {
         _TTrack* t = Tracks[i].get();
@@ -329,6 +335,7 @@ void TSong::Locate(int Tick, bool Live) {
         _TPart* part = nullptr;
         if (_TEvent* e = FirstSampleEventAt(*this, t, part, Tick - t->Offset)) {
             hooks.AddSampleVoice(*this, i, part, Tick, e);
+            if (AudioEngine) AudioEngine->Empty = 0;
             voicePart[i] = part;
         }
     }
@@ -364,7 +371,7 @@ void TSong::Locate(int Tick, bool Live) {
         }
     }
 
-    hooks.SetAudioPrecount(*this, precount);
+    if (AudioEngine) AudioEngine->PrecountTicks = precount;
     hooks.LocateBuses(*this, Tick);
     hooks.LinkAutomation(*this);
 }

@@ -69,16 +69,15 @@ struct TSampleFormat {
 class TLocateHooks {
 public:
     virtual ~TLocateHooks() = default;
-    // TAudioEngine.Clear, its Empty := 1 and StartSamples := TicksToSamples(Tick).
+    // Drops the sample voices (the audio engine's clock is reset by the locate).
     virtual void ClearSampleVoices(TSong&, int /*Tick*/) {}
-    // TAudioEngine.AddVoice; the audio engine's Empty := 0.
+    // TAudioEngine.AddVoice.
     virtual void AddSampleVoice(TSong&, int /*Track*/, _TPart*, int /*Tick*/, _TEvent*) {}
     // Position, queue reset and tempo of every softsynth, in list order.
     virtual void LocateSoftsynths(TSong&, int /*Tick*/) {}
     virtual void PrimeSoftsynthQueues(TSong&, int /*Tick*/) {}
     // While recording: every queued softsynth event Ticks later, the queues' BaseTick as given.
     virtual void DelaySoftsynthQueues(TSong&, int /*Ticks*/, int /*BaseTick*/) {}
-    virtual void SetAudioPrecount(TSong&, int /*Ticks*/) {}
     // Position of every group-effect and send-effect bus.
     virtual void LocateBuses(TSong&, int /*Tick*/) {}
     // Track index, list position and plug-in link of every automation entry.

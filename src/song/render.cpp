@@ -135,6 +135,10 @@ void RenderBlock(TSong& S, float* Out, int Frames) {
 
 } // namespace
 
+void TRenderEngines::RunTodos(TSong& S) {
+    S.RunTodos();
+}
+
 TRenderEngines& RenderEngines() {
     return engines ? *engines : defaultEngines;
 }

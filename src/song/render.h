@@ -20,7 +20,7 @@ enum class TSlotOwner { Track, Disk, Softsynth };
 class TRenderEngines {
 public:
     virtual ~TRenderEngines() = default;
-    virtual void RunTodos(TSong&) {}
+    virtual void RunTodos(TSong& S); // the song's deferred actions
     // Every softsynth's due events and processing; its outputs go through MixSlot.
     virtual void RenderSoftsynths(TSong&, int /*Frames*/) {}
     // The sample voices of audio tracks, each into SampleMixBuffers, then MixSlot per slot.

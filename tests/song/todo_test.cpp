@@ -1,7 +1,9 @@
+#include "devices/audio.h"
 #include "heap_counter.h"
 #include "song/seams.h"
 #include "song/todo.h"
 #include "song_fixture.h"
+#include "support/fake_library.h"
 #include "support/pump.h"
 
 #include <gtest/gtest.h>
@@ -148,4 +150,44 @@ TEST_F(TodoTest, ProducerAndRendererAtOnceKeepEveryActionInOrder) {
         inOrder = inOrder && list.Items[i]->Id == i;
     EXPECT_TRUE(inOrder);
     Song->Todos->TakeBack();
+}
+
+namespace {
+
+// An audio-system driver whose blocks the test calls itself, on a thread of its own.
+TvAudioCallback driverCallback = nullptr;
+std::int32_t FakeDriver(std::int32_t Cmd, std::intptr_t A, std::intptr_t) {
+    if (Cmd == TV_AUDIO_OPEN) driverCallback = reinterpret_cast<TvAudioCallback>(A);
+    if (Cmd == TV_AUDIO_BLOCK_SIZE) return 256;
+    return 0;
+}
+
+void DriverBlock() {
+    std::thread driver([] {
+        std::vector<float> out(512);
+        driverCallback(out.data(), 256, 1);
+    });
+    driver.join();
+}
+
+} // namespace
+
+TEST_F(TodoTest, TheAudioObjectHandsTheQueueToTheRendererAndTakesItBack) {
+    settings.WriteIni("[Audio]\nSystem=Fake\n");
+    FakeLibrary driver("system\\Fake.dll", {{"Properties", FakeLibrary::Entry(&FakeDriver)}});
+    {
+        TAudio audio(0);
+        audio.Open(0);
+        ASSERT_TRUE(audio.AudioOn);
+        audio.Start();
+        Song->AddTodo(tdAddItem, -1, &list, &items[1]);
+        EXPECT_TRUE(list.Items.empty()) << "the next block carries it out";
+        DriverBlock();
+        EXPECT_EQ(Ids(list), std::vector<int>{1});
+        Song->AddTodo(tdAddItem, -1, &list, &items[2]);
+        audio.Stop(); // no block comes any more: the GUI thread carries it out
+        EXPECT_EQ(Ids(list), (std::vector<int>{1, 2}));
+        Song->AddTodo(tdAddItem, -1, &list, &items[3]);
+        EXPECT_EQ(list.Items.size(), 3u);
+    }
 }
