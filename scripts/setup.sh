@@ -10,6 +10,7 @@ PACKAGES=(
     libfreetype-dev libfontconfig1-dev fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
+    sox
 )
 
 missing=()
