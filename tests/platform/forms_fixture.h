@@ -32,7 +32,7 @@ struct Msg {
 struct Spy {
     COLORREF fill = RGB(255, 255, 255);
     std::vector<Msg> msgs;
-    std::vector<TRect> paints;  // rcPaint of every WM_PAINT
+    std::vector<TRect> paints; // rcPaint of every WM_PAINT
     // Answers a message before the default handling; nullopt passes it on.
     std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)> handler;
     // Paints instead of the plain fill (dc, paint rectangle).
@@ -40,7 +40,8 @@ struct Spy {
 
     int Count(UINT m) const {
         int n = 0;
-        for (const Msg& x : msgs) n += x.msg == m;
+        for (const Msg& x : msgs)
+            n += x.msg == m;
         return n;
     }
     std::vector<Msg> Of(UINT m) const {
@@ -55,10 +56,11 @@ class FormsTest : public ::testing::Test {
 protected:
     testsupport::GuiHarness gui;
     std::map<HWND, std::unique_ptr<Spy>> spies;
-    std::vector<std::pair<HWND, UINT>> order;  // every message of every spy, in order
+    std::vector<std::pair<HWND, UINT>> order; // every message of every spy, in order
 
     ~FormsTest() override {
-        for (HWND h : TopLevelWindows()) DestroyWindow(h);
+        for (HWND h : TopLevelWindows())
+            DestroyWindow(h);
     }
 
     Spy& S(HWND h) { return *spies.at(h); }
@@ -70,7 +72,7 @@ protected:
         wc.style = classStyle;
         wc.lpszClassName = name;
         wc.lpfnWndProc = [this](HWND h, UINT m, WPARAM w, LPARAM l) { return Proc(h, m, w, l); };
-        UnregisterClass(name);  // the procedure captures this fixture
+        UnregisterClass(name); // the procedure captures this fixture
         RegisterClass(wc);
         pending_ = std::make_unique<Spy>();
         pending_->fill = fill;

@@ -2,6 +2,7 @@
 #include "forms_fixture.h"
 
 #include "platform/core/timers.h"
+#include "platform/forms/graphic.h"
 #include "platform/forms/modal.h"
 
 #include <filesystem>
@@ -9,7 +10,9 @@
 namespace forms_test {
 namespace {
 
-std::pair<int, int> ClientXY(LPARAM l) { return {std::int16_t(LOWORD(l)), std::int16_t(HIWORD(l))}; }
+std::pair<int, int> ClientXY(LPARAM l) {
+    return {std::int16_t(LOWORD(l)), std::int16_t(HIWORD(l))};
+}
 
 TEST_F(FormsTest, CaptureRoutesEveryMouseMessageToItsHolderInClientCoordinates) {
     HWND a = Make(kPopup, {100, 100, 300, 300});
@@ -21,8 +24,8 @@ TEST_F(FormsTest, CaptureRoutesEveryMouseMessageToItsHolderInClientCoordinates) 
     };
     gui.Press({150, 150});
     EXPECT_EQ(GetCapture(), a);
-    gui.MoveTo({700, 500});  // over no window of the program
-    gui.MoveTo({450, 150});  // over another window of the program
+    gui.MoveTo({700, 500}); // over no window of the program
+    gui.MoveTo({450, 150}); // over another window of the program
     gui.Release({700, 500});
     auto moves = S(a).Of(WM_MOUSEMOVE);
     ASSERT_GE(moves.size(), 3u);
@@ -85,6 +88,7 @@ TEST_F(FormsTest, ClickOnANoActivateWindowRaisesItAndLeavesTheActiveWindow) {
     HWND palette = Make(kPopup, {0, 400, 100, 500}, 0, RGB(255, 255, 255), 0, WS_EX_NOACTIVATE);
     gui.Click({50, 450});
     EXPECT_EQ(GetActiveWindow(), main);
+    EXPECT_EQ(TopLevelWindows()[0], palette); // raised by the layer
     gui.Click({790, 390});
     EXPECT_EQ(GetActiveWindow(), other);
     auto acts = S(other).Of(WM_ACTIVATE);
@@ -127,14 +131,12 @@ TEST_F(FormsTest, DoubleClicksFollowTheLayersClockAndDistance) {
         std::uint32_t gap;
         int downs, dbls;
     } cases[] = {
-        {dbl, {50, 50}, {50, 50}, 400, 1, 1},
-        {dbl, {50, 50}, {50, 50}, 600, 2, 0},
-        {dbl, {50, 50}, {52, 48}, 100, 1, 1},
-        {dbl, {50, 50}, {53, 50}, 100, 2, 0},
+        {dbl, {50, 50}, {50, 50}, 400, 1, 1},     {dbl, {50, 50}, {50, 50}, 600, 2, 0},
+        {dbl, {50, 50}, {52, 48}, 100, 1, 1},     {dbl, {50, 50}, {53, 50}, 100, 2, 0},
         {plain, {350, 50}, {350, 50}, 400, 2, 0},
     };
     for (const Case& c : cases) {
-        gui.Advance(1000);  // forget earlier clicks
+        gui.Advance(1000); // forget earlier clicks
         S(c.h).msgs.clear();
         gui.Click(c.first);
         gui.Advance(c.gap);
@@ -146,7 +148,8 @@ TEST_F(FormsTest, DoubleClicksFollowTheLayersClockAndDistance) {
     // A third press after a double-click starts over.
     gui.Advance(1000);
     S(dbl).msgs.clear();
-    for (int i = 0; i < 3; ++i) gui.Click({10, 10});
+    for (int i = 0; i < 3; ++i)
+        gui.Click({10, 10});
     EXPECT_EQ(S(dbl).Count(WM_LBUTTONDOWN), 2);
     EXPECT_EQ(S(dbl).Count(WM_LBUTTONDBLCLK), 1);
 }
@@ -170,9 +173,10 @@ TEST_F(FormsTest, AHeldKeyRepeatsWithTheRepeatBitAndReleasesOnce) {
     SetFocus(top);
     gui.HoldKey('A', 600);
     auto downs = S(top).Of(WM_KEYDOWN);
-    ASSERT_EQ(downs.size(), 5u);  // the press, then repeats at 500, 533, 566 and 599 ms
+    ASSERT_EQ(downs.size(), 5u); // the press, then repeats at 500, 533, 566 and 599 ms
     EXPECT_FALSE(downs[0].l & KF_REPEAT_BIT);
-    for (std::size_t i = 1; i < downs.size(); ++i) EXPECT_TRUE(downs[i].l & KF_REPEAT_BIT);
+    for (std::size_t i = 1; i < downs.size(); ++i)
+        EXPECT_TRUE(downs[i].l & KF_REPEAT_BIT);
     auto ups = S(top).Of(WM_KEYUP);
     ASSERT_EQ(ups.size(), 1u);
     EXPECT_TRUE(ups[0].l & KF_UP_BIT);
@@ -183,18 +187,20 @@ TEST_F(FormsTest, SystemKeysCharactersAndKeypadCodes) {
     SetFocus(top);
     gui.Chord({VK_MENU, 'F'});
     gui.Key(VK_F10);
-    gui.Chord({VK_CONTROL, VK_MENU, 'Q'});  // AltGr-like: an ordinary key-down
+    gui.Chord({VK_CONTROL, VK_MENU, 'Q'}); // AltGr-like: an ordinary key-down
     gui.Key(VK_NUMPAD1);
     gui.Key('1');
     gui.Key(VK_OEM_102);
     RouteChar(U'\u00e9');
     auto sys = S(top).Of(WM_SYSKEYDOWN);
     std::vector<WPARAM> sysKeys;
-    for (auto& m : sys) sysKeys.push_back(m.w);
+    for (auto& m : sys)
+        sysKeys.push_back(m.w);
     EXPECT_EQ(sysKeys, (std::vector<WPARAM>{VK_MENU, 'F', VK_F10}));
     EXPECT_TRUE(sys[1].l & KF_ALTDOWN_BIT);
     std::vector<WPARAM> keys;
-    for (auto& m : S(top).Of(WM_KEYDOWN)) keys.push_back(m.w);
+    for (auto& m : S(top).Of(WM_KEYDOWN))
+        keys.push_back(m.w);
     EXPECT_EQ(keys, (std::vector<WPARAM>{VK_CONTROL, VK_MENU, 'Q', VK_NUMPAD1, '1', 226}));
     ASSERT_EQ(S(top).Count(WM_CHAR), 1);
     EXPECT_EQ(S(top).Of(WM_CHAR)[0].w, 0xE9u);
@@ -205,12 +211,12 @@ TEST_F(FormsTest, WheelReachesTheFocusedWindowAndBubblesToItsParent) {
     HWND focused = Make(kChild, {10, 10, 100, 100}, parent);
     HWND elsewhere = Make(kPopup, {400, 400, 600, 600});
     SetFocus(focused);
-    gui.Wheel({500, 500}, -WHEEL_DELTA);  // over another window
+    gui.Wheel({500, 500}, -WHEEL_DELTA); // over another window
     ASSERT_EQ(S(focused).Count(WM_MOUSEWHEEL), 1);
     auto m = S(focused).Of(WM_MOUSEWHEEL)[0];
     EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(m.w), -120);
     EXPECT_EQ(ClientXY(m.l), std::make_pair(500, 500));
-    ASSERT_EQ(S(parent).Count(WM_MOUSEWHEEL), 1);  // passed on by the default procedure
+    ASSERT_EQ(S(parent).Count(WM_MOUSEWHEEL), 1); // passed on by the default procedure
     EXPECT_EQ(S(parent).Of(WM_MOUSEWHEEL)[0].w, m.w);
     EXPECT_EQ(S(elsewhere).Count(WM_MOUSEWHEEL), 0);
     // A window that handles the wheel keeps it.
@@ -230,7 +236,7 @@ TEST_F(FormsTest, KeyDownsGoToHotKeysShortcutsKeyPreviewDialogKeysThenTheFocus) 
     HWND other = Make(kPopup, {400, 0, 500, 100});
     SetFocus(edit);
     ASSERT_TRUE(RegisterHotKey(other, 5, MOD_CONTROL | MOD_ALT, 'K'));
-    EXPECT_FALSE(RegisterHotKey(form, 6, MOD_CONTROL | MOD_ALT, 'K'));  // taken
+    EXPECT_FALSE(RegisterHotKey(form, 6, MOD_CONTROL | MOD_ALT, 'K')); // taken
     std::vector<UINT> shortcuts;
     SetShortcutHook([&](HWND top, UINT vk, UINT mods) {
         EXPECT_EQ(top, form);
@@ -262,8 +268,10 @@ TEST_F(FormsTest, KeyDownsGoToHotKeysShortcutsKeyPreviewDialogKeysThenTheFocus) 
     EXPECT_EQ(S(ok).Count(BM_CLICK), 1);
     EXPECT_EQ(S(cancel).Count(BM_CLICK), 1);
     std::vector<WPARAM> previewed, reached;
-    for (auto& m : S(form).Of(CM_KEYPREVIEW)) previewed.push_back(m.w);
-    for (auto& m : S(edit).Of(WM_KEYDOWN)) reached.push_back(m.w);
+    for (auto& m : S(form).Of(CM_KEYPREVIEW))
+        previewed.push_back(m.w);
+    for (auto& m : S(edit).Of(WM_KEYDOWN))
+        reached.push_back(m.w);
     EXPECT_EQ(previewed, (std::vector<WPARAM>{VK_CONTROL, VK_MENU, VK_CONTROL, 'P', VK_RETURN,
                                               VK_ESCAPE, 'X'}));
     EXPECT_EQ(reached, (std::vector<WPARAM>{VK_CONTROL, VK_MENU, VK_CONTROL, 'X'}));
@@ -427,6 +435,100 @@ TEST_F(FormsTest, CursorsFromClassesTheScreenOverrideAndCustomImages) {
     EXPECT_EQ(FindCursorImage(custom)->hotSpot, (TPoint{1, 14}));
     EXPECT_EQ(FindCursorImage(IDC_ARROW), nullptr);
     UnregisterClass("IBeamed");
+}
+
+TEST_F(FormsTest, MdiChildrenActivateOnClickFocusAndWhenTheActiveOneGoes) {
+    HWND frame = Make(kPopup, {0, 0, 600, 400});
+    HWND client = Make(kChild, {0, 0, 600, 400}, frame);
+    const DWORD mdi = WS_EX_MDICHILD;
+    HWND a = Make(kChild | WS_CAPTION, {10, 10, 210, 160}, client, RGB(255, 255, 255), 0, mdi);
+    HWND b = Make(kChild | WS_CAPTION, {100, 50, 300, 200}, client, RGB(255, 255, 255), 0, mdi);
+    HWND field = Make(kChild, {5, 5, 50, 25}, a);
+    MdiActivate(b);
+    EXPECT_EQ(MdiGetActive(client), b);
+    gui.Click(gui.At(a, 5, 100));
+    EXPECT_EQ(MdiGetActive(client), a);
+    EXPECT_EQ(ChildWindows(client)[0], a);
+    auto acts = S(a).Of(WM_MDIACTIVATE);
+    ASSERT_FALSE(acts.empty());
+    EXPECT_EQ(HWND(acts.back().w), b);
+    EXPECT_EQ(acts.back().l, a);
+    MdiActivate(b);
+    SetFocus(field);
+    EXPECT_EQ(MdiGetActive(client), a);
+    DestroyWindow(a);
+    EXPECT_EQ(MdiGetActive(client), b);
+}
+
+TEST_F(FormsTest, PointerEntersAndLeavesWindowsAndGraphicControls) {
+    struct Hover : GraphicControl {
+        using GraphicControl::GraphicControl;
+        void MouseEnter() override { events.push_back("enter"); }
+        void MouseLeave() override { events.push_back("leave"); }
+        std::vector<std::string> events;
+    };
+    HWND top = Make(kPopup, {0, 0, 300, 300});
+    HWND child = Make(kChild, {10, 10, 110, 110}, top);
+    Hover g(top);
+    g.SetBounds({150, 150, 200, 200});
+    g.SetVisible(true);
+    gui.MoveTo(gui.At(child, 5, 5));
+    gui.MoveTo(gui.At(top, 160, 160));
+    gui.MoveTo(gui.At(top, 250, 250));
+    EXPECT_EQ(S(child).Count(CM_MOUSEENTER), 1);
+    EXPECT_EQ(S(child).Count(WM_MOUSELEAVE), 1);
+    EXPECT_EQ(S(child).Count(CM_MOUSELEAVE), 1);
+    EXPECT_EQ(g.events, (std::vector<std::string>{"enter", "leave"}));
+    EXPECT_EQ(S(top).Count(WM_MOUSELEAVE), 0);
+    gui.MoveTo({900, 700});
+    EXPECT_EQ(S(top).Count(WM_MOUSELEAVE), 1);
+}
+
+TEST_F(FormsTest, ThePresenterHearsOfTopLevelWindowsSurfacesCursorAndCapture) {
+    struct Recorder : Presenter {
+        std::vector<std::string> log;
+        void WindowCreated(HWND) override { log.push_back("created"); }
+        void WindowDestroyed(HWND) override { log.push_back("destroyed"); }
+        void WindowMoved(HWND, const TRect& r) override {
+            log.push_back("moved " + std::to_string(r.Left) + "," + std::to_string(r.Top));
+        }
+        void WindowShown(HWND, bool activate) override {
+            log.push_back(activate ? "shown" : "shown quietly");
+        }
+        void WindowHidden(HWND) override { log.push_back("hidden"); }
+        void WindowActivated(HWND) override { log.push_back("activated"); }
+        void SurfaceUpdated(HWND, const TRect& r) override {
+            log.push_back("surface " + std::to_string(r.Width()) + "x" +
+                          std::to_string(r.Height()));
+        }
+        void CursorChanged(HCURSOR c) override { log.push_back("cursor " + std::to_string(c)); }
+        void CaptureChanged(HWND h) override { log.push_back(h ? "capture" : "released"); }
+    } rec;
+    Presenter* old = SetPresenter(&rec);
+    HWND top = Make(WS_POPUP, {10, 10, 110, 60});
+    ShowWindow(top, SW_SHOWNOACTIVATE);
+    gui.Pump();
+    MoveWindow(top, 20, 30, 100, 50, true);
+    InvalidateRect(top, &(const TRect&)TRect{0, 0, 10, 5}, false);
+    gui.Pump();
+    SetCapture(top);
+    ReleaseCapture();
+    SetScreenCursor(IDC_WAIT);
+    SetScreenCursor(0);
+    DestroyWindow(top);
+    SetPresenter(old);
+    std::vector<std::string> want{"created",
+                                  "shown quietly",
+                                  "surface 100x50",
+                                  "moved 20,30",
+                                  "surface 10x5",
+                                  "capture",
+                                  "released",
+                                  "cursor " + std::to_string(IDC_WAIT),
+                                  "cursor " + std::to_string(IDC_ARROW),
+                                  "hidden",
+                                  "destroyed"};
+    EXPECT_EQ(rec.log, want);
 }
 
 } // namespace

@@ -20,12 +20,13 @@ TEST_F(FormsTest, PaintsParentsBeforeChildrenAfterPostsAndBeforeTimers) {
     gui.Advance(10);
     std::vector<std::pair<HWND, UINT>> seen;
     for (auto& e : order)
-        if (e.second == WM_USER + 1 || e.second == WM_PAINT || e.second == WM_TIMER) seen.push_back(e);
+        if (e.second == WM_USER + 1 || e.second == WM_PAINT || e.second == WM_TIMER)
+            seen.push_back(e);
     std::vector<std::pair<HWND, UINT>> want{
         {top, WM_USER + 1}, {top, WM_PAINT}, {child, WM_PAINT}, {top, WM_TIMER}};
     EXPECT_EQ(seen, want);
     EXPECT_EQ(gui.Pixel(top, 0, 0), 0xFFFFFFu);
-    EXPECT_EQ(gui.Pixel(top, 10, 10), 0xFF0000u);   // the child, in the parent's surface
+    EXPECT_EQ(gui.Pixel(top, 10, 10), 0xFF0000u); // the child, in the parent's surface
     EXPECT_EQ(gui.Pixel(child, 49, 49), 0xFF0000u);
     KillTimer(top, 1);
 }
@@ -39,10 +40,10 @@ TEST_F(FormsTest, EraseBackgroundComesFirstAndANonZeroAnswerSkipsErasing) {
         return std::nullopt;
     };
     InvalidateRect(top, nullptr, true);
-    UpdateWindow(top);  // at once, without the pump
+    UpdateWindow(top); // at once, without the pump
     ASSERT_EQ(S(top).msgs.size(), 2u);
     EXPECT_EQ(S(top).msgs[0].msg, WM_PAINT);
-    EXPECT_EQ(S(top).msgs[1].msg, WM_ERASEBKGND);  // from inside BeginPaint
+    EXPECT_EQ(S(top).msgs[1].msg, WM_ERASEBKGND); // from inside BeginPaint
     InvalidateRect(top, nullptr, false);
     gui.Pump();
     EXPECT_EQ(S(top).Count(WM_ERASEBKGND), 1);
@@ -50,7 +51,7 @@ TEST_F(FormsTest, EraseBackgroundComesFirstAndANonZeroAnswerSkipsErasing) {
 
 TEST_F(FormsTest, ScrollWindowExRepaintsOnlyTheExposedStrip) {
     HWND top = Make(kPopup, {50, 50, 250, 150});
-    int offset = 0;  // the content scrolled by; column x shows content x + offset
+    int offset = 0; // the content scrolled by; column x shows content x + offset
     S(top).painter = [&](HDC dc, const TRect& r) {
         for (int x = r.Left; x < r.Right; ++x) {
             HBRUSH b = CreateSolidBrush(RGB(x + offset, 0, 0));
@@ -69,7 +70,8 @@ TEST_F(FormsTest, ScrollWindowExRepaintsOnlyTheExposedStrip) {
     gui.Pump();
     ASSERT_EQ(S(top).paints.size(), 1u);
     EXPECT_EQ(S(top).paints[0], (TRect{190, 0, 200, 100}));
-    for (int x : {0, 100, 189, 190, 199}) EXPECT_EQ(gui.Pixel(top, x, 50), std::uint32_t(x + 10) << 16) << x;
+    for (int x : {0, 100, 189, 190, 199})
+        EXPECT_EQ(gui.Pixel(top, x, 50), std::uint32_t(x + 10) << 16) << x;
 }
 
 TEST_F(FormsTest, XorMarkDrawnFromATimerOutsidePaintShowsAndASecondDrawRemovesIt) {
@@ -92,7 +94,7 @@ TEST_F(FormsTest, XorMarkDrawnFromATimerOutsidePaintShowsAndASecondDrawRemovesIt
     auto s = GetWindowSurface(top);
     gui.Advance(100);
     EXPECT_EQ(gui.Pixel(top, 50, 20), 0x008000u);
-    EXPECT_EQ(S(top).paints.size(), paints);  // never repainted to get there
+    EXPECT_EQ(S(top).paints.size(), paints); // never repainted to get there
     KillTimer(top, 1);
 }
 
@@ -106,7 +108,7 @@ TEST_F(FormsTest, MovingAChildRepaintsTheStripOfTheParentItUncovers) {
     gui.Pump();
     ASSERT_EQ(S(top).paints.size(), 1u);
     EXPECT_EQ(S(top).paints[0], (TRect{10, 10, 20, 60}));
-    EXPECT_TRUE(S(child).paints.empty());  // its pixels moved with it
+    EXPECT_TRUE(S(child).paints.empty()); // its pixels moved with it
     EXPECT_EQ(gui.Pixel(top, 15, 30), 0x0000FFu);
     EXPECT_EQ(gui.Pixel(top, 20, 30), 0xFF0000u);
     EXPECT_EQ(gui.Pixel(top, 69, 59), 0xFF0000u);
@@ -127,13 +129,13 @@ TEST_F(FormsTest, ADcWithoutClippingChildrenDrawsOverThemAndPaintKeepsThemApart)
     HWND child = Make(kChild, {10, 10, 50, 50}, top, RGB(255, 0, 0));
     gui.Pump();
     EXPECT_EQ(gui.Pixel(top, 20, 20), 0xFF0000u);
-    HDC dc = GetDC(top);  // no WS_CLIPCHILDREN on top
+    HDC dc = GetDC(top); // no WS_CLIPCHILDREN on top
     HBRUSH b = CreateSolidBrush(RGB(0, 255, 0));
     TRect r{0, 20, 100, 22};
     FillRect(dc, &r, b);
     DeleteObject(b);
     ReleaseDC(top, dc);
-    EXPECT_EQ(gui.Pixel(top, 20, 21), 0x00FF00u);  // over the child
+    EXPECT_EQ(gui.Pixel(top, 20, 21), 0x00FF00u); // over the child
     HDC clipped = GetDCEx(top, nullptr, DCX_CLIPCHILDREN);
     TRect r2{0, 30, 100, 32};
     FillRect(clipped, &r2, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -161,7 +163,7 @@ public:
     Swatch(HWND parent, COLORREF c) : GraphicControl(parent), color(c) {}
     void Paint(HDC dc) override {
         ++paints;
-        under = GetPixel(dc, 0, 0);  // the parent's paint is already there
+        under = GetPixel(dc, 0, 0); // the parent's paint is already there
         TRect r{0, 0, Bounds().Width(), Bounds().Height()};
         HBRUSH b = CreateSolidBrush(color);
         FillRect(dc, &r, b);
@@ -178,7 +180,7 @@ TEST_F(FormsTest, GraphicControlPaintsOverItsParentAndInvalidatesOnlyItsRectangl
     HWND top = Make(kPopup, {100, 100, 300, 300}, 0, RGB(0, 0, 255));
     Swatch a(top, RGB(255, 255, 0)), b(top, RGB(0, 255, 255));
     a.SetBounds({20, 20, 60, 50});
-    b.SetBounds({40, 30, 80, 70});  // above a
+    b.SetBounds({40, 30, 80, 70}); // above a
     a.SetVisible(true);
     b.SetVisible(true);
     gui.Pump();
@@ -193,14 +195,14 @@ TEST_F(FormsTest, GraphicControlPaintsOverItsParentAndInvalidatesOnlyItsRectangl
     ASSERT_EQ(S(top).paints.size(), 1u);
     EXPECT_EQ(S(top).paints[0], (TRect{20, 20, 60, 50}));
     EXPECT_EQ(a.paints, aPaints + 1);
-    EXPECT_EQ(b.paints, bPaints + 1);  // overlaps a, so it paints over again in its order
+    EXPECT_EQ(b.paints, bPaints + 1); // overlaps a, so it paints over again in its order
     EXPECT_EQ(gui.Pixel(top, 45, 35), 0x00FFFFu);
 
     // Mouse: the topmost control under the point, captured from press to release.
     gui.Press(gui.At(top, 45, 35));
     gui.MoveTo(gui.At(top, 150, 150));
     gui.Release(gui.At(top, 150, 150));
-    ASSERT_EQ(b.mouse.size(), 5u);  // move, down, move, move, up
+    ASSERT_EQ(b.mouse.size(), 5u); // move, down, move, move, up
     EXPECT_EQ(b.mouse[1].first, WM_LBUTTONDOWN);
     EXPECT_EQ(b.mouse[1].second, (TPoint{5, 5}));
     EXPECT_EQ(b.mouse[4].first, WM_LBUTTONUP);
@@ -248,7 +250,7 @@ TEST_F(FormsTest, GeometryOfFramesClientAreasAndPoints) {
     ClientToScreen(child, &p);
     EXPECT_EQ(p, (TPoint{100 + 4 + 10 + 1, 50 + 4 + 19 + 20 + 1}));
     EXPECT_EQ(WindowFromPoint(p), child);
-    EXPECT_EQ(WindowFromPoint({p.X - 1, p.Y}), child);  // its border
+    EXPECT_EQ(WindowFromPoint({p.X - 1, p.Y}), child); // its border
     EXPECT_EQ(WindowFromPoint({p.X - 2, p.Y}), top);
     EXPECT_EQ(WindowFromPoint({90, 40}), 0);
     GetWindowRect(child, &wr);
@@ -277,7 +279,7 @@ TEST_F(FormsTest, GeometryOfFramesClientAreasAndPoints) {
 
 TEST_F(FormsTest, ZOrderKeepsTopmostWindowsAndOwnedWindowsAbove) {
     HWND main = Make(kPopup, {0, 0, 100, 100});
-    HWND tool = Make(kPopup, {10, 10, 50, 50}, main);  // owned by main
+    HWND tool = Make(kPopup, {10, 10, 50, 50}, main); // owned by main
     HWND other = Make(kPopup, {20, 20, 80, 80});
     HWND pinned = Make(kPopup, {30, 30, 60, 60});
     SetWindowPos(pinned, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

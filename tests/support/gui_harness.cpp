@@ -46,7 +46,8 @@ GuiHarness::GuiHarness(int screenWidth, int screenHeight) {
 
 GuiHarness::~GuiHarness() {
     SetModalIdleHook(nullptr);
-    for (HWND h : TopLevelWindows()) DestroyWindow(h);
+    for (HWND h : TopLevelWindows())
+        DestroyWindow(h);
     PumpAll();
     ResetInput();
     for (const ModalAnswer& a : modal_)
@@ -54,7 +55,9 @@ GuiHarness::~GuiHarness() {
     SetScreenGeometry(1024, 768);
 }
 
-void GuiHarness::Pump() { PumpAll(); }
+void GuiHarness::Pump() {
+    PumpAll();
+}
 
 TPoint GuiHarness::At(HWND h, int x, int y) {
     TPoint p{x, y};
@@ -118,20 +121,28 @@ void GuiHarness::Key(UINT vk) {
 }
 
 void GuiHarness::Chord(std::initializer_list<UINT> keys) {
-    for (UINT k : keys) KeyDown(k);
-    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) KeyUp(*it);
+    for (UINT k : keys)
+        KeyDown(k);
+    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+        KeyUp(*it);
 }
 
 void GuiHarness::Type(std::string_view text) {
     for (unsigned char c : text) {
         UINT vk = 0;
         bool shift = false;
-        if (c >= 'a' && c <= 'z') vk = c - 'a' + 'A';
-        else if (c >= 'A' && c <= 'Z') vk = c, shift = true;
-        else if (c >= '0' && c <= '9') vk = c;
-        else if (c == ' ') vk = VK_SPACE;
-        else if (c == '\r' || c == '\n') vk = VK_RETURN;
-        else if (c == '\t') vk = VK_TAB;
+        if (c >= 'a' && c <= 'z')
+            vk = c - 'a' + 'A';
+        else if (c >= 'A' && c <= 'Z')
+            vk = c, shift = true;
+        else if (c >= '0' && c <= '9')
+            vk = c;
+        else if (c == ' ')
+            vk = VK_SPACE;
+        else if (c == '\r' || c == '\n')
+            vk = VK_RETURN;
+        else if (c == '\t')
+            vk = VK_TAB;
         if (shift) RouteKey(VK_SHIFT, true);
         if (vk) RouteKey(vk, true);
         RouteChar(c == '\n' ? U'\r' : char32_t(c));

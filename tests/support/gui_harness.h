@@ -73,7 +73,7 @@ private:
     VirtualClock clock_;
     ScriptedDialogs dialogs_;
     std::vector<ModalAnswer> modal_;
-    std::vector<std::uint64_t> answered_;  // modal loops that got their answer
+    std::vector<std::uint64_t> answered_; // modal loops that got their answer
 };
 
 } // namespace testsupport

@@ -10,7 +10,9 @@ bool CanActivate(const Wnd& w) {
     return (w.style & WS_VISIBLE) && !w.minimized && !(w.style & WS_DISABLED) && !w.destroying;
 }
 
-bool InsideOf(HWND top, HWND h) { return h == top || IsChild(top, h); }
+bool InsideOf(HWND top, HWND h) {
+    return h == top || IsChild(top, h);
+}
 
 // Deactivation ends a capture: the holder hears WM_CANCELMODE and loses it.
 void CancelCapture() {
@@ -29,7 +31,8 @@ void ActivateWindow(HWND top, UINT how) {
     if (w && !CanActivate(*w)) return;
     top = w ? w->h : 0;
     if (top == m.active) {
-        if (top && !InsideOf(top, m.focus)) SetFocus(W(w->lastFocus) && InsideOf(top, w->lastFocus) ? w->lastFocus : top);
+        if (top && !InsideOf(top, m.focus))
+            SetFocus(W(w->lastFocus) && InsideOf(top, w->lastFocus) ? w->lastFocus : top);
         return;
     }
     const HWND old = m.active;
@@ -41,11 +44,13 @@ void ActivateWindow(HWND top, UINT how) {
     }
     if (top && W(top) && m.active == top) {
         SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        P().WindowActivated(top);
         SendMessage(top, WM_NCACTIVATE, 1, 0);
         SendMessage(top, WM_ACTIVATE, MAKEWPARAM(std::uint16_t(how), 0), old);
         if ((w = W(top)) && m.active == top && !InsideOf(top, m.focus)) {
             HWND f = w->lastFocus;
-            SetFocus(W(f) && InsideOf(top, f) && IsWindowVisible(f) && IsWindowEnabled(f) ? f : top);
+            SetFocus(W(f) && InsideOf(top, f) && IsWindowVisible(f) && IsWindowEnabled(f) ? f
+                                                                                          : top);
         }
     } else if (!top && m.focus) {
         SetFocus(0);
@@ -70,6 +75,7 @@ HWND NextActivationCandidate(HWND leaving) {
 
 void ForgetWindow(HWND h) {
     Model& m = M();
+    MdiChildLeaving(h);
     if (m.focus && (m.focus == h || IsChild(h, m.focus))) {
         HWND f = m.focus;
         m.focus = 0;
@@ -83,11 +89,60 @@ void ForgetWindow(HWND h) {
         SendMessage(h, WM_ACTIVATE, WA_INACTIVE, next);
         ActivateWindow(next, WA_ACTIVE);
     }
-    for (auto& [handle, wnd] : m.wnds)
+    for (auto& [handle, wnd] : m.wnds) {
         if (wnd->lastFocus == h) wnd->lastFocus = 0;
+        if (wnd->mdiActive == h) wnd->mdiActive = 0;
+    }
 }
 
-HWND GetActiveWindow() { return M().active; }
+HWND MdiChildOf(HWND h) {
+    for (Wnd* w = W(h); w && w->IsChild(); w = W(w->parent))
+        if (w->exStyle & WS_EX_MDICHILD) return w->h;
+    return 0;
+}
+
+void MdiActivate(HWND child) {
+    Wnd* w = W(child);
+    if (!w || !(w->exStyle & WS_EX_MDICHILD)) return;
+    Wnd* client = W(w->parent);
+    if (!client) return;
+    const HWND old = client->mdiActive;
+    SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (old == child) return;
+    client->mdiActive = child;
+    if (W(old)) {
+        SendMessage(old, WM_NCACTIVATE, 0, 0);
+        SendMessage(old, WM_MDIACTIVATE, old, child);
+    }
+    if (W(child)) {
+        SendMessage(child, WM_NCACTIVATE, 1, 0);
+        SendMessage(child, WM_MDIACTIVATE, old, child);
+    }
+}
+
+void MdiChildLeaving(HWND h) {
+    Wnd* w = W(h);
+    Wnd* client = w ? W(w->parent) : nullptr;
+    if (!client || client->mdiActive != h) return;
+    client->mdiActive = 0;
+    for (auto it = client->children.rbegin(); it != client->children.rend(); ++it) {
+        Wnd* c = W(*it);
+        if (c && c->h != h && (c->exStyle & WS_EX_MDICHILD) && (c->style & WS_VISIBLE) &&
+            !c->destroying) {
+            MdiActivate(c->h);
+            return;
+        }
+    }
+}
+
+HWND MdiGetActive(HWND client) {
+    Wnd* w = W(client);
+    return w && W(w->mdiActive) ? w->mdiActive : 0;
+}
+
+HWND GetActiveWindow() {
+    return M().active;
+}
 
 HWND SetActiveWindow(HWND h) {
     HWND old = M().active;
@@ -95,7 +150,9 @@ HWND SetActiveWindow(HWND h) {
     return old;
 }
 
-HWND GetForegroundWindow() { return M().appActive ? M().active : 0; }
+HWND GetForegroundWindow() {
+    return M().appActive ? M().active : 0;
+}
 
 bool SetForegroundWindow(HWND h) {
     SetAppActive(true);
@@ -103,7 +160,9 @@ bool SetForegroundWindow(HWND h) {
     return GetActiveWindow() == GetAncestor(h, GA_ROOT);
 }
 
-HWND GetFocus() { return M().focus; }
+HWND GetFocus() {
+    return M().focus;
+}
 
 HWND SetFocus(HWND h) {
     Model& m = M();
@@ -120,20 +179,25 @@ HWND SetFocus(HWND h) {
             if (m.focus == h) return old;
         }
     }
+    if (HWND mdi = MdiChildOf(h)) MdiActivate(mdi);
+    if (m.focus == h) return old;
     m.focus = h;
     if (W(old)) SendMessage(old, WM_KILLFOCUS, h, 0);
     if (h && W(h) && m.focus == h) SendMessage(h, WM_SETFOCUS, old, 0);
     return old;
 }
 
-bool IsAppActive() { return M().appActive; }
+bool IsAppActive() {
+    return M().appActive;
+}
 
 void SetAppActive(bool active) {
     Model& m = M();
     if (m.appActive == active) return;
     m.appActive = active;
     if (!active) CancelCapture();
-    for (HWND t : TopLevelWindows()) SendMessage(t, WM_ACTIVATEAPP, active ? 1 : 0, 0);
+    for (HWND t : TopLevelWindows())
+        SendMessage(t, WM_ACTIVATEAPP, active ? 1 : 0, 0);
     if (!active && W(m.active)) {
         SendMessage(m.active, WM_NCACTIVATE, 0, 0);
         SendMessage(m.active, WM_ACTIVATE, WA_INACTIVE, 0);

@@ -27,6 +27,11 @@ HWND SetFocus(HWND h);
 // Whether the program has the activation among the programs of the desktop; a display
 // reports changes (deactivation releases the capture).
 bool IsAppActive();
+// MDI children (WS_EX_MDICHILD windows inside a client area): one of them is active; it comes
+// to the top of its siblings, and the old and the new one get WM_MDIACTIVATE (wParam the one
+// deactivated, lParam the one activated). A click or the focus inside a child activates it.
+void MdiActivate(HWND child);
+HWND MdiGetActive(HWND client);
 void SetAppActive(bool active);
 
 } // namespace platform

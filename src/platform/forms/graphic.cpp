@@ -62,9 +62,13 @@ void GraphicControl::SendToBack() {
     Invalidate();
 }
 
-void GraphicControl::Invalidate(bool erase) { InvalidateRect(parent_, &bounds_, erase); }
+void GraphicControl::Invalidate(bool erase) {
+    InvalidateRect(parent_, &bounds_, erase);
+}
 
-void GraphicControl::Update() { UpdateWindow(parent_); }
+void GraphicControl::Update() {
+    UpdateWindow(parent_);
+}
 
 bool GraphicControl::ReadPixelsUnder(Surface& out) const {
     Surface client;
@@ -109,9 +113,13 @@ void PaintGraphicControls(HWND parent, const Region& region) {
     }
 }
 
-GraphicControl* GraphicCapture() { return g_capture; }
+GraphicControl* GraphicCapture() {
+    return g_capture;
+}
 
-void SetGraphicCapture(GraphicControl* g) { g_capture = g; }
+void SetGraphicCapture(GraphicControl* g) {
+    g_capture = g;
+}
 
 void ForgetGraphicControls(Wnd& w) {
     for (GraphicControl* g : w.graphics) {

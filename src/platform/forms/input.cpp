@@ -37,7 +37,7 @@ struct Input {
     std::array<bool, 256> down{};
     std::array<bool, 256> toggled{};
     WPARAM buttons = 0;
-    HWND pressTarget = 0;  // the window of a press inside the program, until all buttons are up
+    HWND pressTarget = 0; // the window of a press inside the program, until all buttons are up
     HWND hover = 0;
     GraphicControl* hoverGraphic = nullptr;
     Press last;
@@ -74,7 +74,9 @@ Input& I() {
     return input;
 }
 
-LPARAM PointParam(TPoint p) { return MAKELPARAM(std::uint16_t(p.X), std::uint16_t(p.Y)); }
+LPARAM PointParam(TPoint p) {
+    return MAKELPARAM(std::uint16_t(p.X), std::uint16_t(p.Y));
+}
 
 WPARAM ButtonFlag(MouseButton b) {
     switch (b) {
@@ -87,8 +89,8 @@ WPARAM ButtonFlag(MouseButton b) {
     }
 }
 
-UINT ButtonMessage(MouseButton b, int kind) {  // kind 0 down, 1 up, 2 double-click
-    UINT base = b == MouseButton::Left ? WM_LBUTTONDOWN
+UINT ButtonMessage(MouseButton b, int kind) { // kind 0 down, 1 up, 2 double-click
+    UINT base = b == MouseButton::Left    ? WM_LBUTTONDOWN
                 : b == MouseButton::Right ? WM_RBUTTONDOWN
                                           : WM_MBUTTONDOWN;
     return base + kind;
@@ -246,7 +248,8 @@ void SystemMoveStep(TPoint p) {
         r = {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
         break;
     default:
-        if (in.sysHit == HTLEFT || in.sysHit == HTTOPLEFT || in.sysHit == HTBOTTOMLEFT) r.Left += dx;
+        if (in.sysHit == HTLEFT || in.sysHit == HTTOPLEFT || in.sysHit == HTBOTTOMLEFT)
+            r.Left += dx;
         if (in.sysHit == HTRIGHT || in.sysHit == HTTOPRIGHT || in.sysHit == HTBOTTOMRIGHT)
             r.Right += dx;
         if (in.sysHit == HTTOP || in.sysHit == HTTOPLEFT || in.sysHit == HTTOPRIGHT) r.Top += dy;
@@ -270,7 +273,7 @@ void StartSystemMove(HWND h, LRESULT hit) {
     in.sysDrag = h;
     in.sysHit = hit;
     in.sysStart = M().cursor;
-    in.sysRect = w->rect;  // parent's client coordinates for a child, as SetWindowPos takes it
+    in.sysRect = w->rect; // parent's client coordinates for a child, as SetWindowPos takes it
     SendMessage(h, WM_ENTERSIZEMOVE, 0, 0);
 }
 
@@ -282,7 +285,8 @@ void RouteMouseMove(int x, int y) {
         SystemMoveStep(p);
         return;
     }
-    if (in.dragPending && (std::abs(x - in.dragOrigin.X) >= 5 || std::abs(y - in.dragOrigin.Y) >= 5)) {
+    if (in.dragPending &&
+        (std::abs(x - in.dragOrigin.X) >= 5 || std::abs(y - in.dragOrigin.Y) >= 5)) {
         in.dragPending = false;
         in.dragging = true;
     }
@@ -348,7 +352,7 @@ void RouteMouseButton(MouseButton b, bool down, int x, int y) {
     LRESULT hit;
     HWND h = MouseTarget(p, &hit);
     if (!h) return;
-    if (!GetCapture() && Disabled(h)) return;  // a modal form disables the others
+    if (!GetCapture() && Disabled(h)) return; // a modal form disables the others
     in.buttons |= flag;
 
     if (!GetCapture()) {
@@ -359,7 +363,14 @@ void RouteMouseButton(MouseButton b, bool down, int x, int y) {
         if (!W(h)) return;
         const bool noActivate = ma == MA_NOACTIVATE || ma == MA_NOACTIVATEANDEAT ||
                                 (root && (root->exStyle & WS_EX_NOACTIVATE));
-        if (!noActivate && root && GetActiveWindow() != root->h) ActivateWindow(root->h, WA_CLICKACTIVE);
+        if (noActivate && root) {
+            // Comes to the front; the activation stays where it was.
+            SetWindowPos(root->h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        } else if (root && GetActiveWindow() != root->h) {
+            ActivateWindow(root->h, WA_CLICKACTIVE);
+        }
+        if (!noActivate && W(h))
+            if (HWND mdi = MdiChildOf(h)) MdiActivate(mdi);
         if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT || !W(h)) {
             in.buttons &= ~flag;
             return;
@@ -446,7 +457,8 @@ void RouteKey(UINT vk, bool down, bool extended) {
     if (!modifier) {
         for (const HotKey& k : in.hotKeys) {
             if (k.vk == vk && k.mods == mods && W(k.h)) {
-                PostMessage(k.h, WM_HOTKEY, WPARAM(k.id), MAKELPARAM(std::uint16_t(mods), std::uint16_t(vk)));
+                PostMessage(k.h, WM_HOTKEY, WPARAM(k.id),
+                            MAKELPARAM(std::uint16_t(mods), std::uint16_t(vk)));
                 in.swallowChar = true;
                 return;
             }
@@ -555,7 +567,9 @@ bool ReleaseCapture() {
     return true;
 }
 
-HWND GetCapture() { return M().capture; }
+HWND GetCapture() {
+    return M().capture;
+}
 
 bool RegisterHotKey(HWND h, int id, UINT modifiers, UINT vk) {
     Input& in = I();
@@ -570,7 +584,9 @@ bool UnregisterHotKey(HWND h, int id) {
     return std::erase_if(I().hotKeys, [&](const HotKey& k) { return k.h == h && k.id == id; }) > 0;
 }
 
-void SetShortcutHook(ShortcutHook hook) { I().shortcut = std::move(hook); }
+void SetShortcutHook(ShortcutHook hook) {
+    I().shortcut = std::move(hook);
+}
 
 void SetKeyPreview(HWND form, bool on) {
     if (Wnd* w = W(form)) w->keyPreview = on;
@@ -583,7 +599,9 @@ void SetDialogButtons(HWND form, HWND defaultButton, HWND cancelButton) {
     }
 }
 
-HCURSOR LoadCursor(std::uintptr_t, HCURSOR id) { return id; }
+HCURSOR LoadCursor(std::uintptr_t, HCURSOR id) {
+    return id;
+}
 
 HCURSOR CursorOf(int number) {
     switch (number) {
@@ -688,7 +706,9 @@ void CancelDrag() {
     }
 }
 
-bool Dragging() { return I().dragging; }
+bool Dragging() {
+    return I().dragging;
+}
 
 void DragAcceptFiles(HWND h, bool accept) {
     if (Wnd* w = W(h)) {
@@ -716,7 +736,9 @@ bool DragQueryPoint(HDROP drop, TPoint* client) {
     return true;
 }
 
-void DragFinish(HDROP drop) { I().drops.erase(drop); }
+void DragFinish(HDROP drop) {
+    I().drops.erase(drop);
+}
 
 void InputForgetWindow(HWND h) {
     Input& in = I();

@@ -15,29 +15,90 @@ namespace platform {
 
 // Virtual-key codes. Keypad keys are distinct from the main keys; OEM keys by position.
 enum : UINT {
-    VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_CANCEL = 0x03, VK_MBUTTON = 0x04,
-    VK_BACK = 0x08, VK_TAB = 0x09, VK_CLEAR = 0x0C, VK_RETURN = 0x0D,
-    VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14,
-    VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23,
-    VK_HOME = 0x24, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28,
-    VK_SNAPSHOT = 0x2C, VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_HELP = 0x2F,
-    VK_LWIN = 0x5B, VK_RWIN = 0x5C, VK_APPS = 0x5D,
-    VK_NUMPAD0 = 0x60, VK_NUMPAD1, VK_NUMPAD2, VK_NUMPAD3, VK_NUMPAD4, VK_NUMPAD5, VK_NUMPAD6,
-    VK_NUMPAD7, VK_NUMPAD8, VK_NUMPAD9, VK_MULTIPLY = 0x6A, VK_ADD = 0x6B, VK_SEPARATOR = 0x6C,
-    VK_SUBTRACT = 0x6D, VK_DECIMAL = 0x6E, VK_DIVIDE = 0x6F,
-    VK_F1 = 0x70, VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7, VK_F8, VK_F9, VK_F10, VK_F11, VK_F12,
-    VK_NUMLOCK = 0x90, VK_SCROLL = 0x91,
-    VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1, VK_LCONTROL = 0xA2, VK_RCONTROL = 0xA3, VK_LMENU = 0xA4,
+    VK_LBUTTON = 0x01,
+    VK_RBUTTON = 0x02,
+    VK_CANCEL = 0x03,
+    VK_MBUTTON = 0x04,
+    VK_BACK = 0x08,
+    VK_TAB = 0x09,
+    VK_CLEAR = 0x0C,
+    VK_RETURN = 0x0D,
+    VK_SHIFT = 0x10,
+    VK_CONTROL = 0x11,
+    VK_MENU = 0x12,
+    VK_PAUSE = 0x13,
+    VK_CAPITAL = 0x14,
+    VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_PRIOR = 0x21,
+    VK_NEXT = 0x22,
+    VK_END = 0x23,
+    VK_HOME = 0x24,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_SNAPSHOT = 0x2C,
+    VK_INSERT = 0x2D,
+    VK_DELETE = 0x2E,
+    VK_HELP = 0x2F,
+    VK_LWIN = 0x5B,
+    VK_RWIN = 0x5C,
+    VK_APPS = 0x5D,
+    VK_NUMPAD0 = 0x60,
+    VK_NUMPAD1,
+    VK_NUMPAD2,
+    VK_NUMPAD3,
+    VK_NUMPAD4,
+    VK_NUMPAD5,
+    VK_NUMPAD6,
+    VK_NUMPAD7,
+    VK_NUMPAD8,
+    VK_NUMPAD9,
+    VK_MULTIPLY = 0x6A,
+    VK_ADD = 0x6B,
+    VK_SEPARATOR = 0x6C,
+    VK_SUBTRACT = 0x6D,
+    VK_DECIMAL = 0x6E,
+    VK_DIVIDE = 0x6F,
+    VK_F1 = 0x70,
+    VK_F2,
+    VK_F3,
+    VK_F4,
+    VK_F5,
+    VK_F6,
+    VK_F7,
+    VK_F8,
+    VK_F9,
+    VK_F10,
+    VK_F11,
+    VK_F12,
+    VK_NUMLOCK = 0x90,
+    VK_SCROLL = 0x91,
+    VK_LSHIFT = 0xA0,
+    VK_RSHIFT = 0xA1,
+    VK_LCONTROL = 0xA2,
+    VK_RCONTROL = 0xA3,
+    VK_LMENU = 0xA4,
     VK_RMENU = 0xA5,
-    VK_OEM_1 = 0xBA, VK_OEM_PLUS = 0xBB, VK_OEM_COMMA = 0xBC, VK_OEM_MINUS = 0xBD,
-    VK_OEM_PERIOD = 0xBE, VK_OEM_2 = 0xBF, VK_OEM_3 = 0xC0, VK_OEM_4 = 0xDB, VK_OEM_5 = 0xDC,
-    VK_OEM_6 = 0xDD, VK_OEM_7 = 0xDE, VK_OEM_102 = 0xE2,
+    VK_OEM_1 = 0xBA,
+    VK_OEM_PLUS = 0xBB,
+    VK_OEM_COMMA = 0xBC,
+    VK_OEM_MINUS = 0xBD,
+    VK_OEM_PERIOD = 0xBE,
+    VK_OEM_2 = 0xBF,
+    VK_OEM_3 = 0xC0,
+    VK_OEM_4 = 0xDB,
+    VK_OEM_5 = 0xDC,
+    VK_OEM_6 = 0xDD,
+    VK_OEM_7 = 0xDE,
+    VK_OEM_102 = 0xE2,
 };
 
 // Bits of a key message's lParam.
 inline constexpr LPARAM KF_EXTENDED_BIT = 1 << 24;
 inline constexpr LPARAM KF_ALTDOWN_BIT = 1 << 29;
-inline constexpr LPARAM KF_REPEAT_BIT = 1 << 30;  // the key was already down
+inline constexpr LPARAM KF_REPEAT_BIT = 1 << 30; // the key was already down
 inline constexpr LPARAM KF_UP_BIT = LPARAM(1) << 31;
 
 // Framework messages the router sends besides the platform's own.
@@ -61,8 +122,8 @@ inline constexpr UINT MOD_CONTROL = 0x0002;
 inline constexpr UINT MOD_SHIFT = 0x0004;
 inline constexpr UINT MOD_WIN = 0x0008;
 
-inline constexpr std::uint32_t kDoubleClickTime = 500;  // ms
-inline constexpr int kDoubleClickSize = 4;              // pixels, centred on the first press
+inline constexpr std::uint32_t kDoubleClickTime = 500; // ms
+inline constexpr int kDoubleClickSize = 4;             // pixels, centred on the first press
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -117,13 +178,30 @@ inline constexpr HCURSOR IDC_NO = 32648;
 inline constexpr HCURSOR IDC_HAND = 32649;
 inline constexpr HCURSOR IDC_APPSTARTING = 32650;
 inline constexpr HCURSOR IDC_HELP = 32651;
-inline constexpr HCURSOR IDC_DRAG = 32700;  // the framework's drag and no-drop cursors
+inline constexpr HCURSOR IDC_DRAG = 32700; // the framework's drag and no-drop cursors
 inline constexpr HCURSOR IDC_NODROP = 32701;
 enum : int {
-    crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
-    crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
-    crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15, crMultiDrag = -16,
-    crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21, crSizeAll = -22,
+    crDefault = 0,
+    crNone = -1,
+    crArrow = -2,
+    crCross = -3,
+    crIBeam = -4,
+    crSizeNESW = -6,
+    crSizeNS = -7,
+    crSizeNWSE = -8,
+    crSizeWE = -9,
+    crUpArrow = -10,
+    crHourGlass = -11,
+    crDrag = -12,
+    crNoDrop = -13,
+    crHSplit = -14,
+    crVSplit = -15,
+    crMultiDrag = -16,
+    crNo = -18,
+    crAppStart = -19,
+    crHelp = -20,
+    crHandPoint = -21,
+    crSizeAll = -22,
 };
 HCURSOR LoadCursor(std::uintptr_t instance, HCURSOR id);
 // The cursor of a framework number (crHourGlass...) or of a custom number registered below.
@@ -137,19 +215,24 @@ struct CursorImage {
 // The image of a custom cursor; nullptr for a standard one.
 const CursorImage* FindCursorImage(HCURSOR cursor);
 HCURSOR SetCursor(HCURSOR cursor);
-HCURSOR GetCursor();  // what shows: the screen-wide override, else the last SetCursor
+HCURSOR GetCursor(); // what shows: the screen-wide override, else the last SetCursor
 // A screen-wide override (the hourglass); 0 removes it.
 void SetScreenCursor(HCURSOR cursor);
 
 // Drag and drop between controls of the program.
 enum DragMessage : WPARAM {
-    dmDragEnter = 0, dmDragLeave = 1, dmDragMove = 2, dmDragDrop = 3, dmDragCancel = 4,
-    dmFindTarget = 5, dmEndDrag = 6,
+    dmDragEnter = 0,
+    dmDragLeave = 1,
+    dmDragMove = 2,
+    dmDragDrop = 3,
+    dmDragCancel = 4,
+    dmFindTarget = 5,
+    dmEndDrag = 6,
 };
 struct TDragRecord {
     HWND Source = 0;
-    HWND Target = 0;  // dmEndDrag: where it was dropped, 0 when cancelled
-    TPoint Pos;       // the receiver's client coordinates
+    HWND Target = 0; // dmEndDrag: where it was dropped, 0 when cancelled
+    TPoint Pos;      // the receiver's client coordinates
     bool Accept = false;
 };
 // Starts dragging from source: immediately, or once the pointer moves 5 pixels with the left

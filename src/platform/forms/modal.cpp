@@ -62,10 +62,16 @@ ModalIdleHook SetModalIdleHook(ModalIdleHook hook) {
     return old;
 }
 
-int ModalLevel() { return static_cast<int>(g_stack.size()); }
+int ModalLevel() {
+    return static_cast<int>(g_stack.size());
+}
 
-HWND ModalWindow() { return g_stack.empty() ? 0 : g_stack.back().first; }
+HWND ModalWindow() {
+    return g_stack.empty() ? 0 : g_stack.back().first;
+}
 
-std::uint64_t ModalLoopId() { return g_stack.empty() ? 0 : g_stack.back().second; }
+std::uint64_t ModalLoopId() {
+    return g_stack.empty() ? 0 : g_stack.back().second;
+}
 
 } // namespace platform

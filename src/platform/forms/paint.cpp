@@ -12,8 +12,8 @@ namespace {
 struct WindowDC {
     HWND h = 0;
     bool paint = false;
-    Region region;       // device (client or window) coordinates: where it may draw
-    TPoint origin;       // surface position of device (0, 0)
+    Region region; // device (client or window) coordinates: where it may draw
+    TPoint origin; // surface position of device (0, 0)
 };
 
 std::unordered_map<HDC, WindowDC>& DCs() {
@@ -74,7 +74,8 @@ bool PaintOne(Wnd& w) {
     // A handler that did not paint has its region counted as painted, or it would come back
     // for ever.
     if ((live = W(h)) && live->paints == before)
-        for (const TRect& r : was.Rects()) live->invalid.Subtract(r);
+        for (const TRect& r : was.Rects())
+            live->invalid.Subtract(r);
     return true;
 }
 
@@ -84,7 +85,8 @@ int PaintTree(HWND h) {
     int n = PaintOne(*w) ? 1 : 0;
     if (!(w = W(h))) return n;
     std::vector<HWND> kids = w->children;
-    for (HWND c : kids) n += PaintTree(c);
+    for (HWND c : kids)
+        n += PaintTree(c);
     return n;
 }
 
@@ -148,7 +150,8 @@ bool InvalidateRect(HWND h, const TRect* r, bool erase) {
 
 bool InvalidateRgn(HWND h, const Region* rgn, bool erase) {
     if (!rgn) return InvalidateRect(h, nullptr, erase);
-    for (const TRect& r : rgn->Rects()) InvalidateRect(h, &r, erase);
+    for (const TRect& r : rgn->Rects())
+        InvalidateRect(h, &r, erase);
     return W(h) != nullptr;
 }
 
@@ -192,7 +195,8 @@ bool RedrawWindow(HWND h, const TRect* r, UINT flags) {
             TRect c = ClientRectInSurface(*w);
             if (r) {
                 TPoint o = ClientOriginInSurface(*w);
-                c = IntersectRects(c, {r->Left + o.X, r->Top + o.Y, r->Right + o.X, r->Bottom + o.Y});
+                c = IntersectRects(c,
+                                   {r->Left + o.X, r->Top + o.Y, r->Right + o.X, r->Bottom + o.Y});
             }
             if (Wnd* root = Root(w)) {
                 (void)root;
@@ -248,14 +252,17 @@ int ScrollWindowEx(HWND h, int dx, int dy, const TRect* scroll, const TRect* cli
         pending.Offset(dx, dy);
         pending.Intersect(limit);
         w->invalid = keepOutside;
-        for (const TRect& r : pending.Rects()) w->invalid.Add(r);
+        for (const TRect& r : pending.Rects())
+            w->invalid.Add(r);
     }
 
     Region exposed(limit);
     exposed.Intersect(vis);
-    for (const TRect& r : moved.Rects()) exposed.Subtract(r);
+    for (const TRect& r : moved.Rects())
+        exposed.Subtract(r);
     if (flags & SW_INVALIDATE) {
-        for (const TRect& r : exposed.Rects()) w->invalid.Add(r);
+        for (const TRect& r : exposed.Rects())
+            w->invalid.Add(r);
         if (!exposed.IsEmpty() && (flags & SW_ERASE)) w->erase = true;
     }
     if (flags & SW_SCROLLCHILDREN) {
@@ -285,12 +292,15 @@ HDC GetDCEx(HWND h, const Region* clip, DWORD flags) {
     return dc;
 }
 
-HDC GetWindowDC(HWND h) { return GetDCEx(h, nullptr, DCX_WINDOW); }
+HDC GetWindowDC(HWND h) {
+    return GetDCEx(h, nullptr, DCX_WINDOW);
+}
 
 int PaintWindows() {
     int n = 0;
     auto tops = M().tops;
-    for (HWND t : tops) n += PaintTree(t);
+    for (HWND t : tops)
+        n += PaintTree(t);
     FlushSurfaces();
     return n;
 }

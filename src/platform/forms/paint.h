@@ -12,7 +12,7 @@ namespace platform {
 
 struct PAINTSTRUCT {
     std::uintptr_t hdc = 0;
-    bool fErase = false;  // the background still needs erasing (WM_ERASEBKGND answered 0)
+    bool fErase = false; // the background still needs erasing (WM_ERASEBKGND answered 0)
     TRect rcPaint;
 };
 
@@ -46,8 +46,8 @@ inline constexpr UINT SW_ERASE = 0x0004;
 // Moves the pixels of scroll (client coordinates, nullptr: the client area) by (dx, dy),
 // limited to clip; only the strip that nothing was moved into is invalidated (SW_INVALIDATE)
 // and returned. Returns NULLREGION, SIMPLEREGION or COMPLEXREGION.
-int ScrollWindowEx(HWND h, int dx, int dy, const TRect* scroll, const TRect* clip,
-                   Region* update, TRect* updateRect, UINT flags);
+int ScrollWindowEx(HWND h, int dx, int dy, const TRect* scroll, const TRect* clip, Region* update,
+                   TRect* updateRect, UINT flags);
 
 inline constexpr DWORD DCX_WINDOW = 0x0001;
 inline constexpr DWORD DCX_CACHE = 0x0002;

@@ -17,20 +17,23 @@ Presenter g_headless;
 
 std::string Lower(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : r)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
 }
 
 LRESULT Deliver(HWND h, UINT msg, WPARAM w, LPARAM l) {
     auto it = M().wnds.find(h);
     if (it == M().wnds.end()) return 0;
-    std::shared_ptr<Wnd> keep = it->second;  // lives until the handler returns
+    std::shared_ptr<Wnd> keep = it->second; // lives until the handler returns
     std::shared_ptr<const WndProc> proc = keep->proc;
     if (!proc || !*proc) return DefWindowProc(h, msg, w, l);
     return (*proc)(h, msg, w, l);
 }
 
-bool IsTopmost(const Wnd& w) { return (w.exStyle & WS_EX_TOPMOST) != 0; }
+bool IsTopmost(const Wnd& w) {
+    return (w.exStyle & WS_EX_TOPMOST) != 0;
+}
 
 // Places a top-level window in the z-order: above everything of its band (top-most or not),
 // or at the bottom, then lifts the windows it owns above it.
@@ -51,7 +54,8 @@ void PlaceTop(HWND h, bool atTop) {
         std::vector<HWND> owned;
         for (HWND t : m.tops)
             if (Wnd* o = W(t); o && o->owner == h) owned.push_back(t);
-        for (HWND t : owned) PlaceTop(t, true);
+        for (HWND t : owned)
+            PlaceTop(t, true);
     } else {
         auto pos = m.tops.begin();
         if (IsTopmost(*w)) {
@@ -95,7 +99,9 @@ void ResizeSurface(Wnd& w, int width, int height) {
 }
 
 // The region a window and its descendants show, surface coordinates.
-Region SubtreeRegion(const Wnd& w) { return VisibleRegion(w, false, false); }
+Region SubtreeRegion(const Wnd& w) {
+    return VisibleRegion(w, false, false);
+}
 
 void SendSizeMove(Wnd& w, bool sized, bool moved) {
     HWND h = w.h;
@@ -136,7 +142,8 @@ Wnd* W(HWND h) {
 }
 
 Wnd* Root(Wnd* w) {
-    while (w && w->IsChild()) w = W(w->parent);
+    while (w && w->IsChild())
+        w = W(w->parent);
     return w;
 }
 
@@ -212,7 +219,8 @@ Region VisibleRegion(const Wnd& w, bool client, bool clipChildren) {
     }
     if (clipChildren)
         for (HWND c : w.children)
-            if (Wnd* cw = W(c); cw && (cw->style & WS_VISIBLE)) r.Subtract(WindowRectInSurface(*cw));
+            if (Wnd* cw = W(c); cw && (cw->style & WS_VISIBLE))
+                r.Subtract(WindowRectInSurface(*cw));
     return r;
 }
 
@@ -223,7 +231,8 @@ void ExposeArea(Wnd& w, const Region& area) {
     if (!client.IsEmpty()) {
         TPoint o = ClientOriginInSurface(w);
         client.Offset(-o.X, -o.Y);
-        for (const TRect& r : client.Rects()) w.invalid.Add(r);
+        for (const TRect& r : client.Rects())
+            w.invalid.Add(r);
         w.erase = true;
     }
     TRect f = FrameInsets(w.style, w.exStyle);
@@ -245,7 +254,7 @@ void MarkDirty(Wnd& root, const TRect& r) {
 
 void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
     if (dst.IsEmpty() || (dx == 0 && dy == 0)) return;
-    Surface copy = s;  // the source may overlap the destination
+    Surface copy = s; // the source may overlap the destination
     for (const TRect& r : dst.Rects()) {
         TRect c = IntersectRects(r, {0, 0, s.width, s.height});
         for (int y = c.Top; y < c.Bottom; ++y) {
@@ -277,7 +286,9 @@ ATOM RegisterClass(const WNDCLASS& wc) {
     return static_cast<ATOM>(0xC000 + classes.size());
 }
 
-bool UnregisterClass(std::string_view name) { return M().classes.erase(Lower(name)) > 0; }
+bool UnregisterClass(std::string_view name) {
+    return M().classes.erase(Lower(name)) > 0;
+}
 
 HWND CreateWindowEx(DWORD exStyle, std::string_view className, std::string_view windowName,
                     DWORD style, int x, int y, int width, int height, HWND parent, HMENU menuOrId,
@@ -358,7 +369,8 @@ bool DestroyWindow(HWND h) {
     std::vector<HWND> owned;
     for (HWND t : m.tops)
         if (Wnd* o = W(t); o && o->owner == h) owned.push_back(t);
-    for (HWND t : owned) DestroyWindow(t);
+    for (HWND t : owned)
+        DestroyWindow(t);
 
     if (w->style & WS_VISIBLE)
         SetWindowPos(h, 0, 0, 0, 0, 0,
@@ -369,7 +381,8 @@ bool DestroyWindow(HWND h) {
 
     SendMessage(h, WM_DESTROY, 0, 0);
     std::vector<HWND> kids = w->children;
-    for (HWND c : kids) DestroyWindow(c);
+    for (HWND c : kids)
+        DestroyWindow(c);
     SendMessage(h, WM_NCDESTROY, 0, 0);
 
     ForgetGraphicControls(*w);
@@ -491,7 +504,7 @@ HWND GetWindow(HWND h, UINT cmd) {
         return list->back();
     case GW_HWNDLAST:
         return list->front();
-    case GW_HWNDNEXT:  // lower in the z-order
+    case GW_HWNDNEXT: // lower in the z-order
         return it == list->begin() ? 0 : *(it - 1);
     case GW_HWNDPREV:
         return (it == list->end() || it + 1 == list->end()) ? 0 : *(it + 1);
@@ -506,7 +519,8 @@ HWND GetAncestor(HWND h, UINT flags) {
     if (flags == GA_PARENT) return w->IsChild() ? w->parent : 0;
     Wnd* r = Root(w);
     if (flags == GA_ROOTOWNER)
-        while (r && W(r->owner)) r = W(r->owner);
+        while (r && W(r->owner))
+            r = W(r->owner);
     return r ? r->h : 0;
 }
 
@@ -667,7 +681,8 @@ bool SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT f
 
     TRect nr = w->rect;
     if (!(flags & SWP_NOMOVE)) nr = {wp.x, wp.y, wp.x + nr.Width(), wp.y + nr.Height()};
-    if (!(flags & SWP_NOSIZE)) nr.Right = nr.Left + std::max(wp.cx, 0), nr.Bottom = nr.Top + std::max(wp.cy, 0);
+    if (!(flags & SWP_NOSIZE))
+        nr.Right = nr.Left + std::max(wp.cx, 0), nr.Bottom = nr.Top + std::max(wp.cy, 0);
     const bool moved = nr.Left != oldRect.Left || nr.Top != oldRect.Top;
     const bool sized = nr.Width() != oldRect.Width() || nr.Height() != oldRect.Height();
     w->rect = nr;
@@ -725,13 +740,15 @@ bool SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT f
             } else if (!shown && !hidden && !zChanged) {
                 kept = after;
             } else if (!shown && !hidden) {
-                kept = before;  // raised or lowered in place: what showed before still does
+                kept = before; // raised or lowered in place: what showed before still does
                 kept.Intersect(after);
             }
             Region exposed = after;
-            for (const TRect& r : kept.Rects()) exposed.Subtract(r);
+            for (const TRect& r : kept.Rects())
+                exposed.Subtract(r);
             Region uncovered = before;
-            for (const TRect& r : after.Rects()) uncovered.Subtract(r);
+            for (const TRect& r : after.Rects())
+                uncovered.Subtract(r);
             ExposeArea(*root, exposed);
             ExposeArea(*root, uncovered);
             if (sized && redrawAll) {
@@ -770,6 +787,7 @@ bool SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT f
         ActivateWindow(h, WA_ACTIVE);
     if (hidden) {
         if (child) {
+            MdiChildLeaving(h);
             if (GetFocus() == h || IsChild(h, GetFocus())) SetFocus(w->parent);
         } else if (GetActiveWindow() == h) {
             ActivateWindow(NextActivationCandidate(h), WA_ACTIVE);
@@ -915,9 +933,8 @@ HWND ChildWindowFromPoint(HWND parent, TPoint client) {
             return c->h;
     }
     TRect cr = ClientRect(*w);
-    return (client.X >= 0 && client.Y >= 0 && client.X < cr.Right && client.Y < cr.Bottom)
-               ? parent
-               : 0;
+    return (client.X >= 0 && client.Y >= 0 && client.X < cr.Right && client.Y < cr.Bottom) ? parent
+                                                                                           : 0;
 }
 
 bool GetCursorPos(TPoint* p) {
@@ -974,7 +991,9 @@ void SetScreenGeometry(int width, int height, int depth) {
     platform::SetScreenSize(width, height);
 }
 
-int ScreenDepth() { return M().depth; }
+int ScreenDepth() {
+    return M().depth;
+}
 
 // ---- surfaces and presentation -----------------------------------------------------------
 

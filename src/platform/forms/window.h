@@ -21,7 +21,7 @@ using ATOM = std::uint16_t;
 using LONG_PTR = std::intptr_t;
 using HMENU = std::intptr_t;
 using HCURSOR = std::intptr_t;
-using HBRUSH_WND = std::uintptr_t;  // a gdi brush, or a system colour index + 1
+using HBRUSH_WND = std::uintptr_t; // a gdi brush, or a system colour index + 1
 
 // Class styles.
 inline constexpr UINT CS_VREDRAW = 0x0001;
@@ -153,7 +153,7 @@ inline constexpr UINT SIZE_MAXIMIZED = 2;
 
 struct WNDCLASS {
     UINT style = 0;
-    WndProc lpfnWndProc;          // empty: DefWindowProc
+    WndProc lpfnWndProc; // empty: DefWindowProc
     HCURSOR hCursor = 0;
     HBRUSH_WND hbrBackground = 0; // 0: WM_ERASEBKGND erases nothing
     std::string lpszClassName;
@@ -199,7 +199,9 @@ WndProc SetWindowProc(HWND h, WndProc proc);
 
 LONG_PTR GetWindowLongPtr(HWND h, int index);
 LONG_PTR SetWindowLongPtr(HWND h, int index, LONG_PTR value);
-inline DWORD GetWindowStyle(HWND h) { return static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)); }
+inline DWORD GetWindowStyle(HWND h) {
+    return static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE));
+}
 
 // A child's parent, else a top-level window's owner.
 HWND GetParent(HWND h);
@@ -207,9 +209,9 @@ HWND SetParent(HWND h, HWND parent);
 HWND GetWindow(HWND h, UINT cmd);
 HWND GetAncestor(HWND h, UINT flags);
 bool IsChild(HWND parent, HWND h);
-bool IsWindowVisible(HWND h);  // WS_VISIBLE on the window and all its ancestors
+bool IsWindowVisible(HWND h); // WS_VISIBLE on the window and all its ancestors
 bool IsWindowEnabled(HWND h);
-bool EnableWindow(HWND h, bool enable);  // returns whether it was disabled before
+bool EnableWindow(HWND h, bool enable); // returns whether it was disabled before
 bool IsIconic(HWND h);
 bool IsZoomed(HWND h);
 bool SetWindowText(HWND h, std::string_view text);
@@ -229,7 +231,7 @@ bool ScreenToClient(HWND h, TPoint* p);
 int MapWindowPoints(HWND from, HWND to, TPoint* points, int count);
 bool MoveWindow(HWND h, int x, int y, int width, int height, bool repaint);
 bool SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-bool ShowWindow(HWND h, int cmd);  // returns whether it was visible before
+bool ShowWindow(HWND h, int cmd); // returns whether it was visible before
 bool BringWindowToTop(HWND h);
 // The deepest visible window at a screen point; HTTRANSPARENT windows are passed through.
 HWND WindowFromPoint(TPoint screen);
@@ -238,7 +240,7 @@ HWND ChildWindowFromPoint(HWND parent, TPoint client);
 TRect FrameInsets(DWORD style, DWORD exStyle);
 
 bool GetCursorPos(TPoint* p);
-bool SetCursorPos(int x, int y);  // moves the pointer; the router sees a move
+bool SetCursorPos(int x, int y); // moves the pointer; the router sees a move
 int GetSystemMetrics(int index);
 // The screen's size (and the gdi layer's idea of it). 1024 x 768 until set.
 void SetScreenGeometry(int width, int height, int depth = 32);
@@ -261,6 +263,7 @@ public:
     virtual void WindowShown(HWND /*top*/, bool /*activate*/) {}
     virtual void WindowHidden(HWND /*top*/) {}
     virtual void ZOrderChanged() {}
+    virtual void WindowActivated(HWND /*top*/) {}
     virtual void SurfaceUpdated(HWND /*top*/, const TRect& /*surfaceRect*/) {}
     virtual void CursorChanged(HCURSOR /*cursor*/) {}
     virtual void CaptureChanged(HWND /*capture*/) {}

@@ -58,9 +58,12 @@ void PaintFrame(Wnd& w) {
     HDC dc = GetWindowDC(w.h);
     const int wd = w.rect.Width(), ht = w.rect.Height();
     HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    TRect parts[4] = {{0, 0, wd, f.Top}, {0, ht - f.Bottom, wd, ht}, {0, 0, f.Left, ht},
+    TRect parts[4] = {{0, 0, wd, f.Top},
+                      {0, ht - f.Bottom, wd, ht},
+                      {0, 0, f.Left, ht},
                       {wd - f.Right, 0, wd, ht}};
-    for (const TRect& r : parts) FillRect(dc, &r, face);
+    for (const TRect& r : parts)
+        FillRect(dc, &r, face);
     DeleteObject(face);
     HBRUSH dark = CreateSolidBrush(GetSysColor(COLOR_3DDKSHADOW));
     TRect outer{0, 0, wd, ht};
@@ -70,7 +73,8 @@ void PaintFrame(Wnd& w) {
         const int b = f.Left - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0);
         const bool active = GetActiveWindow() == w.h;
         TRect cap{b, b, wd - b, f.Top - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0) - 1};
-        HBRUSH br = CreateSolidBrush(GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+        HBRUSH br =
+            CreateSolidBrush(GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
         FillRect(dc, &cap, br);
         DeleteObject(br);
         SetBkMode(dc, TRANSPARENT);
@@ -163,7 +167,7 @@ LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (!W(h)) return 0;
         LRESULT hit = std::int16_t(LOWORD(lp));
         if (hit == HTCLIENT) {
-            if (HWND(wp) != h) return 0;  // a child's client area: the child decides
+            if (HWND(wp) != h) return 0; // a child's client area: the child decides
             SetCursor(w->cls->cursor ? w->cls->cursor : IDC_ARROW);
             return 1;
         }

@@ -29,33 +29,34 @@ struct Wnd {
     std::shared_ptr<const WndClass> cls;
     std::shared_ptr<const WndProc> proc;
     DWORD style = 0, exStyle = 0;
-    HWND parent = 0;              // children only
-    HWND owner = 0;               // top-level windows only
-    std::vector<HWND> children;   // bottom of the z-order first
-    TRect rect;                   // parent's client coordinates; screen for a top-level
+    HWND parent = 0;            // children only
+    HWND owner = 0;             // top-level windows only
+    std::vector<HWND> children; // bottom of the z-order first
+    TRect rect;                 // parent's client coordinates; screen for a top-level
     std::string text;
     LONG_PTR userData = 0;
     LONG_PTR id = 0;
 
-    Region invalid;               // client coordinates
+    Region invalid; // client coordinates
     bool erase = false;
     bool ncInvalid = false;
-    bool redraw = true;           // WM_SETREDRAW
-    int paints = 0;               // BeginPaint calls, to see whether a handler painted
+    bool redraw = true; // WM_SETREDRAW
+    int paints = 0;     // BeginPaint calls, to see whether a handler painted
 
     bool destroying = false;
     bool minimized = false, maximized = false;
     TRect restoreRect;
 
-    std::shared_ptr<Surface> surface;  // top-level windows
-    std::uintptr_t bitmap = 0;         // gdi bitmap over the surface
-    Region dirty;                      // surface parts not yet presented
+    std::shared_ptr<Surface> surface; // top-level windows
+    std::uintptr_t bitmap = 0;        // gdi bitmap over the surface
+    Region dirty;                     // surface parts not yet presented
     std::uint64_t presentedChanges = 0;
 
-    std::vector<GraphicControl*> graphics;  // bottom first
-    HWND lastFocus = 0;            // top-level: the focus to give back on activation
+    std::vector<GraphicControl*> graphics; // bottom first
+    HWND lastFocus = 0;                    // top-level: the focus to give back on activation
     bool keyPreview = false;
     HWND defaultButton = 0, cancelButton = 0;
+    HWND mdiActive = 0; // an MDI client area: its active child
 
     bool IsChild() const { return (style & WS_CHILD) != 0; }
 };
@@ -63,28 +64,30 @@ struct Wnd {
 struct Model {
     Model();
     std::unordered_map<HWND, std::shared_ptr<Wnd>> wnds;
-    std::vector<HWND> tops;  // bottom of the z-order first
-    std::map<std::string, std::shared_ptr<const WndClass>> classes;  // lower-case names
+    std::vector<HWND> tops;                                         // bottom of the z-order first
+    std::map<std::string, std::shared_ptr<const WndClass>> classes; // lower-case names
     HWND active = 0, focus = 0, capture = 0;
     bool appActive = true;
     TPoint cursor{512, 384};
     int screenW = 1024, screenH = 768, depth = 32;
     Presenter* presenter = nullptr;
-    int nextDefault = 0;  // cascade of CW_USEDEFAULT positions
+    int nextDefault = 0; // cascade of CW_USEDEFAULT positions
 };
 
 Model& M();
 // The live window of a handle (nullptr once destruction began for destroying=false callers).
 Wnd* W(HWND h);
 Wnd* Root(Wnd* w);
-inline Presenter& P() { return CurrentPresenter(); }
+inline Presenter& P() {
+    return CurrentPresenter();
+}
 
 // Geometry inside a top-level's surface.
 TPoint WindowOriginInSurface(const Wnd& w);
 TPoint ClientOriginInSurface(const Wnd& w);
 TRect WindowRectInSurface(const Wnd& w);
 TRect ClientRectInSurface(const Wnd& w);
-TRect ClientRect(const Wnd& w);  // (0, 0, width, height)
+TRect ClientRect(const Wnd& w); // (0, 0, width, height)
 bool VisibleChain(const Wnd& w);
 // The pixels of w that show (surface coordinates): its client area or whole window, without
 // the parts covered by siblings above it or its ancestors' siblings, and without its children's
@@ -100,9 +103,13 @@ void CopyPixels(Surface& s, const Region& dst, int dx, int dy);
 std::uintptr_t MakeWindowDC(Wnd& w, bool wholeWindow, bool clipChildren);
 void InstallPaintHooks();
 // Focus and activation (focus.cpp).
-void ActivateWindow(HWND top, UINT how);  // WA_ACTIVE or WA_CLICKACTIVE; 0 deactivates all
-void ForgetWindow(HWND h);                 // focus, activation, capture leaving a window
+void ActivateWindow(HWND top, UINT how); // WA_ACTIVE or WA_CLICKACTIVE; 0 deactivates all
+void ForgetWindow(HWND h);               // focus, activation, capture leaving a window
 HWND NextActivationCandidate(HWND leaving);
+// The MDI child h is in (itself or its nearest WS_EX_MDICHILD ancestor), 0 when none.
+HWND MdiChildOf(HWND h);
+// The active MDI child goes (hidden or destroyed): the next one up becomes active.
+void MdiChildLeaving(HWND h);
 // Input (input.cpp).
 void InputForgetWindow(HWND h);
 void ForgetGraphicControl(GraphicControl* g);
