@@ -9,7 +9,7 @@ PACKAGES=(
     librtmidi-dev librtaudio-dev libasound2-dev jackd2 libjack-jackd2-dev
     libfreetype-dev libfontconfig1-dev fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth xdotool imagemagick
     sox
 )
 

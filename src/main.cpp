@@ -1,9 +1,11 @@
 #include "platform/core/fpu.h"
+#include "platform/forms/display.h"
 
 #include <cstdio>
 
 int main() {
     platform::MaskFloatingPointExceptions();
+    platform::PreferX11Platform();
     std::fprintf(stderr, "tolvern: the main window does not exist yet; nothing to show.\n");
     return 0;
 }

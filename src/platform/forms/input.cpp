@@ -577,11 +577,29 @@ bool RegisterHotKey(HWND h, int id, UINT modifiers, UINT vk) {
     for (const HotKey& k : in.hotKeys)
         if ((k.h == h && k.id == id) || (k.mods == modifiers && k.vk == vk)) return false;
     in.hotKeys.push_back({h, id, modifiers & (MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN), vk});
+    P().HotKeysChanged();
     return true;
 }
 
 bool UnregisterHotKey(HWND h, int id) {
-    return std::erase_if(I().hotKeys, [&](const HotKey& k) { return k.h == h && k.id == id; }) > 0;
+    if (std::erase_if(I().hotKeys, [&](const HotKey& k) { return k.h == h && k.id == id; }) == 0)
+        return false;
+    P().HotKeysChanged();
+    return true;
+}
+
+std::vector<HotKeyEntry> RegisteredHotKeys() {
+    std::vector<HotKeyEntry> out;
+    for (const HotKey& k : I().hotKeys) out.push_back({k.h, k.id, k.mods, k.vk});
+    return out;
+}
+
+bool DeliverHotKey(UINT modifiers, UINT vk) {
+    for (const HotKey& k : I().hotKeys)
+        if (k.vk == vk && k.mods == modifiers && W(k.h))
+            return PostMessage(k.h, WM_HOTKEY, WPARAM(k.id),
+                               MAKELPARAM(std::uint16_t(modifiers), std::uint16_t(vk)));
+    return false;
 }
 
 void SetShortcutHook(ShortcutHook hook) {
@@ -753,7 +771,7 @@ void InputForgetWindow(HWND h) {
         if (in.dragTarget == h) in.dragTarget = 0;
         if (in.dragSource == h) CancelDrag();
     }
-    std::erase_if(in.hotKeys, [&](const HotKey& k) { return k.h == h; });
+    if (std::erase_if(in.hotKeys, [&](const HotKey& k) { return k.h == h; })) P().HotKeysChanged();
 }
 
 void ForgetGraphicControl(GraphicControl* g) {

@@ -153,6 +153,16 @@ HWND GetCapture();
 // id, lParam MAKELPARAM(modifiers, vk)) and sends no key-down.
 bool RegisterHotKey(HWND h, int id, UINT modifiers, UINT vk);
 bool UnregisterHotKey(HWND h, int id);
+struct HotKeyEntry {
+    HWND h;
+    int id;
+    UINT modifiers;
+    UINT vk;
+};
+std::vector<HotKeyEntry> RegisteredHotKeys();
+// A hot key seen by the display outside the router (a grab on the screen): posts WM_HOTKEY to
+// the window that registered it. False when none matches.
+bool DeliverHotKey(UINT modifiers, UINT vk);
 
 // The menus' shortcut matcher: true when it took the key (no key-down is sent).
 using ShortcutHook = std::function<bool(HWND activeTop, UINT vk, UINT modifiers)>;

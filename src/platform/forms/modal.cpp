@@ -10,6 +10,7 @@ namespace platform {
 namespace {
 
 ModalIdleHook g_idle;
+ModalWaitHook g_wait = nullptr;
 std::vector<std::pair<HWND, std::uint64_t>> g_stack;
 std::uint64_t g_loops = 0;
 
@@ -43,6 +44,8 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
             std::fprintf(stderr, "tolvern: modal loop of \"%s\" has nothing to wait for\n",
                          GetWindowText(form).c_str());
             break;
+        } else if (g_wait) {
+            g_wait(100);
         } else {
             WaitMessage(100);
         }
@@ -59,6 +62,12 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
 ModalIdleHook SetModalIdleHook(ModalIdleHook hook) {
     ModalIdleHook old = std::move(g_idle);
     g_idle = std::move(hook);
+    return old;
+}
+
+ModalWaitHook SetModalWaitHook(ModalWaitHook hook) {
+    ModalWaitHook old = g_wait;
+    g_wait = hook;
     return old;
 }
 

@@ -19,6 +19,11 @@ void RunModalLoop(HWND form, const std::function<bool()>& done);
 using ModalIdleHook = std::function<bool(HWND form)>;
 ModalIdleHook SetModalIdleHook(ModalIdleHook hook);
 
+// How a modal loop waits for something to happen on a real display (the display's own event
+// loop); without one it waits on the message queue.
+using ModalWaitHook = void (*)(std::uint32_t maxMs);
+ModalWaitHook SetModalWaitHook(ModalWaitHook hook);
+
 // Nesting depth, and the innermost modal window (0 when none).
 int ModalLevel();
 HWND ModalWindow();

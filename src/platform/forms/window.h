@@ -270,6 +270,12 @@ public:
     virtual void CursorMoved(int /*x*/, int /*y*/) {}
     // A press on a caption or edge: true when the display moves or sizes the window itself.
     virtual bool StartSystemMove(HWND /*top*/, LRESULT /*hitTest*/) { return false; }
+    // The registered hot keys changed (RegisteredHotKeys() in input.h lists them).
+    virtual void HotKeysChanged() {}
+    // A native host window (native_host.h) was created, moved or shown: the id of the display's
+    // window for it, 0 when the display has none. NativeHostGone when it goes away.
+    virtual std::uintptr_t NativeHostId(HWND /*host*/) { return 0; }
+    virtual void NativeHostGone(HWND /*host*/) {}
 };
 // nullptr restores the headless default. Returns the previous one.
 Presenter* SetPresenter(Presenter* presenter);

@@ -1,0 +1,164 @@
+// The Qt application and its event loop driving the message queue and the timers.
+#include "platform/forms/display.h"
+
+#include "platform/core/clock.h"
+#include "platform/core/timers.h"
+#include "platform/forms/modal.h"
+#include "platform/forms/paint.h"
+#include "platform/forms/qt_presenter.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// Posts and sends wake Qt through the queue's event descriptor; one Qt timer stands for the
+// next core timer. Both fire in every Qt event loop, nested ones (modal forms, Qt dialogs)
+// included.
+class QtMessageLoop : public QObject {
+public:
+    QtMessageLoop() : notifier_(MessageEventFd(), QSocketNotifier::Read) {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        connect(&notifier_, &QSocketNotifier::activated, this, [this] { Pump(); });
+        connect(&timer_, &QTimer::timeout, this, [this] { Pump(); });
+        if (auto* d = QAbstractEventDispatcher::instance())
+            connect(d, &QAbstractEventDispatcher::aboutToBlock, this, [this] { Turn(); });
+        Reschedule();
+    }
+
+    void Pump() {
+        PumpMessages();
+        Reschedule();
+    }
+
+    // Before Qt sleeps: windows invalidated by input paint, and drawing done outside a paint
+    // reaches the screen.
+    void Turn() {
+        if (!turning_) {
+            turning_ = true;
+            PaintWindows();
+            turning_ = false;
+        }
+        Reschedule();
+    }
+
+    void Reschedule() {
+        std::uint32_t due;
+        if (!NextTimerDue(due)) {
+            timer_.stop();
+            return;
+        }
+        const auto left = std::int32_t(due - TimeGetTime());
+        timer_.start(std::max<std::int32_t>(0, left));
+    }
+
+private:
+    QSocketNotifier notifier_;
+    QTimer timer_;
+    bool turning_ = false;
+};
+
+struct DisplayState {
+    int argc = 1;
+    char arg0[8] = "tolvern";
+    char* argv[2] = {arg0, nullptr};
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<QtPresenter> presenter;
+    std::unique_ptr<QtMessageLoop> loop;
+    Presenter* previous = nullptr;
+    ModalWaitHook previousWait = nullptr;
+};
+
+DisplayState* g_display = nullptr;
+
+void WaitInQt(std::uint32_t maxMs) {
+    QTimer::singleShot(int(maxMs), [] {});
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool WantsX11() {
+    const char* p = std::getenv("QT_QPA_PLATFORM");
+    return !p || std::strncmp(p, "xcb", 3) == 0;
+}
+
+} // namespace
+
+void PreferX11Platform() { setenv("QT_QPA_PLATFORM", "xcb", 0); }
+
+bool OpenDisplay(std::string* error) {
+    if (g_display) return true;
+    if (QCoreApplication::instance()) {
+        if (error) *error = "another Qt application object exists";
+        return false;
+    }
+    if (WantsX11()) {
+        // Qt would abort without a display; say why instead.
+        ::Display* x = XOpenDisplay(nullptr);
+        if (!x) {
+            const char* name = std::getenv("DISPLAY");
+            if (error)
+                *error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
+            return false;
+        }
+        XCloseDisplay(x);
+    }
+    auto* d = new DisplayState;
+    d->app = std::make_unique<QApplication>(d->argc, d->argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setFont(StandardControlFont());
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        QRect g = s->geometry();
+        SetScreenGeometry(g.width(), g.height(), s->depth());
+    }
+    d->presenter = std::make_unique<QtPresenter>();
+    d->previous = SetPresenter(d->presenter.get());
+    d->previousWait = SetModalWaitHook(WaitInQt);
+    d->loop = std::make_unique<QtMessageLoop>();
+    g_display = d;
+    // Windows made before the display opened.
+    std::vector<HWND> tops = TopLevelWindows();
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+        d->presenter->WindowCreated(*it);
+        if (IsWindowVisible(*it)) d->presenter->WindowShown(*it, false);
+    }
+    d->presenter->HotKeysChanged();
+    FlushSurfaces();
+    return true;
+}
+
+void CloseDisplay() {
+    DisplayState* d = g_display;
+    if (!d) return;
+    g_display = nullptr;
+    SetModalWaitHook(d->previousWait);
+    SetPresenter(d->previous);
+    d->loop.reset();
+    d->presenter.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    d->app.reset();
+    delete d;
+}
+
+bool DisplayOpen() { return g_display != nullptr; }
+
+bool DisplayIsX11() {
+    return g_display && QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+int RunDisplayLoop() { return g_display ? QApplication::exec() : 0; }
+
+void QuitDisplayLoop(int code) {
+    if (g_display) QCoreApplication::exit(code);
+}
+
+} // namespace platform
