@@ -322,6 +322,14 @@ void QtPresenter::ZOrderChanged() {
         if (QtWindow* w = Widget(*it); w && w->isVisible()) w->raise();
 }
 
+void QtPresenter::WindowActivated(HWND top) {
+    QtWindow* w = Widget(top);
+    if (!w || !w->isVisible() || w->isActiveWindow()) return;
+    if (!ShowsWithoutActivating(GetWindowStyle(top), DWORD(GetWindowLongPtr(top, GWL_EXSTYLE)),
+                                ClassStyle(top)))
+        w->activateWindow();
+}
+
 void QtPresenter::SurfaceUpdated(HWND top, const TRect& r) {
     if (QtWindow* w = Widget(top)) w->update(QRect(r.Left, r.Top, r.Width(), r.Height()));
     // Native hosts follow their windows.

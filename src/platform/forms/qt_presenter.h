@@ -84,6 +84,7 @@ public:
     void WindowShown(HWND top, bool activate) override;
     void WindowHidden(HWND top) override;
     void ZOrderChanged() override;
+    void WindowActivated(HWND top) override;
     void SurfaceUpdated(HWND top, const TRect& surfaceRect) override;
     void CursorChanged(HCURSOR cursor) override;
     void CursorMoved(int x, int y) override;
