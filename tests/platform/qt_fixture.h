@@ -15,6 +15,20 @@
 
 namespace forms_test {
 
+// Runs Qt's event loop for ms of real time.
+inline void Spin(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs Qt's event loop until done() holds, at most ms; returns done().
+inline bool SpinUntil(const std::function<bool()>& done, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end) Spin(10);
+    return done();
+}
+
 class QtTest : public FormsTest {
 protected:
     void SetUp() override {
@@ -30,18 +44,6 @@ protected:
     static QtWindow* Qw(HWND top) {
         QtPresenter* p = CurrentQtPresenter();
         return p ? p->Widget(top) : nullptr;
-    }
-    // Runs Qt's event loop for ms of real time.
-    static void Spin(int ms) {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    // Runs Qt's event loop until done() holds, at most ms; returns done().
-    static bool SpinUntil(const std::function<bool()>& done, int ms) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!done() && std::chrono::steady_clock::now() < end) Spin(10);
-        return done();
     }
 };
 

@@ -1,0 +1,231 @@
+// The window layer on a real X server: Xvfb started by the test, the program's part run in a
+// child process of this executable on Qt's xcb platform.
+#include "qt_fixture.h"
+
+#include "platform/forms/focus.h"
+#include "platform/forms/native_host.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QWindow>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace forms_test {
+namespace {
+
+constexpr const char* kChildVar = "TOLVERN_XCB_CHILD";
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string p = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= p.size();) {
+        std::size_t end = p.find(':', start);
+        if (end == std::string::npos) end = p.size();
+        if (access((p.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string s = *e;
+        bool replaced = false;
+        for (const std::string& x : extraEnv)
+            replaced |= s.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
+        if (!replaced) env.push_back(s);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return 0;
+    return pid;
+}
+
+// Waits at most ms for the process; its exit status, or -1 when it had to be killed.
+int WaitFor(pid_t pid, int ms) {
+    for (int waited = 0;; waited += 20) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (waited >= ms) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        usleep(20000);
+    }
+}
+
+// An Xvfb on a free display number, stopped at the end.
+class Xvfb {
+public:
+    Xvfb() {
+        for (int n = 90; n < 130 && !pid_; ++n) {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
+            pid_t pid = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp"},
+                              {});
+            if (!pid) return;
+            for (int waited = 0; waited < 5000; waited += 20) {
+                int status;
+                if (waitpid(pid, &status, WNOHANG) == pid) {
+                    pid = 0;
+                    break;
+                }
+                if (access(socket.c_str(), F_OK) == 0) {
+                    pid_ = pid;
+                    display_ = ":" + std::to_string(n);
+                    break;
+                }
+                usleep(20000);
+            }
+            if (pid && !pid_) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+    ~Xvfb() {
+        if (!pid_) return;
+        kill(pid_, SIGTERM);
+        if (WaitFor(pid_, 3000) == -1) std::fprintf(stderr, "Xvfb had to be killed\n");
+    }
+    const std::string& Display() const { return display_; }
+
+private:
+    pid_t pid_ = 0;
+    std::string display_;
+};
+
+TEST(QtXcb, RealWindowsOnAnXServer) {
+    if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";
+    for (const char* tool : {"Xvfb", "xdotool", "import"})
+        if (!OnPath(tool))
+            GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
+    Xvfb x;
+    if (x.Display().empty()) GTEST_SKIP() << "Xvfb could not start on a free display";
+    const std::string shot =
+        (std::filesystem::temp_directory_path() / ("tolvern-xcb-" + std::to_string(getpid()) + ".png"))
+            .string();
+    pid_t child = Spawn({"/proc/self/exe", "--gtest_filter=QtXcbChild.*"},
+                        {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb",
+                         std::string(kChildVar) + "=" + shot});
+    ASSERT_NE(child, 0);
+    EXPECT_EQ(WaitFor(child, 60000), 0) << "the child run failed (its output is above)";
+    if (!std::getenv("TOLVERN_KEEP_SCREENSHOT")) std::remove(shot.c_str());
+    else std::fprintf(stderr, "screenshot: %s\n", shot.c_str());
+}
+
+// Runs a program to its end, at most 10 s, while Qt's event loop goes on.
+bool RunTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted(5000)) return false;
+    SpinUntil([&] { return p.state() == QProcess::NotRunning; }, 10000);
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(1000);
+        return false;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+class QtXcbChild : public QtTest {
+protected:
+    void SetUp() override {
+        if (!std::getenv(kChildVar))
+            GTEST_SKIP() << "runs inside QtXcb.RealWindowsOnAnXServer, under Xvfb";
+        QtTest::SetUp();
+    }
+    void TearDown() override {
+        if (std::getenv(kChildVar)) QtTest::TearDown();
+    }
+    static QString ScreenPoint(HWND h, int x, int y) {
+        TPoint p{x, y};
+        ClientToScreen(h, &p);
+        return QString::number(p.X) + " " + QString::number(p.Y);
+    }
+};
+
+TEST_F(QtXcbChild, Scenario) {
+    ASSERT_TRUE(DisplayIsX11());
+    HWND main = Make(WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, {50, 50, 450, 350}, 0, RGB(200, 0, 0));
+    HWND child = Make(kChild, {20, 20, 120, 100}, main, RGB(0, 0, 255));
+    HWND tool = Make(WS_POPUP | WS_BORDER, {600, 100, 760, 220}, main, RGB(0, 160, 0), 0,
+                     WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    ShowWindow(main, SW_SHOW);
+    ShowWindow(tool, SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(SpinUntil([&] {
+        return Qw(main)->windowHandle() && Qw(main)->windowHandle()->isExposed() &&
+               Qw(tool)->windowHandle() && Qw(tool)->windowHandle()->isExposed();
+    }, 5000));
+    Spin(200);
+    EXPECT_EQ(GetActiveWindow(), main);
+    const bool qtActive = SpinUntil([&] { return Qw(main)->isActiveWindow(); }, 2000);
+
+    // The screen as the X server has it.
+    const QString shot = QString::fromLocal8Bit(std::getenv(kChildVar));
+    ASSERT_TRUE(RunTool("import", {"-window", "root", shot}));
+    QImage screen(shot);
+    ASSERT_FALSE(screen.isNull());
+    auto pixel = [&](HWND h, int x, int y) {
+        TPoint p{x, y};
+        ClientToScreen(h, &p);
+        return screen.pixel(p.X, p.Y) & 0xFFFFFF;
+    };
+    EXPECT_EQ(pixel(main, 300, 200), 0xC80000u);
+    EXPECT_EQ(pixel(child, 10, 10), 0x0000FFu);
+    EXPECT_EQ(pixel(tool, 10, 10), 0x00A000u);
+
+    // A click on the no-activate tool window leaves the main window active.
+    const QStringList click =
+        QStringList{"mousemove"} + ScreenPoint(tool, 30, 30).split(' ') + QStringList{"click", "1"};
+    ASSERT_TRUE(RunTool("xdotool", click));
+    ASSERT_TRUE(SpinUntil([&] { return S(tool).Count(WM_LBUTTONUP) > 0; }, 5000));
+    EXPECT_EQ(S(tool).Count(WM_LBUTTONDOWN), 1);
+    EXPECT_EQ(GetActiveWindow(), main);
+    if (qtActive) {
+        EXPECT_TRUE(Qw(main)->isActiveWindow());
+    }
+
+    // A hot key through the key grab on the root window.
+    ASSERT_TRUE(RegisterHotKey(main, 7, MOD_CONTROL | MOD_SHIFT, 'K'));
+    ASSERT_TRUE(RunTool("xdotool", {"key", "ctrl+shift+k"}));
+    ASSERT_TRUE(SpinUntil([&] { return S(main).Count(WM_HOTKEY) > 0; }, 5000));
+    auto hot = S(main).Of(WM_HOTKEY);
+    EXPECT_EQ(hot[0].w, 7u);
+    EXPECT_EQ(hot[0].l, MAKELPARAM(MOD_CONTROL | MOD_SHIFT, 'K'));
+    for (const Msg& m : S(main).Of(WM_KEYDOWN))  // the grab took it, not the focused window
+        EXPECT_NE(m.w, WPARAM('K'));
+    UnregisterHotKey(main, 7);
+
+    // Native hosts are X11 windows inside their top-level window.
+    HWND host = CreateNativeHost(main, 150, 20, 100, 80);
+    EXPECT_NE(NativeWindowId(host), 0u);
+
+    DestroyWindow(main);
+    EXPECT_EQ(Qw(main), nullptr);
+    EXPECT_EQ(Qw(tool), nullptr);
+    Spin(50);
+}
+
+} // namespace
+} // namespace forms_test
