@@ -1,6 +1,8 @@
 // The Qt presentation of the window model on the offscreen platform.
 #include "qt_fixture.h"
 
+#include "platform/core/clock.h"
+#include "platform/core/timers.h"
 #include "platform/forms/modal.h"
 #include "platform/forms/native_host.h"
 #include "support/temp_settings.h"
@@ -241,6 +243,39 @@ TEST_F(QtTest, PostFromAnotherThreadIsHandledInsideAQtModalDialog) {
     QTimer::singleShot(5000, &dialog, [&] { dialog.done(-1); });
     EXPECT_EQ(dialog.exec(), 7);
     poster.join();
+}
+
+TEST_F(QtTest, CoreTimersFireInsideAQtModalDialog) {
+    QDialog dialog;
+    TTimer timer;
+    timer.Interval = 50;
+    timer.OnTimer = [&] { dialog.done(3); };
+    SetVirtualTime(TimeGetTime() + 60);  // due now; only Qt's loop is left to fire it
+    QTimer::singleShot(5000, &dialog, [&] { dialog.done(-1); });
+    EXPECT_EQ(dialog.exec(), 3);
+}
+
+TEST_F(QtTest, ModalLoopOfTheModelServesQtAndOtherThreads) {
+    HWND form = Make(kPopup | WS_CAPTION, {100, 100, 300, 250});
+    bool done = false;
+    S(form).handler = [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_USER + 2) done = true;
+        return std::nullopt;
+    };
+    gui.Pump();
+    ModalIdleHook harness = SetModalIdleHook(nullptr);  // wait in Qt, not in the harness
+    std::thread poster;
+    bool qtRan = false;
+    QTimer::singleShot(20, [&] {
+        qtRan = true;
+        poster = std::thread([form] { PostMessage(form, WM_USER + 2, 0, 0); });
+    });
+    QTimer::singleShot(5000, [&] { done = true; });
+    RunModalLoop(form, [&] { return done; });
+    SetModalIdleHook(std::move(harness));
+    poster.join();
+    EXPECT_TRUE(qtRan);
+    EXPECT_EQ(S(form).Count(WM_USER + 2), 1);
 }
 
 TEST_F(QtTest, CursorsFollowTheModel) {

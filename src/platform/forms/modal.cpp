@@ -40,12 +40,12 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
         if (handled) continue;
         if (g_idle) {
             if (!g_idle(form)) break;
+        } else if (g_wait) {
+            g_wait(100);  // a display: input can come on any clock
         } else if (IsVirtualClock()) {
             std::fprintf(stderr, "tolvern: modal loop of \"%s\" has nothing to wait for\n",
                          GetWindowText(form).c_str());
             break;
-        } else if (g_wait) {
-            g_wait(100);
         } else {
             WaitMessage(100);
         }
