@@ -247,3 +247,18 @@ TEST_F(SchedulerEngineBackEnd, ASampleNoteRunningPastTheLoopEndGetsASampleNoteOf
         << "refused, still first";
     EXPECT_EQ(Song->Engine->Queue->Part, nullptr);
 }
+
+TEST_F(SchedulerEngineBackEnd, AMutedNoteStaysSilentWhenTheLoopEndsIt) {
+    Song->LeftLocator = 0;
+    Song->RightLocator = 480;
+    Song->LoopOn = 1;
+    Song->Tracks[0]->Mode = tmMidi;
+    Song->Tracks[0]->Output = 0;
+    _TPart* p = AddPart(0, 0, 960, {{400, On(60)}, {600, Off(60)}});
+    p->Events->Flags |= efMuted;
+    p->Events->Next->Flags |= efMuted;
+    engine.Room = 2;
+    Song->StartMidiEngine(0);
+    Song->FeedMidiEngine(*Song->Engine);
+    EXPECT_EQ(engine.Pushes, (Lines{"PushMidiOut 0 190 0", "PushMidiOut 0 4F 0"}));
+}
