@@ -9,6 +9,8 @@
 #include "platform/midi/midiclock.h"
 #include "platform/midi/virtualmidi.h"
 
+#include "private_settings.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -38,16 +40,6 @@ TLateness Measure(std::vector<double> late) {
     r.P99 = late[std::min(late.size() - 1, late.size() * 99 / 100)];
     r.Max = late.back();
     return r;
-}
-
-// Settings of the run in a folder of its own, never the user's.
-void PrivateSettings() {
-    static std::string folder = [] {
-        char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        return std::string(made ? made : "/tmp");
-    }();
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
 }
 
 TLateness RunStream() {

@@ -8,6 +8,8 @@
 #include "song/softengine.h"
 #include "song/song.h"
 
+#include "private_settings.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -48,15 +50,6 @@ public:
         return n;
     }
 };
-
-void PrivateSettings() {
-    static std::string folder = [] {
-        char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        return std::string(made ? made : "/tmp");
-    }();
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-}
 
 void Noise(std::vector<float>& B) {
     std::minstd_rand rng(7);
