@@ -62,6 +62,29 @@ TEST_F(QtTest, WindowShowsItsSurfaceAndExposureNeverRepaintsTheModel) {
     EXPECT_EQ(S(top).Count(WM_PAINT), wmPaints);
 }
 
+TEST_F(QtTest, AtTwiceThePixelRatioEverySurfacePixelBecomesASharpSquare) {
+    CloseDisplay();
+    setenv("QT_SCALE_FACTOR", "2", 1);
+    ASSERT_TRUE(OpenDisplay());
+    unsetenv("QT_SCALE_FACTOR");
+    HWND top = Make(kPopup, {100, 100, 140, 130}, 0, RGB(200, 0, 0));
+    S(top).painter = [](HDC dc, const TRect& r) {
+        HBRUSH red = CreateSolidBrush(RGB(200, 0, 0)), blue = CreateSolidBrush(RGB(0, 0, 255));
+        FillRect(dc, &r, red);
+        TRect line{10, 0, 11, 30};  // one pixel wide
+        FillRect(dc, &line, blue);
+        DeleteObject(red);
+        DeleteObject(blue);
+    };
+    gui.Pump();
+    QtWindow* w = Qw(top);
+    ASSERT_NE(w, nullptr);
+    QImage img = w->grab().toImage();
+    ASSERT_EQ(img.width(), 80);
+    for (int x = 18; x < 24; ++x)
+        EXPECT_EQ(At(img, x, 10), (x == 20 || x == 21) ? 0x0000FFu : 0xC80000u) << x;
+}
+
 TEST_F(QtTest, ModelMovesTheWidgetAndTheWindowSystemMovesTheModel) {
     HWND top = Make(kPopup, {100, 100, 300, 250});
     gui.Pump();
