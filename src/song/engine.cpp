@@ -18,12 +18,6 @@ bool Playable(const _TPart* P) {
     return P->Events && !(P->Flags & pfMuted);
 }
 
-_TPart* NextPlayablePart(_TPart* P) {
-    for (P = P->Next; P && !Playable(P); P = P->Next) {
-    }
-    return P;
-}
-
 // The first event of P at or after Tick, with ToGo from Tick; for audio tracks also an earlier
 // note-on still sounding at Tick.
 _TEvent* EventAtOrAfter(_TPart* P, int Tick, bool Sounding) {
@@ -95,6 +89,12 @@ std::uintptr_t PushData(const _TEvent& E) {
 }
 
 } // namespace
+
+_TPart* NextPlayablePart(_TPart* P) {
+    for (P = P->Next; P && !Playable(P); P = P->Next) {
+    }
+    return P;
+}
 
 TLocateHooks& LocateHooks() {
     return *locateHooks;

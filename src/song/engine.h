@@ -52,6 +52,8 @@ private:
 _TEvent* FirstMidiEventAt(_TTrack* Track, _TPart*& Part, int Tick);
 // The same for an audio track, which also gives a note still sounding at Tick (ToGo < 0).
 _TEvent* FirstSampleEventAt(_TTrack* Track, _TPart*& Part, int Tick);
+// The next part after P that is neither muted nor empty, nil when none.
+_TPart* NextPlayablePart(_TPart* P);
 _TEvent* FirstMidiEventAt(const TSong& S, _TTrack* Track, _TPart*& Part, int Tick);
 _TEvent* FirstSampleEventAt(const TSong& S, _TTrack* Track, _TPart*& Part, int Tick);
 
@@ -65,14 +67,15 @@ struct TSampleFormat {
 
 // The engines a locate reaches beyond the MIDI queue: sample voices, softsynths, buses,
 // automation and the sample pool. Each engine's unit installs its own; the default does
-// nothing and knows no samples. Installing nil restores the default.
+// nothing, except for the sample voices and the sample pool, which the audio engine serves
+// (audioengine.cpp). Installing nil restores the default.
 class TLocateHooks {
 public:
     virtual ~TLocateHooks() = default;
     // Drops the sample voices (the audio engine's clock is reset by the locate).
-    virtual void ClearSampleVoices(TSong&, int /*Tick*/) {}
+    virtual void ClearSampleVoices(TSong&, int Tick);
     // TAudioEngine.AddVoice.
-    virtual void AddSampleVoice(TSong&, int /*Track*/, _TPart*, int /*Tick*/, _TEvent*) {}
+    virtual void AddSampleVoice(TSong&, int Track, _TPart* Part, int Tick, _TEvent* Event);
     // Position, queue reset and tempo of every softsynth, in list order.
     virtual void LocateSoftsynths(TSong&, int /*Tick*/) {}
     virtual void PrimeSoftsynthQueues(TSong&, int /*Tick*/) {}
@@ -83,9 +86,7 @@ public:
     // Track index, list position and plug-in link of every automation entry.
     virtual void LinkAutomation(TSong&) {}
     // The pool sample a sample note plays (SampleWaveOfEvent); False when there is none.
-    virtual bool SampleFormatOfEvent(TSong&, int /*Track*/, const _TEvent&, TSampleFormat&) {
-        return false;
-    }
+    virtual bool SampleFormatOfEvent(TSong&, int Track, const _TEvent& Event, TSampleFormat& Format);
 };
 TLocateHooks& LocateHooks();
 void SetLocateHooks(TLocateHooks* Hooks);

@@ -24,7 +24,7 @@ public:
     // Every softsynth's due events and processing; its outputs go through MixSlot.
     virtual void RenderSoftsynths(TSong&, int /*Frames*/) {}
     // The sample voices of audio tracks, each into SampleMixBuffers, then MixSlot per slot.
-    virtual void RenderSampleVoices(TSong&, int /*Frames*/) {}
+    virtual void RenderSampleVoices(TSong& S, int Frames); // the audio engine's (audioengine.cpp)
     // This block's disk voices add into the slot buffers of their outputs; advances AudioPos.
     virtual void ScheduleDiskBlock(TSong&, double /*Ticks*/) {}
     virtual void Process(TMFX*, float* /*In*/, float* /*Out*/, int /*Frames*/, bool /*SendBus*/,

@@ -62,7 +62,7 @@ public:
     virtual void ClearSoftsynths() {}
     virtual void ClearBuses() {}
     virtual void ClearMidiQueue(TSong&) {}
-    virtual void ClearSampleVoices(TSong&) {}
+    virtual void ClearSampleVoices(TSong& S); // TAudioEngine.Clear
     virtual void ResetSoftsynthQueues() {}
     // Opens a step of the song's undo store (the default does just that).
     virtual void BeginUndo(TSong&, int Kind, std::string_view Caption);

@@ -1,8 +1,10 @@
 #include "song/song.h"
 
+#include "devices/dxsounds.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
+#include "song/audioengine.h"
 #include "song/primitives.h"
 #include "song/quantize.h"
 #include "song/engine.h"
@@ -129,6 +131,7 @@ TSong::TSong() {
     IsMidiFile = 0;
     // 2. Holders and buffers.
     Grooves = new TGroove;
+    SamplePool = new TDXWaveList;
     Todos = new TTodoQueue;
     SongEngines().CreateHolders(*this);
     MixBuffer.assign(FloatsOf(176400), 0.0f);
@@ -168,6 +171,7 @@ TSong::TSong() {
     // 8. The undo store is the song's own; the engines come from their units.
     UndoStore = new TUndo(*this);
     Engine = new TEngine;
+    AudioEngine = new TAudioEngine;
     SongEngines().CreateEngines(*this);
     // 9.
     SetCurrentPart(nullptr);
@@ -186,6 +190,8 @@ TSong::~TSong() {
     ClearTodos(); // before the lists they name go
     delete Engine;
     Engine = nullptr;
+    delete AudioEngine;
+    AudioEngine = nullptr;
     SongEngines().DestroyAll(*this);
     for (int i = 0; i < TrackCount; ++i)
         FreeTrackParts(*Tracks[i]);
@@ -193,6 +199,8 @@ TSong::~TSong() {
     FreeMetronome();
     delete UndoStore;
     UndoStore = nullptr;
+    delete SamplePool;
+    SamplePool = nullptr;
     delete Grooves;
     Grooves = nullptr;
     delete Todos;

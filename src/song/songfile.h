@@ -23,7 +23,7 @@ public:
     virtual bool AudioRunning() { return false; }
     virtual void RunTodos() {}
     virtual void AddTodo(int /*Kind*/) {}
-    virtual void ClearSamplePool() {}
+    virtual void ClearSamplePool(); // the song's pool
     // The arrange window's caption and the File menu's recent files.
     virtual void SetArrangeCaption(std::string_view /*Caption*/) {}
     virtual void AddRecentFile(std::string_view /*Path*/) {}

@@ -1,3 +1,4 @@
+#include "devices/dxsounds.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "platform/core/dialogs.h"
@@ -173,6 +174,10 @@ TSongFileHost& SongFileHost() {
 
 void SetSongFileHost(TSongFileHost* Host) {
     host = Host ? Host : &headlessHost;
+}
+
+void TSongFileHost::ClearSamplePool() {
+    if (Song && Song->SamplePool) Song->SamplePool->Items.Clear();
 }
 
 std::string SongFileTarget(std::string_view FileName) {

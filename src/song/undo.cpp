@@ -1,5 +1,6 @@
 #include "song/undo.h"
 
+#include "devices/dxsounds.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "platform/core/dialogs.h"
@@ -20,6 +21,22 @@ TUndoSamples& UndoSamples() {
 }
 void SetUndoSamples(TUndoSamples* Seam) {
     undoSamples = Seam ? Seam : &headlessSamples;
+}
+
+int TUndoSamples::PoolCount(TSong& S) {
+    return S.SamplePool ? S.SamplePool->Items.Count() : 0;
+}
+
+void TUndoSamples::RestoreSample(TSong& S, int Index, TUndoExtra& Extra,
+                                 const std::string& Name) {
+    if (Index < 0 || Index >= PoolCount(S)) return;
+    TWaveCollectionItem* item = S.SamplePool->Items.GetItem(Index);
+    if (auto* copy = dynamic_cast<TUndoWave*>(&Extra)) item->SetWave(&copy->Wave);
+    item->SetName(Name);
+}
+
+void TUndoSamples::FreeSample(TSong& S, int Index) {
+    if (Index >= 0 && Index < PoolCount(S)) S.SamplePool->Items.Delete(Index);
 }
 
 void TUndoSamples::RemoveSampleSlot(TSong&, _TTrack& Track, int Slot) {

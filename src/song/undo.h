@@ -3,6 +3,7 @@
 // took out), two integers, a name and one object; TSong::Undo puts the song back by the kind.
 // Also the few helpers every editing command shares.
 
+#include "devices/wave.h"
 #include "song/song.h"
 
 #include <cstdint>
@@ -71,17 +72,22 @@ private:
     std::vector<int> MoveSources;
 };
 
+// The copy of a sample's wave that the audio editor and the audio recorder keep.
+class TUndoWave : public TUndoExtra {
+public:
+    TWave Wave;
+};
+
 // The sample pool and the audio tracks' sample slots as the undo of the audio editor and the
-// audio recorder reaches them. The sample pool installs its own; the default has no samples.
+// audio recorder reaches them; the default works on the song's sample pool.
 class TUndoSamples {
 public:
     virtual ~TUndoSamples() = default;
-    virtual int PoolCount(TSong&) { return 0; }
-    // The pool's sample Index takes its wave from Extra and the name Name.
-    virtual void RestoreSample(TSong&, int /*Index*/, TUndoExtra& /*Extra*/,
-                               const std::string& /*Name*/) {}
+    virtual int PoolCount(TSong& S);
+    // The pool's sample Index takes its wave from Extra (a TUndoWave) and the name Name.
+    virtual void RestoreSample(TSong& S, int Index, TUndoExtra& Extra, const std::string& Name);
     // Frees the pool's sample Index; it leaves the pool.
-    virtual void FreeSample(TSong&, int /*Index*/) {}
+    virtual void FreeSample(TSong& S, int Index);
     // Removes sample slot Slot of Track and frees it; the track's mixer strip goes with the
     // last slot.
     virtual void RemoveSampleSlot(TSong&, _TTrack& Track, int Slot);

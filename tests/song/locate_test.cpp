@@ -53,11 +53,12 @@ protected:
         SongTest::SetUp();
         SetMidiAudio(&audio);
         SetLocateHooks(&hooks);
+        songAudioEngine = Song->AudioEngine;
         Song->AudioEngine = &audioEngine;
         midi.Tempo = 250; // a tick is a millisecond
     }
     void TearDown() override {
-        Song->AudioEngine = nullptr;
+        Song->AudioEngine = songAudioEngine;
         SetLocateHooks(nullptr);
         SetMidiAudio(nullptr);
         SongTest::TearDown();
@@ -65,6 +66,7 @@ protected:
     AudioOnline audio;
     RecordingHooks hooks;
     TAudioEngine audioEngine;
+    TAudioEngine* songAudioEngine = nullptr;
 };
 
 std::uint32_t SampleOn(int Slot) {

@@ -68,12 +68,13 @@ protected:
     void SetUp() override {
         SongTest::SetUp();
         SubEngine = &subs;
+        songAudioEngine = Song->AudioEngine;
         Song->AudioEngine = &clock;
         SetRenderEngines(&owners);
     }
     void TearDown() override {
         SetRenderEngines(nullptr);
-        Song->AudioEngine = nullptr;
+        Song->AudioEngine = songAudioEngine;
         SubEngine = nullptr;
         SongTest::TearDown();
     }
@@ -104,6 +105,7 @@ protected:
     TSubEngine subs;
     std::vector<std::unique_ptr<TSub>> buses;
     TAudioEngine clock;
+    TAudioEngine* songAudioEngine = nullptr;
     FakeOwners owners;
     TSoftOut synthSlot;
 };
