@@ -182,6 +182,8 @@ TEST_F(UndoTest, PartCommandsUndoToTheOriginal) {
         {"split", splitParts, [] { Song->SplitParts(1440, 480, false); }, 18, "Undo split", false},
         {"split at one tick", selectOnly({2}), [] { Song->SplitParts(700, 700, true); }, 18,
          "Undo split", false},
+        {"split in three", selectOnly({2}), [] { Song->SplitParts(1500, 700, true); }, 18,
+         "Undo split", false},
         {"rename", none, [] { Song->RenameSelectedParts("new"); }, 16, "Undo rename", false},
         {"resize end", none, [] { ResizePart(Song->Tracks[0]->Parts, -2, true); }, 16,
          "Undo resize", false},
