@@ -213,7 +213,8 @@ Region VisibleRegion(const Wnd& w, bool client, bool clipChildren) {
         r.Intersect(ClientRectInSurface(*parent));
         auto& sib = parent->children;
         auto it = std::find(sib.begin(), sib.end(), p->h);
-        for (++it; it != sib.end() && it < sib.end(); ++it)
+        if (it != sib.end()) ++it;
+        for (; it != sib.end(); ++it)
             if (Wnd* s = W(*it); s && (s->style & WS_VISIBLE)) r.Subtract(WindowRectInSurface(*s));
         p = parent;
     }
@@ -254,16 +255,22 @@ void MarkDirty(Wnd& root, const TRect& r) {
 
 void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
     if (dst.IsEmpty() || (dx == 0 && dy == 0)) return;
-    Surface copy = s; // the source may overlap the destination
+    // The source may overlap the destination: take the source block aside first.
+    const TRect b = dst.Bounds();
+    const TRect src = IntersectRects({b.Left - dx, b.Top - dy, b.Right - dx, b.Bottom - dy},
+                                     {0, 0, s.width, s.height});
+    if (src.IsEmpty()) return;
+    const int w = src.Width();
+    std::vector<std::uint32_t> copy(std::size_t(w) * std::size_t(src.Height()));
+    for (int y = src.Top; y < src.Bottom; ++y)
+        std::copy_n(s.Row(y) + src.Left, w, copy.data() + std::size_t(y - src.Top) * w);
     for (const TRect& r : dst.Rects()) {
-        TRect c = IntersectRects(r, {0, 0, s.width, s.height});
+        TRect c = IntersectRects(r, {src.Left + dx, src.Top + dy, src.Right + dx, src.Bottom + dy});
+        c = IntersectRects(c, {0, 0, s.width, s.height});
         for (int y = c.Top; y < c.Bottom; ++y) {
-            int sy = y - dy;
-            if (sy < 0 || sy >= s.height) continue;
-            for (int x = c.Left; x < c.Right; ++x) {
-                int sx = x - dx;
-                if (sx >= 0 && sx < s.width) s.Row(y)[x] = copy.Row(sy)[sx];
-            }
+            const std::uint32_t* from =
+                copy.data() + std::size_t(y - dy - src.Top) * w + (c.Left - dx - src.Left);
+            std::copy_n(from, c.Width(), s.Row(y) + c.Left);
         }
     }
     ++s.changes;

@@ -253,7 +253,11 @@ TRect SurfaceRect(HWND h, bool client = true);
 // Copies the window's client pixels as they stand in the surface.
 bool ReadWindowPixels(HWND h, Surface& out, bool client = true);
 
-// What a display needs to know of the model. The default does nothing (headless).
+// What a display needs to know of the model. The default does nothing (headless). A display
+// installs one, feeds its input to the router (input.h: RouteMouseMove, RouteKey, ...), tells
+// the model of the screen's size (SetScreenGeometry) and of the program's activation
+// (SetAppActive), pumps when MessageEventFd() turns readable or a timer falls due, and calls
+// FlushSurfaces each turn; it blits GetWindowSurface(top) for the rectangles it hears of.
 class Presenter {
 public:
     virtual ~Presenter() = default;
