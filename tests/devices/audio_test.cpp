@@ -4,6 +4,7 @@
 #include "platform/core/paths.h"
 #include "song/render.h"
 #include "song/song.h"
+#include "support/fake_library.h"
 #include "support/pump.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_settings.h"
@@ -316,6 +317,47 @@ TEST_F(AudioTest, WaveFileDriverWritesTheBlocks) {
     EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
     EXPECT_EQ(static_cast<std::uint8_t>(wav[44]), 0x00); // 0.5 -> 16384
     EXPECT_EQ(static_cast<std::uint8_t>(wav[45]), 0x40);
+}
+
+} // namespace
+
+namespace {
+
+std::vector<int> fakeCommands;
+std::int32_t FakeDriver(std::int32_t Cmd, std::intptr_t, std::intptr_t) {
+    fakeCommands.push_back(Cmd);
+    return 0; // command 6: it showed a dialog of its own
+}
+
+TEST_F(AudioTest, SettingsDialogOnlyForDriversWithoutTheirOwn) {
+    struct AboutHooks : RecordingHooks {
+        int Shown = 0;
+        bool ShowAbout() override {
+            ++Shown;
+            return true;
+        }
+    } about;
+    SetAudioHooks(&about);
+    {
+        FakeLibrary lib("system\\owndialog", {{"Properties", FakeLibrary::Entry(&FakeDriver)}});
+        TAudio& a = Make("[Audio]\nSystem=OwnDialog\n");
+        ASSERT_NE(a.Library, 0);
+        fakeCommands.clear();
+        a.ShowSettings();
+        EXPECT_EQ(fakeCommands, std::vector<int>{TV_AUDIO_SETTINGS});
+        EXPECT_EQ(about.Shown, 0);
+        delete audio;
+        audio = nullptr;
+    }
+    // The scripted driver has no dialog: ours is shown, and after OK the driver is reopened
+    // and started again.
+    TAudio& a = Make();
+    a.Open(window.Handle());
+    a.ShowSettings();
+    EXPECT_EQ(about.Shown, 1);
+    EXPECT_TRUE(a.AudioOn);
+    EXPECT_TRUE(a.Running);
+    SetAudioHooks(&hooks);
 }
 
 } // namespace
