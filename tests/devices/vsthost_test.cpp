@@ -18,11 +18,10 @@ protected:
     void SetUp() override {
         Midi = &midi;
         Song = new TSong;
-        Song->AudioEngine = &engine;
+        engine = Song->AudioEngine;
         VstTime = {};
     }
     void TearDown() override {
-        Song->AudioEngine = nullptr;
         delete Song;
         Song = nullptr;
         Midi = nullptr;
@@ -34,14 +33,14 @@ protected:
     }
     TempSettings settings;
     TMIDI midi;
-    TAudioEngine engine;
+    TAudioEngine* engine = nullptr;
 };
 
 TEST_F(VstHostTest, TimeWhileStopped) {
     VstTime.ppqPos = 7.5;
     VstTime.tempo = 99;
     VstTransportStarted();
-    engine.StartSamples = 44100;
+    engine->StartSamples = 44100;
     const VstTimeInfo* t = Ask(0);
     ASSERT_EQ(t, &VstTime);
     EXPECT_EQ(t->samplePos, 0.0);
@@ -79,8 +78,8 @@ TEST_F(VstHostTest, TimeWhilePlayingForAPositionTempoAndRate) {
     Song->RightLocator = 1920;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
-        engine.StartSamples = c.Start;
-        engine.RenderedSamples = c.Rendered;
+        engine->StartSamples = c.Start;
+        engine->RenderedSamples = c.Rendered;
         Song->Looping = c.Looping;
         VstTransportStarted();
         const VstTimeInfo* t = Ask(kVstPpqPosValid | kVstTempoValid);
