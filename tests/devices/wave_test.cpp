@@ -1,3 +1,4 @@
+#include "devices/mixkernels.h"
 #include "devices/wave.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -319,11 +320,12 @@ TEST(Wave, FilesWrittenBySox) {
         int rate, bits, channels;
         const char* extra;
         int fmtBytes;
+        bool plays;
     } cases[] = {
-        {11025, 8, 1, "-e unsigned", 16},  {22050, 8, 2, "-e unsigned", 16},
-        {44100, 8, 1, "-e unsigned", 16},  {11025, 16, 2, "-e signed", 16},
-        {22050, 16, 1, "-e signed", 16},   {44100, 16, 2, "-e signed", 16},
-        {48000, 16, 2, "-e signed", 16},   {44100, 24, 2, "-e signed", 40}, // extensible
+        {11025, 8, 1, "-e unsigned", 16, true},  {22050, 8, 2, "-e unsigned", 16, true},
+        {44100, 8, 1, "-e unsigned", 16, true},  {11025, 16, 2, "-e signed", 16, true},
+        {22050, 16, 1, "-e signed", 16, true},   {44100, 16, 2, "-e signed", 16, true},
+        {48000, 16, 2, "-e signed", 16, false},  {44100, 24, 2, "-e signed", 40, false}, // extensible
     };
     for (const Case& c : cases) {
         std::string path = dir.Path() + "s.wav";
@@ -345,6 +347,11 @@ TEST(Wave, FilesWrittenBySox) {
         EXPECT_GT(size, 0u);
         EXPECT_EQ(w.Size(), static_cast<std::int32_t>(size)) << cmd;
         EXPECT_EQ(w.Size() % h.BlockAlign, 0) << cmd;
+        TWaveFormat f;
+        f.nChannels = h.Channels;
+        f.nSamplesPerSec = h.SamplesPerSec;
+        f.wBitsPerSample = h.BitsPerSample;
+        EXPECT_EQ(IsSupportedWaveFormat(f), c.plays) << cmd;
     }
     // A standard file with an odd LIST chunk, padded, put before its "data".
     std::string path = dir.Path() + "c.wav";

@@ -211,7 +211,10 @@ TEST_F(SampleVoiceTest, FormatsThatCannotPlayFinishTheNote) {
     Song->SamplePool->Items.GetItem(1)->Wave.SetFormatSize(12); // a record cut short
     AddSlot(0, AddSample(20));
     Song->SamplePool->Items.GetItem(2)->Wave.SetFormatSize(0);
-    _TPart* p = AddPart(0, 0, 960, {{0, On(0)}, {0, On(1)}, {0, On(2)}, {1, Off(0)}});
+    AddSlot(0, AddSample(20));
+    Song->SamplePool->Items.GetItem(3)->Wave.SetPCMFormat(44100, 24, 2);
+    _TPart* p =
+        AddPart(0, 0, 960, {{0, On(0)}, {0, On(1)}, {0, On(2)}, {0, On(3)}, {1, Off(0)}});
     auto out = Play(0, 1, 128);
     ExpectSilence(out, 0, 128);
     for (_TEvent* e = p->Events; e; e = e->Next)

@@ -30,22 +30,6 @@ void TStream::WriteBuffer(const void* Buffer, std::int64_t Count) {
     if (Count > 0 && Write(Buffer, Count) != Count) throw EWriteError(std::string(SWriteError));
 }
 
-std::int64_t TStream::CopyFrom(TStream& Source, std::int64_t Count) {
-    if (Count == 0) {
-        Source.SetPosition(0);
-        Count = Source.Size();
-    }
-    const std::int64_t result = Count;
-    char buffer[65536];
-    while (Count > 0) {
-        std::int64_t n = std::min<std::int64_t>(Count, sizeof buffer);
-        Source.ReadBuffer(buffer, n);
-        WriteBuffer(buffer, n);
-        Count -= n;
-    }
-    return result;
-}
-
 std::int64_t TMemoryStream::Read(void* Buffer, std::int64_t Count) {
     std::int64_t size = static_cast<std::int64_t>(bytes_.size());
     if (Count <= 0 || pos_ >= size) return 0;

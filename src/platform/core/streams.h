@@ -72,8 +72,6 @@ public:
     // All Count bytes or EReadError / EWriteError.
     void ReadBuffer(void* Buffer, std::int64_t Count);
     void WriteBuffer(const void* Buffer, std::int64_t Count);
-    // Copies Count bytes (all of Source from its start when Count is 0) and answers the count.
-    std::int64_t CopyFrom(TStream& Source, std::int64_t Count);
 };
 
 // A stream over a byte block of its own that grows as it is written.
