@@ -79,8 +79,10 @@ void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
     Out.PeakLeft = 0.0f;
     Out.PeakRight = 0.0f;
     Out.Gain = 1.0f; // neither muted nor soloed
+    // A clear resets 129 x 128 slots of 128 sends; each level is read on its own by the
+    // renderer, so relaxed stores are enough and keep New and Open fast.
     for (auto& send : Out.Sends)
-        send = 0.0f;
+        send.store(0.0f, std::memory_order_relaxed);
     Out.Inserts.clear();
 }
 
