@@ -121,6 +121,28 @@ bool TRTEventQueue::Empty() const {
     return cells_[pos % Capacity].Seq.load(std::memory_order_acquire) != pos + 1;
 }
 
+// ---- the MIDI input's queue (one producer, one consumer) ----
+
+bool TInputEventQueue::Push(std::uint32_t Msg) {
+    const std::size_t head = head_.load(std::memory_order_relaxed);
+    if (head - tail_.load(std::memory_order_acquire) >= Capacity) return false;
+    cells_[head % Capacity] = Msg;
+    head_.store(head + 1, std::memory_order_release);
+    return true;
+}
+
+bool TInputEventQueue::Pop(std::uint32_t& Msg) {
+    const std::size_t tail = tail_.load(std::memory_order_relaxed);
+    if (tail == head_.load(std::memory_order_acquire)) return false;
+    Msg = cells_[tail % Capacity];
+    tail_.store(tail + 1, std::memory_order_release);
+    return true;
+}
+
+bool TInputEventQueue::Empty() const {
+    return tail_.load(std::memory_order_acquire) == head_.load(std::memory_order_acquire);
+}
+
 // ---- TMFX ----
 
 TMFX::TMFX() = default;
@@ -325,6 +347,11 @@ void TMFX::AddEvent(bool IsMidi, std::uint32_t Value) {
     Events.Push({IsMidi, Value});
 }
 
+bool TMFX::AddInputEvent(std::uint32_t Msg) {
+    if (!Loaded) return false;
+    return InputEvents.Push(Msg);
+}
+
 void TMFX::Process(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool Replace) {
     if (!Loaded || Frames <= 0) return;
     Frames = std::min(Frames, ScratchFrames);
@@ -338,6 +365,37 @@ void TMFX::Process(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool R
     }
     if (InBuf == OutBuf && Replace) return;
     for (int i = 0; i < n; ++i) OutBuf[i] = Replace ? InBuf[i] : OutBuf[i] + InBuf[i];
+}
+
+void TMFX::ProcessPins(float** Ins, int NumIns, float** Outs, int NumOuts, int Frames) {
+    AEffect* e = Effect;
+    if (!Loaded || !e || Frames <= 0) return;
+    const bool replacing = (e->flags & effFlagsCanReplacing) && e->processReplacing;
+    auto run = [&](int count) {
+        if (count <= 0) return;
+        if (replacing)
+            e->processReplacing(e, Ins, Outs, count);
+        else if (e->process)
+            e->process(e, Ins, Outs, count);
+        for (int i = 0; i < NumIns; ++i) Ins[i] += count;
+        for (int i = 0; i < NumOuts; ++i) Outs[i] += count;
+    };
+
+    int done = 0;
+    const TAutoPoint* point = BlockAutomation;
+    // The points belong to this block alone; a later block must not walk them again.
+    BlockAutomation = nullptr;
+    if (point && Song && Song->State.load() != 0) {
+        while (point) {
+            const int offset = std::clamp<int>(point->Offset, done, Frames);
+            for (; point && std::clamp<int>(point->Offset, done, Frames) == offset; point = point->Next)
+                if (point->Param >= 0 && point->Param < e->numParams)
+                    e->setParameter(e, point->Param, point->Value);
+            run(offset - done);
+            done = offset;
+        }
+    }
+    run(Frames - done);
 }
 
 void TMFX::ProcessVst(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool Replace) {
@@ -368,32 +426,7 @@ void TMFX::ProcessVst(float* InBuf, float* OutBuf, int Frames, bool SendBus, boo
     outs[1] = scratchO2;
     for (int i = 2; i < pinsOut; ++i) outs[i] = scratchDiscard;
 
-    const bool replacing = (e->flags & effFlagsCanReplacing) && e->processReplacing;
-    auto run = [&](int count) {
-        if (count <= 0) return;
-        if (replacing)
-            e->processReplacing(e, ins, outs, count);
-        else if (e->process)
-            e->process(e, ins, outs, count);
-        for (int i = 0; i < pinsIn; ++i) ins[i] += count;
-        for (int i = 0; i < pinsOut; ++i) outs[i] += count;
-    };
-
-    int done = 0;
-    const TAutoPoint* point = BlockAutomation;
-    // The points belong to this block alone; a later block must not walk them again.
-    BlockAutomation = nullptr;
-    if (point && Song && Song->State.load() != 0) {
-        while (point) {
-            const int offset = std::clamp<int>(point->Offset, done, Frames);
-            for (; point && std::clamp<int>(point->Offset, done, Frames) == offset; point = point->Next)
-                if (point->Param >= 0 && point->Param < e->numParams)
-                    e->setParameter(e, point->Param, point->Value);
-            run(offset - done);
-            done = offset;
-        }
-    }
-    run(Frames - done);
+    ProcessPins(ins, pinsIn, outs, pinsOut, Frames);
 
     const bool dry = numIn == 1 && !SendBus;
     for (int i = 0; i < Frames; ++i) {

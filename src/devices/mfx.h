@@ -44,6 +44,22 @@ private:
     std::atomic<std::size_t> tail_{0}; // next to pop
 };
 
+// Live messages from the MIDI input (thru into a softsynth): exactly one producer, the MIDI
+// input callback, and one consumer, the audio thread. Bounded and lock-free; a full queue
+// drops the message rather than make either side wait.
+class TInputEventQueue {
+public:
+    static constexpr std::size_t Capacity = 1024;
+    bool Push(std::uint32_t Msg); // producer; False (dropped) when full
+    bool Pop(std::uint32_t& Msg); // consumer; False when empty
+    bool Empty() const;
+
+private:
+    std::array<std::uint32_t, Capacity> cells_{};
+    alignas(64) std::atomic<std::size_t> head_{0}; // next to push (producer)
+    alignas(64) std::atomic<std::size_t> tail_{0}; // next to pop (consumer)
+};
+
 // One automation point of a block, built by the automation side, ordered by offset.
 struct TAutoPoint {
     std::int32_t Param = 0;
@@ -104,7 +120,8 @@ public:
     TEditorSize EditorSize;
     int ParamCount = 0;
     std::vector<TParamEntry> Params;
-    TRTEventQueue Events;
+    TRTEventQueue Events;             // the GUI thread's live events
+    TInputEventQueue InputEvents;     // the MIDI input's live events
     TAutoPoint* BlockAutomation = nullptr;
 
     bool Load(platform::HWND ParentWnd);
@@ -124,8 +141,17 @@ public:
     void OpenEditor(platform::HWND ParentWnd);
     void ShowEditor(platform::HWND Parent, TEditorSize& Size);
     void CloseEditor();
+    // GUI thread: queues a live event for the next processed block.
     void AddEvent(bool IsMidi, std::uint32_t Value);
+    // MIDI input callback only: queues a live MIDI message for the next processed block. A
+    // softsynth hands it over after the GUI's live events of that block, in arrival order.
+    // False when the plug-in is not loaded or the queue is full.
+    bool AddInputEvent(std::uint32_t Msg);
     void Process(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool Replace);
+    // One VST block on the given pins: while the song runs, the block's automation points
+    // (set by command 10) are applied and the block is cut at their frames; processReplacing
+    // when the plug-in can, else process. The pointers in Ins and Outs are moved on.
+    void ProcessPins(float** Ins, int NumIns, float** Outs, int NumOuts, int Frames);
 
 private:
     void ProcessVst(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool Replace);

@@ -68,7 +68,8 @@ struct TSampleFormat {
 // The engines a locate reaches beyond the MIDI queue: sample voices, softsynths, buses,
 // automation and the sample pool. Each engine's unit installs its own; the default does
 // nothing, except for the sample voices and the sample pool, which the audio engine serves
-// (audioengine.cpp). Installing nil restores the default.
+// (audioengine.cpp), and the softsynths, which the softsynth engine serves (softengine.cpp).
+// Installing nil restores the default.
 class TLocateHooks {
 public:
     virtual ~TLocateHooks() = default;
@@ -77,10 +78,10 @@ public:
     // TAudioEngine.AddVoice.
     virtual void AddSampleVoice(TSong&, int Track, _TPart* Part, int Tick, _TEvent* Event);
     // Position, queue reset and tempo of every softsynth, in list order.
-    virtual void LocateSoftsynths(TSong&, int /*Tick*/) {}
-    virtual void PrimeSoftsynthQueues(TSong&, int /*Tick*/) {}
+    virtual void LocateSoftsynths(TSong& S, int Tick);
+    virtual void PrimeSoftsynthQueues(TSong& S, int Tick);
     // While recording: every queued softsynth event Ticks later, the queues' BaseTick as given.
-    virtual void DelaySoftsynthQueues(TSong&, int /*Ticks*/, int /*BaseTick*/) {}
+    virtual void DelaySoftsynthQueues(TSong& S, int Ticks, int BaseTick);
     // Position of every group-effect and send-effect bus.
     virtual void LocateBuses(TSong&, int /*Tick*/) {}
     // Track index, list position and plug-in link of every automation entry.

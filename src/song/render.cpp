@@ -1,6 +1,7 @@
 #include "song/render.h"
 
 #include "devices/audio.h"
+#include "devices/mfx.h"
 #include "song/audioengine.h"
 #include "song/song.h"
 #include "song/subengine.h"
@@ -137,6 +138,11 @@ void RenderBlock(TSong& S, float* Out, int Frames) {
 
 void TRenderEngines::RunTodos(TSong& S) {
     S.RunTodos();
+}
+
+void TRenderEngines::Process(TMFX* Plugin, float* In, float* Out, int Frames, bool SendBus,
+                             bool Replace) {
+    if (Plugin) Plugin->Process(In, Out, Frames, SendBus, Replace);
 }
 
 TRenderEngines& RenderEngines() {

@@ -16,25 +16,27 @@ constexpr int MaxMixedSlots = 32;     // output slots mixed per owner
 enum class TSlotOwner { Track, Disk, Softsynth };
 
 // The engines that units of their own add to a block, and the plug-in calls. The defaults
-// do nothing: a plug-in that is not there passes nothing on.
+// serve the song's own engines (sample voices: audioengine.cpp; softsynths: softengine.cpp)
+// and process plug-ins through TMFX; the others do nothing until their units are there.
 class TRenderEngines {
 public:
     virtual ~TRenderEngines() = default;
     virtual void RunTodos(TSong& S); // the song's deferred actions
     // Every softsynth's due events and processing; its outputs go through MixSlot.
-    virtual void RenderSoftsynths(TSong&, int /*Frames*/) {}
+    virtual void RenderSoftsynths(TSong& S, int Frames);
     // The sample voices of audio tracks, each into SampleMixBuffers, then MixSlot per slot.
     virtual void RenderSampleVoices(TSong& S, int Frames); // the audio engine's (audioengine.cpp)
     // This block's disk voices add into the slot buffers of their outputs; advances AudioPos.
     virtual void ScheduleDiskBlock(TSong&, double /*Ticks*/) {}
-    virtual void Process(TMFX*, float* /*In*/, float* /*Out*/, int /*Frames*/, bool /*SendBus*/,
-                         bool /*Replace*/) {}
+    // TMFX.Process of a plug-in that is there.
+    virtual void Process(TMFX* Plugin, float* In, float* Out, int Frames, bool SendBus,
+                         bool Replace);
     // Command 10 with the block's automation points, for a plug-in that is automated.
     virtual void Automate(TMFX*, int /*Frames*/) {}
     // The transport-changed bit of the VST time information.
     virtual void ClearTransportChanged() {}
-    // Output slots of loaded softsynths below their output count (mute and solo).
-    virtual int SoftsynthSlots(TSoftOut** /*Slots*/, int /*Max*/) { return 0; }
+    // Output slots of every softsynth below its output count (mute and solo).
+    virtual int SoftsynthSlots(TSoftOut** Slots, int Max);
 };
 TRenderEngines& RenderEngines();
 void SetRenderEngines(TRenderEngines* Engines);

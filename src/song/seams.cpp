@@ -1,5 +1,6 @@
 #include "song/seams.h"
 
+#include "song/softengine.h"
 #include "song/song.h"
 #include "song/undo.h"
 
@@ -44,4 +45,20 @@ void SetSongEngines(TSongEngines* Seam) {
 
 void TSongEngines::BeginUndo(TSong& S, int Kind, std::string_view Caption) {
     if (S.UndoStore) S.UndoStore->Begin(Kind, Caption);
+}
+
+void TSongEngines::CreateEngines(TSong&) {
+    CreateSoftEngine();
+}
+
+void TSongEngines::DestroyAll(TSong&) {
+    DestroySoftEngine();
+}
+
+void TSongEngines::ClearSoftsynths() {
+    if (SoftEngine) SoftEngine->Clear();
+}
+
+void TSongEngines::ResetSoftsynthQueues() {
+    if (SoftEngine) SoftEngine->ResetQueues();
 }

@@ -51,19 +51,19 @@ public:
     virtual ~TSongEngines() = default;
     // Engine and AudioEngine (the song makes its undo store itself), the plug-in file lists,
     // SoftEngine, EditorEngine and SubEngine, in that order.
-    virtual void CreateEngines(TSong&) {}
+    virtual void CreateEngines(TSong&); // the default makes the softsynth engine
     virtual void CreateHolders(TSong&) {} // deferred actions, sample pool
     virtual void CreateStrips(TSong&) {}  // the master and disk-channel strips
-    virtual void DestroyAll(TSong&) {}
+    virtual void DestroyAll(TSong&); // the default frees the softsynth engine
     virtual void FreeMixChannel(_TTrack&) {}
     virtual void FreeInserts(TSoftOut&) {}
     virtual void FreeAutoPlugs(_TTrack&) {}
     virtual void ClearTodos(TSong&) {}
-    virtual void ClearSoftsynths() {}
+    virtual void ClearSoftsynths(); // TSoftEngine.Clear
     virtual void ClearBuses() {}
     virtual void ClearMidiQueue(TSong&) {}
     virtual void ClearSampleVoices(TSong& S); // TAudioEngine.Clear
-    virtual void ResetSoftsynthQueues() {}
+    virtual void ResetSoftsynthQueues(); // TSoftEngine.ResetQueues
     // Opens a step of the song's undo store (the default does just that).
     virtual void BeginUndo(TSong&, int Kind, std::string_view Caption);
     virtual void ResetMasterStrip(TSong&) {}

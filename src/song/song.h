@@ -211,7 +211,12 @@ public:
     int SongEnd() const;
     bool PrepareRecordPart();
     void SetCurrentPart(_TPart* Part);
+    // The track that owns CurrentPart, nil when there is none.
+    _TTrack* CurrentPartTrack() const;
     void ClearClipboard();
+    // The folders searched for softsynths and effects, each ending in a backslash.
+    void SynthFolder(std::string& S) const;
+    void FxFolder(std::string& S) const;
     bool InitMetronome();
 
     // Playback (engine.cpp, metronome.cpp, todo.cpp).
@@ -219,6 +224,9 @@ public:
     void StartMidiEngine(int Tick);
     void FeedMidiEngine(TEngine& E);
     bool PrepareMetronome(int Tick);
+    // Queues, for softsynth Softsynth (-1: all), the first event at or after Tick of every
+    // part of its tracks, Base ticks later (softengine_queue.cpp).
+    void PrimeSoftsynthQueues(int Tick, int Softsynth, int Base);
     int PrecountTicks() const;
     void AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item);
     void RunTodos();

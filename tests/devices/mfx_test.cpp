@@ -468,6 +468,31 @@ TEST(RTEventQueue, ManyProducersOneConsumerKeepEveryEventInProducerOrder) {
     EXPECT_FALSE(queue->Push({false, 2})); // full: dropped, never waits
 }
 
+TEST(InputEventQueue, OneProducerThreadKeepsOrderAndAFullQueueDrops) {
+    auto queue = std::make_unique<TInputEventQueue>();
+    constexpr std::uint32_t count = 100000;
+    std::thread producer([&] {
+        for (std::uint32_t i = 0; i < count; ++i)
+            while (!queue->Push(i)) std::this_thread::yield();
+    });
+    std::uint32_t next = 0, msg = 0;
+    while (next < count) {
+        if (!queue->Pop(msg)) continue;
+        ASSERT_EQ(msg, next);
+        ++next;
+    }
+    producer.join();
+    EXPECT_TRUE(queue->Empty());
+    for (std::size_t i = 0; i < TInputEventQueue::Capacity; ++i) EXPECT_TRUE(queue->Push(7));
+    EXPECT_FALSE(queue->Push(8)); // full: dropped, never waits
+    ASSERT_TRUE(queue->Pop(msg));
+    EXPECT_EQ(msg, 7u);
+
+    TMFX unloaded; // nothing reaches a plug-in that is not there
+    EXPECT_FALSE(unloaded.AddInputEvent(0x403C90));
+    EXPECT_TRUE(unloaded.InputEvents.Empty());
+}
+
 struct Synths {
     static TMFX* At(int i) { return i >= 0 && i < static_cast<int>(List.size()) ? List[i] : nullptr; }
     static inline std::vector<TMFX*> List;
