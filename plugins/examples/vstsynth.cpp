@@ -1,7 +1,7 @@
 // Example VST 2 instrument: an oscillator with volume, waveform and release, four programs,
 // and its state as a chunk.
-#include "vstentry.h"
 #include "voice.h"
+#include "vstentry.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,10 +17,19 @@ struct Program {
     float Values[NumParams];
 };
 
+// The events of the next block, played at their frames.
+struct Timed {
+    std::int32_t Frame;
+    std::uint32_t Msg;
+};
+constexpr int MaxEvents = 1024;
+
 struct Synth {
     AEffect Effect{};
     audioMasterCallback Host = nullptr;
     tvexample::Oscillator Osc;
+    Timed Events[MaxEvents];
+    int EventCount = 0;
     Program Programs[NumPrograms] = {{"Soft Sine", {0.7f, 0.0f, 0.3f}},
                                      {"Bright Saw", {0.6f, 1.0f, 0.2f}},
                                      {"Long Sine", {0.7f, 0.0f, 0.9f}},
@@ -36,7 +45,9 @@ struct Synth {
     }
 };
 
-Synth* Self(AEffect* E) { return static_cast<Synth*>(E->object); }
+Synth* Self(AEffect* E) {
+    return static_cast<Synth*>(E->object);
+}
 
 void SetParameter(AEffect* E, std::int32_t Index, float Value) {
     if (Index < 0 || Index >= NumParams) return;
@@ -53,10 +64,22 @@ void Render(AEffect* E, float** Out, std::int32_t Frames, bool Replace) {
         std::memset(Out[0], 0, sizeof(float) * Frames);
         std::memset(Out[1], 0, sizeof(float) * Frames);
     }
-    Self(E)->Osc.Render(Out[0], Out[1], Frames, 1);
+    Synth* s = Self(E);
+    int done = 0;
+    for (int i = 0; i < s->EventCount; ++i) {
+        int at = s->Events[i].Frame;
+        at = at < done ? done : at > Frames ? Frames : at;
+        s->Osc.Render(Out[0] + done, Out[1] + done, at - done, 1);
+        done = at;
+        s->Osc.Midi(s->Events[i].Msg);
+    }
+    s->EventCount = 0; // the events belong to this block alone
+    s->Osc.Render(Out[0] + done, Out[1] + done, Frames - done, 1);
 }
 
-void Process(AEffect* E, float**, float** Out, std::int32_t Frames) { Render(E, Out, Frames, false); }
+void Process(AEffect* E, float**, float** Out, std::int32_t Frames) {
+    Render(E, Out, Frames, false);
+}
 void ProcessReplacing(AEffect* E, float**, float** Out, std::int32_t Frames) {
     Render(E, Out, Frames, true);
 }
@@ -119,7 +142,7 @@ VstIntPtr Dispatcher(AEffect* E, std::int32_t Op, std::int32_t Index, VstIntPtr 
             std::uint32_t msg = static_cast<unsigned char>(m->midiData[0]) |
                                 static_cast<unsigned char>(m->midiData[1]) << 8 |
                                 static_cast<unsigned char>(m->midiData[2]) << 16;
-            s->Osc.Midi(msg);
+            if (s->EventCount < MaxEvents) s->Events[s->EventCount++] = {m->deltaFrames, msg};
         }
         return 1;
     }
@@ -131,7 +154,8 @@ VstIntPtr Dispatcher(AEffect* E, std::int32_t Op, std::int32_t Index, VstIntPtr 
         return 1;
     case effCanDo: {
         const char* what = static_cast<const char*>(Ptr);
-        return what && (!std::strcmp(what, "receiveVstEvents") || !std::strcmp(what, "receiveVstMidiEvent"))
+        return what && (!std::strcmp(what, "receiveVstEvents") ||
+                        !std::strcmp(what, "receiveVstMidiEvent"))
                    ? 1
                    : 0;
     }
