@@ -191,6 +191,8 @@ void TMIDI::SetMThru(bool On, int Port, int Channel, int Track, TMFX* ThruPlugin
 }
 
 void TMIDI::StartRun(int Pos, int LoopStartArg, int LoopEndArg, bool LoopOnArg, bool Recording) {
+    // The input of an earlier recording is forgotten before this one can stamp any.
+    if (Recording && InPort) InPort->BeginTake();
     Pending = true;
     if (mode_ == 0) Engine("SetupMTC", {U(Pos)});
     if (Song) Song->State = Recording ? 1 : 2;
@@ -210,7 +212,6 @@ void TMIDI::IssueStart(bool Recording) {
                {U(StartPos), U(LoopStart), U(LoopEnd), LoopOn ? 1u : 0u});
         return;
     }
-    if (Recording && InPort) InPort->ClearRecorded();
     if (Ports) Ports->Start(StartPos);
     if (Recording) RecordStart = TimeGetTime();
 }
@@ -232,6 +233,11 @@ void TMIDI::RecordPending() {
 }
 
 int TMIDI::Stop(int StopAudio) {
+    if (InPort) {
+        // What arrived before the stop goes into the record part; nothing after it does.
+        if (Song && Song->State == 1) InPort->InsertRecorded();
+        InPort->DropSysex();
+    }
     Pending = false;
     if (StopAudio == 1) MidiAudio().Stop();
     if (MidiAudio().RecordAudio()) MidiAudio().StopCapture();
@@ -244,7 +250,6 @@ int TMIDI::Stop(int StopAudio) {
     } else {
         result = StartPos;
     }
-    if (InPort) InPort->DropSysex();
     return result;
 }
 

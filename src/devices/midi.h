@@ -127,6 +127,8 @@ public:
     bool CloseOutDev(int Index);
     int GetLoopCount();
     void SendProgramChange(int Port, int Channel, int Bank, int Program, int BankMode);
+    // The back end: 0 the 16-bit engine, 1 the multimedia interface.
+    int Mode() const { return mode_; }
 
     // Until the ports exist every send of a bare object lands here, in order; tests read and
     // clear it.
