@@ -11,6 +11,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool imagemagick
     sox
+    midicsv abcmidi
     dpf-plugins-vst
 )
 

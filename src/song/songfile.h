@@ -27,6 +27,8 @@ public:
     // The arrange window's caption and the File menu's recent files.
     virtual void SetArrangeCaption(std::string_view /*Caption*/) {}
     virtual void AddRecentFile(std::string_view /*Path*/) {}
+    // The Save As command (which asks for a name); True when it saved.
+    virtual bool SaveAs() { return false; }
 };
 
 TSongFileHost& SongFileHost();
@@ -41,6 +43,11 @@ std::string SongFileTarget(std::string_view FileName);
 // the autoload setting; on failure a message says so, the old file stays as it was and
 // nothing of the song changes. True when the file was written.
 bool SaveSongFile(std::string_view FileName);
+
+// The Save command: a song never saved (or read only in part) goes to Save As; one read from or
+// last written as a Standard MIDI File is written as one again; any other is saved in the
+// native format under its folder and name. True when the song was saved.
+bool SaveSong();
 
 // Replaces the song with the file's (whose magic the caller has recognised). Nothing happens
 // when the file cannot be mapped. A damaged or cut-off file keeps what could be read and says

@@ -6,6 +6,7 @@
 #include "platform/core/ini.h"
 #include "platform/core/paths.h"
 #include "song/seams.h"
+#include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/songfile_items.h"
@@ -225,4 +226,10 @@ bool SaveSongFile(std::string_view FileName) {
     host->AddTodo(2); // purge the disk samples no part uses
     SongEngines().BeginUndo(*Song, 0, "Undo");
     return true;
+}
+
+bool SaveSong() {
+    if (Song->Untitled) return host->SaveAs();
+    std::string path = Song->Folder + Song->FileName;
+    return Song->IsMidiFile ? WriteSmfFile(path) : SaveSongFile(path);
 }

@@ -1,10 +1,11 @@
 // songdump: prints a song as canonical text.
-//   songdump FILE             the song a song file holds
+//   songdump FILE             the song a song file (or a Standard MIDI File) holds
 //   songdump --new            the song that the New command makes, and what it sent
 //   songdump --events FILE    one line per event of tracks 0-127
 #include "devices/midi.h"
 #include "platform/core/fpu.h"
 #include "song/filehelpers.h"
+#include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
 #include "songdump/dump.h"
@@ -32,6 +33,14 @@ bool LoadSong(const std::string& path, std::string& message, bool& complete) {
     MapFileClose();
     if (magic == SongFileMagic) {
         complete = LoadSongFile(path);
+        return true;
+    }
+    MapFileOpen(path);
+    bool midi = MapReadInt32BE() == 0x4D546864; // "MThd"
+    MapFileClose();
+    if (midi) {
+        // A header we cannot read leaves the song empty; the reader has said why.
+        complete = ReadSmfSong(path);
         return true;
     }
     message = "Invalid file format (1)";
