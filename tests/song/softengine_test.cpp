@@ -1,0 +1,235 @@
+// The softsynth list: output pins as slots, the recent list, reordering, the plug-in search,
+// the folders and the queue's own pools.
+
+#include "devices/mfx.h"
+#include "devices/midimsg.h"
+#include "platform/core/ini.h"
+#include "platform/core/paths.h"
+#include "song/primitives.h"
+#include "song/render.h"
+#include "song/softengine.h"
+#include "song_fixture.h"
+#include "support/recording_synths.h"
+#include "support/scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class SoftEngineTest : public SongTest {
+protected:
+    TSoftItem* AddVst(std::vector<std::int32_t> PinFlags, int Outputs) {
+        vst.E.numOutputs = Outputs;
+        vst.PinFlags = std::move(PinFlags);
+        return SoftEngine->AddSoftsynth("recvst");
+    }
+    RecordingVst vst;
+};
+
+TEST_F(SoftEngineTest, OutputPinsBecomeSlots) {
+    constexpr std::int32_t S = 2; // kVstPinIsStereo
+    struct Case {
+        const char* name;
+        std::vector<std::int32_t> flags;
+        int outputs;
+        std::vector<int> channels; // of the slots made
+    } cases[] = {
+        {"a stereo pair", {S, S}, 2, {2}},
+        {"three mono pins", {0, 0, 0}, 3, {1, 1, 1}},
+        {"no outputs", {}, 0, {1}},
+        {"pins that say nothing", {}, 2, {1, 1}},
+        {"a stereo pin without its partner", {S, S, S}, 3, {2, 1}},
+        {"more pins than slots", std::vector<std::int32_t>(200, 0), 200, std::vector<int>(128, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TSoftItem* item = AddVst(c.flags, c.outputs);
+        ASSERT_TRUE(item->Plugin->Loaded);
+        ASSERT_EQ(item->OutputCount, static_cast<int>(c.channels.size()));
+        for (std::size_t i = 0; i < c.channels.size(); ++i)
+            EXPECT_EQ(item->Outputs[i].Channels, c.channels[i]) << "slot " << i;
+        EXPECT_EQ(item->Outputs[0].Active, 1);
+        EXPECT_EQ(item->Outputs[1].Active, 0);
+        EXPECT_EQ(item->Outputs[0].Bus, -1);
+        EXPECT_EQ(item->Outputs[0].Gain, 0.0f) << "until mute and solo are worked out";
+        SoftEngine->Clear();
+    }
+}
+
+TEST_F(SoftEngineTest, StereoSlotHearsTwoChannelsAMonoSlotOneOnBothSides) {
+    // Pin o plays (o + 1) / 8; a block of the stopped song still processes softsynths.
+    struct Case {
+        std::vector<std::int32_t> flags;
+        int outputs;
+        float left, right;
+    } cases[] = {{{2, 2}, 2, 0.125f, 0.25f},
+                 {{0, 0}, 2, 0.125f, 0.125f},
+                 {std::vector<std::int32_t>(40, 0), 40, 0.125f, 0.125f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outputs);
+        TSoftItem* item = AddVst(c.flags, c.outputs);
+        // Past the 32 slot buffers: the second slot hears pin 1, the pins past 32 go nowhere.
+        if (c.outputs == 40) item->Outputs[1].Active = 1;
+        TSoftEngine::UpdateMuteSolo();
+        std::vector<float> out(2 * 64);
+        Song->Render(out.data(), 64);
+        const float extra = c.outputs == 40 ? 0.25f : 0.0f;
+        EXPECT_FLOAT_EQ(out[0], c.left + extra);
+        EXPECT_FLOAT_EQ(out[1], c.right + extra);
+        EXPECT_FLOAT_EQ(out[127], c.right + extra);
+        SoftEngine->Clear();
+    }
+}
+
+TEST_F(SoftEngineTest, MuteAndSoloCountEverySoftsynthSlotBelowItsOutputCount) {
+    TSoftItem* a = AddVst({2, 2}, 2); // one slot
+    TSoftItem* b = AddVst({}, 2);     // two
+    TSoftEngine::UpdateMuteSolo();
+    EXPECT_EQ(a->Outputs[0].Gain, 1.0f);
+    EXPECT_EQ(b->Outputs[1].Gain, 1.0f);
+    b->Outputs[1].Solo = 1;
+    TSoftEngine::UpdateMuteSolo();
+    EXPECT_EQ(a->Outputs[0].Gain, 0.0f);
+    EXPECT_EQ(b->Outputs[0].Gain, 0.0f);
+    EXPECT_EQ(b->Outputs[1].Gain, 1.0f);
+    EXPECT_EQ(a->Outputs[1].Gain, 0.0f) << "past its output count: not part of the rule";
+}
+
+TEST_F(SoftEngineTest, MoveUpKeepsEveryTrackOnItsSoftsynth) {
+    TSoftItem* s0 = AddVst({}, 2);
+    TSoftItem* s1 = SoftEngine->AddSoftsynth("recvst");
+    TSoftItem* s2 = SoftEngine->AddSoftsynth("recvst");
+    struct Track {
+        int mode, output;
+    } tracks[] = {{tmSoftsynth, 2}, {tmSoftsynth, 1}, {tmSoftsynth, 0}, {tmMidi, 1}};
+    for (int i = 0; i < 4; ++i) {
+        Song->TrackAt(i)->Mode = tracks[i].mode;
+        Song->TrackAt(i)->Output = tracks[i].output;
+    }
+    SoftEngine->MoveUp(s2);
+    EXPECT_EQ(SoftEngine->Items, (std::vector<TSoftItem*>{s0, s2, s1}));
+    std::vector<int> outputs;
+    for (int i = 0; i < 4; ++i)
+        outputs.push_back(Song->TrackAt(i)->Output);
+    EXPECT_EQ(outputs, (std::vector<int>{1, 2, 0, 1}));
+    EXPECT_EQ(s2->Number(), 1);
+    EXPECT_EQ(SoftEngine->InputPlugin(1), s2->Plugin.get());
+    SoftEngine->MoveUp(s0); // the first stays first
+    EXPECT_EQ(SoftEngine->Items.front(), s0);
+    EXPECT_EQ(SoftEngine->InputPlugin(3), nullptr);
+    SoftEngine->Clear();
+    EXPECT_EQ(SoftEngine->InputPlugin(0), nullptr);
+}
+
+TEST_F(SoftEngineTest, RecentListDropsDuplicatesIgnoringCaseAndKeepsFive) {
+    delete Song; // the softsynth list reads the recent list when the song is made
+    settings.WriteIni("[RecentSoftsynths]\n0=Alpha.dll\n1=Beta.dll\n");
+    Song = new TSong;
+    EXPECT_EQ(SoftEngine->Recent, (std::vector<std::string>{"Alpha.dll", "Beta.dll"}));
+    SoftEngine->AddRecent("C:\\Synths\\ALPHA.dll");
+    EXPECT_EQ(SoftEngine->Recent, (std::vector<std::string>{"ALPHA.dll", "Beta.dll"}));
+    for (const char* name : {"/opt/c.so", "d", "e", "f", "g"})
+        SoftEngine->AddRecent(name);
+    EXPECT_EQ(SoftEngine->Recent, (std::vector<std::string>{"g", "f", "e", "d", "c.so"}));
+    delete Song; // written back in order
+    Song = new TSong;
+    EXPECT_EQ(SoftEngine->Recent, (std::vector<std::string>{"g", "f", "e", "d", "c.so"}));
+    platform::TIniFile ini;
+    EXPECT_EQ(ini.ReadSection("RecentSoftsynths"),
+              (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+}
+
+TEST_F(SoftEngineTest, PluginFoldersEndInABackslash) {
+    std::string s;
+    Song->SynthPath = "D:\\Synths";
+    Song->SynthFolder(s);
+    EXPECT_EQ(s, "D:\\Synths\\");
+    Song->FxPath = "D:\\Fx\\";
+    Song->FxFolder(s);
+    EXPECT_EQ(s, "D:\\Fx\\");
+    Song->SynthPath.clear();
+    Song->SynthFolder(s);
+    EXPECT_EQ(s, platform::ProgramFolder() + "Synth\\");
+}
+
+// The plug-in search dialog: each close leads to a new search under the folder it left.
+class SearchDialog : public TSoftsynthWindows {
+public:
+    std::vector<std::string> Asked;
+    std::vector<std::string> Folders; // one per close; "" cancels
+    bool SearchPlugin(const std::string& FileName) override {
+        Asked.push_back(FileName);
+        if (Asked.size() > Folders.size() || Folders[Asked.size() - 1].empty()) return false;
+        Song->SynthPath = Folders[Asked.size() - 1];
+        return true;
+    }
+};
+
+TEST_F(SoftEngineTest, AMissingPluginIsSearchedForAndStillGivesASoftsynth) {
+    TempDir dir;
+    dir.WriteFile("deep/er/RECVST.dll", "not read: the fake library answers for it");
+    SearchDialog search;
+    SetSoftsynthWindows(&search);
+    Song->SynthPath = dir.Path() + "empty";
+    search.Folders = {dir.Path() + "nothing", dir.Path()};
+    TSoftItem* found = SoftEngine->AddSoftsynth("C:\\Old\\Synth\\recvst.dll");
+    EXPECT_EQ(search.Asked.size(), 2u);
+    EXPECT_EQ(found->Plugin->Path, dir.Path() + "deep/er/RECVST.dll");
+    EXPECT_TRUE(found->Plugin->Loaded);
+
+    search.Asked.clear();
+    search.Folders = {""};
+    TSoftItem* missing = SoftEngine->AddSoftsynth("C:\\Old\\Synth\\gone.dll");
+    EXPECT_EQ(search.Asked, (std::vector<std::string>{"C:\\Old\\Synth\\gone.dll"}));
+    EXPECT_FALSE(missing->Plugin->Loaded);
+    EXPECT_EQ(missing->OutputCount, 1);
+    EXPECT_EQ(SoftEngine->Count(), 2);
+    // It takes nothing and plays nothing, and it stays where tracks find it.
+    std::vector<float> out(2 * 32, 9.0f);
+    Song->Render(out.data(), 32);
+    EXPECT_EQ(out[0], 0.0f);
+    SetSoftsynthWindows(nullptr);
+}
+
+TEST_F(SoftEngineTest, CurrentSynthPluginAndCurrentPartTrack) {
+    TSoftItem* item = AddVst({}, 2);
+    _TTrack* t = Song->TrackAt(3);
+    Song->CurrentTrackIndex = 3;
+    t->Mode = tmSoftsynth;
+    t->Output = 0;
+    EXPECT_EQ(CurrentSynthPlugin(), item->Plugin.get());
+    t->Output = 1;
+    EXPECT_EQ(CurrentSynthPlugin(), nullptr);
+    t->Mode = tmMidi;
+    t->Output = 0;
+    EXPECT_EQ(CurrentSynthPlugin(), nullptr);
+
+    EXPECT_EQ(Song->CurrentPartTrack(), nullptr);
+    _TPart* p = NewPart("", 0, 960, 3);
+    ASSERT_TRUE(InsertPart(t, p));
+    Song->SetCurrentPart(p);
+    EXPECT_EQ(Song->CurrentPartTrack(), t);
+}
+
+TEST(SoftQueue, MadeNoteOffsGoBackToTheirPoolOnReset) {
+    TSoftQ q;
+    for (int round = 0; round < 3; ++round) {
+        for (auto& channel : q.NoteOn)
+            channel.fill(1);
+        q.QueueNoteOffs(5);
+        int pending = 0;
+        for (_TSoftNode* n = q.Pending; n; n = n->Next, ++pending) {
+            ASSERT_TRUE(q.IsMadeEvent(n->Event));
+            EXPECT_EQ(n->Event->Flags, efEngine);
+            EXPECT_EQ(q.ToGo(*n), 5);
+        }
+        EXPECT_EQ(pending, NoteChannels * NoteKeys) << "round " << round;
+        q.Reset();
+        EXPECT_EQ(q.Pending, nullptr);
+    }
+}
+
+} // namespace
