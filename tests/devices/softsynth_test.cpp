@@ -232,6 +232,26 @@ TEST_F(SoftsynthBlocks, HeldNoteAtALoopWrapIsReleasedOneTickBeforeTheLoopEnd) {
                                                   {688, 180, On(0, 60, 0)}}));
 }
 
+TEST_F(SoftsynthBlocks, AnEmptyLoopingQueuePlaysWhatIsRecordedFromTheNextPass) {
+    // Recording into an empty part in the third pass of a one-bar loop: the note comes in the
+    // fourth pass at its place, not at a time already gone.
+    AddSynth(Kind::Vst);
+    _TPart* part = AddTrackPart(0, 0, 0, 0, 960, {});
+    Song->LeftLocator = 0;
+    Song->RightLocator = 960;
+    Song->LoopOn = 1;
+    Song->State = 1;
+    Song->Locate(0, true);
+    const int passSamples = SampleOf(960, 120); // 88200
+    Run(2 * passSamples / 256 + 10);
+    AppendEvent(part, NewEvent(500, On(0, 60)));
+    Run(2 * passSamples / 256);
+    // Held at the loop end, it is released one tick before it.
+    const int on = SampleOf(3 * 960 + 500, 120), off = SampleOf(3 * 960 + 959, 120);
+    EXPECT_EQ(vst.Events, (std::vector<TGotEvent>{{on / 256, on % 256, On(0, 60)},
+                                                  {off / 256, off % 256, On(0, 60, 0)}}));
+}
+
 TEST_F(SoftsynthBlocks, EventsRoutedFromASynthWithoutOutputsAreHeardInTheSameBlock) {
     AddSynth(Kind::Vst); // number 0, with outputs
     mfx.Outputs = 0;
