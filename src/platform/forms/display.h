@@ -19,5 +19,7 @@ bool DisplayIsX11();
 // Runs the event loop until QuitDisplayLoop(); returns its exit code.
 int RunDisplayLoop();
 void QuitDisplayLoop(int code = 0);
+// Handles the display's pending events (input, window events) without waiting.
+void ProcessDisplayEvents();
 
 } // namespace platform

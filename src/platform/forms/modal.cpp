@@ -14,6 +14,11 @@ ModalWaitHook g_wait = nullptr;
 std::vector<std::pair<HWND, std::uint64_t>> g_stack;
 std::uint64_t g_loops = 0;
 
+std::function<void()>& Idle() {
+    static std::function<void()> handler;
+    return handler;
+}
+
 bool OwnedBy(HWND h, HWND owner) {
     for (Wnd* w = Root(W(h)); w; w = W(w->owner))
         if (w->h == owner) return true;
@@ -38,6 +43,9 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
         int handled = PumpMessages();
         if (!W(form) || done()) break;
         if (handled) continue;
+        RunIdleHandler();
+        if (!W(form) || done()) break;
+        if (PumpMessages()) continue;
         if (g_idle) {
             if (!g_idle(form)) break;
         } else if (g_wait) {
@@ -57,6 +65,14 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
     if (W(previous) && previous != form && IsWindowVisible(previous) &&
         (!W(form) || !IsWindowVisible(form) || GetActiveWindow() == form))
         SetActiveWindow(previous);
+}
+
+void SetIdleHandler(std::function<void()> handler) {
+    Idle() = std::move(handler);
+}
+
+void RunIdleHandler() {
+    if (Idle()) Idle()();
 }
 
 ModalIdleHook SetModalIdleHook(ModalIdleHook hook) {

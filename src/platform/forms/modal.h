@@ -24,6 +24,11 @@ ModalIdleHook SetModalIdleHook(ModalIdleHook hook);
 using ModalWaitHook = void (*)(std::uint32_t maxMs);
 ModalWaitHook SetModalWaitHook(ModalWaitHook hook);
 
+// Called whenever a message loop (a modal loop, the display's event loop) has emptied the
+// queue: the application's idle event.
+void SetIdleHandler(std::function<void()> handler);
+void RunIdleHandler();
+
 // Nesting depth, and the innermost modal window (0 when none).
 int ModalLevel();
 HWND ModalWindow();

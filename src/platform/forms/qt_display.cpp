@@ -6,6 +6,7 @@
 #include "platform/forms/modal.h"
 #include "platform/forms/paint.h"
 #include "platform/forms/qt_presenter.h"
+#include "platform/forms/qt_widgetcontrol.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -47,6 +48,7 @@ public:
         if (!turning_) {
             turning_ = true;
             PaintWindows();
+            RunIdleHandler();
             turning_ = false;
         }
         Reschedule();
@@ -97,11 +99,16 @@ void PreferX11Platform() { setenv("QT_QPA_PLATFORM", "xcb", 0); }
 
 bool OpenDisplay(std::string* error) {
     if (g_display) return true;
+    // Standard controls made before the display opened have an application already.
+    std::unique_ptr<QApplication> adopted;
     if (QCoreApplication::instance()) {
-        if (error) *error = "another Qt application object exists";
-        return false;
-    }
-    if (WantsX11()) {
+        adopted = TakeWidgetApplication();
+        if (!adopted || (WantsX11() && QGuiApplication::platformName() != QLatin1String("xcb"))) {
+            KeepWidgetApplication(std::move(adopted));
+            if (error) *error = "another Qt application object exists";
+            return false;
+        }
+    } else if (WantsX11()) {
         // Qt would abort without a display; say why instead.
         ::Display* x = XOpenDisplay(nullptr);
         if (!x) {
@@ -113,7 +120,7 @@ bool OpenDisplay(std::string* error) {
         XCloseDisplay(x);
     }
     auto* d = new DisplayState;
-    d->app = std::make_unique<QApplication>(d->argc, d->argv);
+    d->app = adopted ? std::move(adopted) : std::make_unique<QApplication>(d->argc, d->argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setFont(StandardControlFont());
     if (QScreen* s = QGuiApplication::primaryScreen()) {
@@ -145,7 +152,7 @@ void CloseDisplay() {
     d->loop.reset();
     d->presenter.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    d->app.reset();
+    KeepWidgetApplication(std::move(d->app));
     delete d;
 }
 
@@ -156,6 +163,10 @@ bool DisplayIsX11() {
 }
 
 int RunDisplayLoop() { return g_display ? QApplication::exec() : 0; }
+
+void ProcessDisplayEvents() {
+    if (g_display) QCoreApplication::processEvents();
+}
 
 void QuitDisplayLoop(int code) {
     if (g_display) QCoreApplication::exit(code);
