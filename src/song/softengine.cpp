@@ -132,7 +132,7 @@ TSoftEngine::~TSoftEngine() {
         for (std::size_t i = 0; i < Recent.size(); ++i)
             ini.WriteString(RecentSection, std::to_string(i), Recent[i]);
     }
-    if (SoftEngine == this) SetLoadedSoftsynths(nullptr);
+    if (!SoftEngine || SoftEngine == this) SetLoadedSoftsynths(nullptr);
 }
 
 TSoftItem* TSoftEngine::GetItem(int Index) const {

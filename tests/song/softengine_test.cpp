@@ -1,6 +1,8 @@
 // The softsynth list: output pins as slots, the recent list, reordering, the plug-in search,
 // the folders and the queue's own pools.
 
+#include "heap_counter.h"
+
 #include "devices/mfx.h"
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
@@ -212,6 +214,90 @@ TEST_F(SoftEngineTest, CurrentSynthPluginAndCurrentPartTrack) {
     ASSERT_TRUE(InsertPart(t, p));
     Song->SetCurrentPart(p);
     EXPECT_EQ(Song->CurrentPartTrack(), t);
+}
+
+// A part of track Track on softsynth Synth with events at ticks from the song start.
+_TPart* SynthPart(int Track, int Synth, int Length,
+                  const std::vector<std::pair<int, std::uint32_t>>& Events) {
+    _TTrack& t = *Song->TrackAt(Track);
+    t.Mode = tmSoftsynth;
+    t.Output = Synth;
+    t.Channel = -1;
+    _TPart* p = NewPart("", 0, Length, Track);
+    int last = 0;
+    for (auto& [tick, msg] : Events) {
+        AppendEvent(p, NewEvent(tick - last, msg));
+        last = tick;
+    }
+    EXPECT_TRUE(InsertPart(&t, p));
+    return p;
+}
+
+TEST_F(SoftEngineTest, OnlyChannelMessagesReachAPluginAndMutedNotesStaySilent) {
+    AddVst({}, 2);
+    _TPart* p = SynthPart(0, 0, 960,
+                          {{1, PackMidiMsg(0xF0, 0, 0)},  // system exclusive
+                           {2, PackMidiMsg(0x20, 1, 90)}, // a sample note
+                           {3, PackMidiMsg(0x93, 61, 90)},
+                           {4, PackMidiMsg(0x93, 62, 90)},
+                           {5, PackMidiMsg(0x83, 62, 0)},
+                           {6, PackMidiMsg(0xE3, 0, 64)}});
+    const std::uint8_t sysex[] = {0xF0, 0x7E, 0xF7};
+    SetEventBlock(*p->Events, sysex, 3);
+    p->Events->Next->Next->Next->Flags |= efMuted; // the note 62, on and off
+    p->Events->Next->Next->Next->Next->Flags |= efMuted;
+    Song->State = 2;
+    Song->Locate(0, false);
+    std::vector<float> out(2 * 1024);
+    Song->Render(out.data(), 1024);
+    std::vector<std::uint32_t> got;
+    for (const TGotEvent& e : vst.Events)
+        got.push_back(e.Msg);
+    EXPECT_EQ(got,
+              (std::vector<std::uint32_t>{PackMidiMsg(0x93, 61, 90), PackMidiMsg(0xE3, 0, 64)}));
+}
+
+TEST_F(SoftEngineTest, BlocksOfPlayingSoftsynthsTouchNoHeap) {
+    RecordingMfx mfx;
+    vst.Events.reserve(100000);
+    mfx.Events.reserve(100000);
+    vst.Programs.reserve(100);
+    AddVst({}, 2);
+    SoftEngine->AddSoftsynth("recmfx");
+    TSoftEngine::UpdateMuteSolo();
+    // Notes held over the loop end, equal ticks, two tracks on each softsynth.
+    for (int track = 0; track < 4; ++track) {
+        std::vector<std::pair<int, std::uint32_t>> events;
+        for (int tick = 0; tick < 1200; tick += 7) {
+            events.push_back(
+                {tick, PackMidiMsg(0x90, static_cast<std::uint32_t>(tick % 128), 100)});
+            events.push_back({tick, PackMidiMsg(0xB0, 1, static_cast<std::uint32_t>(tick % 128))});
+        }
+        SynthPart(track, track % 2, 1920, events);
+    }
+    Song->LeftLocator = 0;
+    Song->RightLocator = 960;
+    Song->LoopOn = 1;
+    Song->State = 2;
+    Song->Locate(0, false);
+    Song->Looping = 1;
+    std::vector<float> out(2 * 256);
+    TMFX* vstPlug = SoftEngine->GetItem(0)->Plugin.get();
+    heapcounter::Start();
+    for (int b = 0; b < 800; ++b) {
+        if (b % 50 == 0) {
+            vstPlug->AddEvent(true, PackMidiMsg(0x90, 30, 1));
+            vstPlug->AddEvent(false, 2);
+            vstPlug->AddInputEvent(PackMidiMsg(0x90, 31, 1));
+        }
+        if (b == 700) StopSoftsynthNotes();
+        Song->Render(out.data(), 256);
+    }
+    EXPECT_EQ(heapcounter::Stop(), 0);
+    EXPECT_GT(vst.Events.size(), 1000u);
+    EXPECT_GT(mfx.Events.size(), 1000u);
+    EXPECT_EQ(vst.Programs.size(), 16u);
+    SoftEngine->Clear(); // before the fake plug-in goes
 }
 
 TEST(SoftQueue, MadeNoteOffsGoBackToTheirPoolOnReset) {
