@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -300,14 +301,56 @@ void TSmfReader::AssignChannels() {
     }
 }
 
-// Events go into an existing part through the insert primitive, which grows the part or hands
-// the event to the part after it, so the track stays in order whatever the times are.
-void InsertInto(_TPart* Part, std::vector<TRawEvent>& Events, const std::vector<std::int64_t>& T) {
+// Events (in time order, at song times T) join an existing part: it grows by bars as far as the
+// part after it allows, what then fits is merged in one pass (at equal times after what the
+// part held), and the rest goes through the insert primitive, which hands it to the parts
+// after or puts it on the last tick, so the track stays in order whatever the times are.
+void MergeInto(_TPart* Part, std::vector<TRawEvent>& Events, const std::vector<std::int64_t>& T) {
     Part->Flags |= pfRedraw;
-    for (std::size_t i = 0; i < Events.size(); ++i) {
+    Part->Last = nullptr;
+    std::vector<std::int64_t> rel(T.size());
+    for (std::size_t i = 0; i < T.size(); ++i)
+        rel[i] = std::max<std::int64_t>(0, T[i] - Part->Start);
+    const std::int64_t bar = BarTicks();
+    std::int64_t room = Part->Next ? std::int64_t(Part->Next->Start) - Part->Start
+                                   : std::int64_t(INT32_MAX) - std::max(Part->Start, 0);
+    std::int64_t length = Part->Length;
+    if (!rel.empty() && rel.back() >= length) {
+        std::int64_t grown = length + ((rel.back() - length) / bar + 1) * bar;
+        if (grown > room) grown = length + std::max<std::int64_t>(0, (room - length) / bar) * bar;
+        length = std::max(length, grown);
+    }
+    Part->Length = static_cast<std::int32_t>(length);
+    std::size_t fit =
+        static_cast<std::size_t>(std::lower_bound(rel.begin(), rel.end(), length) - rel.begin());
+
+    _TEvent head;
+    _TEvent* tail = &head;
+    std::int64_t last = 0, old = 0;
+    _TEvent* e = Part->Events;
+    std::size_t i = 0;
+    while (e || i < fit) {
+        bool takeOld = e && (i >= fit || old + e->Delta <= rel[i]);
+        _TEvent* next = takeOld ? e : Events[i].Event;
+        std::int64_t time = takeOld ? old + e->Delta : rel[i];
+        if (takeOld) {
+            old = time;
+            e = e->Next;
+        } else {
+            ++i;
+        }
+        next->Delta = static_cast<std::int32_t>(time - last);
+        last = time;
+        tail->Next = next;
+        tail = next;
+    }
+    tail->Next = nullptr;
+    Part->Events = head.Next;
+    head.Next = nullptr;
+    Part->EndTime = static_cast<std::int32_t>(last);
+    for (; i < Events.size(); ++i) {
         _TPart* p = Part;
-        Events[i].Event->Delta =
-            static_cast<std::int32_t>(std::max<std::int64_t>(0, T[i] - Part->Start));
+        Events[i].Event->Delta = static_cast<std::int32_t>(rel[i]);
         InsertEvent(p, Events[i].Event);
         p->Flags |= pfRedraw;
     }
@@ -324,7 +367,7 @@ void TSmfReader::Finish() {
             times[i] = ScaleTime(b.Events[i].Time, division_);
         _TTrack* t = Song->Tracks[b.Track].get();
         if (b.Into) {
-            InsertInto(b.Into, b.Events, times);
+            MergeInto(b.Into, b.Events, times);
             continue;
         }
         std::int64_t start = ScaleTime(b.Start, division_) / bar * bar;
@@ -352,7 +395,7 @@ void TSmfReader::Finish() {
         FreePart(part);
         for (TRawEvent& r : events)
             r.Event->Next = nullptr;
-        InsertInto(host, events, times);
+        MergeInto(host, events, times);
     }
     parts_.clear();
     if (format_ == 1) AssignChannels();

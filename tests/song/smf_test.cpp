@@ -341,15 +341,25 @@ TEST_F(SmfTest, ImportOfFormatZeroGoesIntoTheCurrentTracksFirstPart) {
     InsertPart(Song->Tracks[1].get(), p);
     AppendEvent(p, NewEvent(0, PackMidiMsg(0x90, 1, 1)));
     AppendEvent(p, NewEvent(10, PackMidiMsg(0x80, 1, 0)));
-    std::string path =
-        Write(Smf(0, 240, {Chunk({{1000, {0x93, 60, 100}}, {3000, {0x84, 60, 0}}})}));
+    _TPart* later = NewPart("later", 3840, 960, 1);
+    InsertPart(Song->Tracks[1].get(), later);
+    AppendEvent(later, NewEvent(0, PackMidiMsg(0x90, 2, 2)));
+    std::string path = Write(Smf(0, 240,
+                                 {Chunk({{0, {0x93, 60, 100}},
+                                         {970, {0x93, 61, 100}},
+                                         {3000, {0x84, 60, 0}},
+                                         {3000, {0x84, 61, 0}}})}));
     EXPECT_TRUE(ImportSmfTrack(path));
-    // Into the existing part, which grows by bars; the channels stay the events' own.
+    // Into the existing part, which grows by bars up to the next part; what lies beyond goes
+    // to that part. The channels stay the events' own.
     EXPECT_EQ(Events(), "1 960 960 90 1 1\n"
+                        "1 960 960 93 60 100\n" // before the part: on its start
                         "1 960 970 80 1 0\n"
-                        "1 960 1000 93 60 100\n"
-                        "1 960 4000 84 60 0\n");
-    EXPECT_EQ(Song->Tracks[1]->Parts->Next, nullptr);
+                        "1 960 970 93 61 100\n" // after what the part held at that time
+                        "1 3840 3840 90 2 2\n"
+                        "1 3840 3970 84 60 0\n"
+                        "1 3840 6970 84 61 0\n");
+    EXPECT_EQ(Song->Tracks[1]->Parts->Length, 2880);
     EXPECT_TRUE(CheckSongInvariants(*Song));
 }
 
