@@ -6,6 +6,7 @@
 #include "platform/core/dialogs.h"
 #include "platform/core/files.h"
 #include "song/song.h"
+#include "song_check.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -27,22 +28,6 @@ void SetUpOnce() {
     platform::SetDialogHooks(hooks);
     Midi = new TMIDI;
     Song = new TSong;
-}
-
-void CheckSong() {
-    for (int i = 0; i < TrackCount; ++i) {
-        const _TPart* prev = nullptr;
-        for (const _TPart* p = Song->Tracks[i]->Parts; p; p = p->Next) {
-            if (p->Length <= 0 || p->Track != i) std::abort();
-            if (prev && static_cast<std::int64_t>(prev->Start) + prev->Length > p->Start)
-                std::abort();
-            std::int64_t end = 0;
-            for (const _TEvent* e = p->Events; e; e = e->Next)
-                end += e->Delta;
-            if (end != p->EndTime) std::abort();
-            prev = p;
-        }
-    }
 }
 
 } // namespace
