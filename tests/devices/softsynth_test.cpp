@@ -258,9 +258,12 @@ TEST_F(SoftsynthBlocks, EventsRoutedFromASynthWithoutOutputsAreHeardInTheSameBlo
     AddSynth(Kind::Own); // number 1, processed first all the same
     ASSERT_EQ(SoftEngine->GetItem(1)->OutputCount, 0);
     Run(2);
-    mfx.Emit = {{17, On(3, 70), 0, nullptr}, {5, On(3, 72), 9, nullptr}}; // 9 names no softsynth
-    Run(1);
+    // 9 names no softsynth; one sent to itself, already processed, waits for the next block.
+    mfx.Emit = {
+        {17, On(3, 70), 0, nullptr}, {5, On(3, 72), 9, nullptr}, {40, On(3, 74), 1, nullptr}};
+    Run(2);
     EXPECT_EQ(vst.Events, (std::vector<TGotEvent>{{2, 17, On(3, 70)}}));
+    EXPECT_EQ(mfx.Events, (std::vector<TGotEvent>{{3, 40, On(3, 74)}}));
 }
 
 TEST_F(SoftsynthBlocks, ASynthSwitchedOffKeepsTimeAndReleasesWhatItHeldWhenOnAgain) {

@@ -300,6 +300,30 @@ TEST_F(SoftEngineTest, BlocksOfPlayingSoftsynthsTouchNoHeap) {
     SoftEngine->Clear(); // before the fake plug-in goes
 }
 
+// Hands every automated plug-in the same points, as the automation of a parameter track would.
+class PointsForEveryBlock : public TRenderEngines {
+public:
+    TAutoPoint Points[3] = {
+        {0, 10, 0.5f, 0, &Points[1]}, {1, 10, 0.25f, 0, &Points[2]}, {0, 30, 1.0f, 0, nullptr}};
+    void Automate(TMFX* Plugin, int) override {
+        Plugin->Command(MFX_AUTOMATION, 0, reinterpret_cast<std::intptr_t>(&Points[0]));
+    }
+};
+
+TEST_F(SoftEngineTest, AnAutomatedVstSynthIsProcessedInPiecesCutAtItsPoints) {
+    TSoftItem* item = AddVst({}, 2);
+    item->Plugin->Automated = true;
+    PointsForEveryBlock engines;
+    SetRenderEngines(&engines);
+    std::vector<float> out(2 * 64);
+    Song->Render(out.data(), 64); // stopped: no automation
+    EXPECT_EQ(vst.Blocks, 1);
+    Song->State = 2;
+    Song->Render(out.data(), 64); // 0-10, 10-30, 30-64
+    EXPECT_EQ(vst.Blocks, 4);
+    SetRenderEngines(nullptr);
+}
+
 TEST(SoftQueue, MadeNoteOffsGoBackToTheirPoolOnReset) {
     TSoftQ q;
     for (int round = 0; round < 3; ++round) {
