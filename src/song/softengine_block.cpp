@@ -29,6 +29,9 @@ float discard[MaxBlockFrames];
 
 // A plug-in's emitted list is walked at most this far: a list that loops must not hang a block.
 constexpr int MaxRoutedEvents = 65536;
+// Song events one softsynth dispatches in a block at most: whatever the locators do under a
+// running loop, a block ends.
+constexpr int MaxDispatched = 1 << 20;
 
 bool Running(const TSong* S) {
     return S && S->State != 0;
@@ -77,7 +80,9 @@ void DispatchSoftsynthEvents(TSoftItem& Item, int Frames) {
         TSoftQ& q = *Item.Queue;
         const bool looping = S->Looping;
         if (looping && !q.Pending) Refill(*S, Item, NextPassBase(*S, q));
+        int dispatched = 0;
         while (_TSoftNode* e = q.Head()) {
+            if (++dispatched > MaxDispatched) break;
             if (AfterLoopEnd(*S, q, *e)) {
                 Refill(*S, Item, static_cast<std::int64_t>(S->RightLocator) - q.BaseTick);
                 e = q.Head();
