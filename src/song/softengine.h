@@ -107,7 +107,7 @@ public:
     // An event this queue made (a note-off at a loop wrap), and giving one back.
     bool IsMadeEvent(const _TEvent* Event) const;
     void FreeMadeEvent(_TEvent* Event);
-    // The pending entries' pool would run dry for Entries more.
+    // Pending entries the pool still has room for.
     int FreeNodeCount() const { return freeNodeCount_; }
 
 private:
