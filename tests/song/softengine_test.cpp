@@ -300,6 +300,17 @@ TEST_F(SoftEngineTest, BlocksOfPlayingSoftsynthsTouchNoHeap) {
     SoftEngine->Clear(); // before the fake plug-in goes
 }
 
+TEST_F(SoftEngineTest, LocateTellsOwnInterfaceSynthsThePositionAndTempo) {
+    RecordingMfx mfx;
+    SoftEngine->AddSoftsynth("recmfx");
+    mfx.Positions.clear();    // the load sends the tempo too
+    Song->Locate(480, false); // one second at tempo 120
+    EXPECT_EQ(mfx.Positions,
+              (std::vector<std::pair<int, intptr_t>>{{MFX_POSITION, 44100}, {MFX_TEMPO, 120}}));
+    EXPECT_EQ(SoftEngine->GetItem(0)->Queue->BaseTick, 480);
+    SoftEngine->Clear();
+}
+
 // Hands every automated plug-in the same points, as the automation of a parameter track would.
 class PointsForEveryBlock : public TRenderEngines {
 public:

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 // One event as a plug-in got it: the block it came with (blocks processed before it), its
@@ -89,7 +90,8 @@ struct RecordingMfx {
     std::vector<TGotEvent> Events;
     int Blocks = 0;
     int Outputs = 1;
-    int NotesOff = 0;            // command 12 with 0
+    int NotesOff = 0;                                // command 12 with 0
+    std::vector<std::pair<int, intptr_t>> Positions; // commands 12 with 1 and 3: (command, value)
     std::vector<TMfxEvent> Emit; // handed back through command 14 in the next block
 
     RecordingMfx() {
@@ -101,7 +103,7 @@ struct RecordingMfx {
     RecordingMfx(const RecordingMfx&) = delete;
     RecordingMfx& operator=(const RecordingMfx&) = delete;
     static RecordingMfx* Self(TMfxInterface* r) { return reinterpret_cast<RecordingMfx*>(r); }
-    static intptr_t Command(TMfxInterface* r, std::int32_t cmd, intptr_t a, intptr_t) {
+    static intptr_t Command(TMfxInterface* r, std::int32_t cmd, intptr_t a, intptr_t b) {
         RecordingMfx* f = Self(r);
         switch (cmd) {
         case MFX_EDITOR:
@@ -122,6 +124,10 @@ struct RecordingMfx {
             return 0;
         case MFX_POSITION:
             if (a == 0) ++f->NotesOff;
+            if (a == 1) f->Positions.push_back({cmd, b});
+            return 0;
+        case MFX_TEMPO:
+            f->Positions.push_back({cmd, a});
             return 0;
         default:
             return 0;
