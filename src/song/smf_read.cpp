@@ -131,7 +131,7 @@ TStop TSmfReader::ReadTrackChunk(std::int32_t Length) {
             if (TStop s = ReadMeta(type); s != TStop::None) return s;
             continue;
         }
-        if (b == 0xF0 || (b >= 0xF1 && b <= 0xF7)) {
+        if (b >= 0xF0 && b <= 0xF7) { // system exclusive, or skipped with its bytes
             std::uint32_t n = MapReadVarLen();
             if (MapTruncated || n > static_cast<std::uint32_t>(item.Left()))
                 return TStop::NoEndOfTrack;
@@ -174,13 +174,12 @@ TStop TSmfReader::ReadTrackChunk(std::int32_t Length) {
 }
 
 TStop TSmfReader::ReadMeta(std::uint8_t Type) {
-    std::uint8_t type = Type;
-    std::uint32_t len = type == 0x00 ? MapReadByte() : MapReadVarLen();
+    std::uint32_t len = Type == 0x00 ? MapReadByte() : MapReadVarLen();
     if (MapTruncated || len > static_cast<std::uint32_t>(MapAvailable()))
         return TStop::NoEndOfTrack;
     const std::uint8_t* data = MapCursor;
     _TTrack* t = MetaTrack();
-    switch (type) {
+    switch (Type) {
     case 0x03:
         if (t) t->Name.assign(reinterpret_cast<const char*>(data), len);
         break;
