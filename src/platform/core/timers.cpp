@@ -45,6 +45,8 @@ void Settle() {
                              "ClockThreadIdle within 5 s; time moves on without it\n");
 }
 
+TimerHandlerGuard g_timerGuard = nullptr;
+
 } // namespace
 
 UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse) {
@@ -96,6 +98,10 @@ bool NextTimerDue(std::uint32_t& due) {
     return any;
 }
 
+void SetTimerHandlerGuard(TimerHandlerGuard guard) {
+    g_timerGuard = guard;
+}
+
 int FireDueTimers() {
     if (!IsGuiThread()) return 0;
     const std::uint32_t now = TimeGetTime();
@@ -131,7 +137,10 @@ int FireDueTimers() {
         }
         if (t.owner) {
             if (!onTimer) continue;
-            onTimer();
+            if (g_timerGuard)
+                g_timerGuard(onTimer);
+            else
+                onTimer();
         } else {
             SendMessage(t.h, WM_TIMER, t.id, 0);
         }

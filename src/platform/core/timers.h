@@ -65,6 +65,11 @@ private:
 // The time the next timer falls due; false when no timer runs.
 bool NextTimerDue(std::uint32_t& due);
 
+// Runs every TTimer's OnTimer (the form framework installs its exception boundary here);
+// nullptr calls the handlers directly.
+using TimerHandlerGuard = void (*)(const std::function<void()>& handler);
+void SetTimerHandlerGuard(TimerHandlerGuard guard);
+
 // Fires the timers that are due (the pump calls it). Returns how many fired.
 int FireDueTimers();
 

@@ -2,6 +2,7 @@
 
 #include "platform/core/dialogs.h"
 #include "platform/core/paths.h"
+#include "platform/core/timers.h"
 #include "platform/forms/display.h"
 #include "platform/forms/input.h"
 #include "platform/forms/modal.h"
@@ -75,6 +76,7 @@ TApplication::TApplication() : TComponent(nullptr) {
         Guarded([&] { taken = f->IsShortCut(std::uint16_t(vk), s); });
         return taken;
     });
+    SetTimerHandlerGuard([](const std::function<void()>& handler) { Guarded(handler); });
     SetIdleHandler([] {
         if (Application) Application->Idle();
     });

@@ -193,9 +193,20 @@ void TControl::SetEnabled(bool v) {
     EnabledChanged();
 }
 
+TColor TControl::GetColor() const {
+    return parentColor_ && parent_ ? parent_->GetColor() : color_;
+}
+
 void TControl::SetColor(TColor c) {
+    parentColor_ = false;
     if (c == color_) return;
     color_ = c;
+    Invalidate();
+}
+
+void TControl::SetParentColor(bool v) {
+    if (v == parentColor_) return;
+    parentColor_ = v;
     Invalidate();
 }
 
@@ -420,7 +431,7 @@ LRESULT TWinControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 bool TWinControl::EraseBackground(HDC dc) {
     TRect r;
     GetClientRect(handle_, &r);
-    HBRUSH b = CreateSolidBrush(ColorToRGB(color_));
+    HBRUSH b = CreateSolidBrush(ColorToRGB(GetColor()));
     FillRect(dc, &r, b);
     DeleteObject(b);
     return true;
@@ -485,9 +496,25 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
     case WM_GETDLGCODE:
         return DialogCode();
     case WM_SETCURSOR:
-        if (cursor_ != crDefault && LOWORD(l) == HTCLIENT && HWND(w) == handle_) {
-            ::platform::SetCursor(CursorOf(cursor_));
-            return 1;
+        if (LOWORD(l) == HTCLIENT && HWND(w) == handle_) {
+            // A windowless control under the pointer shows its own cursor.
+            TCursor c = cursor_;
+            TPoint p;
+            GetCursorPos(&p);
+            ::platform::ScreenToClient(handle_, &p);
+            for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+                TControl* g = *it;
+                if (!dynamic_cast<TGraphicControl*>(g) || !g->visible_) continue;
+                const TRect b = g->BoundsRect();
+                if (p.X >= b.Left && p.Y >= b.Top && p.X < b.Right && p.Y < b.Bottom) {
+                    if (g->cursor_ != crDefault) c = g->cursor_;
+                    break;
+                }
+            }
+            if (c != crDefault) {
+                ::platform::SetCursor(CursorOf(c));
+                return 1;
+            }
         }
         return DefaultHandler(msg, w, l);
     case CM_MOUSEENTER:
@@ -603,9 +630,12 @@ void TWinControl::SetText(const std::string& s) {
 }
 
 void TWinControl::SetColor(TColor c) {
+    parentColor_ = false;
     if (c == color_) return;
     color_ = c;
     if (handle_) InvalidateRect(handle_, nullptr, true);
+    for (TControl* child : controls_)
+        if (child->parentColor_) child->Invalidate();
 }
 
 void TWinControl::Invalidate() {
@@ -695,6 +725,7 @@ void TWinControl::Realign() {
     if (aligning_) return;
     aligning_ = true;
     TRect r = ClientRect();
+    AdjustClientRect(r);
     AlignControls(r);
     aligning_ = false;
 }
@@ -822,7 +853,7 @@ TCustomControl::~TCustomControl() = default;
 void TCustomControl::PaintWindow(HDC dc) {
     canvas_.SetHandle(dc);
     canvas_.Font = Font.Get();
-    canvas_.Brush.Color = color_;
+    canvas_.Brush.Color = GetColor();
     Guarded([this] { Paint(); });
     canvas_.SetHandle(0);
 }
@@ -835,7 +866,7 @@ public:
     void Paint(std::uintptr_t dc) override {
         c_->canvas_.SetHandle(dc);
         c_->canvas_.Font = c_->Font.Get();
-        c_->canvas_.Brush.Color = c_->color_;
+        c_->canvas_.Brush.Color = c_->GetColor();
         Guarded([this] { c_->Paint(); });
         c_->canvas_.SetHandle(0);
     }

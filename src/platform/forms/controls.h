@@ -224,9 +224,14 @@ public:
     virtual void SetEnabled(bool v);
     TProperty<TControl, bool, &TControl::GetEnabled, &TControl::SetEnabled> Enabled{this};
 
-    TColor GetColor() const { return color_; }
+    // With ParentColor the control shows its parent's colour; setting Color ends that.
+    TColor GetColor() const;
     virtual void SetColor(TColor c);
     TProperty<TControl, TColor, &TControl::GetColor, &TControl::SetColor> Color{this};
+    bool GetParentColor() const { return parentColor_; }
+    void SetParentColor(bool v);
+    TProperty<TControl, bool, &TControl::GetParentColor, &TControl::SetParentColor> ParentColor{
+        this};
 
     TControlFont Font{this};
     bool GetParentFont() const { return parentFont_; }
@@ -299,6 +304,7 @@ protected:
     bool visible_ = true;
     bool enabled_ = true;
     TColor color_ = clBtnFace;
+    bool parentColor_ = false;
     bool parentFont_ = true;
     std::string text_;
     TCursor cursor_ = crDefault;
@@ -394,6 +400,14 @@ protected:
     // Which keys the control keeps for itself instead of the dialog keys (DLGC_ flags).
     virtual LRESULT DialogCode() const { return 0; }
     virtual void AlignControls(TRect& rect);
+    // The part of the client area that aligned children fill (inside borders and bevels).
+    virtual void AdjustClientRect(TRect& /*rect*/) const {}
+
+public:
+    // The focus moved to another control of the form (sent to every control of the form).
+    virtual void FocusChanged(TWinControl* /*focused*/) {}
+
+protected:
     void BoundsChanged() override;
     void VisibleChanged() override;
     void EnabledChanged() override;

@@ -1,6 +1,7 @@
 #include "platform/forms/form.h"
 
 #include "platform/forms/application.h"
+#include "platform/forms/buttons.h"
 #include "platform/forms/focus.h"
 #include "platform/forms/input.h"
 #include "platform/forms/modal.h"
@@ -329,6 +330,29 @@ void TForm::FocusEntered(TWinControl* c) {
     entered_ = c;
     if (old) ExitChain(old, common);
     EnterChain(c, common);
+    BroadcastFocus(c);
+}
+
+void TForm::BroadcastFocus(TWinControl* focused) {
+    std::vector<TWinControl*> all;
+    GetTabOrderList(all);
+    for (TWinControl* w : all)
+        w->FocusChanged(focused);
+    UpdateDialogButtons();
+}
+
+void TForm::UpdateDialogButtons() {
+    if (!HandleAllocated()) return;
+    std::vector<TWinControl*> all;
+    GetTabOrderList(all);
+    TButton* def = dynamic_cast<TButton*>(activeControl_);
+    TButton* cancel = nullptr;
+    for (TWinControl* w : all)
+        if (auto* b = dynamic_cast<TButton*>(w); b && b->ParentForm() == this) {
+            if (!def && b->GetDefault()) def = b;
+            if (!cancel && b->GetCancel()) cancel = b;
+        }
+    SetDialogButtons(ExistingHandle(), def ? def->Handle() : 0, cancel ? cancel->Handle() : 0);
 }
 
 void TForm::ControlHidden(TWinControl* c) {

@@ -103,6 +103,11 @@ public:
     void ControlHidden(TWinControl* c);
     void ControlGoing(TControl* c);
     void SelectFirst();
+    // Tells the router which buttons Enter and Escape click: the focused button or else the
+    // Default one, and the Cancel one.
+    void UpdateDialogButtons();
+    // Tells every control of the form where the focus went (FocusChanged).
+    void BroadcastFocus(TWinControl* focused);
 
     // The place of the global that Application->CreateForm filled; nilled when the form goes.
     TForm** Reference = nullptr;
