@@ -3,7 +3,9 @@
 #include "qt_fixture.h"
 
 #include "platform/forms/focus.h"
+#include "platform/forms/menus.h"
 #include "platform/forms/native_host.h"
+#include "platform/gdi/syscolors.h"
 
 #include <QApplication>
 #include <QImage>
@@ -80,8 +82,10 @@ public:
             const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
             const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
             if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
+            // -noreset: the server stays as it is when a test closes its last connection,
+            // ready for the next one.
             pid_t pid = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1024x768x24",
-                               "-nolisten", "tcp"},
+                               "-nolisten", "tcp", "-noreset"},
                               {});
             if (!pid) return;
             for (int waited = 0; waited < 5000; waited += 20) {
@@ -138,8 +142,12 @@ TEST(QtXcb, RealWindowsOnAnXServer) {
     ASSERT_NE(child, 0);
     EXPECT_EQ(WaitFor(child, 60000), 0) << "the child run failed (its output is above)";
     std::remove(suppressions.c_str());
-    if (!std::getenv("TOLVERN_KEEP_SCREENSHOT")) std::remove(shot.c_str());
-    else std::fprintf(stderr, "screenshot: %s\n", shot.c_str());
+    for (const std::string& file : {shot, shot + ".menu.png"}) {
+        if (!std::getenv("TOLVERN_KEEP_SCREENSHOT"))
+            std::remove(file.c_str());
+        else
+            std::fprintf(stderr, "screenshot: %s\n", file.c_str());
+    }
 }
 
 // Runs a program to its end, at most 10 s, while Qt's event loop goes on.
@@ -232,6 +240,68 @@ TEST_F(QtXcbChild, Scenario) {
     DestroyWindow(main);
     EXPECT_EQ(Qw(main), nullptr);
     EXPECT_EQ(Qw(tool), nullptr);
+    Spin(50);
+}
+
+TEST_F(QtXcbChild, MenuBarOpensFromTheKeyboard) {
+    ASSERT_TRUE(DisplayIsX11());
+    HWND main = Make(WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, {50, 50, 450, 350}, 0, RGB(200, 0, 0));
+    TMainMenu menu;
+    menu.Name = "MainMenu";
+    auto* file = new TMenuItem("&File");
+    file->Add(new TMenuItem("&New"));
+    file->Add(new TMenuItem("&Open...", [](TMenuItem*) {}));
+    file->Items(1)->ShortCut = ShortCut('O', scCtrl);
+    menu.Items->Add(file);
+    menu.Items->Add(new TMenuItem("&Edit"));
+    SetWindowMenu(main, &menu);
+    ShowWindow(main, SW_SHOW);
+    ASSERT_TRUE(SpinUntil([&] {
+        return Qw(main)->windowHandle() && Qw(main)->windowHandle()->isExposed();
+    }, 5000));
+    if (!SpinUntil([&] { return Qw(main)->isActiveWindow(); }, 2000)) {
+        Qw(main)->activateWindow();
+        ASSERT_TRUE(SpinUntil([&] { return Qw(main)->isActiveWindow(); }, 3000));
+    }
+    Spin(100);
+
+    // F10 lights "File", Down opens it; the screen then shows both.
+    const std::string shot = std::string(std::getenv(kChildVar)) + ".menu.png";
+    bool shown = false;
+    gui.OnModal("MainMenu", [&](HWND) {
+        ASSERT_TRUE(RunTool("xdotool", {"key", "Down"}));
+        ASSERT_TRUE(SpinUntil([&] {
+            auto open = OpenMenuWindows();
+            return open.size() == 1 && Qw(open[0]) && Qw(open[0])->windowHandle() &&
+                   Qw(open[0])->windowHandle()->isExposed();
+        }, 5000));
+        Spin(300);
+        ASSERT_TRUE(RunTool("import", {"-window", "root", QString::fromStdString(shot)}));
+        QImage screen(QString::fromStdString(shot));
+        ASSERT_FALSE(screen.isNull());
+        TRect wr, bar = MenuBarRect(main), drop;
+        GetWindowRect(main, &wr);
+        GetWindowRect(OpenMenuWindows()[0], &drop);
+        const std::uint32_t highlight = Rgb(GetSysColor(COLOR_HIGHLIGHT));
+        const std::uint32_t face = Rgb(GetSysColor(COLOR_MENU));
+        EXPECT_EQ(screen.pixel(wr.Left + bar.Left + 2, wr.Top + bar.Top + 3) & 0xFFFFFF, highlight);
+        EXPECT_EQ(screen.pixel(drop.Left + 4, drop.Bottom - 4) & 0xFFFFFF, face);
+        EXPECT_GE(drop.Top, wr.Top + bar.Bottom);
+        int text = 0; // caption pixels of the dropdown's rows
+        for (int y = drop.Top + 3; y < drop.Bottom - 3; ++y)
+            for (int x = drop.Left + 20; x < drop.Right - 20; ++x)
+                text += (screen.pixel(x, y) & 0xFFFFFF) == Rgb(GetSysColor(COLOR_MENUTEXT));
+        EXPECT_GT(text, 20);
+        shown = true;
+        ASSERT_TRUE(RunTool("xdotool", {"key", "Escape"}));
+        ASSERT_TRUE(RunTool("xdotool", {"key", "Escape"}));
+        Spin(200); // the loop ends once this returns
+    });
+    ASSERT_TRUE(RunTool("xdotool", {"key", "F10"}));
+    SpinUntil([&] { return shown && !MenuTracking(); }, 5000);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(MenuTracking());
+    DestroyWindow(main);
     Spin(50);
 }
 

@@ -5,8 +5,8 @@
 
 namespace {
 const char* KindName(int k) {
-    static const char* names[] = {"message box", "open dialog", "save dialog", "folder dialog",
-                                  "colour dialog"};
+    static const char* names[] = {"message box",   "open dialog",   "save dialog",
+                                  "folder dialog", "colour dialog", "font dialog"};
     return names[k];
 }
 } // namespace
@@ -30,6 +30,12 @@ ScriptedDialogs::ScriptedDialogs() {
         color = e.ColorValue;
         return true;
     };
+    hooks.ChooseFont = [this](platform::TFontRequest& font) {
+        Expectation e;
+        if (!Take(Kind::Font, font.Name, e) || !e.Ok) return false;
+        font = e.FontValue;
+        return true;
+    };
     previous_ = platform::SetDialogHooks(std::move(hooks));
 }
 
@@ -51,6 +57,36 @@ ScriptedDialogs& ScriptedDialogs::Choose(Kind kind, std::string choice) {
     std::lock_guard lock(mutex_);
     bool ok = !choice.empty();
     expected_.push_back({kind, 0, std::move(choice), 0, ok});
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::OpenFile(std::string path, int filterIndex) {
+    Choose(Kind::Open, std::move(path));
+    std::lock_guard lock(mutex_);
+    expected_.back().FilterIndex = filterIndex;
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::SaveFile(std::string path, int filterIndex) {
+    Choose(Kind::Save, std::move(path));
+    std::lock_guard lock(mutex_);
+    expected_.back().FilterIndex = filterIndex;
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::Font(platform::TFontRequest font) {
+    std::lock_guard lock(mutex_);
+    Expectation e{Kind::Font};
+    e.FontValue = std::move(font);
+    expected_.push_back(std::move(e));
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::CancelFont() {
+    std::lock_guard lock(mutex_);
+    Expectation e{Kind::Font};
+    e.Ok = false;
+    expected_.push_back(std::move(e));
     return *this;
 }
 
@@ -127,5 +163,6 @@ bool ScriptedDialogs::OnFile(Kind kind, platform::TFileDialogRequest& request) {
     if (!Take(kind, request.Title, e) || !e.Ok) return false;
     request.FileName = e.Text;
     request.Files = {e.Text};
+    if (e.FilterIndex) request.FilterIndex = e.FilterIndex;
     return true;
 }

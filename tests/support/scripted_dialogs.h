@@ -22,7 +22,7 @@ struct RecordedBox {
 };
 
 class ScriptedDialogs {
-    enum class Kind { Box, Open, Save, Folder, Color };
+    enum class Kind { Box, Open, Save, Folder, Color, Font };
 
 public:
     ScriptedDialogs();  // installs itself
@@ -32,11 +32,16 @@ public:
     ScriptedDialogs& Answer(int answer, std::string_view textContains = "");
     // The next file dialog chooses `path`; "" cancels it.
     ScriptedDialogs& OpenFile(std::string path) { return Choose(Kind::Open, std::move(path)); }
+    // The same, with the filter the user picked (counted from 1).
+    ScriptedDialogs& OpenFile(std::string path, int filterIndex);
+    ScriptedDialogs& SaveFile(std::string path, int filterIndex);
     ScriptedDialogs& SaveFile(std::string path) { return Choose(Kind::Save, std::move(path)); }
     // The next folder dialog chooses `folder`; "" cancels it.
     ScriptedDialogs& Folder(std::string folder) { return Choose(Kind::Folder, std::move(folder)); }
     ScriptedDialogs& Color(std::uint32_t color);
     ScriptedDialogs& CancelColor();
+    ScriptedDialogs& Font(platform::TFontRequest font);
+    ScriptedDialogs& CancelFont();
     // Unexpected message boxes answer their default button instead of failing.
     void AllowUnexpectedBoxes(bool allow = true) { allowUnexpected_ = allow; }
 
@@ -48,9 +53,11 @@ private:
     struct Expectation {
         Kind What;
         int Answer = 0;
-        std::string Text; // box: required part of the text; file/folder: the choice
+        std::string Text{}; // box: required part of the text; file/folder: the choice
         std::uint32_t ColorValue = 0;
         bool Ok = true;
+        int FilterIndex = 0; // 0: as the dialog proposed
+        platform::TFontRequest FontValue{};
     };
     ScriptedDialogs& Choose(Kind kind, std::string choice);
     bool Take(Kind kind, std::string_view what, Expectation& e);

@@ -93,6 +93,12 @@ bool ChooseColor(std::uint32_t& color) {
     return false;
 }
 
+bool ChooseFont(TFontRequest& font) {
+    if (auto hook = Hooks().ChooseFont) return hook(font);
+    std::fprintf(stderr, "[Font] -> cancelled (no dialog)\n");
+    return false;
+}
+
 TDialogHooks SetDialogHooks(TDialogHooks hooks) {
     std::lock_guard lock(g_hooksMutex);
     std::swap(g_hooks, hooks);

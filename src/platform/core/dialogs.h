@@ -75,12 +75,22 @@ bool SelectDirectory(std::string_view caption, std::string& folder);
 // Colour choice as a colour number (0x00BBGGRR); `color` in: the start, out: the choice.
 bool ChooseColor(std::uint32_t& color);
 
+// A font choice: in the start, out the choice. Size in points; Color a colour number.
+struct TFontRequest {
+    std::string Name = "MS Sans Serif";
+    int Size = 8;
+    bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
+    std::uint32_t Color = 0;
+};
+bool ChooseFont(TFontRequest& font);
+
 struct TDialogHooks {
     std::function<int(std::string_view text, std::string_view caption, unsigned flags)> MessageBox;
     std::function<bool(TFileDialogRequest&)> OpenFileName;
     std::function<bool(TFileDialogRequest&)> SaveFileName;
     std::function<bool(std::string_view caption, std::string& folder)> SelectDirectory;
     std::function<bool(std::uint32_t& color)> ChooseColor;
+    std::function<bool(TFontRequest& font)> ChooseFont;
 };
 
 // Installs hooks (an empty member keeps the headless default) and returns the previous ones.

@@ -42,6 +42,7 @@ struct Input {
     GraphicControl* hoverGraphic = nullptr;
     Press last;
     bool swallowChar = false;
+    UINT lastDown = 0; // LastKeyDown()
 
     HWND sysDrag = 0;
     LRESULT sysHit = 0;
@@ -348,6 +349,9 @@ void RouteMouseButton(MouseButton b, bool down, int x, int y) {
         return;
     }
 
+    in.lastDown = b == MouseButton::Left    ? VK_LBUTTON
+                  : b == MouseButton::Right ? VK_RBUTTON
+                                            : VK_MBUTTON;
     if (in.dragging) return;
     LRESULT hit;
     HWND h = MouseTarget(p, &hit);
@@ -434,7 +438,8 @@ void RouteKey(UINT vk, bool down, bool extended) {
     if (alt) l |= KF_ALTDOWN_BIT;
     if (repeat || !down) l |= KF_REPEAT_BIT;
     if (!down) l |= KF_UP_BIT;
-    const bool sys = (alt && !ctrl) || vk == VK_F10;
+    // The release of Alt itself is a system key too.
+    const bool sys = ((alt || (vk == VK_MENU && !down)) && !ctrl) || vk == VK_F10;
 
     HWND target = GetFocus();
     if (!target) target = GetActiveWindow();
@@ -444,6 +449,7 @@ void RouteKey(UINT vk, bool down, bool extended) {
         return;
     }
     in.swallowChar = false;
+    in.lastDown = vk;
     if (in.dragging || in.dragPending) {
         if (vk == VK_ESCAPE) {
             CancelDrag();
@@ -539,6 +545,10 @@ std::int16_t GetKeyState(int vk) {
 
 std::int16_t GetAsyncKeyState(int vk) {
     return static_cast<std::int16_t>(GetKeyState(vk) & 0x8000);
+}
+
+UINT LastKeyDown() {
+    return I().lastDown;
 }
 
 WPARAM MouseKeyFlags() {

@@ -142,6 +142,9 @@ void RouteFileDrop(int x, int y, const std::vector<std::string>& paths);
 // Key state: bit 15 set while down, bit 0 toggled by each press.
 std::int16_t GetKeyState(int vk);
 std::int16_t GetAsyncKeyState(int vk);
+// The key of the last key-down, or the button of the last press (VK_LBUTTON...), whichever
+// came later; 0 before any.
+UINT LastKeyDown();
 // The MK_ flags of the buttons and Shift/Ctrl now down.
 WPARAM MouseKeyFlags();
 

@@ -5,6 +5,7 @@
 #include "platform/forms/wndobj.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -13,6 +14,7 @@ ModalIdleHook g_idle;
 ModalWaitHook g_wait = nullptr;
 std::vector<std::pair<HWND, std::uint64_t>> g_stack;
 std::uint64_t g_loops = 0;
+bool g_tracking = false; // the next loop is a tracking loop
 
 std::function<void()>& Idle() {
     static std::function<void()> handler;
@@ -28,15 +30,16 @@ bool OwnedBy(HWND h, HWND owner) {
 } // namespace
 
 void RunModalLoop(HWND form, const std::function<bool()>& done) {
+    const bool tracking = std::exchange(g_tracking, false);
     if (!W(form)) return;
     std::vector<HWND> disabled;
     for (HWND t : TopLevelWindows()) {
-        if (t == form || OwnedBy(t, form) || !IsWindowEnabled(t)) continue;
+        if (tracking || t == form || OwnedBy(t, form) || !IsWindowEnabled(t)) continue;
         EnableWindow(t, false);
         disabled.push_back(t);
     }
     const HWND previous = GetActiveWindow();
-    if (IsWindowVisible(form)) SetActiveWindow(form);
+    if (!tracking && IsWindowVisible(form)) SetActiveWindow(form);
     g_stack.push_back({form, ++g_loops});
 
     while (W(form) && !done()) {
@@ -62,7 +65,7 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
     g_stack.pop_back();
     for (HWND t : disabled)
         if (W(t)) EnableWindow(t, true);
-    if (W(previous) && previous != form && IsWindowVisible(previous) &&
+    if (!tracking && W(previous) && previous != form && IsWindowVisible(previous) &&
         (!W(form) || !IsWindowVisible(form) || GetActiveWindow() == form))
         SetActiveWindow(previous);
 }
@@ -73,6 +76,11 @@ void SetIdleHandler(std::function<void()> handler) {
 
 void RunIdleHandler() {
     if (Idle()) Idle()();
+}
+
+void RunTrackingLoop(HWND window, const std::function<bool()>& done) {
+    g_tracking = true;
+    RunModalLoop(window, done);
 }
 
 ModalIdleHook SetModalIdleHook(ModalIdleHook hook) {

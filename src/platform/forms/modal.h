@@ -13,6 +13,10 @@ namespace platform {
 // Runs until done() holds or form is destroyed; afterwards re-enables what it disabled.
 void RunModalLoop(HWND form, const std::function<bool()>& done);
 
+// The same loop for a window that tracks input for a while (an open menu): nothing is
+// disabled or activated. It counts as a modal level and meets the idle hook below.
+void RunTrackingLoop(HWND window, const std::function<bool()>& done);
+
 // Called when a modal loop has nothing to do; returns false to abandon the loop. Tests answer
 // forms here. Without a hook the loop waits for input, except on the virtual clock, where
 // nothing could ever happen, so it gives up with a line on stderr.

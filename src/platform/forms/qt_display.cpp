@@ -5,6 +5,7 @@
 #include "platform/core/timers.h"
 #include "platform/forms/modal.h"
 #include "platform/forms/paint.h"
+#include "platform/forms/qt_dialogs.h"
 #include "platform/forms/qt_presenter.h"
 #include "platform/forms/qt_widgetcontrol.h"
 
@@ -79,6 +80,7 @@ struct DisplayState {
     std::unique_ptr<QtMessageLoop> loop;
     Presenter* previous = nullptr;
     ModalWaitHook previousWait = nullptr;
+    TDialogHooks previousDialogs;
 };
 
 DisplayState* g_display = nullptr;
@@ -130,6 +132,9 @@ bool OpenDisplay(std::string* error) {
     d->presenter = std::make_unique<QtPresenter>();
     d->previous = SetPresenter(d->presenter.get());
     d->previousWait = SetModalWaitHook(WaitInQt);
+    // Qt's boxes and dialogs where nothing else (scripted answers) is installed.
+    d->previousDialogs = SetDialogHooks({});
+    SetDialogHooks(QtDialogHooks(d->previousDialogs));
     d->loop = std::make_unique<QtMessageLoop>();
     g_display = d;
     // Windows made before the display opened.
@@ -148,6 +153,7 @@ void CloseDisplay() {
     if (!d) return;
     g_display = nullptr;
     SetModalWaitHook(d->previousWait);
+    SetDialogHooks(std::move(d->previousDialogs));
     SetPresenter(d->previous);
     d->loop.reset();
     d->presenter.reset();

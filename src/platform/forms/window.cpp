@@ -161,6 +161,12 @@ TRect FrameInsets(DWORD style, DWORD exStyle) {
     return {b, b + caption, b, b};
 }
 
+TRect NonClientInsets(const Wnd& w) {
+    TRect f = FrameInsets(w.style, w.exStyle);
+    f.Top += w.menuBar;
+    return f;
+}
+
 TPoint WindowOriginInSurface(const Wnd& w) {
     if (!w.IsChild()) return {0, 0};
     const Wnd* p = W(w.parent);
@@ -171,7 +177,7 @@ TPoint WindowOriginInSurface(const Wnd& w) {
 
 TPoint ClientOriginInSurface(const Wnd& w) {
     TPoint o = WindowOriginInSurface(w);
-    TRect f = FrameInsets(w.style, w.exStyle);
+    TRect f = NonClientInsets(w);
     return {o.X + f.Left, o.Y + f.Top};
 }
 
@@ -181,7 +187,7 @@ TRect WindowRectInSurface(const Wnd& w) {
 }
 
 TRect ClientRect(const Wnd& w) {
-    TRect f = FrameInsets(w.style, w.exStyle);
+    TRect f = NonClientInsets(w);
     return {0, 0, std::max(0, w.rect.Width() - f.Left - f.Right),
             std::max(0, w.rect.Height() - f.Top - f.Bottom)};
 }
@@ -236,7 +242,7 @@ void ExposeArea(Wnd& w, const Region& area) {
             w.invalid.Add(r);
         w.erase = true;
     }
-    TRect f = FrameInsets(w.style, w.exStyle);
+    TRect f = NonClientInsets(w);
     if (f.Left || f.Top || f.Right || f.Bottom) {
         Region frame = VisibleRegion(w, false, true);
         frame.Subtract(ClientRectInSurface(w));
@@ -580,6 +586,42 @@ bool IsIconic(HWND h) {
 bool IsZoomed(HWND h) {
     Wnd* w = W(h);
     return w && w->maximized;
+}
+
+namespace {
+MenuBarHooks g_menuBarHooks;
+} // namespace
+
+void SetMenuBarHooks(MenuBarHooks hooks) {
+    g_menuBarHooks = std::move(hooks);
+}
+
+const MenuBarHooks& GetMenuBarHooks() {
+    return g_menuBarHooks;
+}
+
+void SetMenuBarHeight(HWND h, int height) {
+    Wnd* w = W(h);
+    height = std::max(0, height);
+    if (!w || w->IsChild() || w->menuBar == height) return;
+    w->menuBar = height;
+    Region all;
+    all.Add(WindowRectInSurface(*w));
+    ExposeArea(*w, all);
+    w->ncInvalid = true;
+    SendSizeMove(*w, true, false);
+}
+
+int GetMenuBarHeight(HWND h) {
+    Wnd* w = W(h);
+    return w ? w->menuBar : 0;
+}
+
+TRect MenuBarRect(HWND h) {
+    Wnd* w = W(h);
+    if (!w || !w->menuBar) return {};
+    TRect f = FrameInsets(w->style, w->exStyle);
+    return {f.Left, f.Top, w->rect.Width() - f.Right, f.Top + w->menuBar};
 }
 
 bool SetWindowText(HWND h, std::string_view text) {

@@ -9,6 +9,7 @@
 #include "platform/gdi/types.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -120,6 +121,7 @@ inline constexpr LRESULT HTNOWHERE = 0;
 inline constexpr LRESULT HTCLIENT = 1;
 inline constexpr LRESULT HTCAPTION = 2;
 inline constexpr LRESULT HTSYSMENU = 3;
+inline constexpr LRESULT HTMENU = 5;
 inline constexpr LRESULT HTLEFT = 10;
 inline constexpr LRESULT HTRIGHT = 11;
 inline constexpr LRESULT HTTOP = 12;
@@ -252,6 +254,26 @@ std::shared_ptr<Surface> GetWindowSurface(HWND top);
 TRect SurfaceRect(HWND h, bool client = true);
 // Copies the window's client pixels as they stand in the surface.
 bool ReadWindowPixels(HWND h, Surface& out, bool client = true);
+
+// The menu bar of a top-level window: a strip of the non-client area between the caption and
+// the client area. The model keeps its height and hit-tests it (HTMENU); the menu layer draws
+// it and opens it through these hooks.
+struct MenuBarHooks {
+    // bar: the strip in window coordinates.
+    std::function<void(HWND top, std::uintptr_t dc, const TRect& bar)> Paint;
+    // A left press on the strip.
+    std::function<void(HWND top, TPoint screen)> Press;
+    // F10 or a lone Alt reached the default handling (letter 0), or Alt with a letter or digit
+    // key did (its virtual key).
+    std::function<void(HWND top, char32_t letter)> KeyMenu;
+};
+void SetMenuBarHooks(MenuBarHooks hooks);
+const MenuBarHooks& GetMenuBarHooks();
+// 0 removes the strip. The client area shrinks or grows (WM_SIZE) and the window repaints.
+void SetMenuBarHeight(HWND top, int height);
+int GetMenuBarHeight(HWND top);
+// The strip in window coordinates (empty without one).
+TRect MenuBarRect(HWND top);
 
 // What a display needs to know of the model. The default does nothing (headless). A display
 // installs one, feeds its input to the router (input.h: RouteMouseMove, RouteKey, ...), tells

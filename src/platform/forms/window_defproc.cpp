@@ -48,12 +48,14 @@ LRESULT HitTest(const Wnd& w, TPoint screen) {
     }
     TRect f = FrameInsets(w.style, w.exStyle);
     if ((w.style & WS_CAPTION) == WS_CAPTION && y < f.Top && y >= f.Left) return HTCAPTION;
+    if (w.menuBar && y >= f.Top && y < f.Top + w.menuBar && x >= f.Left && x < wd - f.Right)
+        return HTMENU;
     return HTBORDER;
 }
 
 // A plain frame: the border lines in the 3D colours and the caption bar with its text.
 void PaintFrame(Wnd& w) {
-    TRect f = FrameInsets(w.style, w.exStyle);
+    TRect f = NonClientInsets(w);
     if (!f.Left && !f.Top && !f.Right && !f.Bottom) return;
     HDC dc = GetWindowDC(w.h);
     const int wd = w.rect.Width(), ht = w.rect.Height();
@@ -69,6 +71,8 @@ void PaintFrame(Wnd& w) {
     TRect outer{0, 0, wd, ht};
     FrameRect(dc, &outer, dark);
     DeleteObject(dark);
+    if (w.menuBar && GetMenuBarHooks().Paint) GetMenuBarHooks().Paint(w.h, dc, MenuBarRect(w.h));
+    f = FrameInsets(w.style, w.exStyle);
     if ((w.style & WS_CAPTION) == WS_CAPTION) {
         const int b = f.Left - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0);
         const bool active = GetActiveWindow() == w.h;
@@ -112,6 +116,12 @@ HCURSOR SizeCursor(LRESULT hit) {
     default:
         return IDC_ARROW;
     }
+}
+
+// Keyboard access to the menu bar of the window's top-level window.
+void KeyMenu(Wnd& w, char32_t letter) {
+    Wnd* top = Root(&w);
+    if (top && GetMenuBarHooks().KeyMenu) GetMenuBarHooks().KeyMenu(top->h, letter);
 }
 
 } // namespace
@@ -181,6 +191,11 @@ LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (GetCapture() == h) ReleaseCapture();
         return 0;
     case WM_NCLBUTTONDOWN:
+        if (LRESULT(wp) == HTMENU) {
+            if (GetMenuBarHooks().Press)
+                GetMenuBarHooks().Press(h, {std::int16_t(LOWORD(lp)), std::int16_t(HIWORD(lp))});
+            return 0;
+        }
         StartSystemMove(h, LRESULT(wp));
         return 0;
     case WM_NCLBUTTONDBLCLK:
@@ -189,7 +204,15 @@ LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SYSKEYDOWN:
         if (wp == VK_F4 && !w->IsChild()) PostMessage(h, WM_CLOSE, 0, 0);
+        if (wp == VK_F10 && !(GetKeyState(VK_SHIFT) & 0x8000)) KeyMenu(*w, 0);
+        if ((lp & KF_ALTDOWN_BIT) && ((wp >= 'A' && wp <= 'Z') || (wp >= '0' && wp <= '9')))
+            KeyMenu(*w, char32_t(wp));
         return 0;
+    case WM_SYSKEYUP:
+        // A lone Alt: pressed and released with nothing in between.
+        if (wp == VK_MENU && LastKeyDown() == VK_MENU) KeyMenu(*w, 0);
+        return 0;
+
     case WM_SYSCOMMAND:
         switch (wp & 0xFFF0) {
         case SC_CLOSE:

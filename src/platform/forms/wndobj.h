@@ -57,6 +57,7 @@ struct Wnd {
     bool keyPreview = false;
     HWND defaultButton = 0, cancelButton = 0;
     HWND mdiActive = 0; // an MDI client area: its active child
+    int menuBar = 0;    // top-level: height of the menu bar above the client area
 
     bool IsChild() const { return (style & WS_CHILD) != 0; }
 };
@@ -88,6 +89,8 @@ TPoint ClientOriginInSurface(const Wnd& w);
 TRect WindowRectInSurface(const Wnd& w);
 TRect ClientRectInSurface(const Wnd& w);
 TRect ClientRect(const Wnd& w); // (0, 0, width, height)
+// The non-client thickness on each side: the frame, and the menu bar at the top.
+TRect NonClientInsets(const Wnd& w);
 bool VisibleChain(const Wnd& w);
 // The pixels of w that show (surface coordinates): its client area or whole window, without
 // the parts covered by siblings above it or its ancestors' siblings, and without its children's
