@@ -2,6 +2,8 @@
 
 #include "platform/forms/qt_widgetcontrol.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 
 namespace platform {
@@ -27,7 +29,6 @@ TEdit::~TEdit() = default;
 
 QWidget* TEdit::CreateWidget() {
     auto* w = new QLineEdit;
-    w->setMaxLength(maxLength_ > 0 ? maxLength_ : 32767);
     w->setReadOnly(readOnly_);
     return w;
 }
@@ -55,8 +56,8 @@ void TEdit::SetText(const std::string& s) {
 }
 
 void TEdit::SetMaxLength(int v) {
+    // Limits what the user types or pastes; text already there or set in code stays whole.
     maxLength_ = std::max(0, v);
-    Line(this)->setMaxLength(maxLength_ > 0 ? maxLength_ : 32767);
 }
 
 void TEdit::SetReadOnly(bool v) {
@@ -112,6 +113,20 @@ void TEdit::PassKey(UINT msg, WPARAM key, LPARAM l) {
         const char32_t ch = char32_t(key);
         QString c = Cased(QString::fromUcs4(&ch, 1), charCase_);
         if (!c.isEmpty()) key = WPARAM(c.toUcs4().value(0));
+    }
+    if (maxLength_ > 0 && !readOnly_) {
+        QLineEdit* line = Line(this);
+        const int room = maxLength_ - int(line->text().size() - line->selectedText().size());
+        const bool typed = msg == WM_CHAR && key >= 32 && key != 127;
+        if (typed && room <= 0) return;
+        const bool paste =
+            (msg == WM_KEYDOWN && key == 'V' && (KeyboardShiftState() & ssCtrl)) ||
+            (msg == WM_KEYDOWN && key == VK_INSERT && (KeyboardShiftState() & ssShift));
+        if (paste) {
+            if (room > 0) line->insert(QApplication::clipboard()->text().left(room));
+            WidgetChanged();
+            return;
+        }
     }
     TWidgetControl::PassKey(msg, key, l);
 }

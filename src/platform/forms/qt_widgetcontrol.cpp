@@ -134,7 +134,7 @@ bool QtWidgetHost::eventFilter(QObject* o, QEvent* e) {
         switch (e->type()) {
         case QEvent::UpdateRequest:
         case QEvent::UpdateLater:
-        case QEvent::Paint:
+            // The widget asks to be drawn again (a caret blink, a change of its own).
             control_->Invalidate();
             break;
         default:
