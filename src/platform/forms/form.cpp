@@ -535,6 +535,13 @@ LRESULT TForm::WndProc(UINT msg, WPARAM w, LPARAM l) {
             state_ = wsMaximized;
         else if (visible_)
             state_ = wsNormal;
+        // The main form's window minimised or restored by the user is the application's.
+        if (Application && Application->MainForm == this) {
+            if (w == SIZE_MINIMIZED)
+                Application->Minimize();
+            else if (Application->Minimized())
+                Application->Restore();
+        }
         Resize();
         return r;
     }
