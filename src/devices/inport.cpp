@@ -296,11 +296,18 @@ void TInPort::DropSysex() {
 
 void TInPort::RecordMessage(std::uint32_t M, int Time) {
     _TPart* part = Song->RecordPart;
+    // A loop that records into a part ending at the right locator: the input clock runs up to
+    // the loop end inclusive, and an event there must not grow the part past the loop.
+    const int loopEnd = Song->Looping && part->Length > 0 &&
+                                std::int64_t{part->Start} + part->Length == Song->RightLocator
+                            ? part->Length
+                            : 0;
     if (IsNoteOn(M)) {
         Recorded.push_back({Time, M});
         return;
     }
     if (!IsNoteOff(M)) {
+        if (loopEnd > 0 && Time >= loopEnd) Time = loopEnd - 1;
         InsertInArrivalOrder(part, NewEvent(Time, M));
         return;
     }
@@ -313,8 +320,17 @@ void TInPort::RecordMessage(std::uint32_t M, int Time) {
     }
     on.Time += d;
     int end = std::max(Time + d, 0);
+    if (loopEnd > 0 && on.Time >= loopEnd) {
+        // Played or quantized onto the loop end: the note begins the next pass, and a release
+        // before the wrap keeps its length from there.
+        on.Time -= loopEnd;
+        if (end >= loopEnd) end -= loopEnd;
+    }
+    // A release before the note's own time means the loop wrapped while it was held; one in
+    // the same tick is a short note.
     const int r = part->Start;
-    if (Song->Looping && end <= on.Time) end = Song->RightLocator - r - 1; // wrapped while held
+    if (Song->Looping && end < on.Time) end = Song->RightLocator - r - 1;
+    if (loopEnd > 0 && end >= loopEnd) end = loopEnd - 1;
     InsertInArrivalOrder(part, NewEvent(on.Time, on.Msg));
     InsertInArrivalOrder(part, NewEvent(end, M));
 }

@@ -247,6 +247,45 @@ TEST_F(InputPort, RecordsQuantizedNotesWithTheirLengthAndWrapsHeldNotesAtTheLoop
     EXPECT_EQ(Thru().size(), 8u) << "everything was echoed as it came";
 }
 
+TEST_F(InputPort, LoopRecordingKeepsWhatMeetsTheLoopEndInsideTheLoop) {
+    const auto on = PackMidiMsg(0x90, 60, 100), off = PackMidiMsg(0x80, 60, 0),
+               cc = PackMidiMsg(0xB0, 64, 0);
+    struct Case {
+        const char* Name;
+        int Quantize, OnAt, OffAt;
+        std::vector<TimedMsg> Want;
+    } cases[] = {
+        {"quantized onto the loop end, released before the wrap", 120, 1900, 1910,
+         {{0, on}, {10, off}}},
+        {"quantized onto the loop end, released after the wrap", 120, 1900, 1920 + 100,
+         {{0, on}, {120, off}}},
+        {"played on the loop end", 0, 1920, 1920 + 50, {{0, on}, {50, off}}},
+        {"released in the tick it was played", 0, 500, 500, {{500, on}, {500, off}}},
+        {"released with a pedal on the loop end", 0, 1800, 1920,
+         {{1800, on}, {1919, off}, {1919, cc}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        delete Song;
+        Song = new TSong;
+        Song->LeftLocator = 0;
+        Song->RightLocator = 1920;
+        Song->Looping = 1;
+        Midi->SetQ(c.Quantize > 0, c.Quantize);
+        recordStart = clock.Now();
+        StartRecording();
+        AtTick(c.OnAt);
+        Send(on);
+        AtTick(c.OffAt);
+        Send(off);
+        if (c.Want.size() > 2) Send(cc);
+        _TPart* part = StopRecording();
+        EXPECT_EQ(PartEvents(part), c.Want);
+        EXPECT_EQ(part->Length, 1920) << "the part stays inside the loop";
+        EXPECT_TRUE(CheckSongNotePairing(*Song));
+    }
+}
+
 TEST_F(InputPort, StopTakesWhatArrivedAndIgnoresWhatFollows) {
     recordStart = clock.Now();
     StartRecording();
