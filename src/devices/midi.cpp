@@ -193,14 +193,17 @@ void TMIDI::SetMThru(bool On, int Port, int Channel, int Track, TMFX* ThruPlugin
 void TMIDI::StartRun(int Pos, int LoopStartArg, int LoopEndArg, bool LoopOnArg, bool Recording) {
     // The input of an earlier recording is forgotten before this one can stamp any.
     if (Recording && InPort) InPort->BeginTake();
-    Pending = true;
-    if (mode_ == 0) Engine("SetupMTC", {U(Pos)});
-    if (Song) Song->State = Recording ? 1 : 2;
-    MidiAudio().NotifyStart();
+    // The start arguments are in place before the audio thread and the input callback can see
+    // the run (Pending, State); the input clock starts with MIDI.
     StartPos = Pos;
     LoopStart = LoopStartArg;
     LoopEnd = LoopEndArg;
     LoopOn = LoopOnArg;
+    inputClockOn_ = false;
+    Pending = true;
+    if (mode_ == 0) Engine("SetupMTC", {U(Pos)});
+    if (Song) Song->State = Recording ? 1 : 2;
+    MidiAudio().NotifyStart();
     // With the audio output open the first audio block starts MIDI, so both start together.
     if (MidiAudio().AudioOn()) return;
     IssueStart(Recording);
@@ -213,7 +216,10 @@ void TMIDI::IssueStart(bool Recording) {
         return;
     }
     if (Ports) Ports->Start(StartPos);
-    if (Recording) RecordStart = TimeGetTime();
+    if (Recording) {
+        RecordStart = TimeGetTime();
+        inputClockOn_ = true;
+    }
 }
 
 void TMIDI::Play(int Pos, int LoopStartArg, int LoopEndArg, bool LoopOnArg) {
@@ -330,6 +336,9 @@ int TMIDI::GetPos() {
 int TMIDI::GetInputPos() {
     if (mode_ == 0) return Engine("GetPos");
     if (Song && Song->State == 1) {
+        // Input that arrives before MIDI has started (audio open: the first block starts it)
+        // belongs at the start, not at a time counted from an earlier recording.
+        if (!inputClockOn_) return StartPos;
         int p = MsToTicks(static_cast<double>(TimeGetTime() - RecordStart)) + StartPos;
         int span = Song->RightLocator - Song->LeftLocator;
         while (Song->Looping && span > 0 && p > Song->RightLocator)

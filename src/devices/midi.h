@@ -84,7 +84,8 @@ public:
     bool MapInput = false;
     bool ClickOn = false;
     int PrecountBeats = 0, ClickChannel = 0, ClickDevice = 0, ClickNote = 0;
-    std::uint32_t RecordStart = 0;
+    // Written by the start (audio thread with audio open), read by the input callback.
+    std::atomic<std::uint32_t> RecordStart{0};
 
     void OpenMidi();
     void CloseMidi();
@@ -143,6 +144,9 @@ private:
 
     bool bare_ = true;
     int mode_ = 1;
+    // Set once a recording's input clock runs (RecordStart is valid); until then recorded
+    // input is stamped at the start position.
+    std::atomic<bool> inputClockOn_{false};
     TMidiEngineLink* engine_ = nullptr;
 };
 

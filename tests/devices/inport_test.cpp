@@ -286,6 +286,34 @@ TEST_F(InputPort, LoopRecordingKeepsWhatMeetsTheLoopEndInsideTheLoop) {
     }
 }
 
+TEST_F(InputPort, InputBeforeTheFirstAudioBlockIsRecordedAtTheStart) {
+    struct AudioOnline : TMidiAudio {
+        AudioOnline() { SetMidiAudio(this); }
+        ~AudioOnline() override { SetMidiAudio(nullptr); }
+        bool AudioOn() override { return true; }
+    } audio;
+    // An earlier recording left the input clock a minute behind.
+    recordStart = clock.Now();
+    StartRecording();
+    StopRecording();
+    clock.Advance(60000);
+
+    StartRecording(); // with audio open, MIDI starts with the first block
+    const int length = Song->RecordPart->Length;
+    Send(PackMidiMsg(0xB0, 64, 127));
+    Send(PackMidiMsg(0x90, 60, 100));
+    clock.Advance(5);
+    recordStart = clock.Now();
+    Midi->RecordPending();
+    AtTick(10);
+    Send(PackMidiMsg(0x80, 60, 0));
+    _TPart* part = StopRecording();
+    EXPECT_EQ(PartEvents(part), (std::vector<TimedMsg>{{0, PackMidiMsg(0xB0, 64, 127)},
+                                                       {0, PackMidiMsg(0x90, 60, 100)},
+                                                       {10, PackMidiMsg(0x80, 60, 0)}}));
+    EXPECT_EQ(part->Length, length);
+}
+
 TEST_F(InputPort, StopTakesWhatArrivedAndIgnoresWhatFollows) {
     recordStart = clock.Now();
     StartRecording();
