@@ -204,6 +204,8 @@ void TInPort::ShortData(std::uint32_t M) {
     if (MidiStatus(M) == 0xB0 && channelMsg) M = WithData1(M, CcMap[MidiData1(M) & 0x7F]);
 
     const bool recording = SongRecords();
+    // A softsynth's plug-in is not freed while this holds it.
+    TInputPluginUse use;
     TMFX* plugin = ThruPlugin;
     if (!plugin) {
         if (recording) {
@@ -221,8 +223,8 @@ void TInPort::ShortData(std::uint32_t M) {
             if (Owner->MapInput) {
                 // The track of the input channel names the softsynth by its output number.
                 _TTrack* track = Song ? Song->TrackAt(static_cast<int>(MidiChannel(M))) : nullptr;
-                if (TMFX* synth =
-                        track && SoftEngine ? SoftEngine->InputPlugin(track->Output) : nullptr)
+                TSoftEngine* engine = SoftEngine;
+                if (TMFX* synth = track && engine ? engine->InputPlugin(track->Output) : nullptr)
                     synth->AddInputEvent(M);
             } else {
                 plugin->AddInputEvent(M);

@@ -73,6 +73,41 @@ extern "C" std::int32_t MfxHostCallback(void* /*Context*/, std::int32_t Cmd, std
     return 1;
 }
 
+// ---- uses of plug-in objects by the MIDI input thread ----
+
+namespace {
+// Uses are counted under the parity of the generation they began in. A wait moves the
+// generation on and drains the count of the one before, so a steady stream of new uses, which
+// count under the new parity, never keeps it waiting.
+std::atomic<unsigned> inputGeneration{0};
+std::array<std::atomic<int>, 2> inputUses{};
+} // namespace
+
+TInputPluginUse::TInputPluginUse() {
+    for (;;) {
+        const unsigned g = inputGeneration.load(std::memory_order_seq_cst);
+        parity_ = g & 1;
+        inputUses[parity_].fetch_add(1, std::memory_order_seq_cst);
+        // Counted before the generation moved on: the wait sees this use. Otherwise count again
+        // under the new parity (the waiter does not wait for it, nor does it need to: it
+        // unpublished before moving the generation, so this use cannot reach what it frees).
+        if (inputGeneration.load(std::memory_order_seq_cst) == g) return;
+        inputUses[parity_].fetch_sub(1, std::memory_order_release);
+    }
+}
+
+TInputPluginUse::~TInputPluginUse() {
+    inputUses[parity_].fetch_sub(1, std::memory_order_release);
+}
+
+void WaitInputPluginUses() {
+    // The caller's unpublishing stores come before the generation moves on; a use that counts
+    // under the new parity reads the pointers after them.
+    const unsigned old = inputGeneration.fetch_add(1, std::memory_order_seq_cst) & 1;
+    if (inputUses[old].load(std::memory_order_acquire) == 0) return;
+    platform::WaitWhile([old] { return inputUses[old].load(std::memory_order_acquire) != 0; });
+}
+
 // ---- the event queue (bounded, many producers, one consumer) ----
 
 TRTEventQueue::TRTEventQueue() {

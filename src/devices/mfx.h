@@ -160,6 +160,23 @@ private:
     std::vector<float*> inPins_, outPins_;
 };
 
+// The MIDI input thread reaches plug-in objects (the thru plug-in, the published softsynths)
+// without locks. It brackets every use, from reading the pointer to its last call, with a
+// TInputPluginUse; the GUI thread frees such an object only after it has unpublished it and
+// WaitInputPluginUses has returned, so no use can still hold it. The input thread never waits.
+class TInputPluginUse {
+public:
+    TInputPluginUse();
+    ~TInputPluginUse();
+    TInputPluginUse(const TInputPluginUse&) = delete;
+    TInputPluginUse& operator=(const TInputPluginUse&) = delete;
+
+private:
+    unsigned parity_ = 0;
+};
+// GUI thread: returns once every use begun before the call is over.
+void WaitInputPluginUses();
+
 // 'A' 'B' 'C' 'D' as a 32-bit value, the first character in the most significant byte.
 constexpr std::int32_t CCONST(int A, int B, int C, int D) {
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(A) << 24) +

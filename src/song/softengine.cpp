@@ -3,7 +3,9 @@
 #include "song/softengine.h"
 
 #include "devices/audio.h"
+#include "devices/inport.h"
 #include "devices/mfx.h"
+#include "devices/midi.h"
 #include "platform/core/ini.h"
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
@@ -256,6 +258,13 @@ void TSoftEngine::Clear() {
         published_.store(0, std::memory_order_release);
         gone.swap(Items);
     }
+    // The MIDI input reaches the plug-ins too: it lets go of them before they are freed.
+    if (Midi && Midi->InPort)
+        for (TSoftItem* item : gone) {
+            TMFX* plugin = item->Plugin.get();
+            Midi->InPort->ThruPlugin.compare_exchange_strong(plugin, nullptr);
+        }
+    WaitInputPluginUses();
     for (TSoftItem* item : gone)
         delete item;
 }
@@ -273,7 +282,13 @@ void CreateSoftEngine() {
 
 void DestroySoftEngine() {
     if (!songEngine) return;
-    if (SoftEngine == songEngine) SoftEngine = nullptr;
+    if (SoftEngine == songEngine) {
+        // Blocks and the MIDI input read the engine through the global: neither may still be
+        // inside it when it goes.
+        TRendererHold hold;
+        SoftEngine = nullptr;
+    }
+    WaitInputPluginUses();
     delete songEngine;
     songEngine = nullptr;
 }

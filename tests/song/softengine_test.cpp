@@ -3,6 +3,7 @@
 
 #include "heap_counter.h"
 
+#include "devices/inport.h"
 #include "devices/mfx.h"
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
@@ -16,7 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -351,6 +356,52 @@ TEST(SoftQueue, MadeNoteOffsGoBackToTheirPoolOnReset) {
         q.Reset();
         EXPECT_EQ(q.Pending, nullptr);
     }
+}
+
+// The MIDI input callback hands thru messages to softsynth plug-ins on its own thread, through
+// the thru plug-in and, with mapped input, through the published list.
+TEST_F(SoftEngineTest, ClearingFreesNoPluginTheMidiInputIsUsing) {
+    midi.InPort = std::make_unique<TInPort>(&midi);
+    TInPort& in = *midi.InPort;
+    in.ThruOn = true;
+    in.ThruChannel = -1;
+    for (bool mapped : {false, true}) {
+        SCOPED_TRACE(mapped ? "mapped input" : "thru plug-in");
+        midi.MapInput = mapped;
+        std::atomic<bool> done{false};
+        std::thread input([&] {
+            for (std::uint32_t n = 0; !done; ++n)
+                in.ShortData(PackMidiMsg(0x90 + (n & 1), 60, 100));
+        });
+        for (int round = 0; round < 300; ++round) {
+            TSoftItem* a = SoftEngine->AddSoftsynth("recvst");
+            SoftEngine->AddSoftsynth("recvst");
+            Song->TrackAt(0)->Output = 0;
+            Song->TrackAt(1)->Output = 1;
+            in.ThruPlugin = a->Plugin.get();
+            SoftEngine->Clear();
+            ASSERT_EQ(in.ThruPlugin.load(), nullptr) << "the thru target is let go of";
+        }
+        done = true;
+        input.join();
+    }
+    midi.MapInput = false;
+
+    // A use in progress holds the plug-ins: clearing waits for it.
+    SoftEngine->AddSoftsynth("recvst");
+    std::atomic<bool> entered{false}, left{false};
+    std::thread holder([&] {
+        TInputPluginUse use;
+        entered = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        left = true;
+    });
+    while (!entered)
+        std::this_thread::yield();
+    SoftEngine->Clear();
+    EXPECT_TRUE(left);
+    holder.join();
+    midi.InPort.reset();
 }
 
 } // namespace
