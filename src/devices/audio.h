@@ -107,5 +107,12 @@ void LeaveRenderBlock();
 // while a block holds it; nests.
 void HoldRenderer();
 void ReleaseRenderer();
+// HoldRenderer for the scope of a change.
+struct TRendererHold {
+    TRendererHold() { HoldRenderer(); }
+    ~TRendererHold() { ReleaseRenderer(); }
+    TRendererHold(const TRendererHold&) = delete;
+    TRendererHold& operator=(const TRendererHold&) = delete;
+};
 // GUI thread: waits until no block renders (at once when the GUI thread holds the flag).
 void WaitRenderIdle();

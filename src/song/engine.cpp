@@ -1,5 +1,6 @@
 #include "song/engine.h"
 
+#include "devices/audio.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "song/audioengine.h"
@@ -314,6 +315,9 @@ int SoundingSampleOffset(int Ticks, const TSampleFormat& Format) {
 
 void TSong::Locate(int Tick, bool Live) {
     if (Live && !MidiAudio().AudioOn()) return;
+    // Blocks go on while the song is stopped and read the voices and softsynth queues made
+    // here: none may see them half made (a block in between plays silence).
+    TRendererHold hold;
     TLocateHooks& hooks = LocateHooks();
     const int precount = PrecountTicks();
     AudioPos = static_cast<float>(Tick);

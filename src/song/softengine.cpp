@@ -67,14 +67,6 @@ bool PluginFileExists(const std::string& FileName) {
            !platform::ResolveLibraryPath(FileName).empty();
 }
 
-// Keeps blocks out while the list or its queues change.
-struct TRendererHold {
-    TRendererHold() { HoldRenderer(); }
-    ~TRendererHold() { ReleaseRenderer(); }
-    TRendererHold(const TRendererHold&) = delete;
-    TRendererHold& operator=(const TRendererHold&) = delete;
-};
-
 } // namespace
 
 TSoftsynthWindows& SoftsynthWindows() {

@@ -3,12 +3,14 @@
 
 #include "heap_counter.h"
 
+#include "devices/audio.h"
 #include "devices/inport.h"
 #include "devices/mfx.h"
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
 #include "platform/core/paths.h"
 #include "song/primitives.h"
+#include "song/engine.h"
 #include "song/render.h"
 #include "song/softengine.h"
 #include "song_fixture.h"
@@ -402,6 +404,41 @@ TEST_F(SoftEngineTest, ClearingFreesNoPluginTheMidiInputIsUsing) {
     EXPECT_TRUE(left);
     holder.join();
     midi.InPort.reset();
+}
+
+// Blocks run while the song is stopped and take the softsynths' timed events: a locate keeps
+// them out from the reset of the queues to the last entry primed.
+TEST_F(SoftEngineTest, NoBlockRunsWhileLocateRemakesTheQueues) {
+    struct Hooks : TLocateHooks {
+        std::vector<std::string> entered;
+        void Try(const char* Step) {
+            if (!EnterRenderBlock()) return;
+            entered.push_back(Step);
+            LeaveRenderBlock();
+        }
+        void LocateSoftsynths(TSong& S, int Tick) override {
+            Try("before reset");
+            TLocateHooks::LocateSoftsynths(S, Tick);
+            Try("after reset");
+        }
+        void PrimeSoftsynthQueues(TSong& S, int Tick) override {
+            TLocateHooks::PrimeSoftsynthQueues(S, Tick);
+            Try("after priming");
+        }
+        void DelaySoftsynthQueues(TSong& S, int Ticks, int BaseTick) override {
+            TLocateHooks::DelaySoftsynthQueues(S, Ticks, BaseTick);
+            Try("after the precount");
+        }
+    } hooks;
+    SetLocateHooks(&hooks);
+    SoftEngine->AddSoftsynth("recvst");
+    Song->State = 1;
+    Song->Locate(0, false);
+    Song->State = 0;
+    SetLocateHooks(nullptr);
+    EXPECT_EQ(hooks.entered, std::vector<std::string>{});
+    EXPECT_TRUE(EnterRenderBlock()) << "blocks run again after the locate";
+    LeaveRenderBlock();
 }
 
 } // namespace
