@@ -4,6 +4,8 @@
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/focus.h"
+#include "platform/forms/hint.h"
+#include "platform/forms/label.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>
@@ -248,6 +250,141 @@ TEST_F(AppTest, MinimizeAndRestore) {
     ShowWindow(main->Handle(), SW_RESTORE);
     EXPECT_EQ(log, (std::vector<std::string>{"minimize", "restore", "minimize", "restore"}));
     main->Free();
+}
+
+} // namespace
+
+namespace {
+
+using namespace platform;
+
+TEST(FormKinds, BorderStylesPositionStateAndMdi) {
+    testsupport::GuiHarness gui(1000, 800);
+    struct Kind {
+        TFormBorderStyle border;
+        DWORD style, exStyle;
+    };
+    const Kind kinds[] = {
+        {bsNone, WS_POPUP, 0},
+        {bsSingle, WS_CAPTION | WS_BORDER, 0},
+        {bsSizeable, WS_THICKFRAME | WS_CAPTION, 0},
+        {bsDialog, WS_CAPTION | WS_DLGFRAME, WS_EX_DLGMODALFRAME},
+        {bsToolWindow, WS_CAPTION, WS_EX_TOOLWINDOW},
+        {bsSizeToolWin, WS_THICKFRAME | WS_CAPTION, WS_EX_TOOLWINDOW},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(int(k.border));
+        auto* f = new TForm(nullptr);
+        auto* e = new TEdit(f);
+        e->Parent = f;
+        e->Text = "stays";
+        f->BorderStyle = k.border;
+        f->ClientWidth = 300;
+        f->ClientHeight = 200;
+        f->Position = poScreenCenter;
+        f->Show();
+        const HWND h = f->Handle();
+        EXPECT_EQ(GetWindowStyle(h) & k.style, k.style);
+        EXPECT_EQ(GetWindowLongPtr(h, GWL_EXSTYLE) & k.exStyle, LONG_PTR(k.exStyle));
+        TRect c;
+        GetClientRect(h, &c);
+        EXPECT_EQ(c.Width(), 300);
+        EXPECT_EQ(c.Height(), 200);
+        EXPECT_EQ(f->Left() + f->Width() / 2, 500);
+        EXPECT_EQ(e->Text(), "stays") << "controls live on through a new window";
+        EXPECT_TRUE(e->Focused());
+        f->Free();
+    }
+
+    auto* top = new TForm(nullptr);
+    top->FormStyle = fsStayOnTop;
+    top->Show();
+    EXPECT_NE(GetWindowLongPtr(top->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    top->WindowState = wsMaximized;
+    EXPECT_TRUE(IsZoomed(top->Handle()));
+    EXPECT_EQ(top->WindowState(), wsMaximized);
+    top->Free();
+
+    TForm* frame = nullptr;
+    Application->CreateForm(frame);
+    frame->FormStyle = fsMDIForm;
+    frame->Show();
+    ASSERT_NE(frame->ClientHandle(), 0);
+    auto* child = new TForm(Application);
+    child->FormStyle = fsMDIChild;
+    child->Caption = "Child";
+    child->Show();
+    EXPECT_EQ(GetParent(child->Handle()), frame->ClientHandle());
+    EXPECT_EQ(frame->ActiveMDIChild(), child);
+    // An MDI child closes to a minimised window.
+    child->Close();
+    EXPECT_TRUE(IsIconic(child->Handle()));
+    child->Free();
+    frame->Free();
+    EXPECT_THROW(
+        {
+            TForm orphan(nullptr);
+            orphan.FormStyle = fsMDIChild;
+        },
+        EInvalidOperation);
+}
+
+} // namespace
+
+namespace {
+
+using namespace platform;
+
+TEST(Hints, ShowAfterThePauseWithTheirLinesAndGoOnAPress) {
+    testsupport::GuiHarness gui;
+    auto* form = new TForm(nullptr);
+    form->SetBounds(100, 100, 300, 200);
+    form->ShowHint = true;
+    auto* panel = new TPanel(form);
+    panel->Parent = form;
+    panel->SetBounds(0, 0, 150, 100);
+    panel->Hint = "Click to select MIDI channel\rUse channel Off for none channel-mapping";
+    auto* label = new TLabel(form);
+    label->Parent = form;
+    label->SetBounds(200, 20, 50, 13);
+    label->Caption = "Tip";
+    label->Hint = "Label hint";
+    auto* quiet = new TPanel(form);
+    quiet->Parent = form;
+    quiet->SetBounds(0, 110, 100, 50);
+    quiet->Hint = "never";
+    quiet->ShowHint = false;
+    form->Show();
+    const HWND h = form->Handle();
+
+    gui.MoveTo(gui.At(h, 20, 20));
+    gui.Advance(400);
+    EXPECT_EQ(CurrentHint(), "");
+    gui.Advance(200);
+    EXPECT_EQ(CurrentHint(), panel->Hint);
+    HWND tip = 0;
+    for (HWND t : TopLevelWindows())
+        if (GetClassName(t) == "THintWindow") tip = t;
+    ASSERT_TRUE(IsWindowVisible(tip));
+    TRect r;
+    GetClientRect(tip, &r);
+    EXPECT_GT(r.Height(), 2 * 11) << "two lines";
+    EXPECT_EQ(gui.Pixel(tip, r.Width() - 2, 1), 0xFFFFE1u) << "the info colour";
+    gui.Press(gui.At(h, 20, 20));
+    EXPECT_EQ(CurrentHint(), "");
+    gui.Release(gui.At(h, 20, 20));
+
+    // A windowless control's hint, and the hint going after its time.
+    gui.MoveTo(gui.At(h, 210, 25));
+    gui.Advance(600);
+    EXPECT_EQ(CurrentHint(), "Label hint");
+    gui.Advance(3000);
+    EXPECT_EQ(CurrentHint(), "");
+
+    gui.MoveTo(gui.At(h, 20, 130));
+    gui.Advance(1000);
+    EXPECT_EQ(CurrentHint(), "") << "ShowHint off";
+    form->Free();
 }
 
 } // namespace

@@ -33,6 +33,11 @@ public:
     // Help file of the program; HelpContext and HelpJump open its topics through the hook.
     std::string HelpFile;
 
+    // Hints: shown at all, after the pointer rests this long (ms), hidden after this long.
+    bool ShowHint = true;
+    int HintPause = 500;
+    int HintHidePause = 2500;
+
     TIdleEvent OnIdle;
     TNotifyEvent OnMinimize, OnRestore, OnActivate, OnDeactivate;
     // Replaces the message box of the exception boundary.

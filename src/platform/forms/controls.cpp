@@ -115,6 +115,7 @@ TControlFont& TControlFont::operator=(const TFont& f) {
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
 TControl::~TControl() {
+    HintControlGoing(this);
     if (TForm* f = ParentForm(); f && f != this) f->ControlGoing(this);
     if (parent_) parent_->RemoveControl(this);
 }
@@ -223,6 +224,15 @@ void TControl::ParentFontChanged() {
     FontChanged();
 }
 
+bool TControl::GetShowHint() const {
+    return parentShowHint_ && parent_ ? parent_->GetShowHint() : showHint_;
+}
+
+void TControl::SetShowHint(bool v) {
+    showHint_ = v;
+    parentShowHint_ = false;
+}
+
 void TControl::SetText(const std::string& s) {
     if (s == text_) return;
     text_ = s;
@@ -274,6 +284,7 @@ void TControl::SetPopupHook(PopupHook hook) {
 
 bool TControl::HandleMouse(UINT msg, WPARAM keys, TPoint pt) {
     TShiftState s = ShiftStateOfKeys(keys);
+    if (msg != WM_MOUSEMOVE) CancelHint();
     switch (msg) {
     case WM_LBUTTONDOWN:
         clickPending_ = true;
@@ -439,6 +450,7 @@ bool TWinControl::EraseBackground(HDC dc) {
 
 bool TWinControl::HandleKeyDownFilter(WPARAM w, WPARAM* passed) {
     g_swallowTab = false;
+    CancelHint();
     std::uint16_t key = std::uint16_t(w);
     const TShiftState shift = KeyboardShiftState();
     if (key == VK_TAB && !(shift & (ssCtrl | ssAlt)) && !(DialogCode() & DLGC_WANTTAB)) {
@@ -518,9 +530,11 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
         }
         return DefaultHandler(msg, w, l);
     case CM_MOUSEENTER:
+        HintMouseEnter(this);
         MouseEnter();
         return 0;
     case CM_MOUSELEAVE:
+        HintMouseLeave(this);
         MouseLeave();
         return 0;
     case WM_LBUTTONDOWN:
@@ -874,9 +888,11 @@ public:
         Guarded([&] { c_->HandleMouse(msg, keys, pt); });
     }
     void MouseEnter() override {
+        HintMouseEnter(c_);
         Guarded([this] { c_->MouseEnter(); });
     }
     void MouseLeave() override {
+        HintMouseLeave(c_);
         Guarded([this] { c_->MouseLeave(); });
     }
 

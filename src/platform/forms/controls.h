@@ -244,9 +244,16 @@ public:
     TProperty<TControl, std::string, &TControl::GetText, &TControl::SetText> Caption{this};
     TProperty<TControl, std::string, &TControl::GetText, &TControl::SetText> Text{this};
 
-    // Hint text; a CR starts a new line.
+    // Hint text, shown after the pointer rests on the control; a CR starts a new line. With
+    // ParentShowHint (the default) ShowHint is the parent's; setting it ends that.
     std::string Hint;
-    bool ShowHint = false;
+    bool GetShowHint() const;
+    void SetShowHint(bool v);
+    TProperty<TControl, bool, &TControl::GetShowHint, &TControl::SetShowHint> ShowHint{this};
+    bool GetParentShowHint() const { return parentShowHint_; }
+    void SetParentShowHint(bool v) { parentShowHint_ = v; }
+    TProperty<TControl, bool, &TControl::GetParentShowHint, &TControl::SetParentShowHint>
+        ParentShowHint{this};
 
     TCursor GetCursor() const { return cursor_; }
     void SetCursor(TCursor c);
@@ -305,6 +312,7 @@ protected:
     bool enabled_ = true;
     TColor color_ = clBtnFace;
     bool parentColor_ = false;
+    bool showHint_ = false, parentShowHint_ = true;
     bool parentFont_ = true;
     std::string text_;
     TCursor cursor_ = crDefault;
@@ -501,6 +509,12 @@ template <class F> void Guarded(F&& f) {
 template <class E, class... A> void Fire(const E& event, A&&... args) {
     if (event) Guarded([&] { event(std::forward<A>(args)...); });
 }
+
+// The pointer entered or left a control, a button went down or a key: what the hints hear.
+void HintMouseEnter(TControl* c);
+void HintMouseLeave(TControl* c);
+void HintControlGoing(TControl* c);
+void CancelHint();
 
 // The framework control of a window; nullptr for other windows.
 TWinControl* FindControl(HWND h);
