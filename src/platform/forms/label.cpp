@@ -112,6 +112,11 @@ void TLabel::AdjustBounds() {
         DoDrawText(c, r, TextFlags() | DT_CALCRECT);
     }
     DeleteDC(dc);
+    // A word-wrapped label keeps its width and takes the height of its lines.
+    if (wordWrap_) {
+        SetBounds(left_, top_, width_, r.Bottom);
+        return;
+    }
     int x = left_;
     if (alignment_ == taRightJustify) x += width_ - r.Right;
     SetBounds(x, top_, r.Right, r.Bottom);
