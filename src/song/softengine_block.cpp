@@ -208,7 +208,8 @@ void TSoftItem::ProcessOwn(int Frames) {
     std::uint32_t input = 0;
     while (q.FreeTimedCount() > 0 && plug.InputEvents.Pop(input))
         append(input);
-    if (FlushNotes) {
+    // Taken at once: a stop that comes while this block flushes asks again for the next one.
+    if (FlushNotes.exchange(0)) {
         bool done = true;
         for (int ch = 0; ch < NoteChannels && done; ++ch)
             for (int key = 0; key < NoteKeys && done; ++key)
@@ -219,7 +220,7 @@ void TSoftItem::ProcessOwn(int Frames) {
                     }
                     CountNote(NoteRelease(ch, key));
                 }
-        if (done) FlushNotes = 0;
+        if (!done) FlushNotes = 1;
     }
     _TTimedEvent* timed = q.TakeTimed();
     for (_TTimedEvent* t = timed; t; t = t->Next)
@@ -263,7 +264,7 @@ void TSoftItem::ProcessVst(int Frames) {
     std::uint32_t input = 0;
     while (room() && plug.InputEvents.Pop(input))
         AddRecord(0, input);
-    if (FlushNotes) {
+    if (FlushNotes.exchange(0)) {
         bool done = true;
         for (int ch = 0; ch < NoteChannels && done; ++ch)
             for (int key = 0; key < NoteKeys && done; ++key)
@@ -275,7 +276,7 @@ void TSoftItem::ProcessVst(int Frames) {
                     AddRecord(0, NoteRelease(ch, key));
                     CountNote(NoteRelease(ch, key));
                 }
-        if (done) FlushNotes = 0;
+        if (!done) FlushNotes = 1;
     }
     while (room() && q.Timed) {
         _TTimedEvent* t = q.PopTimed();
