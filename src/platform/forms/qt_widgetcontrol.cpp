@@ -70,6 +70,15 @@ Qt::KeyboardModifiers QtModifiers(TShiftState s) {
     return m;
 }
 
+// The deepest visible child of w under pos (w's coordinates), w itself when none.
+QWidget* TargetAt(QWidget* w, QPointF pos) {
+    QWidget* c = w->childAt(pos.toPoint());
+    return c ? c : w;
+}
+
+// The widget that took the last press, until its release.
+QPointer<QWidget> pressedWidget;
+
 } // namespace
 
 void AcquireQtApplication() {
@@ -307,9 +316,17 @@ LRESULT TWidgetControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
         const Qt::MouseButton button = msg == WM_MOUSEMOVE ? Qt::NoButton : Qt::LeftButton;
         Qt::MouseButtons buttons;
         if (w & MK_LBUTTON) buttons |= Qt::LeftButton;
-        QMouseEvent e(type, pos, QPointF(g.X, g.Y), button, buttons,
+        // The child under the pointer takes the event (a list's viewport, a spin box's
+        // line); the one that took the press keeps the pointer until the release.
+        QWidget* target = pressedWidget ? pressedWidget.data() : TargetAt(Widget(), pos);
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+            pressedWidget = target;
+        else if (type == QEvent::MouseButtonRelease)
+            pressedWidget = nullptr;
+        const QPointF local = target->mapFrom(Widget(), pos);
+        QMouseEvent e(type, local, QPointF(g.X, g.Y), button, buttons,
                       QtModifiers(KeyboardShiftState()));
-        QCoreApplication::sendEvent(Widget(), &e);
+        QCoreApplication::sendEvent(target, &e);
         WidgetChanged();
         return r;
     }

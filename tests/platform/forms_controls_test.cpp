@@ -1,0 +1,355 @@
+// The standard controls: events raised by code changes, keys through the framework's filter,
+// mouse and keys reaching the widgets, and the controls' state.
+#include "platform/forms/application.h"
+#include "platform/forms/checkbox.h"
+#include "platform/forms/combobox.h"
+#include "platform/forms/edit.h"
+#include "platform/forms/grid.h"
+#include "platform/forms/listbox.h"
+#include "platform/forms/memo.h"
+#include "platform/forms/progressbar.h"
+#include "platform/forms/scrollbar.h"
+#include "platform/forms/statusbar.h"
+#include "platform/forms/updown.h"
+#include "support/gui_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace platform;
+
+class ControlsTest : public ::testing::Test {
+protected:
+    testsupport::GuiHarness gui;
+    std::vector<std::string> log;
+    TForm* form = nullptr;
+
+    void SetUp() override {
+        form = new TForm(nullptr);
+        form->Caption = "Controls";
+        form->SetBounds(50, 50, 400, 300);
+    }
+    void TearDown() override { form->Free(); }
+
+    TNotifyEvent Note(std::string what) {
+        return [this, what](TObject*) { log.push_back(what); };
+    }
+    template <class T> T* Make(int x, int y, int w, int h) {
+        auto* c = new T(form);
+        c->Parent = form;
+        c->SetBounds(x, y, w, h);
+        return c;
+    }
+    TPoint At(TWinControl* c, int x, int y) { return gui.At(c->Handle(), x, y); }
+};
+
+// Which changes made by code raise which events (and which raise none).
+TEST_F(ControlsTest, CodeChangesRaiseTheFrameworksEvents) {
+    auto* memo = Make<TMemo>(0, 0, 100, 60);
+    auto* bar = Make<TScrollBar>(0, 70, 100, 16);
+    auto* check = Make<TCheckBox>(0, 90, 100, 17);
+    auto* radioA = Make<TRadioButton>(0, 110, 100, 17);
+    auto* radioB = Make<TRadioButton>(0, 130, 100, 17);
+    auto* group = Make<TRadioGroup>(120, 0, 120, 80);
+    auto* combo = Make<TComboBox>(120, 90, 100, 21);
+    auto* list = Make<TListBox>(120, 120, 100, 60);
+    auto* edit = Make<TEdit>(250, 0, 100, 21);
+    auto* grid = Make<TStringGrid>(250, 30, 140, 100);
+    auto* updown = Make<TUpDown>(250, 140, 15, 21);
+    memo->OnChange = Note("memo change");
+    bar->OnChange = Note("bar change");
+    check->OnClick = Note("check click");
+    radioA->OnClick = Note("radioA click");
+    radioB->OnClick = Note("radioB click");
+    group->OnClick = Note("group click");
+    combo->OnChange = Note("combo change");
+    combo->OnClick = Note("combo click");
+    list->OnClick = Note("list click");
+    edit->OnChange = Note("edit change");
+    updown->OnClick = [this](TObject*, TUDBtnType) { log.push_back("updown click"); };
+    grid->OnSelectCell = [this](TObject*, int, int, bool&) { log.push_back("grid select"); };
+    group->Items.Add("one");
+    group->Items.Add("two");
+    for (const char* s : {"alpha", "beta", "gamma"}) {
+        combo->Items.Add(s);
+        list->Items.Add(s);
+    }
+    grid->ColCount = 3;
+    grid->RowCount = 3;
+    updown->Associate = edit;
+    log.clear();
+
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"memo lines added", [&] { memo->Lines.Add("120"); }, {"memo change"}},
+        {"memo text set", [&] { memo->Text = "90\r\n100"; }, {"memo change"}},
+        {"scroll bar position", [&] { bar->Position = 40; }, {"bar change"}},
+        {"scroll bar same position", [&] { bar->Position = 40; }, {}},
+        {"scroll bar range moves it", [&] { bar->Max = 20; }, {"bar change"}},
+        {"scroll bar range keeps it", [&] { bar->Max = 50; }, {}},
+        {"check box checked", [&] { check->Checked = true; }, {"check click"}},
+        {"check box same", [&] { check->Checked = true; }, {}},
+        {"check box unchecked", [&] { check->Checked = false; }, {"check click"}},
+        {"radio checked", [&] { radioA->Checked = true; }, {"radioA click"}},
+        {"other radio checked", [&] { radioB->Checked = true; }, {"radioB click"}},
+        {"radio unchecked", [&] { radioB->Checked = false; }, {}},
+        {"radio group index", [&] { group->ItemIndex = 1; }, {"group click"}},
+        {"combo index", [&] { combo->ItemIndex = 2; }, {}},
+        {"combo text", [&] { combo->Text = "delta"; }, {}},
+        {"list index", [&] { list->ItemIndex = 1; }, {}},
+        {"list selected", [&] { list->SetSelected(2, true); }, {}},
+        {"edit text", [&] { edit->Text = "7"; }, {"edit change"}},
+        {"up-down position", [&] { updown->Position = 5; }, {"edit change"}},
+        {"grid cell", [&] { grid->SetCells(1, 1, "x"); }, {}},
+        {"grid row", [&] { grid->Row = 2; }, {}},
+    };
+    for (const Case& c : cases) {
+        log.clear();
+        c.change();
+        EXPECT_EQ(log, c.events) << c.what;
+    }
+    EXPECT_EQ(memo->Lines.Count(), 2);
+    EXPECT_EQ(bar->Position(), 20);
+    EXPECT_TRUE(radioA->Checked() == false);
+    EXPECT_EQ(group->ItemIndex(), 1);
+    EXPECT_TRUE(group->Buttons(1)->Checked());
+    EXPECT_EQ(combo->ItemIndex(), 2);
+    EXPECT_EQ(combo->Text(), "delta");
+    EXPECT_EQ(list->ItemIndex(), 2);
+    EXPECT_EQ(edit->Text(), "5");
+    EXPECT_EQ(grid->Cells(1, 1), "x");
+}
+
+// A form with a list, a combo and an edit: keys through the filter, Tab through the controls
+// with OnEnter and OnExit, the user's choices raising their events, the state read back.
+TEST_F(ControlsTest, ScriptedFormWithAListAndACombo) {
+    auto* edit = Make<TEdit>(8, 8, 100, 21);
+    auto* list = Make<TListBox>(8, 40, 120, 80);
+    auto* combo = Make<TComboBox>(8, 130, 120, 21);
+    auto* pick = Make<TComboBox>(8, 160, 120, 21);
+    pick->Style = csDropDownList;
+    for (auto [c, n] : {std::pair<TWinControl*, const char*>{edit, "edit"},
+                        {list, "list"},
+                        {combo, "combo"},
+                        {pick, "pick"}}) {
+        c->OnEnter = Note(std::string("enter ") + n);
+        c->OnExit = Note(std::string("exit ") + n);
+    }
+    TObject tag;
+    list->Items.AddObject("Piano", &tag);
+    list->Items.Add("Organ");
+    list->Items.Add("Guitar");
+    for (const char* s : {"Small", "Medium", "Large"}) {
+        combo->Items.Add(s);
+        pick->Items.Add(s);
+    }
+    list->OnClick = Note("list click");
+    combo->OnChange = Note("combo change");
+    pick->OnClick = Note("pick click");
+    pick->OnChange = Note("pick change");
+    // Upper case in the combo; digits dropped.
+    combo->OnKeyPress = [](TObject*, char32_t& k) {
+        if (k >= '0' && k <= '9') k = 0;
+        if (k >= 'a' && k <= 'z') k -= 32;
+    };
+    form->Show();
+    gui.Pump();
+    ASSERT_TRUE(edit->Focused());
+
+    gui.Key(VK_TAB);
+    EXPECT_TRUE(list->Focused());
+    gui.Key(VK_DOWN);
+    EXPECT_EQ(list->ItemIndex(), 0) << "the first Down selects the first item";
+    gui.Key(VK_DOWN);
+    EXPECT_EQ(list->ItemIndex(), 1);
+    gui.Click(At(list, 10, list->ItemRect(2).Top + 2));
+    EXPECT_EQ(list->ItemIndex(), 2);
+    EXPECT_EQ(list->Items.Objects(0), &tag);
+
+    gui.Key(VK_TAB);
+    EXPECT_TRUE(combo->Focused());
+    gui.Type("ab1c");
+    EXPECT_EQ(combo->Text(), "ABC");
+    EXPECT_EQ(combo->ItemIndex(), -1);
+
+    gui.Key(VK_TAB);
+    EXPECT_TRUE(pick->Focused());
+    gui.Key(VK_DOWN);
+    EXPECT_EQ(pick->ItemIndex(), 0);
+    gui.Type("l");
+    EXPECT_EQ(pick->Text(), "Large");
+
+    gui.Chord({VK_SHIFT, VK_TAB});
+    EXPECT_TRUE(combo->Focused());
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "enter edit", "exit edit", "enter list", "list click", "list click",
+                       "list click", "exit list", "enter combo", "combo change", "combo change",
+                       "combo change", "exit combo", "enter pick", "pick click", "pick change",
+                       "pick click", "pick change", "exit pick", "enter combo"}));
+}
+
+TEST_F(ControlsTest, MultiSelectListAndOwnerDrawing) {
+    auto* list = Make<TListBox>(8, 8, 150, 100);
+    list->MultiSelect = true;
+    list->Style = lbOwnerDrawFixed;
+    list->ItemHeight = 20;
+    for (const char* s : {"Velocity", "Pitch bend", "Sysex", "Modulation"})
+        list->Items.Add(s);
+    std::vector<int> drawn;
+    list->OnDrawItem = [&](TWinControl*, int i, const TRect& r, TOwnerDrawState) {
+        drawn.push_back(i);
+        // Items in the set are bold and yellow, as the program's lists draw them.
+        list->Canvas().Font.Style = i == 1 ? TFontStyles(fsBold) : 0u;
+        list->Canvas().Brush.Color = i == 1 ? clBlack : clWhite;
+        list->Canvas().Font.Color = i == 1 ? clYellow : clBlack;
+        list->Canvas().FillRect(r);
+        list->Canvas().TextOut(r.Left + 4, r.Top, list->Items[i]);
+    };
+    form->Show();
+    gui.Pump();
+    EXPECT_EQ(list->ItemRect(1).Top - list->ItemRect(0).Top, 20);
+    EXPECT_EQ(drawn, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(gui.Pixel(list->Handle(), list->ItemRect(1).Left + 1, list->ItemRect(1).Top + 1),
+              0x000000u);
+    EXPECT_EQ(list->ItemAtPos({10, list->ItemRect(3).Top + 5}, true), 3);
+    EXPECT_EQ(list->ItemAtPos({10, list->ItemRect(3).Bottom + 5}, true), -1);
+    EXPECT_EQ(list->ItemAtPos({10, list->ItemRect(3).Bottom + 5}, false), 4);
+
+    gui.Click(At(list, 10, list->ItemRect(0).Top + 5));
+    gui.KeyDown(VK_SHIFT);
+    gui.Click(At(list, 10, list->ItemRect(2).Top + 5));
+    gui.KeyUp(VK_SHIFT);
+    EXPECT_EQ(list->SelCount(), 3);
+    gui.KeyDown(VK_CONTROL);
+    gui.Click(At(list, 10, list->ItemRect(1).Top + 5));
+    gui.KeyUp(VK_CONTROL);
+    EXPECT_EQ(list->SelCount(), 2);
+    EXPECT_FALSE(list->Selected(1));
+    EXPECT_TRUE(list->Selected(2));
+    EXPECT_THROW(list->Selected(9), EStringListError);
+}
+
+TEST_F(ControlsTest, MemoLinesFollowTyping) {
+    auto* memo = Make<TMemo>(8, 8, 200, 100);
+    memo->OnKeyPress = [](TObject*, char32_t& k) {
+        if (k != 8 && k != 13 && (k < '0' || k > '9')) k = 0;
+    };
+    form->Show();
+    gui.Pump();
+    gui.Type("120\rx90");
+    ASSERT_EQ(memo->Lines.Count(), 2);
+    EXPECT_EQ(memo->Lines[0], "120");
+    EXPECT_EQ(memo->Lines[1], "90");
+    EXPECT_EQ(memo->Text(), "120\r\n90");
+    EXPECT_EQ(memo->SelStart(), 7) << "a line break counts two";
+    EXPECT_TRUE(memo->Modified);
+    memo->SelStart = 5;
+    gui.Type("1");
+    EXPECT_EQ(memo->Lines[1], "190");
+    memo->ReadOnly = true;
+    gui.Type("5");
+    EXPECT_EQ(memo->Lines[1], "190");
+}
+
+TEST_F(ControlsTest, ButtonsToggleByMouseAndSpace) {
+    auto* check = Make<TCheckBox>(8, 8, 120, 17);
+    check->Caption = "Transmit MIDI clock";
+    auto* group = Make<TRadioGroup>(8, 40, 160, 80);
+    group->Items.Add("View track names");
+    group->Items.Add("View GM instruments");
+    check->OnClick = Note("check");
+    group->OnClick = Note("group");
+    form->Show();
+    gui.Pump();
+    gui.Click(At(check, 6, 8));
+    EXPECT_TRUE(check->Checked());
+    gui.Type(" ");
+    EXPECT_FALSE(check->Checked());
+    check->AllowGrayed = true;
+    gui.Type("  ");
+    EXPECT_EQ(check->State(), cbGrayed);
+    TRadioButton* second = group->Buttons(1);
+    gui.Click(gui.At(second->Handle(), 6, 8));
+    EXPECT_EQ(group->ItemIndex(), 1);
+    gui.Click(gui.At(second->Handle(), 6, 8));
+    EXPECT_EQ(log, (std::vector<std::string>{"check", "check", "check", "check", "group"}));
+}
+
+TEST_F(ControlsTest, GridCellsAndEditing) {
+    auto* grid = Make<TStringGrid>(8, 8, 300, 120);
+    grid->ColCount = 3;
+    grid->RowCount = 3;
+    grid->DefaultRowHeight = 16;
+    grid->Options = goEditing;
+    grid->SetCells(0, 0, "Bnk");
+    grid->SetCells(1, 0, "Prg");
+    grid->SetCells(2, 0, "Name");
+    std::vector<std::string> edits;
+    grid->OnSetEditText = [&](TObject*, int c, int r, const std::string& v) {
+        edits.push_back(std::to_string(c) + "," + std::to_string(r) + "=" + v);
+    };
+    EXPECT_THROW(grid->SetCells(3, 0, "x"), EInvalidOperation);
+    EXPECT_EQ(grid->Cells(5, 5), "");
+    form->Show();
+    gui.Pump();
+    grid->Col = 2;
+    grid->Row = 1;
+    gui.Type("Pad\r");
+    EXPECT_EQ(grid->Cells(2, 1), "Pad");
+    EXPECT_FALSE(grid->EditorMode());
+    EXPECT_EQ(edits, (std::vector<std::string>{"2,1=Pad"}));
+    gui.Key(VK_DOWN);
+    EXPECT_EQ(grid->Row(), 2);
+    gui.Key(VK_UP);
+    gui.Key(VK_UP);
+    EXPECT_EQ(grid->Row(), 1) << "the heading row takes no selection";
+}
+
+TEST_F(ControlsTest, BarsAndArrows) {
+    auto* edit = Make<TEdit>(8, 8, 60, 21);
+    auto* updown = Make<TUpDown>(0, 0, 15, 21);
+    updown->Min = 10;
+    updown->Max = 12;
+    updown->Associate = edit;
+    EXPECT_EQ(updown->Left(), 68);
+    EXPECT_EQ(edit->Text(), "10");
+    auto* progress = Make<TProgressBar>(8, 40, 100, 16);
+    progress->Max = 5;
+    progress->Step = 2;
+    progress->StepIt();
+    progress->StepIt();
+    EXPECT_EQ(progress->Position(), 4);
+    progress->Position = 9;
+    EXPECT_EQ(progress->Position(), 5);
+    auto* status = new TStatusBar(form);
+    status->Parent = form;
+    status->AddPanel().Width = 80;
+    status->AddPanel();
+    status->SetPanelText(1, "Ready");
+    EXPECT_EQ(status->Panels(1).Text, "Ready");
+    form->Show();
+    gui.Pump();
+    EXPECT_EQ(status->Top(), form->ClientHeight() - status->Height());
+    std::vector<int> clicks;
+    updown->OnClick = [&](TObject*, TUDBtnType b) { clicks.push_back(b == btNext ? 1 : -1); };
+    for (int i = 0; i < 3; ++i)
+        gui.Click(At(updown, 7, 4));
+    gui.Click(At(updown, 7, 17));
+    EXPECT_EQ(edit->Text(), "11");
+    EXPECT_EQ(clicks, (std::vector<int>{1, 1, 1, -1}));
+    updown->Wrap = true;
+    updown->Position = 12;
+    updown->ClickButton(btNext);
+    EXPECT_EQ(updown->Position(), 10);
+}
+
+} // namespace
