@@ -227,3 +227,48 @@ TEST_F(ButtonsTest, SplitterResizesItsNeighbour) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace platform;
+
+TEST(Accelerators, AltAndTheMarkedLetterClicksOrFocuses) {
+    testsupport::GuiHarness gui;
+    auto* form = new TForm(nullptr);
+    auto* edit = new TEdit(form);
+    edit->Parent = form;
+    auto* other = new TEdit(form);
+    other->Parent = form;
+    other->Top = 30;
+    auto* label = new TLabel(form);
+    label->Parent = form;
+    label->Top = 60;
+    label->Caption = "&Name";
+    label->FocusControl = other;
+    auto* apply = new TButton(form);
+    apply->Parent = form;
+    apply->Top = 80;
+    apply->Caption = "&Apply";
+    int clicks = 0;
+    apply->OnClick = [&](TObject*) { ++clicks; };
+    form->Show();
+    auto alt = [&](UINT vk, char32_t ch) {
+        RouteKey(VK_MENU, true);
+        RouteKey(vk, true);
+        RouteChar(ch);
+        RouteKey(vk, false);
+        RouteKey(VK_MENU, false);
+        gui.Pump();
+    };
+    alt('N', U'n');
+    EXPECT_TRUE(other->Focused());
+    alt('A', U'a');
+    EXPECT_EQ(clicks, 1);
+    alt('Q', U'q');
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(IsAccel('x', "E&xit"));
+    EXPECT_FALSE(IsAccel('b', "A&&b"));
+    form->Free();
+}
+
+} // namespace

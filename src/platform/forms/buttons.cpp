@@ -47,6 +47,13 @@ void TButton::FocusChanged(TWinControl* focused) {
     SetButtonStyle(active);
 }
 
+bool TButton::DialogChar(char32_t ch) {
+    if (!IsAccel(ch, GetText()) || !CanFocus()) return false;
+    SetFocus();
+    Click();
+    return true;
+}
+
 void TButton::SetButtonStyle(bool isDefault) {
     if (isDefault == active_) return;
     active_ = isDefault;
@@ -230,6 +237,13 @@ void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
         Invalidate();
     }
     TGraphicControl::MouseUp(button, shift, x, y);
+}
+
+bool TSpeedButton::DialogChar(char32_t ch) {
+    if (!IsAccel(ch, GetText())) return false;
+    if (groupIndex_ != 0) SetDown(!down_);
+    Click();
+    return true;
 }
 
 void TSpeedButton::MouseEnter() {

@@ -41,6 +41,7 @@ public:
     bool IsPressed() const { return pressed_ && inside_; }
 
     void FocusChanged(TWinControl* focused) override;
+    bool DialogChar(char32_t ch) override;
     LRESULT WndProc(UINT msg, WPARAM w, LPARAM l) override;
 
 protected:
@@ -94,6 +95,7 @@ public:
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseEnter() override;
     void MouseLeave() override;
+    bool DialogChar(char32_t ch) override;
 
 protected:
     void Paint() override;

@@ -503,6 +503,8 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
         char32_t ch = char32_t(w);
         if (ConsumeSwallowedTab(ch)) return 0;
         if (DoKeyPress(ch)) return 0;
+        if (msg == WM_SYSCHAR)
+            if (TForm* f = ParentForm(); f && f->DialogCharToControls(ch)) return 0;
         return DefaultHandler(msg, WPARAM(ch), l);
     }
     case WM_GETDLGCODE:
@@ -951,6 +953,19 @@ void TGraphicControl::EnabledChanged() {
         adapter_->SetEnabled(enabled_);
         adapter_->Invalidate(true);
     }
+}
+
+bool IsAccel(char32_t ch, std::string_view caption) {
+    auto lower = [](char32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&') continue;
+        if (caption[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return lower(char32_t(static_cast<unsigned char>(caption[i + 1]))) == lower(ch);
+    }
+    return false;
 }
 
 TWinControl* FindControl(HWND h) {

@@ -274,6 +274,10 @@ public:
     virtual void MouseEnter() {}
     virtual void MouseLeave() {}
 
+    // Alt and the accelerator character ('&' in the caption) of the control: true when it
+    // acted on it.
+    virtual bool DialogChar(char32_t /*ch*/) { return false; }
+
     virtual void Invalidate();
     virtual void Update();
     void Repaint() {
@@ -515,6 +519,9 @@ void HintMouseEnter(TControl* c);
 void HintMouseLeave(TControl* c);
 void HintControlGoing(TControl* c);
 void CancelHint();
+
+// Whether caption marks ch as its accelerator ("&Open" and 'o'), without regard to case.
+bool IsAccel(char32_t ch, std::string_view caption);
 
 // The framework control of a window; nullptr for other windows.
 TWinControl* FindControl(HWND h);

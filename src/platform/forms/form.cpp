@@ -10,6 +10,7 @@
 #include "platform/gdi/syscolors.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace platform {
 namespace {
@@ -339,6 +340,22 @@ void TForm::BroadcastFocus(TWinControl* focused) {
     for (TWinControl* w : all)
         w->FocusChanged(focused);
     UpdateDialogButtons();
+}
+
+bool TForm::DialogCharToControls(char32_t ch) {
+    std::vector<TControl*> all;
+    std::function<void(TWinControl*)> walk = [&](TWinControl* p) {
+        for (int i = 0; i < p->ControlCount(); ++i) {
+            TControl* c = p->Controls(i);
+            if (!c->GetVisible() || !c->GetEnabled() || dynamic_cast<TForm*>(c)) continue;
+            all.push_back(c);
+            if (auto* w = dynamic_cast<TWinControl*>(c)) walk(w);
+        }
+    };
+    walk(this);
+    for (TControl* c : all)
+        if (c->DialogChar(ch)) return true;
+    return false;
 }
 
 void TForm::UpdateDialogButtons() {

@@ -106,6 +106,9 @@ public:
     // Tells the router which buttons Enter and Escape click: the focused button or else the
     // Default one, and the Cancel one.
     void UpdateDialogButtons();
+    // Alt and a character: the first visible, enabled control of the form whose accelerator
+    // it is acts (DialogChar). True when one did.
+    bool DialogCharToControls(char32_t ch);
     // Tells every control of the form where the focus went (FocusChanged).
     void BroadcastFocus(TWinControl* focused);
 

@@ -11,6 +11,13 @@ TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
     AdjustBounds();
 }
 
+bool TLabel::DialogChar(char32_t ch) {
+    if (!FocusControl || !showAccelChar_ || !IsAccel(ch, GetText()) || !FocusControl->CanFocus())
+        return false;
+    FocusControl->SetFocus();
+    return true;
+}
+
 void TLabel::SetAlignment(TAlignment v) {
     if (v == alignment_) return;
     alignment_ = v;

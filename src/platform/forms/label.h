@@ -32,6 +32,9 @@ public:
     TTextLayout GetLayout() const { return layout_; }
     void SetLayout(TTextLayout v);
     TProperty<TLabel, TTextLayout, &TLabel::GetLayout, &TLabel::SetLayout> Layout{this};
+    // The control that Alt and the label's accelerator focuses.
+    TWinControl* FocusControl = nullptr;
+    bool DialogChar(char32_t ch) override;
 
 protected:
     void Paint() override;
