@@ -611,7 +611,8 @@ void TWinControl::SetParent(TWinControl* parent) {
             syncing_ = true;
             MoveWindow(handle_, left_, top_, width_, height_, true);
             syncing_ = false;
-        } else if (!parent_) {
+        } else {
+            // No window to live in: made again when the new parent gets its own.
             DestroyHandle();
         }
     } else if (parent_ && parent_->handle_) {
