@@ -5,16 +5,19 @@
 #include "platform/forms/combobox.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/grid.h"
+#include "platform/forms/header.h"
 #include "platform/forms/listbox.h"
 #include "platform/forms/memo.h"
 #include "platform/forms/progressbar.h"
 #include "platform/forms/scrollbar.h"
 #include "platform/forms/statusbar.h"
+#include "platform/forms/tabs.h"
 #include "platform/forms/updown.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -61,6 +64,11 @@ TEST_F(ControlsTest, CodeChangesRaiseTheFrameworksEvents) {
     auto* edit = Make<TEdit>(250, 0, 100, 21);
     auto* grid = Make<TStringGrid>(250, 30, 140, 100);
     auto* updown = Make<TUpDown>(250, 140, 15, 21);
+    auto* tabs = Make<TTabControl>(0, 160, 200, 100);
+    tabs->OnChange = Note("tabs change");
+    tabs->OnChanging = [this](TObject*, bool&) { log.push_back("tabs changing"); };
+    tabs->Tabs.Add("MIDI");
+    tabs->Tabs.Add("Audio");
     memo->OnChange = Note("memo change");
     bar->OnChange = Note("bar change");
     check->OnClick = Note("check click");
@@ -111,6 +119,7 @@ TEST_F(ControlsTest, CodeChangesRaiseTheFrameworksEvents) {
         {"up-down position", [&] { updown->Position = 5; }, {"edit change"}},
         {"grid cell", [&] { grid->SetCells(1, 1, "x"); }, {}},
         {"grid row", [&] { grid->Row = 2; }, {}},
+        {"tab index", [&] { tabs->TabIndex = 1; }, {}},
     };
     for (const Case& c : cases) {
         log.clear();
@@ -127,6 +136,7 @@ TEST_F(ControlsTest, CodeChangesRaiseTheFrameworksEvents) {
     EXPECT_EQ(list->ItemIndex(), 2);
     EXPECT_EQ(edit->Text(), "5");
     EXPECT_EQ(grid->Cells(1, 1), "x");
+    EXPECT_EQ(tabs->TabIndex(), 1);
 }
 
 // A form with a list, a combo and an edit: keys through the filter, Tab through the controls
@@ -350,6 +360,118 @@ TEST_F(ControlsTest, BarsAndArrows) {
     updown->Position = 12;
     updown->ClickButton(btNext);
     EXPECT_EQ(updown->Position(), 10);
+}
+
+TEST_F(ControlsTest, HeaderSectionsClickTrackAndDraw) {
+    auto* header = Make<THeaderControl>(0, 0, 300, 17);
+    const char* names[] = {"Inp", "Name", "Ch"};
+    for (int i = 0; i < 3; ++i) {
+        THeaderSection* s = header->AddSection();
+        s->Text = names[i];
+        s->Width = i == 0 ? 16 : 60;
+    }
+    header->Sections(0)->Style = hsOwnerDraw;
+    header->Sections(0)->AllowClick = false;
+    header->Sections(2)->Alignment = taCenter;
+    header->Sections(1)->MinWidth = 20;
+    std::vector<std::string> events;
+    header->OnSectionClick = [&](THeaderControl*, THeaderSection* s) {
+        events.push_back("click " + s->Text());
+    };
+    header->OnSectionTrack = [&](THeaderControl*, THeaderSection* s, int w, TSectionTrackState st) {
+        if (st != tsTrackMove) events.push_back("track " + s->Text() + " " + std::to_string(w));
+    };
+    header->OnSectionResize = [&](THeaderControl*, THeaderSection* s) {
+        events.push_back("resize " + s->Text());
+    };
+    TRect drawn;
+    header->OnDrawSection = [&](THeaderControl* h, THeaderSection*, const TRect& r, bool) {
+        drawn = r;
+        h->Canvas().Pen.Color = TColor(0xFF0000);
+        h->Canvas().Pen.Width = 2;
+        h->Canvas().MoveTo(r.Left + 2, r.Top + 5);
+        h->Canvas().LineTo(r.Right - 5, r.Top + 5);
+    };
+    form->Show();
+    gui.Pump();
+    EXPECT_EQ(header->Align(), alTop);
+    EXPECT_EQ(header->Sections(2)->Left(), 76);
+    EXPECT_EQ(header->SectionAt(76), 2) << "a shared edge is the right-hand section's";
+    EXPECT_EQ(header->SectionAt(500), -1);
+    EXPECT_GT(drawn.Width(), 0);
+    EXPECT_EQ(gui.Pixel(header->Handle(), drawn.Left + 3, drawn.Top + 5), 0x0000FFu);
+
+    gui.Click(At(header, 5, 8));  // not clickable
+    gui.Click(At(header, 40, 8)); // "Name"
+    gui.Press(At(header, 40, 8));
+    gui.Release(At(header, 100, 8)); // released over another section: no click
+    gui.Drag(At(header, 75, 8), At(header, 105, 8));
+    EXPECT_EQ(header->Sections(1)->Width(), 90);
+    gui.Drag(At(header, 105, 8), At(header, 20, 8));
+    EXPECT_EQ(header->Sections(1)->Width(), 20) << "kept at MinWidth";
+    EXPECT_EQ(events, (std::vector<std::string>{"click Name", "track Name 60", "track Name 90",
+                                                "resize Name", "track Name 90", "track Name 20",
+                                                "resize Name"}));
+}
+
+TEST_F(ControlsTest, TabStripSelectionHitTestAndDisplayArea) {
+    auto* tabs = Make<TTabControl>(8, 8, 300, 150);
+    TObject page1, page2;
+    tabs->Tabs.AddObject("General", &page1);
+    tabs->Tabs.AddObject(" Tempo ", &page2);
+    tabs->Tabs.Add("Colors");
+    tabs->TabIndex = 0;
+    bool allow = true;
+    std::vector<std::string> events;
+    tabs->OnChanging = [&](TObject*, bool& a) {
+        events.push_back("changing");
+        a = allow;
+    };
+    tabs->OnChange = [&](TObject*) { events.push_back("change " + std::to_string(tabs->TabIndex())); };
+    int leaves = 0;
+    tabs->OnMouseLeave = [&](TObject*) { ++leaves; };
+    std::vector<std::pair<int, bool>> drawn;
+    tabs->OwnerDraw = true;
+    tabs->Style = tsFlatButtons;
+    tabs->OnDrawTab = [&](TCustomControl*, int i, const TRect&, bool active) {
+        drawn.push_back({i, active});
+    };
+    form->Show();
+    gui.Pump();
+    const TRect r0 = tabs->TabRect(0), r1 = tabs->TabRect(1), r2 = tabs->TabRect(2);
+    EXPECT_EQ(r0.Top, 0);
+    EXPECT_EQ(r1.Left, r0.Right + 3) << "buttons stand apart";
+    EXPECT_EQ(tabs->IndexOfTabAt(r1.Left + 1, r1.Top + 1), 1);
+    EXPECT_EQ(tabs->IndexOfTabAt(r2.Right + 50, r2.Top + 1), -1);
+    EXPECT_EQ(tabs->DisplayRect().Top, r0.Bottom + 3);
+    EXPECT_EQ(tabs->DisplayRect().Bottom, 150);
+    EXPECT_NE(std::find(drawn.begin(), drawn.end(), std::pair<int, bool>{0, true}), drawn.end());
+    EXPECT_EQ(tabs->Tabs.Objects(1), &page2);
+
+    gui.Click(At(tabs, r1.Left + 2, r1.Top + 2));
+    EXPECT_EQ(tabs->TabIndex(), 1);
+    allow = false;
+    gui.Click(At(tabs, r2.Left + 2, r2.Top + 2));
+    EXPECT_EQ(tabs->TabIndex(), 1) << "refused";
+    allow = true;
+    tabs->SetFocus();
+    gui.Key(VK_RIGHT);
+    EXPECT_EQ(tabs->TabIndex(), 2);
+    gui.Key(VK_RIGHT);
+    EXPECT_EQ(tabs->TabIndex(), 2) << "no wrap at the end";
+    gui.MoveTo(At(tabs, 10, 100));
+    gui.MoveTo(gui.At(form->Handle(), 350, 250));
+    EXPECT_EQ(leaves, 1);
+    EXPECT_EQ(events, (std::vector<std::string>{"changing", "change 1", "changing", "changing",
+                                                "change 2"}));
+
+    tabs->Tabs.Insert(0, "First");
+    EXPECT_EQ(tabs->TabIndex(), 3) << "the selection stays on its tab";
+    tabs->Tabs.Delete(3);
+    EXPECT_EQ(tabs->TabIndex(), -1);
+    tabs->Style = tsTabs;
+    EXPECT_EQ(tabs->TabRect(0).Left, 2);
+    EXPECT_EQ(tabs->DisplayRect().Left, 4);
 }
 
 } // namespace
