@@ -238,7 +238,7 @@ TEST_F(FormsTest, KeyDownsGoToHotKeysShortcutsKeyPreviewDialogKeysThenTheFocus) 
     ASSERT_TRUE(RegisterHotKey(other, 5, MOD_CONTROL | MOD_ALT, 'K'));
     EXPECT_FALSE(RegisterHotKey(form, 6, MOD_CONTROL | MOD_ALT, 'K')); // taken
     std::vector<UINT> shortcuts;
-    SetShortcutHook([&](HWND top, UINT vk, UINT mods) {
+    ShortcutHook framework = SetShortcutHook([&](HWND top, UINT vk, UINT mods) {
         EXPECT_EQ(top, form);
         if (vk == 'S' && mods == MOD_CONTROL) {
             shortcuts.push_back(vk);
@@ -259,7 +259,7 @@ TEST_F(FormsTest, KeyDownsGoToHotKeysShortcutsKeyPreviewDialogKeysThenTheFocus) 
     gui.Key(VK_RETURN);
     gui.Key(VK_ESCAPE);
     gui.Key('X');
-    SetShortcutHook(nullptr);
+    SetShortcutHook(std::move(framework));
 
     ASSERT_EQ(S(other).Count(WM_HOTKEY), 1);
     EXPECT_EQ(S(other).Of(WM_HOTKEY)[0].w, 5u);

@@ -1,4 +1,8 @@
 #include "forms_fixture.h"
+#include "platform/forms/application.h"
+#include "platform/forms/edit.h"
+#include "platform/forms/extctrls.h"
+#include "platform/forms/form.h"
 #include "platform/forms/menus.h"
 #include "platform/forms/modal.h"
 #include "platform/gdi/syscolors.h"
@@ -22,7 +26,6 @@ protected:
         form = Make(kPopup | WS_CAPTION | WS_BORDER, {100, 100, 500, 400});
         SetFocus(form);
     }
-    void TearDown() override { SetShortCutMenus(nullptr); }
 
     // An item that records its caption when it runs.
     TMenuItem* Item(std::string caption, TShortCut shortCut = 0) {
@@ -255,42 +258,6 @@ TEST_F(MenusTest, AnItemMovedToAnotherMenuShowsOnlyThereAtTheNextOpening) {
               (std::vector<std::string>{"Stays;Moving;", "Other;", "Stays;", "Other;Moved;"}));
 }
 
-TEST_F(MenusTest, ShortcutsRunTheFirstItemEvenWithAnEditFocused) {
-    HWND edit = Make(kChild, {10, 10, 100, 30}, form);
-    SetFocus(edit);
-    TMainMenu main;
-    TPopupMenu context;
-    auto* file = new TMenuItem("&File");
-    main.Items->Add(file);
-    TMenuItem* first = Item("First", ShortCut(VK_F11));
-    file->Add(first);
-    file->Add(Item("Second", ShortCut(VK_F11)));
-    file->Add(Item("Paste", ShortCut('V', scCtrl)));
-    context.Items->Add(Item("Context paste", ShortCut('V', scCtrl)));
-    context.Items->Items(0)->Enabled = false; // a disabled item passes the key on
-    SetShortCutMenus([&](HWND top) {
-        EXPECT_EQ(top, form);
-        return std::vector<TMenu*>{&context, &main};
-    });
-
-    gui.Key(VK_F11);
-    gui.Chord({VK_CONTROL, 'V'});
-    EXPECT_EQ(clicks, (std::vector<std::string>{"First", "Paste"}));
-    for (const Msg& m : S(edit).msgs) {
-        EXPECT_FALSE(m.msg == WM_KEYDOWN && (m.w == VK_F11 || m.w == 'V'));
-        EXPECT_NE(m.msg, WM_CHAR);
-    }
-
-    clicks.clear();
-    first->ShortCut = ShortCut(VK_F11, scShift);
-    gui.Key(VK_F11);
-    gui.Chord({VK_SHIFT, VK_F11});
-    first->Visible = false;
-    gui.Chord({VK_SHIFT, VK_F11}); // hidden: nothing
-    EXPECT_EQ(clicks, (std::vector<std::string>{"Second", "First"}));
-    EXPECT_EQ(S(edit).Count(WM_KEYDOWN), 4); // Shift twice, Ctrl, and the unmatched Shift+F11
-}
-
 TEST_F(MenusTest, TheMenuBarSitsAboveTheClientAreaAndOpensFromTheKeyboard) {
     TRect before;
     GetClientRect(form, &before);
@@ -354,6 +321,145 @@ TEST_F(MenusTest, TheMenuBarSitsAboveTheClientAreaAndOpensFromTheKeyboard) {
     SetWindowMenu(form, nullptr);
     GetClientRect(form, &after);
     EXPECT_EQ(after.Height(), before.Height());
+}
+
+// Menus on forms of the framework.
+class FormMenusTest : public ::testing::Test {
+protected:
+    testsupport::GuiHarness gui;
+    std::vector<std::string> clicks;
+    TForm* form = nullptr;
+    TEdit* edit = nullptr;
+
+    void SetUp() override {
+        form = new TForm(nullptr);
+        form->Caption = "Menus";
+        form->SetBounds(100, 100, 300, 200);
+        edit = new TEdit(form);
+        edit->Parent = form;
+        edit->SetBounds(8, 8, 100, 21);
+    }
+    void TearDown() override { delete form; }
+
+    TMenuItem* Item(std::string caption, TShortCut shortCut = 0, int group = 0) {
+        auto* item = new TMenuItem(caption, [this](TMenuItem* s) { clicks.push_back(s->Caption); });
+        item->ShortCut = shortCut;
+        item->GroupIndex = group;
+        return item;
+    }
+};
+
+TEST_F(FormMenusTest, ShortcutsRunTheFirstItemEvenWithAnEditFocused) {
+    TMainMenu main;
+    TPopupMenu context;
+    auto* file = new TMenuItem("&File");
+    main.Items->Add(file);
+    TMenuItem* first = Item("First", ShortCut(VK_F11));
+    file->Add(first);
+    file->Add(Item("Second", ShortCut(VK_F11)));
+    file->Add(Item("Paste", ShortCut('V', scCtrl)));
+    context.Items->Add(Item("Context copy", ShortCut('C', scCtrl)));
+    context.Items->Add(Item("Context paste", ShortCut('V', scCtrl)));
+    context.Items->Items(1)->Enabled = false; // a disabled item passes the key on
+    form->Menu = &main;
+    edit->PopupMenu = &context;
+    form->ActiveControl = edit;
+    form->Show();
+    gui.Pump();
+    ASSERT_EQ(GetFocus(), edit->Handle());
+    ASSERT_EQ(GetMenuBarHeight(form->Handle()), kMenuBarHeight);
+
+    gui.Key(VK_F11);
+    gui.Chord({VK_CONTROL, 'V'});
+    gui.Chord({VK_CONTROL, 'C'});
+    EXPECT_EQ(clicks, (std::vector<std::string>{"First", "Paste", "Context copy"}));
+    EXPECT_EQ(edit->Text(), ""); // the edit saw none of them
+
+    clicks.clear();
+    first->ShortCut = ShortCut(VK_F11, scShift);
+    gui.Key(VK_F11);
+    gui.Chord({VK_SHIFT, VK_F11});
+    first->Visible = false;
+    gui.Chord({VK_SHIFT, VK_F11}); // hidden: nothing
+    EXPECT_EQ(clicks, (std::vector<std::string>{"Second", "First"}));
+
+    form->Menu = nullptr;
+    EXPECT_EQ(GetMenuBarHeight(form->Handle()), 0);
+    gui.Key(VK_F11);
+    EXPECT_EQ(clicks.size(), 2u);
+}
+
+TEST_F(FormMenusTest, ARightClickOpensTheControlsPopupMenu) {
+    TPopupMenu context;
+    context.Name = "PopupEdit";
+    context.Items->Add(Item("Send"));
+    context.Items->Add(Item("Open"));
+    edit->Visible = false; // no Qt widget repainting while the menu is open
+    auto* panel = new TPanel(form);
+    panel->Parent = form;
+    panel->SetBounds(8, 40, 100, 50);
+    panel->PopupMenu = &context;
+    form->Show();
+    gui.Pump();
+    gui.OnModal("PopupEdit", [&](HWND) {
+        ASSERT_EQ(OpenMenuWindows().size(), 1u);
+        TRect r;
+        GetWindowRect(OpenMenuWindows()[0], &r);
+        EXPECT_EQ(r.Left, gui.At(panel->Handle(), 20, 10).X);
+        gui.Key(VK_UP);
+        gui.Key(VK_RETURN);
+    });
+    gui.Click(gui.At(panel->Handle(), 20, 10), MouseButton::Right);
+    gui.Pump();
+    EXPECT_EQ(clicks, (std::vector<std::string>{"Open"}));
+    EXPECT_EQ(context.PopupComponent, panel);
+}
+
+TEST_F(FormMenusTest, AnMdiChildsMenuMergesIntoTheFramesBarWhileActive) {
+    delete form;
+    form = nullptr;
+    auto* frame = new TForm(nullptr);
+    frame->FormStyle = fsMDIForm;
+    frame->SetBounds(0, 0, 600, 400);
+    TForm* previousMain = Application->MainForm;
+    Application->MainForm = frame;
+    TMainMenu frameMenu, childMenu;
+    frameMenu.Name = "Bar";
+    frameMenu.Items->Add(Item("File", 0, 0));
+    frameMenu.Items->Add(Item("Edit", 0, 1));
+    frameMenu.Items->Add(Item("Window", 0, 9));
+    childMenu.Items->Add(Item("Track edit", 0, 1));
+    childMenu.Items->Add(Item("Track", 0, 5));
+    childMenu.Items->Items(1)->Add(Item("Mute", ShortCut('M')));
+    frame->Menu = &frameMenu;
+    frame->Show();
+    auto* child = new TForm(frame);
+    child->FormStyle = fsMDIChild;
+    child->Menu = &childMenu;
+    child->SetBounds(10, 10, 200, 150);
+    child->Show();
+    gui.Pump();
+
+    std::vector<std::string> bar;
+    auto readBar = [&](HWND) {
+        bar = {};
+        for (TMenuItem* i : frameMenu.BarItems())
+            bar.push_back(i->Caption);
+        gui.Key(VK_ESCAPE);
+    };
+    gui.OnModal("Bar", readBar);
+    gui.Key(VK_F10);
+    EXPECT_EQ(bar, (std::vector<std::string>{"File", "Track edit", "Track", "Window"}));
+    gui.Key('M');
+    EXPECT_EQ(clicks, (std::vector<std::string>{"Mute"}));
+
+    delete child; // the frame's own items come back
+    gui.Pump();
+    gui.OnModal("Bar", readBar);
+    gui.Key(VK_F10);
+    EXPECT_EQ(bar, (std::vector<std::string>{"File", "Edit", "Window"}));
+    Application->MainForm = previousMain;
+    delete frame;
 }
 
 } // namespace

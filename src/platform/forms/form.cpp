@@ -130,6 +130,7 @@ void TForm::CreateWnd() {
                                        r.Height(), ExistingHandle());
         Realign();
     }
+    ApplyMenu();
 }
 
 void TForm::UpdateStyles() {
@@ -540,6 +541,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM w, LPARAM l) {
             Activate();
         else if (HWND(w) == ExistingHandle())
             Deactivate();
+        ApplyMenu(); // the frame's bar merges the active child's menu
         return DefaultHandler(msg, w, l);
     case WM_CLOSE:
         Close();

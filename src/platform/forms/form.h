@@ -12,6 +12,8 @@
 
 namespace platform {
 
+class TMenu;
+
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TPosition { poDesigned, poScreenCenter };
@@ -60,8 +62,13 @@ public:
 
     TModalResult ModalResult = mrNone;
 
-    // The menus fill these in.
-    TMainMenu* Menu = nullptr;
+    // The main menu: the menu bar of the form, or, for an MDI child, merged into its frame's
+    // bar while the child is active (menus_forms.cpp).
+    TMainMenu* GetMenu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+    TProperty<TForm, TMainMenu*, &TForm::GetMenu, &TForm::SetMenu> Menu{this};
+    // A menu is being destroyed: forms showing it forget it.
+    static void MenuGoing(TMenu* menu);
 
     // For an MDI frame: the client area that holds the children.
     HWND ClientHandle() const { return clientHandle_; }
@@ -136,11 +143,13 @@ protected:
 
 private:
     void UpdateStyles();
+    void ApplyMenu(); // the window shows menu_ (after the window was made)
     void ExitChain(TWinControl* from, TControl* keep);
     void EnterChain(TWinControl* to, TControl* keep);
     void CloseModal();
     void PlaceOnShow();
 
+    TMainMenu* menu_ = nullptr;
     TFormBorderStyle borderStyle_ = bsSizeable;
     TFormStyle formStyle_ = fsNormal;
     TWindowState state_ = wsNormal;

@@ -51,6 +51,7 @@ struct Input {
 
     std::vector<HotKey> hotKeys;
     ShortcutHook shortcut;
+    MenuKeyHook menuKeys;
 
     HCURSOR cursor = IDC_ARROW;
     HCURSOR screenCursor = 0;
@@ -459,6 +460,10 @@ void RouteKey(UINT vk, bool down, bool extended) {
     }
     const UINT mods = (alt ? MOD_ALT : 0) | (ctrl ? MOD_CONTROL : 0) | (shift ? MOD_SHIFT : 0);
     const bool modifier = vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
+    if (!modifier && in.menuKeys && in.menuKeys(vk, mods)) {
+        in.swallowChar = true;
+        return;
+    }
     if (!target) return;
     if (!modifier) {
         for (const HotKey& k : in.hotKeys) {
@@ -612,8 +617,13 @@ bool DeliverHotKey(UINT modifiers, UINT vk) {
     return false;
 }
 
-void SetShortcutHook(ShortcutHook hook) {
-    I().shortcut = std::move(hook);
+ShortcutHook SetShortcutHook(ShortcutHook hook) {
+    std::swap(I().shortcut, hook);
+    return hook;
+}
+
+void SetMenuKeyHook(MenuKeyHook hook) {
+    I().menuKeys = std::move(hook);
 }
 
 void SetKeyPreview(HWND form, bool on) {

@@ -167,9 +167,12 @@ std::vector<HotKeyEntry> RegisteredHotKeys();
 // the window that registered it. False when none matches.
 bool DeliverHotKey(UINT modifiers, UINT vk);
 
+// An open menu takes every key-down first, hot keys included: true when it took the key.
+using MenuKeyHook = std::function<bool(UINT vk, UINT modifiers)>;
+void SetMenuKeyHook(MenuKeyHook hook);
 // The menus' shortcut matcher: true when it took the key (no key-down is sent).
 using ShortcutHook = std::function<bool(HWND activeTop, UINT vk, UINT modifiers)>;
-void SetShortcutHook(ShortcutHook hook);
+ShortcutHook SetShortcutHook(ShortcutHook hook); // returns the previous one
 // A form with key preview gets CM_KEYPREVIEW before its focused control.
 void SetKeyPreview(HWND form, bool on);
 // Enter clicks the default button and Escape the cancel button (BM_CLICK), unless the focused

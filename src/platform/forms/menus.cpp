@@ -61,11 +61,6 @@ TMenuItem* FindIn(const TMenuItem& parent, TShortCut shortCut) {
     return nullptr;
 }
 
-ShortCutMenus& ShortCutSource() {
-    static ShortCutMenus source;
-    return source;
-}
-
 } // namespace
 
 // ---- shortcuts -------------------------------------------------------------------------------
@@ -120,20 +115,6 @@ TMenuItem* FindShortCut(const std::vector<TMenu*>& menus, TShortCut shortCut) {
         if (menu)
             if (TMenuItem* item = menu->FindShortCut(shortCut)) return item;
     return nullptr;
-}
-
-void SetShortCutMenus(ShortCutMenus source) {
-    ShortCutSource() = std::move(source);
-    InstallMenuHooks();
-}
-
-bool MatchShortCut(HWND activeTop, UINT vk, UINT modifiers) {
-    if (!ShortCutSource()) return false;
-    std::vector<TMenu*> menus = ShortCutSource()(activeTop);
-    TMenuItem* item = FindShortCut(menus, ShortCutOfKey(vk, modifiers));
-    if (!item) return false;
-    item->Click();
-    return true;
 }
 
 // ---- items -----------------------------------------------------------------------------------

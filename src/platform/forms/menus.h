@@ -35,6 +35,7 @@ TShortCut ShortCutOfKey(UINT vk, UINT modifiers);
 enum TMenuBreak { mbNone, mbBreak, mbBarBreak };
 
 class TMenu;
+class TComponent;
 
 class TMenuItem {
 public:
@@ -129,8 +130,8 @@ public:
     std::function<void(TPopupMenu* sender)> OnPopup;
     TPopupAlignment Alignment = paLeft;
     bool AutoPopup = true;
-    // The control the menu was last opened for (set by the form framework).
-    HWND PopupComponent = 0;
+    // The control the menu was last opened for by a right-click.
+    TComponent* PopupComponent = nullptr;
 
     // Shows the menu with its top-left corner at the screen point (as Alignment places it) and
     // returns once it has closed. The chosen item's OnClick does not run inside: it is posted
@@ -175,12 +176,11 @@ inline constexpr int kMenuBarHeight = 19;
 // shortcut equals the key; nullptr when none.
 TMenuItem* FindShortCut(const std::vector<TMenu*>& menus, TShortCut shortCut);
 
-// Which menus serve the keys typed in a top-level window, in the order they are searched (the
-// form framework installs it: the focused control's pop-up menu, then the form's menus). The
-// menus take key-downs after hot keys, before the form's key preview: a matching item runs its
-// OnClick and the key goes no further, whatever control has the focus.
-using ShortCutMenus = std::function<std::vector<TMenu*>(HWND activeTop)>;
-void SetShortCutMenus(ShortCutMenus source);
+// Forms: a key-down after hot keys and before the form's key preview goes to the menus of the
+// active form: the pop-up menus of the focused control and its parents, then the form's main
+// menu (an MDI frame's merged with its active child's). A matching item runs its OnClick and
+// the key goes no further, whatever control has the focus. A right-click on a control opens
+// its PopupMenu (AutoPopup), and F10 or a lone Alt opens the frame's menu bar.
 
 // Whether a menu is open (tracking input), and closing it from outside.
 bool MenuTracking();

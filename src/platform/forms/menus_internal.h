@@ -9,7 +9,9 @@ namespace platform {
 void InstallMenuHooks();
 // A menu is being destroyed: an open one closes, a bar that shows it goes.
 void MenuGoing(TMenu* menu);
-// The shortcut step of the key dispatch.
-bool MatchShortCut(HWND activeTop, UINT vk, UINT modifiers);
+// The form framework's side: the shortcut step, right-click menus, forms' bars (menus_forms.cpp).
+void InstallFormMenuHooks();
+// The main menu a top-level window's bar shows, brought up to date with the active MDI child.
+TMainMenu* BarMenu(HWND top);
 
 } // namespace platform

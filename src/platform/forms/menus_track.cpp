@@ -2,6 +2,7 @@
 // non-client area, and the loop that tracks the pointer and the keys while a menu is open.
 
 #include "platform/forms/focus.h"
+#include "platform/forms/form.h"
 #include "platform/forms/input.h"
 #include "platform/forms/menus.h"
 #include "platform/forms/menus_internal.h"
@@ -443,7 +444,7 @@ void Choose(std::uint64_t serial) {
 
 std::vector<Entry> BarLayout(HWND top) {
     std::vector<Entry> out;
-    TMainMenu* menu = GetWindowMenu(top);
+    TMainMenu* menu = BarMenu(top);
     TRect bar = MenuBarRect(top);
     if (!menu || bar.Width() <= 0) return out;
     HDC dc = CreateCompatibleDC(0);
@@ -750,7 +751,7 @@ void Track(const std::string& caption, const std::function<bool()>& open) {
 }
 
 void TrackBar(HWND top, int index, bool dropdown, bool selectFirst) {
-    TMainMenu* menu = GetWindowMenu(top);
+    TMainMenu* menu = BarMenu(top);
     if (!menu) return;
     Track(menu->Name, [&] {
         g_track->barWindow = top;
@@ -796,13 +797,12 @@ void InstallMenuHooks() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    SetShortcutHook([](HWND top, UINT vk, UINT modifiers) {
-        if (g_track) {
-            TrackKey(vk);
-            return true; // an open menu takes every key
-        }
-        return MatchShortCut(top, vk, modifiers);
+    SetMenuKeyHook([](UINT vk, UINT) {
+        if (!g_track) return false;
+        TrackKey(vk);
+        return true;
     });
+    InstallFormMenuHooks();
     MenuBarHooks hooks;
     hooks.Paint = [](HWND top, std::uintptr_t dc, const TRect& bar) { PaintBar(top, dc, bar); };
     hooks.Press = [](HWND top, TPoint screen) {
@@ -816,7 +816,7 @@ void InstallMenuHooks() {
             }
     };
     hooks.KeyMenu = [](HWND top, char32_t letter) {
-        if (g_track || !GetWindowMenu(top)) return;
+        if (g_track || !BarMenu(top)) return;
         if (letter == 0) {
             TrackBar(top, 0, false, false);
             return;
@@ -834,6 +834,7 @@ void InstallMenuHooks() {
 }
 
 void MenuGoing(TMenu* menu) {
+    TForm::MenuGoing(menu);
     if (!g_track) return;
     for (const Level& lv : g_track->levels)
         if (TMenuItem* p = LiveMenuItem(lv.parent); p && p->GetParentMenu() == menu)
