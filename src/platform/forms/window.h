@@ -264,7 +264,7 @@ struct MenuBarHooks {
     // A left press on the strip.
     std::function<void(HWND top, TPoint screen)> Press;
     // F10 or a lone Alt reached the default handling (letter 0), or Alt with a letter or digit
-    // key did (its virtual key).
+    // did (WM_SYSCHAR, the character).
     std::function<void(HWND top, char32_t letter)> KeyMenu;
 };
 void SetMenuBarHooks(MenuBarHooks hooks);

@@ -205,7 +205,10 @@ LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SYSKEYDOWN:
         if (wp == VK_F4 && !w->IsChild()) PostMessage(h, WM_CLOSE, 0, 0);
         if (wp == VK_F10 && !(GetKeyState(VK_SHIFT) & 0x8000)) KeyMenu(*w, 0);
-        if ((lp & KF_ALTDOWN_BIT) && ((wp >= 'A' && wp <= 'Z') || (wp >= '0' && wp <= '9')))
+        return 0;
+    case WM_SYSCHAR:
+        // Alt with a letter that no control's accelerator took: the bar item of that letter.
+        if ((wp >= 'A' && wp <= 'Z') || (wp >= 'a' && wp <= 'z') || (wp >= '0' && wp <= '9'))
             KeyMenu(*w, char32_t(wp));
         return 0;
     case WM_SYSKEYUP:
