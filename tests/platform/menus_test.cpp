@@ -173,6 +173,44 @@ TEST_F(MenusTest, ABreakStartsASecondColumnWhoseSubmenuOpens) {
     EXPECT_FALSE(MenuTracking());
 }
 
+TEST_F(MenusTest, MarksBitmapsAndDisabledItemsAreDrawn) {
+    TPopupMenu menu;
+    menu.Items->Add(Item("Checked"));
+    menu.Items->Items(0)->Checked = true;
+    menu.Items->Add(Item("Radio"));
+    menu.Items->Items(1)->RadioItem = true;
+    menu.Items->Items(1)->SetChecked(true);
+    menu.Items->Add(Item("Picture"));
+    auto bitmap = std::make_shared<Surface>(12, 12, 0xFF00FF00u); // green: clear
+    for (int y = 0; y < 6; ++y)
+        for (int x = 6; x < 12; ++x)
+            bitmap->Row(y)[x] = 0xFFFF0000u; // a red corner
+    menu.Items->Items(2)->Bitmap = bitmap;
+    menu.Items->Add(Item("Off"));
+    menu.Items->Items(3)->Enabled = false;
+    menu.Items->Add(Item("Plain"));
+    gui.OnModal("menu", [&](HWND) {
+        HWND level = OpenMenuWindows()[0];
+        auto count = [&](int row, int x0, int x1, std::uint32_t rgb) {
+            int n = 0;
+            for (int y = 3 + row * 19; y < 3 + (row + 1) * 19; ++y)
+                for (int x = x0; x < x1; ++x)
+                    n += gui.Pixel(level, x, y) == rgb;
+            return n;
+        };
+        const std::uint32_t text = SysRgb(COLOR_MENUTEXT);
+        EXPECT_GT(count(0, 3, 21, text), 8);     // the tick
+        EXPECT_GT(count(1, 3, 21, text), 8);     // the dot
+        EXPECT_EQ(count(4, 3, 21, text), 0);     // nothing beside a plain item
+        EXPECT_EQ(count(2, 3, 21, 0x00FF00), 0); // the bitmap's clear colour
+        EXPECT_EQ(count(2, 3, 21, 0xFF0000), 36);
+        EXPECT_GT(count(3, 21, 60, SysRgb(COLOR_GRAYTEXT)), 8);
+        EXPECT_EQ(count(3, 21, 60, text), 0);
+        gui.Key(VK_ESCAPE);
+    });
+    menu.Popup(300, 300);
+}
+
 TEST_F(MenusTest, KeyboardChoosesSkipsSeparatorsAndUsesAccessLetters) {
     struct Case {
         std::vector<UINT> keys;
