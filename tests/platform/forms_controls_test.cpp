@@ -4,6 +4,7 @@
 #include "platform/forms/checkbox.h"
 #include "platform/forms/combobox.h"
 #include "platform/forms/edit.h"
+#include "platform/forms/filectrl.h"
 #include "platform/forms/grid.h"
 #include "platform/forms/header.h"
 #include "platform/forms/listbox.h"
@@ -14,10 +15,13 @@
 #include "platform/forms/tabs.h"
 #include "platform/forms/updown.h"
 #include "support/gui_harness.h"
+#include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -472,6 +476,82 @@ TEST_F(ControlsTest, TabStripSelectionHitTestAndDisplayArea) {
     tabs->Style = tsTabs;
     EXPECT_EQ(tabs->TabRect(0).Left, 2);
     EXPECT_EQ(tabs->DisplayRect().Left, 4);
+}
+
+TEST(MountPointsTest, RootFirstThenRealFileSystems) {
+    const std::string mounts = "proc /proc proc rw 0 0\n"
+                               "/dev/sda1 / ext4 rw 0 0\n"
+                               "/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
+                               "tmpfs /run tmpfs rw 0 0\n"
+                               "/dev/loop3 /snap/core squashfs ro 0 0\n"
+                               "server:/music /mnt/music nfs4 rw 0 0\n";
+    EXPECT_EQ(MountPoints(mounts),
+              (std::vector<std::string>{"/", "/media/usb stick", "/mnt/music"}));
+}
+
+TEST_F(ControlsTest, DriveFolderAndFileListsFollowEachOther) {
+    TempDir tmp;
+    const std::string root = tmp.Path() + "songs";
+    std::filesystem::create_directories(root + "/Demo");
+    std::filesystem::create_directories(root + "/beats");
+    std::filesystem::create_directories(root + "/.hidden");
+    for (const char* f : {"a.SEQ", "b.mid", "c.wav", "Demo/d.mid"})
+        std::ofstream(root + "/" + f) << "x";
+    auto* drive = Make<TDriveComboBox>(8, 8, 150, 21);
+    auto* dirs = Make<TDirectoryListBox>(8, 40, 150, 120);
+    auto* files = Make<TFileListBox>(170, 40, 150, 120);
+    drive->DirList = dirs;
+    dirs->FileList = files;
+    files->Mask = "*.seq;*.mid";
+    int changes = 0;
+    dirs->OnChange = [&](TObject*) { ++changes; };
+    std::vector<std::string> opened;
+    files->OnDblClick = [&](TObject*) { opened.push_back(files->FileName()); };
+    EXPECT_EQ(drive->Items[0], "/");
+    EXPECT_EQ(drive->Drive(), "/");
+
+    dirs->Directory = root;
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(files->Directory(), root);
+    ASSERT_EQ(files->Items.Count(), 2);
+    EXPECT_EQ(files->Items[0], "a.SEQ");
+    EXPECT_EQ(files->Items[1], "b.mid");
+    const int depth = dirs->ItemIndex();
+    EXPECT_EQ(dirs->Items[depth], "songs");
+    EXPECT_EQ(dirs->Items.Count(), depth + 3) << "beats and Demo, no hidden folder";
+    EXPECT_EQ(dirs->Items[depth + 1], "beats");
+    EXPECT_EQ(dirs->GetItemPath(depth + 2), root + "/Demo");
+    EXPECT_EQ(dirs->GetItemPath(0), "/");
+
+    form->Show();
+    gui.Pump();
+    const TRect demo = dirs->ItemRect(depth + 2);
+    ASSERT_GT(demo.Height(), 0);
+    gui.Click(At(dirs, 10, demo.Top + 2));
+    gui.Click(At(dirs, 10, demo.Top + 2));
+    EXPECT_EQ(dirs->Directory(), root + "/Demo");
+    EXPECT_EQ(files->Items.Count(), 1);
+    dirs->ItemIndex = dirs->ItemIndex() - 1;
+    dirs->OpenCurrent();
+    EXPECT_EQ(dirs->Directory(), root);
+
+    files->FileName = root + "/b.mid";
+    EXPECT_EQ(files->ItemIndex(), 1);
+    const TRect b = files->ItemRect(1);
+    gui.Click(At(files, 10, b.Top + 2));
+    gui.Click(At(files, 10, b.Top + 2));
+    EXPECT_EQ(opened, (std::vector<std::string>{root + "/b.mid"}));
+
+    files->DragMode = dmAutomatic;
+    gui.Press(At(files, 10, b.Top + 2));
+    gui.MoveTo(At(files, 40, b.Top + 20));
+    EXPECT_TRUE(Dragging());
+    gui.Release(At(files, 40, b.Top + 20));
+    EXPECT_FALSE(Dragging());
+
+    drive->Drive = "/";
+    EXPECT_EQ(dirs->Directory(), "/");
+    EXPECT_EQ(files->Directory(), "/");
 }
 
 } // namespace
