@@ -4,7 +4,6 @@
 #include "song/smf.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
-#include "platform/core/dialogs.h"
 #include "platform/core/files.h"
 #include "song/primitives.h"
 #include "song/song.h"
@@ -13,24 +12,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace {
-
-std::string g_dir;
-
-void SetUpOnce() {
-    if (!g_dir.empty()) return;
-    char dir[] = "/tmp/tolvern-fuzz-XXXXXX";
-    if (!mkdtemp(dir)) std::abort();
-    g_dir = std::string(dir) + "/";
-    setenv("XDG_CONFIG_HOME", dir, 1); // settings of a run stay in its folder
-    platform::TDialogHooks hooks;
-    hooks.MessageBox = [](std::string_view, std::string_view, unsigned) { return 1; };
-    platform::SetDialogHooks(hooks);
-    Midi = new TMIDI;
-    Song = new TSong;
-}
 
 void CheckDeltas() {
     for (int i = 0; i < TrackCount; ++i)
@@ -42,8 +25,8 @@ void CheckDeltas() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    SetUpOnce();
-    std::string in = g_dir + "in.mid";
+    const std::string& dir = SongFuzzFolder();
+    std::string in = dir + "in.mid";
     {
         platform::TFileStream f(in, platform::TFileMode::Create);
         if (!f.Write(data, size) || !f.Close()) std::abort();
@@ -53,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckDeltas();
     if (complete) {
         // What was read writes and reads again.
-        if (!WriteSmfFile(g_dir + "out.mid") || !ReadSmfSong(g_dir + "out.mid")) std::abort();
+        if (!WriteSmfFile(dir + "out.mid") || !ReadSmfSong(dir + "out.mid")) std::abort();
         CheckSong();
     }
     // The same bytes into a song with parts, an audio track among the targets.

@@ -1,10 +1,31 @@
 #pragma once
 // What every song reader must leave, whatever its input: parts in order on their own track,
 // none overlapping, each with a length, and end times that are the sum of their deltas.
+#include "devices/midi.h"
+#include "platform/core/dialogs.h"
 #include "song/song.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// The first call makes a scratch folder (its settings stay there), answers every message box
+// and creates the MIDI object and the song; every call returns the folder with a trailing "/".
+inline const std::string& SongFuzzFolder() {
+    static std::string folder;
+    if (!folder.empty()) return folder;
+    char dir[] = "/tmp/tolvern-fuzz-XXXXXX";
+    if (!mkdtemp(dir)) std::abort();
+    setenv("XDG_CONFIG_HOME", dir, 1);
+    platform::TDialogHooks hooks;
+    hooks.MessageBox = [](std::string_view, std::string_view, unsigned) { return 1; };
+    platform::SetDialogHooks(hooks);
+    Midi = new TMIDI;
+    Song = new TSong;
+    folder = std::string(dir) + "/";
+    return folder;
+}
 
 inline void CheckSong() {
     for (int i = 0; i < TrackCount; ++i) {
