@@ -14,6 +14,7 @@
 #include "platform/forms/statusbar.h"
 #include "platform/forms/tabs.h"
 #include "platform/forms/updown.h"
+#include "platform/gdi/syscolors.h"
 #include "support/gui_harness.h"
 #include "support/temp_settings.h"
 
@@ -209,6 +210,115 @@ TEST_F(ControlsTest, ScriptedFormWithAListAndACombo) {
                        "list click", "exit list", "enter combo", "combo change", "combo change",
                        "combo change", "exit combo", "enter pick", "pick click", "pick change",
                        "pick click", "pick change", "exit pick", "enter combo"}));
+}
+
+// The drop-down list: opened by the pointer or Alt+Down, chosen from by the pointer or the keys,
+// closed by a press elsewhere or Escape without a change; it opens above the control where the
+// screen ends below it.
+TEST_F(ControlsTest, ComboDropDownListChoosesByPointerAndKeys) {
+    auto* edit = Make<TEdit>(8, 8, 100, 21);
+    auto* pick = Make<TComboBox>(8, 40, 120, 21);
+    pick->Style = csDropDownList;
+    for (int i = 0; i < 12; ++i)
+        pick->Items.Add("Item " + std::to_string(i));
+    pick->OnClick = Note("click");
+    pick->OnChange = Note("change");
+    edit->OnChange = Note("edit change");
+    form->Show();
+    gui.Pump();
+
+    // The list's window and its row height (it shows DropDownCount rows and a 1-pixel frame).
+    auto rowHeight = [](HWND list) {
+        TRect r;
+        GetClientRect(list, &r);
+        return (r.Bottom - 2) / 8;
+    };
+    auto row = [&](HWND list, int i) { return gui.At(list, 10, 1 + i * rowHeight(list) + 3); };
+    auto sysRgb = [](int index) {
+        const COLORREF c = GetSysColor(index);
+        return std::uint32_t((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+    };
+
+    TRect combo;
+    GetWindowRect(pick->Handle(), &combo);
+    gui.OnModal("combo list", [&](HWND list) {
+        EXPECT_TRUE(pick->DroppedDown());
+        EXPECT_TRUE(pick->Focused()); // the list never takes the focus
+        TRect r;
+        GetWindowRect(list, &r);
+        EXPECT_EQ(r.Top, combo.Bottom);
+        EXPECT_EQ(r.Left, combo.Left);
+        EXPECT_EQ(r.Bottom - r.Top, 8 * rowHeight(list) + 2) << "eight rows of twelve items";
+        gui.MoveTo(row(list, 1));
+        gui.Pump();
+        EXPECT_EQ(gui.Pixel(list, 60, 1 + rowHeight(list) + 1), sysRgb(COLOR_HIGHLIGHT));
+        EXPECT_EQ(gui.Pixel(list, 60, 1 + 1), sysRgb(COLOR_WINDOW));
+        gui.Click(row(list, 2));
+    });
+    gui.Click(At(pick, 30, 10));
+    gui.Pump();
+    EXPECT_EQ(pick->ItemIndex(), 2);
+    EXPECT_EQ(pick->Text(), "Item 2");
+    EXPECT_FALSE(pick->DroppedDown());
+    EXPECT_EQ(log, (std::vector<std::string>{"click", "change"}));
+
+    // A press outside closes the list and changes nothing; the press goes nowhere else.
+    log.clear();
+    gui.OnModal("combo list", [&](HWND) { gui.Click(At(edit, 5, 5)); });
+    gui.Click(At(pick, 30, 10));
+    gui.Pump();
+    EXPECT_EQ(pick->ItemIndex(), 2);
+    EXPECT_FALSE(pick->DroppedDown());
+    EXPECT_TRUE(log.empty());
+
+    // Keys: Alt+Down opens, arrows move from the chosen item, Enter takes it; Escape cancels.
+    pick->SetFocus();
+    gui.OnModal("combo list", [&](HWND) {
+        gui.KeyUp(VK_DOWN); // the list opened while the chord was held
+        gui.KeyUp(VK_MENU);
+        gui.Key(VK_DOWN);
+        gui.Key(VK_DOWN);
+        gui.Key(VK_UP);
+        gui.Key(VK_RETURN);
+    });
+    gui.KeyDown(VK_MENU);
+    gui.KeyDown(VK_DOWN);
+    gui.Pump();
+    EXPECT_EQ(pick->ItemIndex(), 3);
+    EXPECT_EQ(log, (std::vector<std::string>{"click", "change"}));
+    log.clear();
+    gui.OnModal("combo list", [&](HWND) {
+        gui.Key(VK_DOWN);
+        gui.Key(VK_ESCAPE);
+    });
+    gui.Key(VK_F4);
+    gui.Pump();
+    EXPECT_EQ(pick->ItemIndex(), 3);
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(pick->Focused());
+
+    // Scrolled to the end, the first visible row is the fifth item.
+    gui.OnModal("combo list", [&](HWND list) {
+        gui.Key(VK_END);
+        gui.Click(row(list, 0));
+    });
+    gui.Click(At(pick, 30, 10));
+    gui.Pump();
+    EXPECT_EQ(pick->ItemIndex(), 4);
+
+    // Near the bottom of the screen the list opens above the control.
+    form->Top = GetSystemMetrics(SM_CYSCREEN) - 100;
+    gui.Pump();
+    GetWindowRect(pick->Handle(), &combo);
+    gui.OnModal("combo list", [&](HWND list) {
+        TRect r;
+        GetWindowRect(list, &r);
+        EXPECT_EQ(r.Bottom, combo.Top);
+        gui.Key(VK_ESCAPE);
+    });
+    gui.Click(At(pick, 30, 10));
+    gui.Pump();
+    EXPECT_EQ(pick->ItemIndex(), 4);
 }
 
 TEST_F(ControlsTest, MultiSelectListAndOwnerDrawing) {

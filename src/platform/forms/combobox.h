@@ -2,12 +2,15 @@
 // The combo box, a Qt widget control (widgetcontrol.h): an editable field with a drop-down
 // list (csDropDown) or a drop-down list only (csDropDownList), items with objects. The user's
 // typing raises OnChange, the user's choice OnClick then OnChange; setting ItemIndex or Text
-// raises nothing.
+// raises nothing. The open list is a pop-up window of the model that never takes the focus:
+// it tracks the pointer in a tracking loop while the keys still reach the control.
 
 #include "platform/forms/strings.h"
 #include "platform/forms/widgetcontrol.h"
 
 namespace platform {
+
+struct DropList;
 
 enum TComboBoxStyle { csDropDown, csDropDownList };
 
@@ -38,7 +41,8 @@ public:
     std::string SelText() const;
     int DropDownCount = 8;
 
-    // The list is open; opening it raises OnDropDown.
+    // The list is open; opening it raises OnDropDown. The list shows once the current message
+    // is done (the caller does not wait for the user's choice).
     bool GetDroppedDown() const { return droppedDown_; }
     void SetDroppedDown(bool v);
     TProperty<TComboBox, bool, &TComboBox::GetDroppedDown, &TComboBox::SetDroppedDown>
@@ -64,6 +68,8 @@ private:
     int maxLength_ = 0;
     bool byCode_ = false;
     bool droppedDown_ = false;
+    DropList* list_ = nullptr; // the shown list, while it tracks
+    void ShowList();
 };
 
 } // namespace platform
