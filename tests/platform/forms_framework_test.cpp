@@ -164,3 +164,32 @@ TEST_F(FrameworkTest, IdleRunsWhenTheQueueEmpties) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FrameworkTest, AFocusedEditFreedOnItsOwnLeavesAFormThatStillWorks) {
+    auto* form = new TForm(nullptr);
+    form->SetBounds(100, 100, 300, 200);
+    auto* a = new TEdit(form);
+    a->Parent = form;
+    a->SetBounds(8, 8, 100, 21);
+    auto* b = new TEdit(form);
+    b->Parent = form;
+    b->SetBounds(8, 40, 100, 21);
+    form->Show();
+    gui.Pump();
+    ASSERT_TRUE(a->Focused());
+    delete a;
+    gui.Pump();
+    gui.Key(VK_TAB);
+    gui.Type("ok");
+    EXPECT_EQ(b->Text(), "ok");
+    form->Hide();
+    form->Show();
+    gui.Pump();
+    gui.Key(VK_TAB);
+    EXPECT_TRUE(b->Focused());
+    form->Free();
+}
+
+} // namespace

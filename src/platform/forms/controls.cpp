@@ -717,7 +717,9 @@ void TWinControl::InsertControl(TControl* c) {
 
 void TWinControl::RemoveControl(TControl* c) {
     std::erase(controls_, c);
-    if (auto* w = dynamic_cast<TWinControl*>(c)) std::erase(tabList_, w);
+    // By address: from ~TControl the object is no longer a TWinControl to dynamic_cast, and a
+    // freed control left in the tab list would be walked by the next Tab.
+    std::erase_if(tabList_, [c](TWinControl* w) { return static_cast<TControl*>(w) == c; });
     c->parent_ = nullptr;
     if (auto* g = dynamic_cast<TGraphicControl*>(c)) g->Attach();
     if (c->align_ != alNone && !Destroying()) Realign();
