@@ -41,14 +41,14 @@ public:
 };
 TAudioForMidi audioForMidi;
 
+} // namespace
+
 float PositivePeak(const float* Buffer, int Frames, int Side) {
     float peak = 0.0f;
     for (int f = 0; f < Frames; ++f)
         peak = std::max(peak, Buffer[2 * f + Side]);
     return std::min(peak, 1.0f);
 }
-
-} // namespace
 
 TAudioHooks& AudioHooks() {
     return hooks ? *hooks : defaultHooks;

@@ -33,6 +33,11 @@ void SetAudioHooks(TAudioHooks* Hooks);
 constexpr int MinAudioFrames = 32;
 constexpr int MaxAudioFrames = 22050;
 
+// The largest sample of one side (0 left, 1 right) of a block of interleaved stereo frames,
+// at most 1.0: negative samples never raise it, so a block of only negative samples gives 0.0.
+// Allocates nothing; the audio callback measures its peaks with it.
+float PositivePeak(const float* Buffer, int Frames, int Side);
+
 class TAudio {
 public:
     explicit TAudio(platform::HWND MainWnd); // Create: reads [Audio], loads the driver
