@@ -13,6 +13,7 @@
 #include "song/undo.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -79,11 +80,22 @@ void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
     Out.PeakLeft = 0.0f;
     Out.PeakRight = 0.0f;
     Out.Gain = 1.0f; // neither muted nor soloed
-    // A clear resets 129 x 128 slots of 128 sends; each level is read on its own by the
-    // renderer, so relaxed stores are enough and keep New and Open fast.
-    for (auto& send : Out.Sends)
-        send.store(0.0f, std::memory_order_relaxed);
+    // Only a slot whose sends were set has any to put back: a clear no longer rewrites the
+    // 2 million levels of every slot. Each level is read on its own by the renderer, so relaxed
+    // stores are enough.
+    if (Out.SendsSet) {
+        for (auto& send : Out.Sends)
+            send.store(0.0f, std::memory_order_relaxed);
+        Out.SendsSet = false;
+    }
     Out.Inserts.clear();
+}
+
+bool SetSendLevel(TSoftOut& Slot, int J, float Value) {
+    if (J < 0 || J >= SendCount || !std::isfinite(Value)) return false;
+    Slot.SendsSet = true;
+    Slot.Sends[static_cast<std::size_t>(J)].store(Value, std::memory_order_relaxed);
+    return true;
 }
 
 bool IsMidiMode(int Mode) {

@@ -97,13 +97,20 @@ struct TSoftOut {
     std::atomic<float> PeakRight{0.0f};
     std::atomic<float> Gain{0.0f};
     std::atomic<std::int32_t> Channels{0};
-    std::array<std::atomic<float>, SendCount> Sends{};
+    std::array<std::atomic<float>, SendCount> Sends{}; // written only by SetSendLevel
     std::vector<TSub*> Inserts; // insert effect buses
+    bool SendsSet = false;      // a send was set since the last reset (GUI thread)
 };
 
 // Puts a slot back to the defaults a track's slot gets when made (its inserts are left to the
 // caller, who frees them first). Slot 0 is active, the others are not.
 void ResetSoftOut(TSoftOut& Out, int SlotIndex);
+
+// Sets send J (0..SendCount-1) of Slot to Value, the one writer of send levels: it marks the
+// slot, so that a reset puts back only the sends that were set. GUI thread; the renderer reads
+// each level on its own. False, and nothing set, for an index outside the table or a value
+// that is not a number.
+bool SetSendLevel(TSoftOut& Slot, int J, float Value);
 
 // One sample slot of an audio track.
 class TSample {

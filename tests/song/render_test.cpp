@@ -149,7 +149,7 @@ TEST_F(RenderTest, PanLawsAndSends) {
                                                       : synthSlot;
         slot.Active = 1;
         slot.Pan = c.pan;
-        slot.Sends[0] = 0.5f;
+        SetSendLevel(slot, 0, 0.5f);
         owners.Owners = {{&slot, c.kind, 0.2f, 0.4f, 0}};
         auto out = Render(16);
         SCOPED_TRACE(testing::Message() << static_cast<int>(c.kind) << " pan " << c.pan);
@@ -157,7 +157,7 @@ TEST_F(RenderTest, PanLawsAndSends) {
         EXPECT_FLOAT_EQ(out[31], c.outR);
         EXPECT_FLOAT_EQ(send->Buffer[30], c.sendL);
         EXPECT_FLOAT_EQ(send->Buffer[31], c.sendR);
-        slot.Sends[0] = 0.0f;
+        SetSendLevel(slot, 0, 0.0f);
         slot.Active = c.kind == TSlotOwner::Softsynth ? 0 : slot.Active.load();
         if (c.kind == TSlotOwner::Track) Song->TrackAt(0)->Mode = tmMidi;
     }
@@ -169,7 +169,7 @@ TEST_F(RenderTest, SlotOnMissingBusMakesNothing) {
     AddBus(skGroupVolume);
     synthSlot.Active = 1;
     synthSlot.Bus = 5;
-    synthSlot.Sends[0] = 1.0f;
+    SetSendLevel(synthSlot, 0, 1.0f);
     owners.Owners = {{&synthSlot, TSlotOwner::Softsynth, 0.5f, 0.5f, 0}};
     auto out = Render(8);
     for (float v : out)

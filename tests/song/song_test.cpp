@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -134,6 +135,43 @@ TEST_F(DefaultsTest, ClearSendsControllerZeroToEachTracksPresentOutput) {
     EXPECT_EQ(Song->BeatsPerBar, 4);
     EXPECT_EQ(Song->Folder, std::filesystem::current_path().string() + "/");
     EXPECT_TRUE(CheckSongInvariants(*Song));
+}
+
+// Send levels are reset only where they were set; a set level must still read as 0 after a
+// clear, in a slot that plays (slot 0) and in one that was never made active.
+TEST_F(DefaultsTest, SendLevelsSetBeforeAClearReadAsDefaultAfter) {
+    struct Case {
+        TSoftOut* slot;
+        int send;
+        float value;
+    } cases[] = {
+        {&Song->Tracks[3]->Outputs[0], 0, 0.5f},
+        {&Song->Tracks[3]->Outputs[0], 127, 1.0f},
+        {&Song->Tracks[127]->Outputs[77], 64, 0.25f},
+        {&Song->DiskOutputs[0], 3, 0.75f},
+        {&Song->DiskOutputs[100], 1, 2.0f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(SetSendLevel(*c.slot, c.send, c.value));
+        EXPECT_EQ(c.slot->Sends[c.send], c.value);
+    }
+    // Refused: an index outside the table, a value that is not a number.
+    TSoftOut& slot = Song->Tracks[5]->Outputs[1];
+    EXPECT_FALSE(SetSendLevel(slot, -1, 0.5f));
+    EXPECT_FALSE(SetSendLevel(slot, SendCount, 0.5f));
+    EXPECT_FALSE(SetSendLevel(slot, 0, std::nanf("")));
+    EXPECT_FALSE(SetSendLevel(slot, 0, INFINITY));
+    EXPECT_EQ(slot.Sends[0], 0.0f);
+
+    Song->Clear();
+
+    for (const Case& c : cases)
+        for (int j = 0; j < SendCount; ++j)
+            ASSERT_EQ(c.slot->Sends[j], 0.0f) << "send " << j;
+    // A slot set again after the clear is reset by the next one too.
+    SetSendLevel(*cases[2].slot, 64, 0.5f);
+    Song->Clear();
+    EXPECT_EQ(cases[2].slot->Sends[64], 0.0f);
 }
 
 class MidiModeTest : public SongTest {
