@@ -71,10 +71,16 @@ TMIDI::TMIDI(TMidiSetup Setup) {
         engine_ = engineLink;
         std::uint32_t instance = engine_->Load(path);
         RunLogAdd("MIDIEngine dll loaded @ " + std::to_string(instance) + " ...");
-        for (auto name : cachedEntries)
-            engine_->Resolve(name);
-        RunLogAdd("MIDI functions cached...");
-        Engine("MidiSetup");
+        try {
+            for (auto name : cachedEntries)
+                engine_->Resolve(name);
+            RunLogAdd("MIDI functions cached...");
+            Engine("MidiSetup");
+        } catch (...) {
+            // No destructor runs for an object that was never made: the library goes here.
+            engine_->Unload();
+            throw;
+        }
         RunLogAdd("MIDI setup done...");
     }
     InPort = std::make_unique<TInPort>(this);
