@@ -1,10 +1,13 @@
 #include "devices/midi.h"
+#include "devices/sblive.h"
 #include "platform/core/dialogs.h"
+#include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "song/filehelpers.h"
 #include "song/primitives.h"
 #include "song/song.h"
 #include "song/songfile.h"
+#include "song/sidefile.h"
 #include "song/songfile_items.h"
 
 #include <algorithm>
@@ -201,6 +204,20 @@ void LongString(TSongReader& R, TMapItem& Item) {
     MapSkip(n);
 }
 
+// The SoundFont banks listed beside the song are loaded again.
+void SFBank(TSongReader& R, TMapItem&) {
+    if (!SBLive || !SBLive->Available || !SBLive->AutoOpenSave) return;
+    std::string path = SideFilePath(R.FileName, ".sfs");
+    std::string text;
+    if (!platform::FileExists(path) || !platform::ReadWholeFile(path, text)) {
+        platform::MessageBox("File not found: " + path, "Open song",
+                             platform::MB_OK | platform::MB_ICONERROR);
+        return;
+    }
+    LoadBankList(*SBLive, text);
+    SBLiveWindows().FillSBLiveBanks();
+}
+
 const TSongTag CoreTags[] = {
     {"SeqName", SeqName},
     {"SeqTempo", SeqTempo},
@@ -236,6 +253,7 @@ const TSongTag CoreTags[] = {
     {"PartNumEvents", PartNumEvents},
     {"PartEvents", PartEvents},
     {LongStringTag, LongString},
+    {"SFBank", SFBank},
 };
 
 // Every tag the reader knows; the tables of further record groups join here.
@@ -258,6 +276,7 @@ bool LoadSongFile(std::string_view FileName) {
     Song->Folder = platform::ExtractFilePath(FileName);
 
     TSongReader r;
+    r.FileName = std::string(FileName);
     std::string tag;
     MapReadString(tag); // the magic, recognised by the caller
     const auto& actions = TagActions();

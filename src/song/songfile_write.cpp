@@ -1,11 +1,13 @@
 #include "devices/dxsounds.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
+#include "devices/sblive.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/ini.h"
 #include "platform/core/paths.h"
 #include "song/seams.h"
+#include "song/sidefile.h"
 #include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
@@ -153,7 +155,8 @@ void WriteTrack(TSongWriter& W, const _TTrack& T) {
     }
 }
 
-void WriteSong(TSongWriter& W, std::string_view Name) {
+// Path: where the song file goes; the files beside it are named after it.
+void WriteSong(TSongWriter& W, std::string_view Name, std::string_view Path, TSideFiles& Side) {
     W.WriteTag(SongFileMagic);
     W.String("SeqName", Name);
     W.Int("SeqTempo", Midi ? Midi->GetTempo() : 120);
@@ -165,6 +168,11 @@ void WriteSong(TSongWriter& W, std::string_view Name) {
         W.Int("SeqTempoItem", platform::StrToIntDef(line, 120));
     for (int i = 0; i < TrackCount; ++i)
         WriteTrack(W, *Song->Tracks[i]);
+    // Last: the SoundFont banks, listed in a file beside the song.
+    if (SBLive && SBLive->Available && SBLive->AutoOpenSave) {
+        W.Marker("SFBank");
+        Side.Write(SideFilePath(Path, ".sfs"), BankListText(*SBLive));
+    }
 }
 
 } // namespace
@@ -203,12 +211,14 @@ bool SaveSongFile(std::string_view FileName) {
 
     // The song takes its new name only once the file is complete.
     platform::TAtomicFile file(path);
+    TSideFiles side; // put in place only after the song
     bool ok = file.Open();
     if (ok) {
         TSongWriter writer(file.Stream());
-        WriteSong(writer, name);
+        WriteSong(writer, name, path, side);
         ok = file.Commit();
     }
+    if (ok) side.Commit();
     if (!ok) {
         platform::MessageBox(file.Error() + "\nThe song was not saved.", "Save song",
                              platform::MB_OK | platform::MB_ICONERROR);
