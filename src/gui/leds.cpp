@@ -80,8 +80,7 @@ TMidiPos::~TMidiPos() {
     DeleteObject(Bitmap);
 }
 
-void TMidiPos::DrawText(int X, int Y, HDC DC, std::string_view Text, unsigned Flags,
-                        int AWidth) {
+void TMidiPos::DrawText(int X, int Y, HDC DC, std::string_view Text, unsigned Flags, int AWidth) {
     TextRect.Right = AWidth;
     FillRect(MemDC, &TextRect, BkBrush);
     platform::DrawText(MemDC, Text, &TextRect, Flags | DT_SINGLELINE | DT_VCENTER);

@@ -69,7 +69,8 @@ protected:
         GuiLooks = nullptr;
     }
     std::string Write(std::string_view name, const Bytes& b) {
-        return dir.WriteFile(name, std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+        return dir.WriteFile(name,
+                             std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
     }
     TXGuiLooks& L() { return *GuiLooks; }
 
@@ -166,9 +167,9 @@ TEST_F(LooksTest, BuiltInSetSavesReloadsAndSavesAgainByteIdentical) {
 TEST_F(LooksTest, FileRestylesRegisteredNamesOnly) {
     Bytes f;
     Entry(f, "nobody", Bmp(20, 20, clRed));         // not registered: dropped
-    Chunk(f, "Comment", {1, 2, 3, 4, 5});            // unknown tag: skipped by its size
-    Entry(f, "transp_play", Bmp(30, 20, clYellow));  // larger than the list's images: taken
-    Entry(f, "Transp_stop", Bmp(20, 20, clRed));     // another case: not the same name
+    Chunk(f, "Comment", {1, 2, 3, 4, 5});           // unknown tag: skipped by its size
+    Entry(f, "transp_play", Bmp(30, 20, clYellow)); // larger than the list's images: taken
+    Entry(f, "Transp_stop", Bmp(20, 20, clRed));    // another case: not the same name
     Entry(f, "transp_beep_active", Bmp(20, 20, clBlue));
     const std::string file = Write("restyle.gui", f);
     L().LoadFromFile(file);
@@ -315,7 +316,8 @@ TEST_F(LooksTest, ImageDataOutOfOrderNeverSharesOrLeaksABitmap) {
     EXPECT_EQ(PixelOf(L(), 6, 0, 0), 0x0000FFu);
     for (int i = 0; i < 18; ++i)
         for (int j = i + 1; j < 18; ++j)
-            EXPECT_NE(L().Items[std::size_t(i)]->Bitmap.get(), L().Items[std::size_t(j)]->Bitmap.get());
+            EXPECT_NE(L().Items[std::size_t(i)]->Bitmap.get(),
+                      L().Items[std::size_t(j)]->Bitmap.get());
 
     // "Bitmap" skips nothing, whatever size it names: the next chunk starts right after it.
     Bytes g;
