@@ -4,60 +4,17 @@
 #include "devices/midi.h"
 #include "platform/core/paths.h"
 #include "song/song.h"
+#include "support/jack_server.h"
 #include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
-
-// jackd -d dummy as a child process; stopped (and killed if it must be) on destruction.
-class DummyJackServer {
-public:
-    DummyJackServer() : name_("tolvern-test-" + std::to_string(getpid())) {
-        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const char* argv[] = {"jackd", "-n",    name_.c_str(), "-r",  "-d",   "dummy",
-                              "-r",    "44100", "-p",          "256", nullptr};
-        if (posix_spawnp(&pid_, "jackd", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~DummyJackServer() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        for (int i = 0; i < 50; ++i) { // 5 s, then no more patience
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    bool Started() const { return pid_ > 0; }
-    bool Exited() {
-        return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_ && (pid_ = 0, true);
-    }
-
-private:
-    std::string name_;
-    pid_t pid_ = 0;
-};
 
 class CountingHooks : public TAudioHooks {
 public:

@@ -1,7 +1,8 @@
 // The multimedia MIDI interface: output ports, stream output with buffers, markers and a tick
-// position, and input ports with callbacks. Real ports come from the ALSA sequencer; tests
-// register in-process virtual ports (virtualmidi.h). A machine without a sequencer simply has
-// no real ports.
+// position, and input ports with callbacks. Real ports come from the ALSA sequencer and from a
+// JACK server that already runs (one device per MIDI port of another JACK client); tests
+// register in-process virtual ports (virtualmidi.h). A machine without a sequencer or a JACK
+// server simply has no real ports; the layer never starts a JACK server.
 #pragma once
 
 #include <cstddef>
@@ -180,8 +181,8 @@ MMRESULT midiInPrepareHeader(HMIDIIN h, MIDIHDR* hdr);
 MMRESULT midiInUnprepareHeader(HMIDIIN h, MIDIHDR* hdr);
 MMRESULT midiInAddBuffer(HMIDIIN h, MIDIHDR* hdr);
 
-// Whether the ports of the ALSA sequencer are listed (on by default). Tests turn them off so
-// that the device list holds their virtual ports alone.
+// Whether the ports of the ALSA sequencer and of JACK are listed (on by default). Tests turn them
+// off so that the device list holds their virtual ports alone.
 void SetMidiRealPorts(bool on);
 bool MidiRealPorts();
 // Whether the kernel offers a sequencer at all.

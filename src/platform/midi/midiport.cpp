@@ -13,16 +13,17 @@ namespace platform {
 
 namespace {
 
-// Our own ALSA clients carry this name; their ports are never offered as devices.
-constexpr const char* kClientName = "Tolvern";
-
 std::mutex registryMutex;
 std::vector<std::shared_ptr<TMidiOutPort>> virtualOuts;
 std::vector<std::shared_ptr<TMidiInPort>> virtualIns;
 std::atomic<bool> realPorts{true};
 
-// RtMidi reports errors by throwing or by printing; the layer reports them by results.
-void QuietErrors(RtMidiError::Type, const std::string&, void*) {}
+// RtMidi reports errors by throwing or by printing; the layer reports them by results. An
+// error during a send marks the send as failed (a warning is all RtMidi gives when a message
+// cannot go out).
+void QuietErrors(RtMidiError::Type, const std::string&, void* failed) {
+    if (failed) *static_cast<bool*>(failed) = true;
+}
 
 // ALSA names a port "client:port client-id:port-id"; the device name is the port's own part.
 std::string DisplayName(const std::string& full) {
@@ -35,8 +36,15 @@ std::string DisplayName(const std::string& full) {
     return name.empty() ? full : name;
 }
 
+// JACK names a port "client:port"; the device name is the port's short name.
+std::string JackDisplayName(const std::string& full) {
+    auto colon = full.find(':');
+    std::string name = colon == std::string::npos ? full : full.substr(colon + 1);
+    return name.empty() ? full : name;
+}
+
 bool OwnPort(const std::string& full) {
-    std::string prefix = std::string(kClientName) + ":";
+    std::string prefix = std::string(MidiClientName) + ":";
     return full.compare(0, prefix.size(), prefix) == 0;
 }
 
@@ -52,90 +60,131 @@ template <class R> bool FindPort(R& rt, const std::string& full, unsigned& index
     return false;
 }
 
-class TAlsaOutConnection : public TMidiOutConnection {
-public:
-    explicit TAlsaOutConnection(std::unique_ptr<RtMidiOut> rt) : rt_(std::move(rt)) {}
-    bool Send(const std::uint8_t* bytes, std::size_t count) override {
-        std::lock_guard lock(mutex_);
-        try {
-            rt_->sendMessage(bytes, count);
-            return true;
-        } catch (const RtMidiError&) {
-            return false;
-        }
-    }
+// Where a real port lives: the ALSA sequencer, or a JACK server that may go away.
+struct TRtPlace {
+    RtMidi::Api Api;
+    std::string Full;
+    std::shared_ptr<TJackServer> Jack; // set for a JACK port
 
-private:
-    std::mutex mutex_; // one ALSA client is not safe for concurrent senders
-    std::unique_ptr<RtMidiOut> rt_;
-};
+    std::string Name() const { return Jack ? JackDisplayName(Full) : DisplayName(Full); }
+    // A JACK port whose client quit, or whose server stopped, is gone; RtMidi would go on
+    // taking messages for it without a word.
+    bool Gone() const { return Jack && !Jack->HasPort(Full); }
 
-class TAlsaOutPort : public TMidiOutPort {
-public:
-    explicit TAlsaOutPort(std::string full) : full_(std::move(full)) {}
-    std::string Name() const override { return DisplayName(full_); }
-    std::uint16_t Technology() const override { return MOD_MIDIPORT; }
-    std::unique_ptr<TMidiOutConnection> Open() override {
+    // Makes an RtMidi object of the place's API with its port opened; nullptr when it fails.
+    template <class R, class Prepare>
+    std::unique_ptr<R> OpenRt(const char* ownPort, bool* failed, Prepare prepare) const {
+        if (Gone()) return nullptr;
         try {
-            auto rt = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
-            rt->setErrorCallback(QuietErrors);
+            auto rt = std::make_unique<R>(Api, MidiClientName);
+            rt->setErrorCallback(QuietErrors, failed);
             unsigned index = 0;
-            if (!FindPort(*rt, full_, index)) return nullptr;
-            rt->openPort(index, "out");
+            if (!FindPort(*rt, Full, index)) return nullptr;
+            prepare(*rt);
+            rt->openPort(index, ownPort);
             if (!rt->isPortOpen()) return nullptr;
-            return std::make_unique<TAlsaOutConnection>(std::move(rt));
+            return rt;
         } catch (const RtMidiError&) {
             return nullptr;
         }
     }
 
-private:
-    std::string full_;
+    // Closes a port of this place. Once its JACK server has stopped, libjack crashes when a
+    // port of a client of it is unregistered, so such an RtMidi object is kept, never closed:
+    // a few hundred bytes for every port that was open when a server stopped.
+    template <class R> void Close(std::unique_ptr<R> rt) const {
+        if (!rt || !Jack || Jack->Running()) return;
+        static std::mutex mutex;
+        static auto* stopped = new std::vector<RtMidi*>;
+        std::lock_guard lock(mutex);
+        stopped->push_back(rt.release());
+    }
 };
 
-class TAlsaInConnection : public TMidiInConnection {
+class TRtOutConnection : public TMidiOutConnection {
 public:
-    TAlsaInConnection(std::unique_ptr<RtMidiIn> rt) : rt_(std::move(rt)) {}
-    ~TAlsaInConnection() override {
+    explicit TRtOutConnection(const TRtPlace& place) : place_(place) {}
+    ~TRtOutConnection() override { place_.Close(std::move(rt_)); }
+    bool Open() {
+        rt_ = place_.OpenRt<RtMidiOut>("out", &failed_, [](RtMidiOut&) {});
+        return rt_ != nullptr;
+    }
+    bool Send(const std::uint8_t* bytes, std::size_t count) override {
+        std::lock_guard lock(mutex_);
+        if (place_.Gone()) return false;
+        failed_ = false;
         try {
-            rt_->cancelCallback();
-            rt_->closePort();
+            rt_->sendMessage(bytes, count);
         } catch (const RtMidiError&) {
+            return false;
         }
+        return !failed_;
     }
 
 private:
+    std::mutex mutex_; // one client is not safe for concurrent senders
+    TRtPlace place_;
+    bool failed_ = false; // set by an error during the send in progress
+    std::unique_ptr<RtMidiOut> rt_;
+};
+
+class TRtOutPort : public TMidiOutPort {
+public:
+    explicit TRtOutPort(TRtPlace place) : place_(std::move(place)) {}
+    std::string Name() const override { return place_.Name(); }
+    std::uint16_t Technology() const override { return MOD_MIDIPORT; }
+    std::unique_ptr<TMidiOutConnection> Open() override {
+        auto connection = std::make_unique<TRtOutConnection>(place_);
+        if (!connection->Open()) return nullptr;
+        return connection;
+    }
+
+private:
+    TRtPlace place_;
+};
+
+class TRtInConnection : public TMidiInConnection {
+public:
+    TRtInConnection(const TRtPlace& place, std::unique_ptr<RtMidiIn> rt)
+        : place_(place), rt_(std::move(rt)) {}
+    ~TRtInConnection() override {
+        // A stopped server delivers nothing more: its port is left as it is (see Close).
+        if (!place_.Jack || place_.Jack->Running()) {
+            try {
+                rt_->cancelCallback();
+                rt_->closePort();
+            } catch (const RtMidiError&) {
+            }
+        }
+        place_.Close(std::move(rt_));
+    }
+
+private:
+    TRtPlace place_;
     std::unique_ptr<RtMidiIn> rt_;
 };
 
-void DeliverAlsaInput(double, std::vector<unsigned char>* message, void* user) {
+void DeliverInput(double, std::vector<unsigned char>* message, void* user) {
     if (message && !message->empty())
         static_cast<TMidiInSink*>(user)->Receive(message->data(), message->size());
 }
 
-class TAlsaInPort : public TMidiInPort {
+class TRtInPort : public TMidiInPort {
 public:
-    explicit TAlsaInPort(std::string full) : full_(std::move(full)) {}
-    std::string Name() const override { return DisplayName(full_); }
+    explicit TRtInPort(TRtPlace place) : place_(std::move(place)) {}
+    std::string Name() const override { return place_.Name(); }
     std::unique_ptr<TMidiInConnection> Open(TMidiInSink* sink) override {
-        try {
-            auto rt = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
-            rt->setErrorCallback(QuietErrors);
-            unsigned index = 0;
-            if (!FindPort(*rt, full_, index)) return nullptr;
+        auto rt = place_.OpenRt<RtMidiIn>("in", nullptr, [&](RtMidiIn& in) {
             // The input callback sorts system exclusive, clock and active sensing itself.
-            rt->ignoreTypes(false, false, false);
-            rt->setCallback(DeliverAlsaInput, sink);
-            rt->openPort(index, "in");
-            if (!rt->isPortOpen()) return nullptr;
-            return std::make_unique<TAlsaInConnection>(std::move(rt));
-        } catch (const RtMidiError&) {
-            return nullptr;
-        }
+            in.ignoreTypes(false, false, false);
+            in.setCallback(DeliverInput, sink);
+        });
+        if (!rt) return nullptr;
+        return std::make_unique<TRtInConnection>(place_, std::move(rt));
     }
 
 private:
-    std::string full_;
+    TRtPlace place_;
 };
 
 // Lists the sequencer's ports through one RtMidi object of each direction, made once.
@@ -144,8 +193,8 @@ template <class R> std::vector<std::string> SequencerPorts(std::unique_ptr<R>& r
     if (!realPorts.load() || !MidiSequencerAvailable()) return names;
     try {
         if (!rt && !failed) {
-            rt = std::make_unique<R>(RtMidi::LINUX_ALSA, kClientName);
-            rt->setErrorCallback(QuietErrors);
+            rt = std::make_unique<R>(RtMidi::LINUX_ALSA, MidiClientName);
+            rt->setErrorCallback(QuietErrors, nullptr);
         }
         if (!rt) return names;
         unsigned n = rt->getPortCount();
@@ -163,6 +212,26 @@ template <class R> std::vector<std::string> SequencerPorts(std::unique_ptr<R>& r
 
 std::mutex sequencerMutex;
 
+// The device list of one direction: virtual ports, the sequencer's, then JACK's.
+template <class Real, class Port, class Rt>
+std::vector<std::shared_ptr<Port>> ListPorts(const std::vector<std::shared_ptr<Port>>& virtuals,
+                                             std::unique_ptr<Rt>& lister, bool& failed,
+                                             bool jackInputs) {
+    std::vector<std::shared_ptr<Port>> ports;
+    {
+        std::lock_guard lock(registryMutex);
+        ports = virtuals;
+    }
+    std::lock_guard lock(sequencerMutex);
+    for (auto& full : SequencerPorts(lister, failed))
+        ports.push_back(std::make_shared<Real>(TRtPlace{RtMidi::LINUX_ALSA, full, nullptr}));
+    if (!realPorts.load()) return ports;
+    if (auto jack = JackServer())
+        for (auto& full : jack->Ports(jackInputs))
+            ports.push_back(std::make_shared<Real>(TRtPlace{RtMidi::UNIX_JACK, full, jack}));
+    return ports;
+}
+
 } // namespace
 
 bool MidiSequencerAvailable() {
@@ -177,31 +246,16 @@ bool MidiRealPorts() {
 }
 
 std::vector<std::shared_ptr<TMidiOutPort>> MidiOutPorts() {
-    std::vector<std::shared_ptr<TMidiOutPort>> ports;
-    {
-        std::lock_guard lock(registryMutex);
-        ports = virtualOuts;
-    }
     static std::unique_ptr<RtMidiOut> lister;
     static bool failed = false;
-    std::lock_guard lock(sequencerMutex);
-    for (auto& full : SequencerPorts(lister, failed))
-        ports.push_back(std::make_shared<TAlsaOutPort>(full));
-    return ports;
+    // Our outputs go to the ports that take messages.
+    return ListPorts<TRtOutPort>(virtualOuts, lister, failed, true);
 }
 
 std::vector<std::shared_ptr<TMidiInPort>> MidiInPorts() {
-    std::vector<std::shared_ptr<TMidiInPort>> ports;
-    {
-        std::lock_guard lock(registryMutex);
-        ports = virtualIns;
-    }
     static std::unique_ptr<RtMidiIn> lister;
     static bool failed = false;
-    std::lock_guard lock(sequencerMutex);
-    for (auto& full : SequencerPorts(lister, failed))
-        ports.push_back(std::make_shared<TAlsaInPort>(full));
-    return ports;
+    return ListPorts<TRtInPort>(virtualIns, lister, failed, false);
 }
 
 void RegisterMidiPort(std::shared_ptr<TMidiOutPort> port) {

@@ -1,5 +1,6 @@
 // MIDI ports behind the multimedia interface: the in-process virtual ports of the tests, then
-// the ports of the ALSA sequencer. Internal to the MIDI layer.
+// the ports of the ALSA sequencer, then the JACK MIDI ports of a running JACK server. Internal
+// to the MIDI layer.
 #pragma once
 
 #include <cstddef>
@@ -46,7 +47,8 @@ public:
     virtual std::unique_ptr<TMidiInConnection> Open(TMidiInSink* sink) = 0;
 };
 
-// The ports in device order (virtual first, in registration order, then the sequencer's).
+// The ports in device order (virtual first, in registration order, then the sequencer's, then
+// JACK's).
 std::vector<std::shared_ptr<TMidiOutPort>> MidiOutPorts();
 std::vector<std::shared_ptr<TMidiInPort>> MidiInPorts();
 
@@ -54,6 +56,30 @@ void RegisterMidiPort(std::shared_ptr<TMidiOutPort> port);
 void RegisterMidiPort(std::shared_ptr<TMidiInPort> port);
 void UnregisterMidiPort(const TMidiOutPort* port);
 void UnregisterMidiPort(const TMidiInPort* port);
+
+// Our own sequencer and JACK clients carry this name; their ports are never offered as devices.
+inline constexpr const char* MidiClientName = "Tolvern";
+
+// A JACK server that runs now, seen through a client of our own without ports
+// (midiport_jack.cpp).
+class TJackServer {
+public:
+    virtual ~TJackServer() = default;
+    // False once the server has stopped; the layer then looks for a server afresh.
+    virtual bool Running() const = 0;
+    // Whether a port of this full name ("client:port") exists now. Cheap enough for every send.
+    virtual bool HasPort(const std::string& full) const = 0;
+    // Full names of the MIDI ports of other clients that take messages (inputs) or give them,
+    // sorted by name, so that the order stays while the set of ports does not change.
+    virtual std::vector<std::string> Ports(bool inputs) const = 0;
+};
+
+// The server JACK_DEFAULT_SERVER (or the default) names, when it runs; nullptr otherwise.
+// Never starts a server. Without one it looks again at most once a second, since a failed
+// look costs some milliseconds.
+std::shared_ptr<TJackServer> JackServer();
+// Our own JACK clients: "Tolvern", or "Tolvern-NN" as the server renames a second one.
+bool OwnJackClient(const std::string& full);
 
 // The product name as the device reports it: at most MAXPNAMELEN characters.
 std::string ProductName(const std::string& name);

@@ -1,0 +1,359 @@
+// JACK MIDI ports as devices, against a dummy-backend JACK server of the test's own and a peer
+// JACK client (RtMidi in JACK mode) that owns one input and one output port.
+#include "midi_fixture.h"
+#include "platform/midi/midi.h"
+#include "platform/midi/midiport.h"
+#include "support/jack_server.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+// Collects what arrives from another thread and lets the test wait for a count of it.
+template <class T> class TArrivals {
+public:
+    void Add(T item) {
+        std::lock_guard lock(mutex_);
+        items_.push_back(std::move(item));
+        arrived_.notify_all();
+    }
+    bool WaitFor(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, limit, [&] { return items_.size() >= count; });
+    }
+    std::vector<T> Items() {
+        std::lock_guard lock(mutex_);
+        return items_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<T> items_;
+};
+
+void Quiet(RtMidiError::Type, const std::string&, void*) {}
+
+// The other JACK client: "synth in" takes what our output device sends, "keys out" plays into
+// our input device.
+class TJackPeer {
+public:
+    TArrivals<Bytes> Received;
+
+    TJackPeer() {
+        in_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "Peer");
+        in_->setErrorCallback(Quiet);
+        in_->ignoreTypes(false, false, false);
+        in_->setCallback(Record, this);
+        in_->openVirtualPort("synth in");
+        out_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, "Peer");
+        out_->setErrorCallback(Quiet);
+        out_->openVirtualPort("keys out");
+    }
+    void Play(Bytes bytes) { out_->sendMessage(&bytes); }
+    // The peer's input client quits, taking "synth in" with it.
+    void QuitInput() { in_.reset(); }
+
+private:
+    static void Record(double, std::vector<unsigned char>* message, void* self) {
+        static_cast<TJackPeer*>(self)->Received.Add(Bytes(message->begin(), message->end()));
+    }
+    std::unique_ptr<RtMidiIn> in_;
+    std::unique_ptr<RtMidiOut> out_;
+};
+
+// The device names in device order.
+template <class Caps, class Count, class GetCaps>
+std::vector<std::string> Names(Count count, GetCaps getCaps) {
+    std::vector<std::string> names;
+    for (unsigned i = 0, n = count(); i < n; ++i) {
+        Caps caps;
+        names.push_back(getCaps(i, &caps) == MMSYSERR_NOERROR ? caps.szPname : "?");
+    }
+    return names;
+}
+std::vector<std::string> OutNames() {
+    return Names<MIDIOUTCAPS>(midiOutGetNumDevs, midiOutGetDevCaps);
+}
+std::vector<std::string> InNames() {
+    return Names<MIDIINCAPS>(midiInGetNumDevs, midiInGetDevCaps);
+}
+
+int IndexOf(const std::vector<std::string>& names, const std::string& name) {
+    auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+}
+
+template <class F> bool WaitUntil(F done, std::chrono::milliseconds limit) {
+    for (auto end = Clock::now() + limit; Clock::now() < end;
+         std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        if (done()) return true;
+    return done();
+}
+
+Bytes Sysex(std::size_t length) {
+    Bytes b(length);
+    b.front() = 0xF0;
+    for (std::size_t i = 1; i + 1 < length; ++i)
+        b[i] = static_cast<std::uint8_t>(i * 7 % 128);
+    b.back() = 0xF7;
+    return b;
+}
+
+// A header over Bytes for midiOutLongMsg, prepared on H.
+MIDIHDR PreparedHeader(HMIDIOUT h, Bytes& bytes) {
+    MIDIHDR hdr{};
+    hdr.lpData = reinterpret_cast<char*>(bytes.data());
+    hdr.dwBufferLength = static_cast<std::uint32_t>(bytes.size());
+    EXPECT_EQ(midiOutPrepareHeader(h, &hdr), MMSYSERR_NOERROR);
+    return hdr;
+}
+
+void RecordDone(HMIDIOUT, std::uint32_t msg, std::uintptr_t instance, std::uintptr_t,
+                std::uintptr_t) {
+    if (msg == MOM_DONE) reinterpret_cast<TArrivals<int>*>(instance)->Add(1);
+}
+
+class MidiJack : public testing::Test {
+protected:
+    void SetUp() override {
+        server_ = std::make_unique<DummyJackServer>(128, 48000, true);
+        if (!server_->Started())
+            GTEST_SKIP() << "jackd could not be started (is jackd2 installed?)";
+        // The server takes a moment to come up; the layer looks again once a second.
+        if (!WaitUntil([&] { return server_->Exited() || JackServer(); },
+                       std::chrono::seconds(10)) ||
+            !JackServer())
+            GTEST_SKIP() << "the dummy JACK server did not come up";
+        SetMidiRealPorts(true);
+        probe_ = jack_client_open("Probe", JackNoStartServer, nullptr);
+        ASSERT_NE(probe_, nullptr);
+        peer_ = std::make_unique<TJackPeer>();
+        ASSERT_TRUE(WaitUntil(
+            [] {
+                return IndexOf(OutNames(), "synth in") >= 0 && IndexOf(InNames(), "keys out") >= 0;
+            },
+            std::chrono::seconds(3)))
+            << "the peer's ports are not listed";
+        synthIn_ = static_cast<unsigned>(IndexOf(OutNames(), "synth in"));
+        keysOut_ = static_cast<unsigned>(IndexOf(InNames(), "keys out"));
+    }
+    void TearDown() override {
+        // libjack crashes when clients of a stopped server are closed; those are left alone.
+        if (server_ && !server_->Started()) {
+            static auto* stopped = new std::vector<std::unique_ptr<TJackPeer>>;
+            stopped->push_back(std::move(peer_));
+            probe_ = nullptr;
+        }
+        peer_.reset();
+        if (probe_) jack_client_close(probe_);
+        server_.reset();
+    }
+    // How many connections the port of this full name has (-1: no such port), once the
+    // server's graph holds the count asked for (it takes a new graph at its next cycle).
+    int Connections(const char* full, int expected) {
+        auto count = [&] {
+            jack_port_t* port = jack_port_by_name(probe_, full);
+            return port ? jack_port_connected(port) : -1;
+        };
+        WaitUntil([&] { return count() == expected; }, std::chrono::seconds(1));
+        return count();
+    }
+
+    std::unique_ptr<DummyJackServer> server_;
+    std::unique_ptr<TJackPeer> peer_;
+    jack_client_t* probe_ = nullptr;
+    unsigned synthIn_ = 0;
+
+    // A stream to the peer's input port that adds to Done for every buffer handed back.
+    HMIDISTRM OpenStream(TArrivals<int>& done) {
+        HMIDISTRM stream = nullptr;
+        unsigned device = synthIn_;
+        EXPECT_EQ(midiStreamOpen(&stream, &device, 1, RecordDone,
+                                 reinterpret_cast<std::uintptr_t>(&done), CALLBACK_FUNCTION),
+                  MMSYSERR_NOERROR);
+        return stream;
+    }
+    unsigned keysOut_ = 0;
+};
+
+TEST_F(MidiJack, PeerPortsAreDevicesThatCarryMessagesBothWays) {
+    auto outs = OutNames();
+    auto ins = InNames();
+    EXPECT_EQ(IndexOf(outs, "keys out"), -1) << "an output port is no output device";
+    EXPECT_EQ(IndexOf(ins, "synth in"), -1) << "an input port is no input device";
+    MIDIOUTCAPS caps;
+    ASSERT_EQ(midiOutGetDevCaps(synthIn_, &caps), MMSYSERR_NOERROR);
+    EXPECT_EQ(caps.wTechnology, MOD_MIDIPORT);
+
+    HMIDIOUT out;
+    ASSERT_EQ(midiOutOpen(&out, synthIn_, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    TArrivals<std::uint32_t> heard;
+    HMIDIIN in;
+    ASSERT_EQ(midiInOpen(
+                  &in, keysOut_,
+                  [](HMIDIIN, std::uint32_t msg, std::uintptr_t instance, std::uintptr_t p1,
+                     std::uintptr_t) {
+                      if (msg == MIM_DATA)
+                          reinterpret_cast<TArrivals<std::uint32_t>*>(instance)->Add(
+                              static_cast<std::uint32_t>(p1));
+                  },
+                  reinterpret_cast<std::uintptr_t>(&heard), CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    ASSERT_EQ(midiInStart(in), MMSYSERR_NOERROR);
+    EXPECT_EQ(Connections("Peer:synth in", 1), 1) << "opening connects our own port";
+    EXPECT_EQ(Connections("Peer-01:keys out", 1), 1);
+    // Our own ports (one of each kind now) are never offered, and nothing else moved.
+    EXPECT_EQ(OutNames(), outs);
+    EXPECT_EQ(InNames(), ins);
+
+    EXPECT_EQ(midiOutShortMsg(out, 0x00403C90), MMSYSERR_NOERROR);
+    Bytes sysex = Sysex(200);
+    MIDIHDR hdr = PreparedHeader(out, sysex);
+    EXPECT_EQ(midiOutLongMsg(out, &hdr), MMSYSERR_NOERROR);
+    ASSERT_TRUE(peer_->Received.WaitFor(2));
+    EXPECT_EQ(peer_->Received.Items(), (std::vector<Bytes>{{0x90, 0x3C, 0x40}, sysex}));
+
+    peer_->Play({0x91, 64, 90});
+    ASSERT_TRUE(heard.WaitFor(1)) << "the peer's note did not arrive";
+    EXPECT_EQ(heard.Items(), std::vector<std::uint32_t>{0x005A4091});
+
+    EXPECT_EQ(midiOutUnprepareHeader(out, &hdr), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiInStop(in), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiInClose(in), MMSYSERR_NOERROR);
+    EXPECT_EQ(Connections("Peer:synth in", 0), 0) << "closing disconnects";
+    EXPECT_EQ(Connections("Peer-01:keys out", 0), 0);
+    EXPECT_EQ(OutNames(), outs);
+    EXPECT_EQ(InNames(), ins);
+}
+
+// A short song through the stream output: every message arrives, in order, byte for byte.
+TEST_F(MidiJack, StreamPlaysASongToThePortCompleteAndInOrder) {
+    TArrivals<int> done;
+    HMIDISTRM stream = OpenStream(done);
+    ASSERT_NE(stream, nullptr);
+    MIDIPROPTIMEDIV div;
+    div.dwTimeDiv = 240;
+    ASSERT_EQ(midiStreamProperty(stream, &div, MIDIPROP_SET | MIDIPROP_TIMEDIV), MMSYSERR_NOERROR);
+    TStreamBuffer song;
+    std::vector<Bytes> expected;
+    for (std::uint8_t i = 0; i < 40; ++i) {
+        std::uint8_t key = 48 + i / 2, status = i % 2 ? 0x80 : 0x90;
+        song.Short(i % 4 == 3 ? 0 : 12, status | std::uint32_t(key) << 8 | 100u << 16);
+        expected.push_back({status, key, 100});
+        if (i == 20) {
+            song.Long(6, Sysex(33));
+            expected.push_back(Sysex(33));
+        }
+    }
+    MIDIHDR* hdr = song.Header();
+    ASSERT_EQ(midiOutPrepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamOut(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);
+    ASSERT_TRUE(done.WaitFor(1, std::chrono::seconds(5))) << "the buffer never came back";
+    ASSERT_TRUE(peer_->Received.WaitFor(expected.size()));
+    EXPECT_EQ(peer_->Received.Items(), expected);
+    EXPECT_EQ(midiOutUnprepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
+}
+
+// The peer quits while our output and a playing stream are open on its port.
+TEST_F(MidiJack, PortThatGoesAwayFailsSendsQuietlyAndLeavesTheList) {
+    HMIDIOUT out;
+    ASSERT_EQ(midiOutOpen(&out, synthIn_, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    TArrivals<int> done;
+    HMIDISTRM stream = OpenStream(done);
+    ASSERT_NE(stream, nullptr);
+    TStreamBuffer song;
+    for (int i = 0; i < 100; ++i)
+        song.Short(2, i % 2 ? 0x00003C80 : 0x00643C90);
+    MIDIHDR* hdr = song.Header();
+    ASSERT_EQ(midiOutPrepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamOut(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutShortMsg(out, 0x00403C90), MMSYSERR_NOERROR);
+    ASSERT_TRUE(peer_->Received.WaitFor(3));
+
+    peer_->QuitInput();
+    auto start = Clock::now();
+    EXPECT_EQ(midiOutShortMsg(out, 0x00003C90), MMSYSERR_ERROR);
+    Bytes sysex = Sysex(20);
+    MIDIHDR long_ = PreparedHeader(out, sysex);
+    EXPECT_EQ(midiOutLongMsg(out, &long_), MMSYSERR_ERROR);
+    EXPECT_TRUE(long_.dwFlags & MHDR_DONE) << "a failed long message still comes back";
+    EXPECT_EQ(IndexOf(OutNames(), "synth in"), -1);
+    EXPECT_GE(IndexOf(InNames(), "keys out"), 0) << "the peer's other client stays";
+
+    // The stream plays its buffer to the end against the missing port and closes as usual.
+    ASSERT_TRUE(done.WaitFor(1, std::chrono::seconds(5))) << "the buffer never came back";
+    EXPECT_EQ(midiOutUnprepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(8)) << "something hung";
+}
+
+TEST_F(MidiJack, ServerThatStopsFailsSendsAndTakesItsPortsAlong) {
+    HMIDIOUT out;
+    ASSERT_EQ(midiOutOpen(&out, synthIn_, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutShortMsg(out, 0x00403C90), MMSYSERR_NOERROR);
+    auto start = Clock::now();
+    server_->Stop();
+    // The server's end reaches us on libjack's thread a moment later; from then on sends fail.
+    EXPECT_TRUE(WaitUntil([&] { return midiOutShortMsg(out, 0x00003C90) == MMSYSERR_ERROR; },
+                          std::chrono::seconds(3)));
+    EXPECT_EQ(IndexOf(OutNames(), "synth in"), -1);
+    EXPECT_EQ(IndexOf(InNames(), "keys out"), -1);
+    EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15)) << "something hung";
+}
+
+// Without a server nothing changes, and no server is started behind our back.
+TEST(MidiJackAbsent, NoServerMeansNoJackDevicesAndNoServerStarted) {
+    std::string name = "tolvern-absent-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    unsetenv("JACK_NO_START_SERVER"); // libjack would start one unless asked not to
+    auto before = JackServerProcesses();
+    SetMidiRealPorts(false);
+    auto virtualOuts = OutNames();
+    auto virtualIns = InNames();
+    SetMidiRealPorts(true);
+    auto outs = OutNames();
+    auto ins = InNames();
+    if (!MidiSequencerAvailable()) {
+        EXPECT_EQ(outs, virtualOuts);
+        EXPECT_EQ(ins, virtualIns);
+    }
+    EXPECT_EQ(JackServer(), nullptr);
+    for (unsigned i = 0; i < outs.size(); ++i) {
+        HMIDIOUT h;
+        if (midiOutOpen(&h, i, nullptr, 0, CALLBACK_NULL) == MMSYSERR_NOERROR) midiOutClose(h);
+    }
+    // An auto-started server would be running by now: libjack waits for it to come up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (pid_t pid : JackServerProcesses()) {
+        if (std::find(before.begin(), before.end(), pid) == before.end()) {
+            EXPECT_FALSE(ProcessNamesServer(pid, name)) << "a JACK server was started: " << pid;
+        }
+    }
+    unsetenv("JACK_DEFAULT_SERVER");
+}
+
+} // namespace
