@@ -16,8 +16,10 @@
 class TAudioHooks {
 public:
     virtual ~TAudioHooks() = default;
-    virtual void ApplyRateToPlugins(float /*Rate*/) {}
-    virtual void ApplyBlockSizeToPlugins(int /*Frames*/) {}
+    // Group and send buses and loaded softsynths take the rate or block size (the song's
+    // engines fill these: subengine.cpp).
+    virtual void ApplyRateToPlugins(float Rate);
+    virtual void ApplyBlockSizeToPlugins(int Frames);
     virtual bool RecordAudio() { return false; } // the main window's audio-capture flag
     virtual void StartCapture() {}
     virtual void StopCapture() {}

@@ -2,6 +2,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "song/subengine.h"
 #include "song/timebase.h"
 
 #include <algorithm>
@@ -143,3 +144,9 @@ void DrawVerticalText(TCanvas& Canvas, std::string_view Text, int X, int Y, int 
 TRect RectInset(const TRect& Rect, int DX, int DY) {
     return TRect{Rect.Left + DX, Rect.Top + DY, Rect.Right - DX, Rect.Bottom - DY};
 }
+
+namespace {
+// The engine's mixer strips write their names with this routine; the engine cannot include
+// the toolkit, so the toolkit hands it over as soon as it is part of the program.
+const bool verticalTextInstalled = (SetVerticalTextProc(&DrawVerticalText), true);
+} // namespace

@@ -320,8 +320,8 @@ void TSong::Locate(int Tick, bool Live) {
     TRendererHold hold;
     TLocateHooks& hooks = LocateHooks();
     const int precount = PrecountTicks();
-    AudioPos = static_cast<float>(Tick);
-    PrecountLeft = static_cast<float>(precount);
+    AudioPos = static_cast<double>(Tick);
+    PrecountLeft = static_cast<double>(precount);
     const int L = LeftLocator, R = RightLocator;
     Looping = Live && LoopOn && Tick < R && L < R;
 

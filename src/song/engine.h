@@ -83,9 +83,9 @@ public:
     // While recording: every queued softsynth event Ticks later, the queues' BaseTick as given.
     virtual void DelaySoftsynthQueues(TSong& S, int Ticks, int BaseTick);
     // Position of every group-effect and send-effect bus.
-    virtual void LocateBuses(TSong&, int /*Tick*/) {}
+    virtual void LocateBuses(TSong& S, int Tick);
     // Track index, list position and plug-in link of every automation entry.
-    virtual void LinkAutomation(TSong&) {}
+    virtual void LinkAutomation(TSong& S);
     // The pool sample a sample note plays (SampleWaveOfEvent); False when there is none.
     virtual bool SampleFormatOfEvent(TSong&, int Track, const _TEvent& Event, TSampleFormat& Format);
 };

@@ -32,9 +32,9 @@ public:
     virtual void Process(TMFX* Plugin, float* In, float* Out, int Frames, bool SendBus,
                          bool Replace);
     // Command 10 with the block's automation points, for a plug-in that is automated.
-    virtual void Automate(TMFX*, int /*Frames*/) {}
+    virtual void Automate(TMFX* Plugin, int Frames); // automation.cpp
     // The transport-changed bit of the VST time information.
-    virtual void ClearTransportChanged() {}
+    virtual void ClearTransportChanged();
     // Output slots of every softsynth below its output count (mute and solo).
     virtual int SoftsynthSlots(TSoftOut** Slots, int Max);
 };

@@ -1,7 +1,11 @@
 #include "song/seams.h"
 
+#include "devices/audio.h"
+#include "devices/mfx.h"
+#include "song/automation.h"
 #include "song/softengine.h"
 #include "song/song.h"
+#include "song/subengine.h"
 #include "song/undo.h"
 
 namespace {
@@ -49,10 +53,67 @@ void TSongEngines::BeginUndo(TSong& S, int Kind, std::string_view Caption) {
 
 void TSongEngines::CreateEngines(TSong&) {
     CreateSoftEngine();
+    CreateSubEngine();
 }
 
-void TSongEngines::DestroyAll(TSong&) {
+void TSongEngines::CreateStrips(TSong& S) {
+    if (!S.MasterChannel)
+        S.MasterChannel =
+            new TChannel(StripLabelWidth, StripLabelHeight, "Master", false, ckMaster, &S);
+    if (!S.DiskChannel)
+        S.DiskChannel =
+            new TChannel(StripLabelWidth, StripLabelHeight, "Disk channels", false, ckDisk, &S);
+}
+
+void TSongEngines::DestroyAll(TSong& S) {
+    for (int i = 0; i < TrackCount; ++i) {
+        _TTrack& t = *S.Tracks[static_cast<std::size_t>(i)];
+        FreeMixChannel(t);
+        for (TSoftOut& slot : t.Outputs)
+            FreeInserts(slot);
+        FreeAutoPlugs(t);
+    }
+    for (TSoftOut& slot : S.DiskOutputs)
+        FreeInserts(slot);
+    delete S.DiskChannel;
+    S.DiskChannel = nullptr;
+    delete S.MasterChannel;
+    S.MasterChannel = nullptr;
+    FreeDiskSamples(S);
     DestroySoftEngine();
+    DestroySubEngine();
+}
+
+void TSongEngines::FreeMixChannel(_TTrack& T) {
+    delete T.MixChannel;
+    T.MixChannel = nullptr;
+}
+
+void TSongEngines::FreeInserts(TSoftOut& Slot) {
+    FreeSlotInserts(Slot);
+}
+
+void TSongEngines::FreeAutoPlugs(_TTrack& T) {
+    if (T.AutoPlugs.empty()) return;
+    std::vector<TAutoPlug*> gone;
+    {
+        // The renderer reaches entries through their plug-ins' links.
+        TRendererHold hold;
+        gone.swap(T.AutoPlugs);
+        for (TAutoPlug* entry : gone)
+            if (entry->Plugin && entry->Plugin->AutoLink == entry)
+                entry->Plugin->AutoLink = nullptr;
+    }
+    for (TAutoPlug* entry : gone)
+        delete entry;
+}
+
+void TSongEngines::ClearBuses() {
+    if (SubEngine) SubEngine->Clear();
+}
+
+void TSongEngines::ResetMasterStrip(TSong& S) {
+    if (S.MasterChannel) S.MasterChannel->Show = 0;
 }
 
 void TSongEngines::ClearSoftsynths() {

@@ -51,22 +51,22 @@ public:
     virtual ~TSongEngines() = default;
     // Engine and AudioEngine (the song makes its undo store itself), the plug-in file lists,
     // SoftEngine, EditorEngine and SubEngine, in that order.
-    virtual void CreateEngines(TSong&); // the default makes the softsynth engine
+    virtual void CreateEngines(TSong&);   // the default makes the softsynth and bus engines
     virtual void CreateHolders(TSong&) {} // deferred actions, sample pool
-    virtual void CreateStrips(TSong&) {}  // the master and disk-channel strips
-    virtual void DestroyAll(TSong&); // the default frees the softsynth engine
-    virtual void FreeMixChannel(_TTrack&) {}
-    virtual void FreeInserts(TSoftOut&) {}
-    virtual void FreeAutoPlugs(_TTrack&) {}
+    virtual void CreateStrips(TSong&);    // the master and disk-channel strips
+    virtual void DestroyAll(TSong&);      // strips, inserts, entries, disk samples, the engines
+    virtual void FreeMixChannel(_TTrack&);
+    virtual void FreeInserts(TSoftOut&);
+    virtual void FreeAutoPlugs(_TTrack&);
     virtual void ClearTodos(TSong&) {}
     virtual void ClearSoftsynths(); // TSoftEngine.Clear
-    virtual void ClearBuses() {}
+    virtual void ClearBuses();
     virtual void ClearMidiQueue(TSong&) {}
     virtual void ClearSampleVoices(TSong& S); // TAudioEngine.Clear
-    virtual void ResetSoftsynthQueues(); // TSoftEngine.ResetQueues
+    virtual void ResetSoftsynthQueues();      // TSoftEngine.ResetQueues
     // Opens a step of the song's undo store (the default does just that).
     virtual void BeginUndo(TSong&, int Kind, std::string_view Caption);
-    virtual void ResetMasterStrip(TSong&) {}
+    virtual void ResetMasterStrip(TSong&);
     virtual void FreeDiskSamples(TSong&) {}
     // A deferred action: frees the disk samples no part uses (on the renderer's thread while
     // the audio system runs).

@@ -10,6 +10,7 @@
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 #include "song/render.h"
+#include "song/subengine.h"
 #include "song/timebase.h"
 
 #include <algorithm>
@@ -98,13 +99,10 @@ TSoftItem::~TSoftItem() {
     Plugin.reset();
     if (Editor) w.FreeEditor(Editor);
     Editor = nullptr;
-    if (Channel) w.FreeChannel(Channel);
+    delete Channel;
     Channel = nullptr;
-    for (TSoftOut& slot : Outputs) {
-        for (TSub* bus : slot.Inserts)
-            w.FreeInsert(bus);
-        slot.Inserts.clear();
-    }
+    for (TSoftOut& slot : Outputs)
+        FreeSlotInserts(slot);
 }
 
 // ---- TSoftEngine ----
@@ -149,21 +147,32 @@ void TSoftEngine::Publish() {
     published_.store(n, std::memory_order_release);
 }
 
+void LocatePluginFile(std::string& FileName, bool Effect) {
+    if (PluginFileExists(FileName)) return;
+    auto folderOf = [Effect](std::string& folder) {
+        folder.clear();
+        if (!Song) return;
+        if (Effect)
+            Song->FxFolder(folder);
+        else
+            Song->SynthFolder(folder);
+    };
+    std::string folder;
+    folderOf(folder);
+    std::string found = FileName;
+    bool ok = FindPlugin(found, folder);
+    while (!ok && SoftsynthWindows().SearchPlugin(FileName)) {
+        folderOf(folder);
+        found = FileName;
+        ok = FindPlugin(found, folder);
+    }
+    if (ok) FileName = found;
+}
+
 TSoftItem* TSoftEngine::AddSoftsynth(std::string FileName) {
     // 1. A file that is not there is looked for below the softsynth folder, and the user may
     //    point the search elsewhere until it is found or the search is cancelled.
-    if (!PluginFileExists(FileName)) {
-        std::string folder;
-        if (Song) Song->SynthFolder(folder);
-        std::string found = FileName;
-        bool ok = FindPlugin(found, folder);
-        while (!ok && SoftsynthWindows().SearchPlugin(FileName)) {
-            if (Song) Song->SynthFolder(folder);
-            found = FileName;
-            ok = FindPlugin(found, folder);
-        }
-        if (ok) FileName = found;
-    }
+    LocatePluginFile(FileName, false);
     // 2. The softsynth is made in any case: the numbers tracks store stay valid.
     auto* item = new TSoftItem;
     TMFX& plug = *item->Plugin;
@@ -173,7 +182,7 @@ TSoftItem* TSoftEngine::AddSoftsynth(std::string FileName) {
     item->OutputCount = plug.NumOutputs();
     std::string name;
     plug.GetName(name);
-    item->Channel = SoftsynthWindows().CreateChannel(*item, name);
+    item->Channel = new TChannel(StripLabelWidth, StripLabelHeight, name, true, ckSoftsynth, item);
     for (TSoftOut& slot : item->Outputs)
         slot.Channels = 1;
     // 4. A VST plug-in's outputs as slots: a stereo pin and its partner make one slot.

@@ -189,13 +189,6 @@ public:
     virtual platform::HWND EditorHandle(TSoftsynthEditor* /*Editor*/) { return 0; }
     virtual void HideEditor(TSoftsynthEditor* /*Editor*/) {}
     virtual void FreeEditor(TSoftsynthEditor* /*Editor*/) {}
-    // The mixer strip (kind 2, 16 x 128, labelled Name) of the softsynth.
-    virtual TChannel* CreateChannel(TSoftItem& /*Item*/, const std::string& /*Name*/) {
-        return nullptr;
-    }
-    virtual void FreeChannel(TChannel* /*Channel*/) {}
-    // An insert bus of an output slot, freed with the softsynth.
-    virtual void FreeInsert(TSub* /*Bus*/) {}
     // Shows the plug-in search dialog for FileName (made on first use); False when cancelled.
     virtual bool SearchPlugin(const std::string& /*FileName*/) { return false; }
 };
@@ -243,6 +236,11 @@ private:
     std::atomic<int> published_{0};
     std::vector<std::string> readRecent_;
 };
+
+// Looks for a plug-in file that is not there below the softsynth folder (the effect folder
+// for Effect), showing the search dialog after each miss until it is found or cancelled;
+// FileName becomes what was found.
+void LocatePluginFile(std::string& FileName, bool Effect);
 
 // The program's softsynths; the song makes them (nil without a song).
 extern TSoftEngine* SoftEngine;

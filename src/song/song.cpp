@@ -88,7 +88,7 @@ void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
             send.store(0.0f, std::memory_order_relaxed);
         Out.SendsSet = false;
     }
-    Out.Inserts.clear();
+    Out.Inserts.Clear();
 }
 
 bool SetSendLevel(TSoftOut& Slot, int J, float Value) {

@@ -9,10 +9,13 @@
 #include <memory>
 #include <string>
 #include <variant>
+
+#include "song/todo.h"
 #include <vector>
 
 class TAudioEngine;
 class TAutoPlug;
+struct TAutoPoint;
 class TChannel;
 class TDiskSample;
 class TDXWaveList;
@@ -98,8 +101,10 @@ struct TSoftOut {
     std::atomic<float> Gain{0.0f};
     std::atomic<std::int32_t> Channels{0};
     std::array<std::atomic<float>, SendCount> Sends{}; // written only by SetSendLevel
-    std::vector<TSub*> Inserts; // insert effect buses
-    bool SendsSet = false;      // a send was set since the last reset (GUI thread)
+    // Insert effect buses; the mixer adds through deferred actions. Made empty without room,
+    // as a song has over 16,000 slots.
+    TTodoList<TSub> Inserts{0};
+    bool SendsSet = false; // a send was set since the last reset (GUI thread)
 };
 
 // Puts a slot back to the defaults a track's slot gets when made (its inserts are left to the
@@ -196,8 +201,8 @@ public:
     std::string SynthPath;
     std::string FxPath;
     std::vector<TDiskSample*> DiskSamples;
-    std::atomic<float> AudioPos{0.0f};
-    std::atomic<float> PrecountLeft{0.0f};
+    std::atomic<double> AudioPos{0.0};
+    std::atomic<double> PrecountLeft{0.0};
     TChannel* DiskChannel = nullptr;
     std::array<TSoftOut, OutputSlotCount> DiskOutputs;
     std::atomic<std::uint8_t> MetronomeOn{0};
@@ -223,6 +228,12 @@ public:
     void ClearClipboard();
     // The folders searched for softsynths and effects, each ending in a backslash.
     void SynthFolder(std::string& S) const;
+    // Makes or frees the mixer strip of audio track TrackIndex as it has sample slots or not.
+    void UpdateSampleChannel(int TrackIndex);
+    // Automation (automation.cpp): the points of one block for an entry, nil when nothing
+    // applies; deleting the events of one channel (and parameter, unless -1) of a track.
+    TAutoPoint* AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Frames);
+    void DeleteAutomationEvents(int Track, int Slot, bool ShiftDown, int Param);
     void FxFolder(std::string& S) const;
     bool InitMetronome();
 

@@ -111,7 +111,7 @@ TEST_F(LocateTest, PlayMarksOfSampleNotesAndTheEnginesInOrder) {
     EXPECT_EQ(audioEngine.RenderedSamples, 0);
     EXPECT_EQ(audioEngine.Empty, 0);
     EXPECT_EQ(audioEngine.StartSamples, 4410); // 100 ms at 44100 Hz
-    EXPECT_EQ(Song->AudioPos, 100.0f);
+    EXPECT_EQ(Song->AudioPos, 100.0);
 }
 
 TEST_F(LocateTest, NothingWithoutAudioAndAMixdownNeverLoops) {
@@ -145,7 +145,7 @@ TEST_F(LocateTest, PrecountOfARecording) {
         hooks.calls.clear();
         EXPECT_EQ(Song->PrecountTicks(), c.ticks);
         Song->Locate(1000, true);
-        EXPECT_EQ(Song->PrecountLeft, static_cast<float>(c.ticks));
+        EXPECT_EQ(Song->PrecountLeft, static_cast<double>(c.ticks));
         EXPECT_EQ(audioEngine.PrecountTicks, c.ticks);
         bool delayed = std::find(hooks.calls.begin(), hooks.calls.end(), "delay 960 base 40") !=
                        hooks.calls.end();

@@ -79,13 +79,12 @@ protected:
         SongTest::TearDown();
     }
     TSub* AddBus(int Kind) {
-        buses.push_back(std::make_unique<TSub>());
-        TSub* b = buses.back().get();
+        TSub* b = new TSub; // the engine frees it
         b->Kind = Kind;
         if (Kind == skGroupEffect || Kind == skSendEffect || Kind == skGroupVolume)
-            subs.Buses.push_back(b);
-        if (Kind == skSendEffect) subs.SendBuses.push_back(b);
-        if (Kind == skMasterEffect) subs.MasterBuses.push_back(b);
+            subs.Buses.Append(b);
+        if (Kind == skSendEffect) subs.SendBuses.Append(b);
+        if (Kind == skMasterEffect) subs.MasterBuses.Append(b);
         return b;
     }
     // An audio track with a sample slot, so that mute and solo count its slots.
@@ -103,7 +102,6 @@ protected:
     }
 
     TSubEngine subs;
-    std::vector<std::unique_ptr<TSub>> buses;
     TAudioEngine clock;
     TAudioEngine* songAudioEngine = nullptr;
     FakeOwners owners;

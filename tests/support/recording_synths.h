@@ -48,7 +48,7 @@ struct RecordingVst {
     RecordingVst& operator=(const RecordingVst&) = delete;
     static RecordingVst* Self(AEffect* e) { return static_cast<RecordingVst*>(e->object); }
     static VstIntPtr Dispatcher(AEffect* e, std::int32_t op, std::int32_t index, VstIntPtr value,
-                                void* ptr, float) {
+                                void* ptr, float opt) {
         RecordingVst* f = Self(e);
         if (op == effProcessEvents) {
             auto* list = static_cast<VstEvents*>(ptr);
@@ -68,6 +68,7 @@ struct RecordingVst {
             return 1;
         }
         if (op == effSetProgram && f->Loaded) f->Programs.push_back(static_cast<int>(value));
+        if (op == effSetSampleRate) f->Rate = opt;
         if (op == effMainsChanged && value == 1) f->Loaded = true;
         return 0;
     }
@@ -83,6 +84,7 @@ struct RecordingVst {
     static AEffect* Main(audioMasterCallback) { return Current ? &Current->E : nullptr; }
     FakeLibrary Library{"recvst", {{"main", FakeLibrary::Entry(&Main)}}};
     bool Loaded = false;
+    float Rate = 0.0f; // the last effSetSampleRate
 };
 
 struct RecordingMfx {
@@ -93,6 +95,7 @@ struct RecordingMfx {
     int NotesOff = 0;                                // command 12 with 0
     std::vector<std::pair<int, intptr_t>> Positions; // commands 12 with 1 and 3: (command, value)
     std::vector<TMfxEvent> Emit; // handed back through command 14 in the next block
+    float Rate = 0.0f;           // what command 5 pointed at
 
     RecordingMfx() {
         R.Process = &Process;
@@ -128,6 +131,9 @@ struct RecordingMfx {
             return 0;
         case MFX_TEMPO:
             f->Positions.push_back({cmd, a});
+            return 0;
+        case MFX_SAMPLE_RATE:
+            f->Rate = a ? *reinterpret_cast<const float*>(a) : 0.0f;
             return 0;
         default:
             return 0;
