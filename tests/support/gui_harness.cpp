@@ -2,9 +2,9 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/timers.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/modal.h"
 #include "platform/gdi/png.h"
+#include "platform/window/focus.h"
+#include "platform/window/modal.h"
 #include "support/pump.h"
 
 #include <algorithm>

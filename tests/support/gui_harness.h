@@ -3,9 +3,9 @@
 // the window layer's router, scripted answers for modal forms and message boxes (an unexpected
 // one fails the test), and surfaces read back as pixels or PNG files.
 
-#include "platform/forms/input.h"
-#include "platform/forms/window.h"
 #include "platform/gdi/surface.h"
+#include "platform/window/input.h"
+#include "platform/window/window.h"
 #include "support/scripted_dialogs.h"
 #include "support/virtual_clock.h"
 

@@ -4,8 +4,8 @@
 #include "platform/core/paths.h"
 #include "platform/core/timers.h"
 #include "platform/forms/display.h"
-#include "platform/forms/input.h"
-#include "platform/forms/modal.h"
+#include "platform/window/input.h"
+#include "platform/window/modal.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -2,8 +2,8 @@
 
 #include "platform/forms/extctrls.h"
 #include "platform/forms/form.h"
-#include "platform/forms/input.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/input.h"
 
 namespace platform {
 

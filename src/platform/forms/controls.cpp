@@ -1,12 +1,12 @@
 #include "platform/forms/controls.h"
 
 #include "platform/core/nocase.h"
-#include "platform/forms/focus.h"
 #include "platform/forms/form.h"
-#include "platform/forms/graphic.h"
-#include "platform/forms/paint.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/focus.h"
+#include "platform/window/graphic.h"
+#include "platform/window/paint.h"
 
 #include <algorithm>
 #include <set>

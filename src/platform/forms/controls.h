@@ -8,10 +8,10 @@
 //   panel->Width = 120; int w = panel->Width(); if (edit->Text == "abc") ...
 // Plain data (Name, Tag, Hint, the events) are plain members.
 
-#include "platform/forms/input.h"
-#include "platform/forms/window.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/types.h"
+#include "platform/window/input.h"
+#include "platform/window/window.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,12 +2,12 @@
 
 #include "platform/forms/application.h"
 #include "platform/forms/buttons.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
-#include "platform/forms/modal.h"
-#include "platform/forms/paint.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/modal.h"
+#include "platform/window/paint.h"
 
 #include <algorithm>
 #include <functional>

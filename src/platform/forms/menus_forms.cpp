@@ -2,10 +2,10 @@
 // child's), the shortcut step of the key dispatch, and right-click menus of controls.
 
 #include "platform/forms/application.h"
-#include "platform/forms/focus.h"
 #include "platform/forms/form.h"
-#include "platform/forms/menus.h"
-#include "platform/forms/menus_internal.h"
+#include "platform/menus/menus.h"
+#include "platform/menus/menus_internal.h"
+#include "platform/window/focus.h"
 
 namespace platform {
 
@@ -55,13 +55,6 @@ bool FormShortCut(TForm* form, std::uint16_t key, TShiftState shift) {
     return true;
 }
 
-} // namespace
-
-TMainMenu* BarMenu(HWND top) {
-    if (TForm* f = FormOf(top)) SyncMerge(f);
-    return GetWindowMenu(top);
-}
-
 void InstallFormMenuHooks() {
     TForm::SetShortCutHandler(FormShortCut);
     TControl::SetPopupHook([](TControl* control, TPopupMenu* menu, TPoint screen) {
@@ -71,6 +64,21 @@ void InstallFormMenuHooks() {
         return true;
     });
 }
+
+// Linked in with every form (form.cpp applies menus through this unit), so the menus know the
+// framework before the first menu is made.
+[[maybe_unused]] const bool g_formMenuHooks = [] {
+    FormMenuHooks hooks;
+    hooks.Install = InstallFormMenuHooks;
+    hooks.MenuGoing = TForm::MenuGoing;
+    hooks.SyncBar = [](HWND top) {
+        if (TForm* f = FormOf(top)) SyncMerge(f);
+    };
+    SetFormMenuHooks(hooks);
+    return true;
+}();
+
+} // namespace
 
 void TForm::SetMenu(TMainMenu* menu) {
     if (menu_ == menu) return;

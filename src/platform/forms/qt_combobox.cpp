@@ -1,12 +1,12 @@
 #include "platform/forms/combobox.h"
 
-#include "platform/forms/focus.h"
-#include "platform/forms/modal.h"
-#include "platform/forms/paint.h"
 #include "platform/forms/qt_widgetcontrol.h"
-#include "platform/forms/window.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/focus.h"
+#include "platform/window/modal.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
 
 #include <algorithm>
 

@@ -3,11 +3,11 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/timers.h"
-#include "platform/forms/modal.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/qt_dialogs.h"
-#include "platform/forms/qt_presenter.h"
 #include "platform/forms/qt_widgetcontrol.h"
+#include "platform/menus/qt_dialogs.h"
+#include "platform/window/modal.h"
+#include "platform/window/paint.h"
+#include "platform/window/qt_presenter.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

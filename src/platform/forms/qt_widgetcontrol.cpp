@@ -1,12 +1,12 @@
 #include "platform/forms/qt_widgetcontrol.h"
 
 #include "platform/forms/display.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/qt_presenter.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
+#include "platform/window/qt_presenter.h"
 
 #include <QApplication>
 #include <QFocusEvent>

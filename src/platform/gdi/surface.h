@@ -1,6 +1,6 @@
 #pragma once
 // A drawing surface: 32-bit pixels 0xFFRRGGBB, rows top-down, stride = width x 4 (the layout
-// of Qt's RGB32 image, so the forms layer presents it without converting).
+// of Qt's RGB32 image, so the window layer presents it without converting).
 
 #include <cstdint>
 #include <vector>

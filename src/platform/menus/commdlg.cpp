@@ -1,4 +1,4 @@
-#include "platform/forms/commdlg.h"
+#include "platform/menus/commdlg.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
-#include "platform/forms/menus.h"
+#include "platform/menus/menus.h"
 
-#include "platform/forms/input.h"
-#include "platform/forms/menus_internal.h"
+#include "platform/menus/menus_internal.h"
+#include "platform/window/input.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,16 +1,15 @@
 // The menu windows: one pop-up window for every open menu level, the bar in a window's
 // non-client area, and the loop that tracks the pointer and the keys while a menu is open.
 
-#include "platform/forms/focus.h"
-#include "platform/forms/form.h"
-#include "platform/forms/input.h"
-#include "platform/forms/menus.h"
-#include "platform/forms/menus_internal.h"
-#include "platform/forms/modal.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/window.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/menus/menus.h"
+#include "platform/menus/menus_internal.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/modal.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
 
 #include <algorithm>
 #include <cctype>
@@ -64,6 +63,7 @@ struct Tracker {
 Tracker* g_track = nullptr;
 void RegisterClasses();
 std::map<HWND, TMainMenu*> g_bars;
+FormMenuHooks g_formHooks;
 
 TMenuItem* Live(const Entry& e) {
     return LiveMenuItem(e.serial);
@@ -802,7 +802,7 @@ void InstallMenuHooks() {
         TrackKey(vk);
         return true;
     });
-    InstallFormMenuHooks();
+    if (g_formHooks.Install) g_formHooks.Install();
     MenuBarHooks hooks;
     hooks.Paint = [](HWND top, std::uintptr_t dc, const TRect& bar) { PaintBar(top, dc, bar); };
     hooks.Press = [](HWND top, TPoint screen) {
@@ -833,8 +833,17 @@ void InstallMenuHooks() {
     SetMenuBarHooks(std::move(hooks));
 }
 
+void SetFormMenuHooks(const FormMenuHooks& hooks) {
+    g_formHooks = hooks;
+}
+
+TMainMenu* BarMenu(HWND top) {
+    if (g_formHooks.SyncBar) g_formHooks.SyncBar(top);
+    return GetWindowMenu(top);
+}
+
 void MenuGoing(TMenu* menu) {
-    TForm::MenuGoing(menu);
+    if (g_formHooks.MenuGoing) g_formHooks.MenuGoing(menu);
     if (!g_track) return;
     for (const Level& lv : g_track->levels)
         if (TMenuItem* p = LiveMenuItem(lv.parent); p && p->GetParentMenu() == menu)

@@ -1,4 +1,4 @@
-#include "platform/forms/qt_dialogs.h"
+#include "platform/menus/qt_dialogs.h"
 
 #include "platform/gdi/textcodec.h"
 

@@ -1,7 +1,7 @@
-#include "platform/forms/focus.h"
+#include "platform/window/focus.h"
 
-#include "platform/forms/input.h"
-#include "platform/forms/wndobj.h"
+#include "platform/window/input.h"
+#include "platform/window/wndobj.h"
 
 namespace platform {
 namespace {

@@ -2,7 +2,7 @@
 // Activation and keyboard focus, kept apart: the active window is a top-level window; the focus
 // is a window inside the active one. A window activated again gets back the focus it last had.
 
-#include "platform/forms/window.h"
+#include "platform/window/window.h"
 
 namespace platform {
 

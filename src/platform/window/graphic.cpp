@@ -1,9 +1,9 @@
-#include "platform/forms/graphic.h"
+#include "platform/window/graphic.h"
 
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/wndobj.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
+#include "platform/window/wndobj.h"
 
 #include <algorithm>
 

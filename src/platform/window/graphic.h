@@ -3,8 +3,8 @@
 // after the parent's own paint, clipped to their bounds, bottom to top; their mouse messages
 // arrive through the parent, and a press captures the mouse for the control until the release.
 
-#include "platform/forms/window.h"
 #include "platform/gdi/region.h"
+#include "platform/window/window.h"
 
 namespace platform {
 

@@ -1,9 +1,9 @@
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 #include "platform/core/clock.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/graphic.h"
-#include "platform/forms/wndobj.h"
+#include "platform/window/focus.h"
+#include "platform/window/graphic.h"
+#include "platform/window/wndobj.h"
 
 #include <array>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 // form's key preview, dialog keys, the focused control), the wheel to the focused window,
 // cursors, drag and drop inside the program and files dropped from outside. GUI thread only.
 
-#include "platform/forms/window.h"
+#include "platform/window/window.h"
 
 #include <functional>
 #include <string>

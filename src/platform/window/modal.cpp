@@ -1,8 +1,8 @@
-#include "platform/forms/modal.h"
+#include "platform/window/modal.h"
 
 #include "platform/core/clock.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/wndobj.h"
+#include "platform/window/focus.h"
+#include "platform/window/wndobj.h"
 
 #include <cstdio>
 #include <utility>

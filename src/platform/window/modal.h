@@ -3,7 +3,7 @@
 // (windows owned by the modal one stay usable); posted messages, paints, timers and cross-thread
 // sends are served inside it.
 
-#include "platform/forms/window.h"
+#include "platform/window/window.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "platform/forms/native_host.h"
+#include "platform/window/native_host.h"
 
 #include "platform/core/nocase.h"
 

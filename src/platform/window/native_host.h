@@ -2,7 +2,7 @@
 // Native hosts: child windows that the display backs with a window of its own, the parent a
 // plug-in's editor draws into. GUI thread only.
 
-#include "platform/forms/window.h"
+#include "platform/window/window.h"
 
 #include <cstdint>
 

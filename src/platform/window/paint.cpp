@@ -1,8 +1,8 @@
-#include "platform/forms/paint.h"
+#include "platform/window/paint.h"
 
-#include "platform/forms/graphic.h"
-#include "platform/forms/wndobj.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/graphic.h"
+#include "platform/window/wndobj.h"
 
 #include <unordered_map>
 

@@ -4,9 +4,9 @@
 // before the timers. Drawing through a DC taken outside a paint goes into the same retained
 // surface and shows. GUI thread only.
 
-#include "platform/forms/window.h"
 #include "platform/gdi/region.h"
 #include "platform/gdi/types.h"
+#include "platform/window/window.h"
 
 namespace platform {
 

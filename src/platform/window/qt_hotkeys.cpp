@@ -1,4 +1,4 @@
-#include "platform/forms/qt_hotkeys.h"
+#include "platform/window/qt_hotkeys.h"
 
 #include <QGuiApplication>
 

@@ -3,7 +3,7 @@
 // key, read in a native event filter and posted as WM_HOTKEY. Grabs that fail (another program
 // holds the key) are ignored; the router's own check still serves keys typed into the program.
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 #include <QAbstractNativeEventFilter>
 

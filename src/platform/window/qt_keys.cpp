@@ -1,6 +1,6 @@
 // Qt's keys as virtual keys.
-#include "platform/forms/input.h"
-#include "platform/forms/qt_presenter.h"
+#include "platform/window/input.h"
+#include "platform/window/qt_presenter.h"
 
 namespace platform {
 namespace {

@@ -1,9 +1,9 @@
-#include "platform/forms/qt_presenter.h"
+#include "platform/window/qt_presenter.h"
 
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
-#include "platform/forms/qt_hotkeys.h"
-#include "platform/forms/wndobj.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/qt_hotkeys.h"
+#include "platform/window/wndobj.h"
 
 #include <QBitmap>
 #include <QCursor>

@@ -1,9 +1,9 @@
 #pragma once
 // The Qt half of the window layer: top-level windows of the model as Qt widgets that show the
-// retained surfaces, and Qt's input turned into the model's router. Only the forms layer and
-// its tests include this header.
+// retained surfaces, and Qt's input turned into the model's router. Only the GUI platform
+// layers and their tests include this header.
 
-#include "platform/forms/window.h"
+#include "platform/window/window.h"
 
 #include <QFont>
 #include <QPointer>

@@ -1,11 +1,11 @@
 // The default window procedure.
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/window.h"
-#include "platform/forms/wndobj.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
+#include "platform/window/wndobj.h"
 
 #include <cstring>
 

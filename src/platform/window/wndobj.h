@@ -2,9 +2,9 @@
 // The state behind window handles. Internal to the window layer; callers use window.h,
 // paint.h, graphic.h, input.h, focus.h and modal.h.
 
-#include "platform/forms/window.h"
 #include "platform/gdi/region.h"
 #include "platform/gdi/types.h"
+#include "platform/window/window.h"
 
 #include <map>
 #include <memory>

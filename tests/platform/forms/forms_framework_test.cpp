@@ -4,8 +4,8 @@
 #include "platform/core/timers.h"
 #include "platform/forms/application.h"
 #include "platform/forms/edit.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 #include "platform/forms/application.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
-#include "platform/forms/focus.h"
 #include "platform/forms/label.h"
+#include "platform/window/focus.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>

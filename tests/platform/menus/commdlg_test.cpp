@@ -1,5 +1,5 @@
-#include "platform/forms/commdlg.h"
-#include "platform/forms/qt_dialogs.h"
+#include "platform/menus/commdlg.h"
+#include "platform/menus/qt_dialogs.h"
 #include "support/scripted_dialogs.h"
 
 #include <gtest/gtest-spi.h>

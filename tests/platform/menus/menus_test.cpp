@@ -1,11 +1,11 @@
-#include "forms_fixture.h"
+#include "../window/window_fixture.h"
 #include "platform/forms/application.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/form.h"
-#include "platform/forms/menus.h"
-#include "platform/forms/modal.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/menus/menus.h"
+#include "platform/window/modal.h"
 
 namespace forms_test {
 namespace {

@@ -1,9 +1,9 @@
 // The input router, focus and activation, and modal loops of the window model.
-#include "forms_fixture.h"
+#include "window_fixture.h"
 
 #include "platform/core/timers.h"
-#include "platform/forms/graphic.h"
-#include "platform/forms/modal.h"
+#include "platform/window/graphic.h"
+#include "platform/window/modal.h"
 
 #include <filesystem>
 

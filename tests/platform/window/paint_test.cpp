@@ -1,9 +1,9 @@
 // Window tree, geometry and painting of the window model.
-#include "forms_fixture.h"
+#include "window_fixture.h"
 
 #include "platform/core/timers.h"
-#include "platform/forms/graphic.h"
 #include "platform/gdi/raster.h"
+#include "platform/window/graphic.h"
 
 namespace forms_test {
 namespace {

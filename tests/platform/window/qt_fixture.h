@@ -2,9 +2,9 @@
 // The window-model tests with the Qt display open (the offscreen platform unless the test
 // chose another): each test opens the display and closes it at its end.
 
-#include "forms_fixture.h"
 #include "platform/forms/display.h"
-#include "platform/forms/qt_presenter.h"
+#include "platform/window/qt_presenter.h"
+#include "window_fixture.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -3,8 +3,8 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/timers.h"
-#include "platform/forms/modal.h"
-#include "platform/forms/native_host.h"
+#include "platform/window/modal.h"
+#include "platform/window/native_host.h"
 #include "support/temp_settings.h"
 
 #include <QApplication>

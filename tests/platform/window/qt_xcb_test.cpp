@@ -2,10 +2,10 @@
 // child process of this executable on Qt's xcb platform.
 #include "qt_fixture.h"
 
-#include "platform/forms/focus.h"
-#include "platform/forms/menus.h"
-#include "platform/forms/native_host.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/menus/menus.h"
+#include "platform/window/focus.h"
+#include "platform/window/native_host.h"
 
 #include <QApplication>
 #include <QImage>

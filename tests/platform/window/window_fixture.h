@@ -2,11 +2,11 @@
 // Windows that record their messages and paint themselves in one colour, for the window-model
 // tests. Every window of the class "Spy<class style>" looks up its Spy here.
 
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/window.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>
