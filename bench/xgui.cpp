@@ -3,7 +3,7 @@
 // the whole canvas's, measured in the same run; the goal is at most 0.05.
 #include "gui/xgui.h"
 #include "platform/forms/form.h"
-#include "platform/forms/paint.h"
+#include "platform/window/paint.h"
 
 #include <benchmark/benchmark.h>
 

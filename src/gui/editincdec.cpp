@@ -1,7 +1,7 @@
 #include "gui/editincdec.h"
 
-#include "platform/forms/input.h"
-#include "platform/forms/menus.h"
+#include "platform/menus/menus.h"
+#include "platform/window/input.h"
 
 #include <charconv>
 #include <string>

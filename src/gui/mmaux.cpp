@@ -1,6 +1,6 @@
 #include "gui/mmaux.h"
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 using namespace platform;
 

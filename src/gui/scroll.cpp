@@ -1,8 +1,8 @@
 #include "gui/scroll.h"
 
-#include "platform/forms/paint.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/paint.h"
 
 using namespace platform;
 

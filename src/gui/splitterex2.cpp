@@ -1,8 +1,8 @@
 #include "gui/splitterex2.h"
 
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
 
 #include <algorithm>
 

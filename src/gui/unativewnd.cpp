@@ -1,10 +1,10 @@
 #include "gui/unativewnd.h"
 
 #include "platform/forms/controls.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
 #include "platform/gdi/canvas.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
 
 #include <algorithm>
 

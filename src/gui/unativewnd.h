@@ -5,7 +5,7 @@
 // with its owner), hidden instead of closed, and WM_USER handed to a virtual operation.
 // GUI thread only.
 
-#include "platform/forms/window.h"
+#include "platform/window/window.h"
 
 // Border zones of a point inside a W x H rectangle: 4 pixels deep along each edge, the corner
 // zones 16 pixels along both edges, numbered clockwise from the top-left: 1 top-left, 2 top,

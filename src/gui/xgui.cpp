@@ -4,7 +4,7 @@
 #include "gui/unativewnd.h"
 #include "platform/core/dialogs.h"
 #include "platform/forms/extctrls.h"
-#include "platform/forms/paint.h"
+#include "platform/window/paint.h"
 #include "song/timebase.h"
 
 #include <algorithm>

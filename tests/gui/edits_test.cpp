@@ -3,7 +3,7 @@
 #include "gui/editnew.h"
 #include "widgets_fixture.h"
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 namespace widgets_test {
 namespace {

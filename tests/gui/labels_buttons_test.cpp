@@ -4,7 +4,7 @@
 #include "gui/rotatelabel.h"
 #include "widgets_fixture.h"
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 namespace widgets_test {
 namespace {

@@ -3,8 +3,8 @@
 #include "gui/splitterex2.h"
 #include "widgets_fixture.h"
 
-#include "platform/forms/input.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/input.h"
 
 namespace widgets_test {
 namespace {

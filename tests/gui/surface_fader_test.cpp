@@ -4,7 +4,7 @@
 #include "gui/scroll.h"
 #include "widgets_fixture.h"
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 #include <vector>
 

@@ -2,8 +2,8 @@
 // and the user message.
 #include "gui/unativewnd.h"
 #include "platform/forms/edit.h"
-#include "platform/forms/focus.h"
 #include "platform/forms/form.h"
+#include "platform/window/focus.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>

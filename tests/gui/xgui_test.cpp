@@ -3,7 +3,7 @@
 #include "gui/unativewnd.h"
 #include "gui/xgui.h"
 #include "platform/forms/form.h"
-#include "platform/forms/paint.h"
+#include "platform/window/paint.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Forms with Qt widget controls on an open display (Qt's offscreen platform): the widgets
 // share the display's application, settle without endless repainting, and take keys from
 // the display through the framework.
-#include "../window/qt_fixture.h"
 #include "platform/forms/application.h"
 #include "platform/forms/edit.h"
+#include "platform/window/qt_fixture.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,4 +1,3 @@
-#include "../window/window_fixture.h"
 #include "platform/forms/application.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
@@ -6,6 +5,7 @@
 #include "platform/gdi/syscolors.h"
 #include "platform/menus/menus.h"
 #include "platform/window/modal.h"
+#include "platform/window/window_fixture.h"
 
 namespace forms_test {
 namespace {
