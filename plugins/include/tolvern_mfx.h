@@ -36,6 +36,16 @@ typedef struct TMfxEvent {
     struct TMfxEvent* Next;
 } TMfxEvent;
 
+/* A point of a block's automation (command 10 with A 0): parameter Param takes Value at frame
+   Offset of the block and changes by Slope per frame after it. The list is sorted by Offset. */
+typedef struct TMfxAutoPoint {
+    int32_t Param;
+    int32_t Offset;
+    float Value;
+    float Slope;
+    struct TMfxAutoPoint* Next;
+} TMfxAutoPoint;
+
 /* The host's service (command 15): Cmd 1 stores in *Name the zero-terminated display name of
    loaded softsynth number Index and answers 1; -1 otherwise. */
 typedef int32_t (*TMfxHostCallback)(void* Context, int32_t Cmd, int32_t Index, const char** Name);

@@ -32,22 +32,34 @@ float scratchL[ScratchFrames], scratchR[ScratchFrames];
 float scratchO1[ScratchFrames], scratchO2[ScratchFrames];
 float scratchSilence[ScratchFrames], scratchDiscard[ScratchFrames];
 
-int HostBlockSize() { return Audio ? Audio->Frames : 4096; }
-float HostRate() { return AudioRate(); }
-const float* HostRateAddress() { return Audio ? &Audio->Rate : &fallbackRate; }
-int HostTempo() { return Midi ? Midi->Tempo.load() : 120; }
+int HostBlockSize() {
+    return Audio ? Audio->Frames : 4096;
+}
+float HostRate() {
+    return AudioRate();
+}
+const float* HostRateAddress() {
+    return Audio ? &Audio->Rate : &fallbackRate;
+}
+int HostTempo() {
+    return Midi ? Midi->Tempo.load() : 120;
+}
 
 std::string TakeText(const char* Buffer) {
     std::size_t n = strnlen(Buffer, MFX_TEXT_BYTES);
     std::string s(Buffer, n);
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!s.empty() && blank(s.back())) s.pop_back();
+    while (!s.empty() && blank(s.back()))
+        s.pop_back();
     std::size_t i = 0;
-    while (i < s.size() && blank(s[i])) ++i;
+    while (i < s.size() && blank(s[i]))
+        ++i;
     return s.substr(i);
 }
 
-void ShowError(std::string_view Text) { platform::MessageBox(Text, "Error", platform::MB_ICONERROR); }
+void ShowError(std::string_view Text) {
+    platform::MessageBox(Text, "Error", platform::MB_ICONERROR);
+}
 
 template <typename Fn> auto Guarded(Fn f) -> decltype(f()) {
     try {
@@ -59,9 +71,15 @@ template <typename Fn> auto Guarded(Fn f) -> decltype(f()) {
 
 } // namespace
 
-TPluginPanels& PluginPanels() { return *panels; }
-void SetPluginPanels(TPluginPanels* Panels) { panels = Panels ? Panels : &defaultPanels; }
-void SetLoadedSoftsynths(TLoadedSoftsynthFn Fn) { loadedSoftsynths = Fn; }
+TPluginPanels& PluginPanels() {
+    return *panels;
+}
+void SetPluginPanels(TPluginPanels* Panels) {
+    panels = Panels ? Panels : &defaultPanels;
+}
+void SetLoadedSoftsynths(TLoadedSoftsynthFn Fn) {
+    loadedSoftsynths = Fn;
+}
 
 extern "C" std::int32_t MfxHostCallback(void* /*Context*/, std::int32_t Cmd, std::int32_t Index,
                                         const char** Name) {
@@ -111,7 +129,8 @@ void WaitInputPluginUses() {
 // ---- the event queue (bounded, many producers, one consumer) ----
 
 TRTEventQueue::TRTEventQueue() {
-    for (std::size_t i = 0; i < Capacity; ++i) cells_[i].Seq.store(i, std::memory_order_relaxed);
+    for (std::size_t i = 0; i < Capacity; ++i)
+        cells_[i].Seq.store(i, std::memory_order_relaxed);
 }
 
 bool TRTEventQueue::Push(const TRTEvent& Event) {
@@ -211,7 +230,8 @@ bool TMFX::Load(platform::HWND ParentWnd) {
             return false;
         }
         Loaded = true;
-        HasEditor = Command(MFX_EDITOR, ParentWnd, reinterpret_cast<std::intptr_t>(&EditorSize)) != -1;
+        HasEditor =
+            Command(MFX_EDITOR, ParentWnd, reinterpret_cast<std::intptr_t>(&EditorSize)) != -1;
         Command(MFX_SAMPLE_RATE, reinterpret_cast<std::intptr_t>(HostRateAddress()), 0);
         Command(MFX_TEMPO, HostTempo(), 0);
         Command(MFX_BLOCK_SIZE, HostBlockSize(), 0);
@@ -226,7 +246,8 @@ bool TMFX::Load(platform::HWND ParentWnd) {
         return true;
     }
     auto entry = reinterpret_cast<VstPluginMainProc>(platform::GetProcAddress(Dll, "main"));
-    if (!entry) entry = reinterpret_cast<VstPluginMainProc>(platform::GetProcAddress(Dll, "VSTPluginMain"));
+    if (!entry)
+        entry = reinterpret_cast<VstPluginMainProc>(platform::GetProcAddress(Dll, "VSTPluginMain"));
     if (!entry) {
         Release();
         return false;
@@ -251,7 +272,8 @@ bool TMFX::Load(platform::HWND ParentWnd) {
     Dispatch(effSetBlockSize, 0, HostBlockSize());
     Dispatch(effMainsChanged, 0, 1);
     Params.clear();
-    for (int i = 0; i < Effect->numParams && i < MaxAutomatedParams; ++i) Params.push_back({i, 3});
+    for (int i = 0; i < Effect->numParams && i < MaxAutomatedParams; ++i)
+        Params.push_back({i, 3});
     inPins_.assign(std::max(2, std::clamp(Effect->numInputs, 0, MaxPluginPins)), nullptr);
     outPins_.assign(std::max(2, std::clamp(Effect->numOutputs, 0, MaxPluginPins)), nullptr);
     ParamCount = static_cast<int>(Params.size());
@@ -399,7 +421,8 @@ void TMFX::Process(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool R
         Interface->Process(Interface, InBuf, Frames);
     }
     if (InBuf == OutBuf && Replace) return;
-    for (int i = 0; i < n; ++i) OutBuf[i] = Replace ? InBuf[i] : OutBuf[i] + InBuf[i];
+    for (int i = 0; i < n; ++i)
+        OutBuf[i] = Replace ? InBuf[i] : OutBuf[i] + InBuf[i];
 }
 
 void TMFX::ProcessPins(float** Ins, int NumIns, float** Outs, int NumOuts, int Frames) {
@@ -412,8 +435,10 @@ void TMFX::ProcessPins(float** Ins, int NumIns, float** Outs, int NumOuts, int F
             e->processReplacing(e, Ins, Outs, count);
         else if (e->process)
             e->process(e, Ins, Outs, count);
-        for (int i = 0; i < NumIns; ++i) Ins[i] += count;
-        for (int i = 0; i < NumOuts; ++i) Outs[i] += count;
+        for (int i = 0; i < NumIns; ++i)
+            Ins[i] += count;
+        for (int i = 0; i < NumOuts; ++i)
+            Outs[i] += count;
     };
 
     int done = 0;
@@ -421,13 +446,16 @@ void TMFX::ProcessPins(float** Ins, int NumIns, float** Outs, int NumOuts, int F
     // The points belong to this block alone; a later block must not walk them again.
     BlockAutomation = nullptr;
     if (point && Song && Song->State.load() != 0) {
+        // A point applies from its own frame: the stretch before it still runs with the values
+        // set so far, then the point's group is set.
         while (point) {
             const int offset = std::clamp<int>(point->Offset, done, Frames);
-            for (; point && std::clamp<int>(point->Offset, done, Frames) == offset; point = point->Next)
-                if (point->Param >= 0 && point->Param < e->numParams)
-                    e->setParameter(e, point->Param, point->Value);
             run(offset - done);
             done = offset;
+            for (; point && std::clamp<int>(point->Offset, done, Frames) == offset;
+                 point = point->Next)
+                if (point->Param >= 0 && point->Param < e->numParams)
+                    e->setParameter(e, point->Param, point->Value);
         }
     }
     run(Frames - done);
@@ -436,7 +464,8 @@ void TMFX::ProcessPins(float** Ins, int NumIns, float** Outs, int NumOuts, int F
 void TMFX::ProcessVst(float* InBuf, float* OutBuf, int Frames, bool SendBus, bool Replace) {
     AEffect* e = Effect;
     // Counts the plug-in changed since its load are held to the arrays made then.
-    const int pinsIn = static_cast<int>(inPins_.size()), pinsOut = static_cast<int>(outPins_.size());
+    const int pinsIn = static_cast<int>(inPins_.size()),
+              pinsOut = static_cast<int>(outPins_.size());
     const int numIn = std::clamp(e->numInputs, 0, pinsIn);
     float** ins = inPins_.data();
     float** outs = outPins_.data();
@@ -456,10 +485,12 @@ void TMFX::ProcessVst(float* InBuf, float* OutBuf, int Frames, bool SendBus, boo
     if (pinsIn > 2) std::fill_n(scratchSilence, Frames, 0.0f);
     ins[0] = scratchL;
     ins[1] = scratchR;
-    for (int i = 2; i < pinsIn; ++i) ins[i] = scratchSilence;
+    for (int i = 2; i < pinsIn; ++i)
+        ins[i] = scratchSilence;
     outs[0] = scratchO1;
     outs[1] = scratchO2;
-    for (int i = 2; i < pinsOut; ++i) outs[i] = scratchDiscard;
+    for (int i = 2; i < pinsOut; ++i)
+        outs[i] = scratchDiscard;
 
     ProcessPins(ins, pinsIn, outs, pinsOut, Frames);
 

@@ -69,6 +69,11 @@ struct TAutoPoint {
     TAutoPoint* Next = nullptr;
 };
 
+// An own-interface plug-in receives the list itself: the layout is the interface's.
+static_assert(sizeof(TAutoPoint) == sizeof(TMfxAutoPoint) &&
+              offsetof(TAutoPoint, Value) == offsetof(TMfxAutoPoint, Value) &&
+              offsetof(TAutoPoint, Next) == offsetof(TMfxAutoPoint, Next));
+
 struct TParamEntry {
     std::int32_t Index;
     std::int32_t Kind;
@@ -120,8 +125,8 @@ public:
     TEditorSize EditorSize;
     int ParamCount = 0;
     std::vector<TParamEntry> Params;
-    TRTEventQueue Events;             // the GUI thread's live events
-    TInputEventQueue InputEvents;     // the MIDI input's live events
+    TRTEventQueue Events;         // the GUI thread's live events
+    TInputEventQueue InputEvents; // the MIDI input's live events
     TAutoPoint* BlockAutomation = nullptr;
 
     bool Load(platform::HWND ParentWnd);
@@ -179,10 +184,9 @@ void WaitInputPluginUses();
 
 // 'A' 'B' 'C' 'D' as a 32-bit value, the first character in the most significant byte.
 constexpr std::int32_t CCONST(int A, int B, int C, int D) {
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(A) << 24) +
-                                     (static_cast<std::uint32_t>(B & 255) << 16) +
-                                     (static_cast<std::uint32_t>(C & 255) << 8) +
-                                     static_cast<std::uint32_t>(D));
+    return static_cast<std::int32_t>(
+        (static_cast<std::uint32_t>(A) << 24) + (static_cast<std::uint32_t>(B & 255) << 16) +
+        (static_cast<std::uint32_t>(C & 255) << 8) + static_cast<std::uint32_t>(D));
 }
 
 // The loaded softsynths in the softsynth engine's order, for MfxHostCallback: nil past the

@@ -429,8 +429,9 @@ TEST_F(MfxTest, AutomationPointsSplitTheBlock) {
     vst.Calls.clear();
     plug.Command(MFX_AUTOMATION, 0, reinterpret_cast<std::intptr_t>(&p0));
     plug.Process(buf.data(), buf.data(), 64, false, true);
-    // Each group's values are set before the stretch that ends at its offset; every frame once.
-    EXPECT_EQ(vst.Calls, (std::vector<std::pair<int, float>>{{10, 0.25f}, {30, 0.75f}, {24, 0.75f}}));
+    // Each group's values apply from its offset on: the stretch before it runs with the values
+    // before; every frame once.
+    EXPECT_EQ(vst.Calls, (std::vector<std::pair<int, float>>{{10, 0.125f}, {30, 0.25f}, {24, 0.75f}}));
     EXPECT_EQ(vst.Params[1], 0.5f);
     // The points were this block's: the next block runs whole.
     vst.Calls.clear();

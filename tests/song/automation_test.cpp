@@ -1,0 +1,195 @@
+// Parameter automation: the points of a block, place codes, deleting entries and their events,
+// and a locate linking the entries and placing the buses.
+
+#include "devices/mfx.h"
+#include "song/automation.h"
+#include "song/engine.h"
+#include "song/primitives.h"
+#include "song/softengine.h"
+#include "song/subengine.h"
+#include "song/timebase.h"
+#include "song_fixture.h"
+#include "support/recording_synths.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Pt {
+    int Param, Frame;
+    float Value, Slope;
+};
+
+class AutomationTest : public SongTest {
+protected:
+    void SetUp() override {
+        SongTest::SetUp();
+        track = Song->TrackAt(3);
+        track->Mode = tmParameter;
+        entry.Track = 3;
+        entry.Slot = 0;
+        entry.Params[0] = {7, 0};
+        entry.ParamCount = 1;
+    }
+    // A part at Start with automation events of channel 0, parameter 7 at the given song ticks.
+    _TPart* Part(int Start, int Length, std::vector<std::pair<int, float>> Events, int Param = 7,
+                 int Channel = 0) {
+        _TPart* p = NewPart("", Start, Length, 3);
+        EXPECT_TRUE(InsertPart(track, p));
+        for (auto [tick, value] : Events) {
+            _TPart* q = p;
+            InsertEvent(q, NewAutomationEvent(tick - Start, Channel, Param, value));
+        }
+        return p;
+    }
+    std::vector<Pt> Points(int Pos, int Frames) {
+        std::vector<Pt> out;
+        for (TAutoPoint* p = Song->AutomationPoints(entry, Pos, Frames); p; p = p->Next)
+            out.push_back({p->Param, p->Offset, p->Value, p->Slope});
+        return out;
+    }
+    static int S(int Ticks) { return TicksToSamples(Ticks); }
+
+    _TTrack* track = nullptr;
+    TAutoPlug entry;
+};
+
+void ExpectPoints(const std::vector<Pt>& Got, const std::vector<Pt>& Want) {
+    ASSERT_EQ(Got.size(), Want.size());
+    for (std::size_t i = 0; i < Got.size(); ++i) {
+        EXPECT_EQ(Got[i].Param, Want[i].Param) << i;
+        EXPECT_EQ(Got[i].Frame, Want[i].Frame) << i;
+        EXPECT_NEAR(Got[i].Value, Want[i].Value, 1e-4) << i;
+        EXPECT_NEAR(Got[i].Slope, Want[i].Slope, 1e-7) << i;
+    }
+}
+
+TEST_F(AutomationTest, PointsOfABlock) {
+    // Two values before the block and none after: the later one, constant, at frame 0.
+    Part(0, 1920, {{10, 0.25f}, {20, 0.5f}});
+    ExpectPoints(Points(S(100), 256), {{7, 0, 0.5f, 0.0f}});
+
+    // A muted track gives nothing.
+    track->Mute = 1;
+    EXPECT_TRUE(Points(S(100), 256).empty());
+    track->Mute = 0;
+}
+
+TEST_F(AutomationTest, ARampAcrossTheBlockStart) {
+    // 0.0 before the block and 1.0 after it, 960 ticks apart; the block starts a quarter in.
+    Part(0, 1920, {{0, 0.0f}, {960, 1.0f}});
+    const int pos = S(240), span = S(960);
+    ExpectPoints(Points(pos, 256), {{7, 0, static_cast<float>(pos) / span, 1.0f / span}});
+}
+
+TEST_F(AutomationTest, NoRampIntoALaterPartThatStartsAfterTheBlock) {
+    Part(0, 480, {{100, 0.0f}});
+    Part(1920, 480, {{1920, 1.0f}});
+    ExpectPoints(Points(S(600), 256), {{7, 0, 0.0f, 0.0f}});
+}
+
+TEST_F(AutomationTest, AnEventInsideTheBlockWithNoneBefore) {
+    Part(0, 1920, {{100, 0.75f}});
+    const int pos = S(100) - 100;
+    ExpectPoints(Points(pos, 256), {{7, 100, 0.75f, 0.0f}});
+    // Other channels and parameters do not count.
+    Part(1920, 480, {{1950, 0.1f}}, 8);
+    Part(2400, 480, {{2450, 0.1f}}, 7, 1);
+    ExpectPoints(Points(pos, 256), {{7, 100, 0.75f, 0.0f}});
+}
+
+TEST_F(AutomationTest, PointsOfTwoParametersAreOrderedByFrame) {
+    entry.Params[1] = {2, 0};
+    entry.ParamCount = 2;
+    Part(0, 1920, {{100, 0.5f}});
+    const int pos = S(100) - 200;
+    _TPart* p = track->Parts;
+    InsertEvent(p, NewAutomationEvent(99, 0, 2, 0.25f));
+    const auto got = Points(pos, 256);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].Param, 2);
+    EXPECT_EQ(got[0].Frame, S(99) - pos);
+    EXPECT_EQ(got[1].Param, 7);
+    EXPECT_EQ(got[1].Frame, 200);
+}
+
+TEST_F(AutomationTest, PlaceCodesAndResolving) {
+    RecordingMfx synth;
+    synth.Outputs = 2;
+    for (int i = 0; i < 3; ++i)
+        SoftEngine->AddSoftsynth("recmfx");
+    TSoftItem& s2 = *SoftEngine->Items[2];
+    s2.Outputs[1].Active = 1;
+    TSub* ins = SubEngine->AddSub(skInsertEffect, "", -1);
+    s2.Outputs[1].Inserts.Append(ins);
+    TSub* m = SubEngine->AddSub(skMasterEffect, "", -1);
+    TSub* g = SubEngine->AddSub(skGroupEffect, "", -1);
+    TSub* d = SubEngine->AddSub(skInsertEffect, "", -1);
+    Song->DiskOutputs[0].Inserts.Append(d);
+
+    struct Case {
+        TMFX* plugin;
+        TPlugId id;
+    };
+    const Case cases[] = {
+        {ins->Plugin, {"sci", 2, 1, 0}}, {m->Plugin, {"mas", 0, 0, 0}},
+        {g->Plugin, {"grp", 0, 0, 0}},   {s2.Plugin.get(), {"syn", 2, 0, 0}},
+        {d->Plugin, {"dci", 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        TPlugId id;
+        ASSERT_TRUE(SubEngine->MakePlugId(c.plugin, id)) << c.id.Code;
+        EXPECT_EQ(id.Code, c.id.Code);
+        EXPECT_EQ(id.Ind1, c.id.Ind1);
+        EXPECT_EQ(id.Ind2, c.id.Ind2);
+        EXPECT_EQ(id.Ind3, c.id.Ind3);
+        EXPECT_EQ(SubEngine->ResolvePlugId(id), c.plugin) << c.id.Code;
+    }
+    for (const TPlugId& bad :
+         {TPlugId{"SCI", 2, 1, 0}, TPlugId{"sci", 2, 5, 0}, TPlugId{"grp", 1, 0, 0},
+          TPlugId{"aci", 128, 0, 0}, TPlugId{"xyz", 0, 0, 0}, TPlugId{"mas", -1, 0, 0}})
+        EXPECT_EQ(SubEngine->ResolvePlugId(bad), nullptr) << bad.Code << bad.Ind1;
+    TMFX stranger;
+    TPlugId kept{"syn", 9, 9, 9};
+    EXPECT_FALSE(SubEngine->MakePlugId(&stranger, kept));
+    EXPECT_EQ(kept.Ind1, 9);
+    SubEngine->Clear();
+    SoftEngine->Clear();
+}
+
+TEST_F(AutomationTest, DeletingABusDropsItsEntryAndMovesLaterChannelsDown) {
+    TSub* a = SubEngine->AddSub(skGroupEffect, "", -1);
+    TSub* b = SubEngine->AddSub(skGroupEffect, "", -1);
+    auto* e0 = new TAutoPlug;
+    e0->Plugin = a->Plugin;
+    auto* e1 = new TAutoPlug;
+    e1->Plugin = b->Plugin;
+    track->AutoPlugs = {e0, e1};
+    Part(0, 1920, {{10, 0.5f}, {30, 0.5f}}, 7, 0);
+    _TPart* p = track->Parts;
+    InsertEvent(p, NewAutomationEvent(20, 1, 7, 0.25f));
+    SubEngine->DeleteSub(a);
+    ASSERT_EQ(track->AutoPlugs.size(), 1u);
+    EXPECT_EQ(track->AutoPlugs[0], e1);
+    std::vector<std::uint32_t> left;
+    for (_TEvent* e = track->Parts->Events; e; e = e->Next)
+        left.push_back(e->Msg & 0xFF);
+    EXPECT_EQ(left, std::vector<std::uint32_t>{0xB0}); // the channel 1 event, now channel 0
+    EXPECT_NEAR(AutoEventValue(*track->Parts->Events), 0.25f, 1e-4);
+
+    // A locate links every entry to its plug-in and tells own-interface buses the position.
+    RecordingMfx rec;
+    TSub* own = SubEngine->AddSub(skSendEffect, "recmfx", -1);
+    ASSERT_TRUE(own->Plugin->Loaded);
+    Song->Locate(480, false);
+    EXPECT_EQ(e1->Track, 3);
+    EXPECT_EQ(e1->Slot, 0);
+    EXPECT_EQ(b->Plugin->AutoLink, e1);
+    ASSERT_FALSE(rec.Positions.empty());
+    EXPECT_EQ(rec.Positions.back(), (std::pair<int, intptr_t>{MFX_POSITION, S(480)}));
+    SubEngine->Clear();
+}
+
+} // namespace
