@@ -273,6 +273,11 @@ TEST_F(EngineRun, OnlyRealMessagesReachAWireValuesAsControllersAndSysexAsAWhole)
     EXPECT_EQ(BytesOf(synth),
               (std::vector<Bytes>{B({0x90, 60, 100}), B({0xB2, 99, 1}), B({0xB2, 98, 2}),
                                   B({0xB2, 6, 3}), B({0xB2, 38, 4}), sysex}));
+    synth.Clear();
+    Midi->DirectMidiOut(0, PackAweParam(0, 3, 100));
+    Midi->DirectMidiOut(0, PackMidiMsg(msSampleOn, 5, 100));
+    Midi->DirectMidiOut(0, PackMidiMsg(0xB3, 7, 90) | (5u << 24));
+    EXPECT_EQ(BytesOf(synth), (std::vector<Bytes>{B({0xB3, 7, 90})})) << "sent at once";
     // All notes off ends the counted note once, then every channel of every output.
     synth.Clear();
     Midi->Stop(0);
