@@ -1,6 +1,9 @@
 // The transport indicators: the meter's peaks and bars, the MIDI LED, the text field.
+#include "devices/audio.h"
 #include "gui/leds.h"
 #include "platform/gdi/canvas.h"
+#include "song/render.h"
+#include "song/song.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +130,55 @@ TEST(MidiPos, DrawsThroughItsBufferOnlyTheWidthAsked) {
         for (int x = 40; x < 60; ++x)
             right += Px(target, x, y) == 0x00FF00u;
     EXPECT_GT(right, 10);
+}
+
+} // namespace
+
+namespace {
+
+// A softsynth slot playing a ramp: left from -0.9 up, right from 0.8 down.
+class RampSynth : public TRenderEngines {
+public:
+    TSoftOut Slot;
+    void RenderSoftsynths(TSong& S, int Frames) override {
+        float* b = SampleMixBuffers[0].data();
+        for (int i = 0; i < Frames; ++i) {
+            b[2 * i] = -0.9f + 1.2f * float(i) / float(Frames - 1);
+            b[2 * i + 1] = 0.8f - 1.4f * float(i) / float(Frames - 1);
+        }
+        MixSlot(S, Slot, b, TSlotOwner::Softsynth, Frames);
+    }
+};
+
+// The transport bar's meter, fed by the audio callback's hooks as the main window does.
+class MeterHooks : public TAudioHooks {
+public:
+    explicit MeterHooks(TAudioVU& vu) : vu_(vu) {}
+    void SetPeaks(const float* Buffer, int Frames) override { vu_.SetPeaks(Buffer, Frames); }
+
+private:
+    TAudioVU& vu_;
+};
+
+TEST_F(LedTest, MeterShowsTheMasterSlotsPeaksOfTheSameBlock) {
+    TAudioVU vu(off, on);
+    MeterHooks hooks(vu);
+    RampSynth synth;
+    synth.Slot.Active = 1;
+    synth.Slot.Gain = 1.0f;
+    Song = new TSong;
+    SetRenderEngines(&synth);
+    SetAudioHooks(&hooks);
+    std::vector<float> block(2 * 256);
+    AudioCallback(block.data(), 256, 0);
+    SetAudioHooks(nullptr);
+    SetRenderEngines(nullptr);
+    EXPECT_GT(vu.PeakL, 0.0f);
+    EXPECT_GT(vu.PeakR, 0.0f);
+    EXPECT_EQ(vu.PeakL, Song->MasterOut.PeakLeft);
+    EXPECT_EQ(vu.PeakR, Song->MasterOut.PeakRight);
+    delete Song;
+    Song = nullptr;
 }
 
 } // namespace
