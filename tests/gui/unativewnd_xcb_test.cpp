@@ -3,11 +3,11 @@
 // build's tests folder (nativewin_xcb.png).
 #include "gui/unativewnd.h"
 #include "platform/forms/display.h"
-#include "platform/forms/focus.h"
 #include "platform/forms/form.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/qt_presenter.h"
 #include "platform/gdi/canvas.h"
+#include "platform/window/focus.h"
+#include "platform/window/paint.h"
+#include "platform/window/qt_presenter.h"
 #include "support/gui_xvfb.h"
 
 #include <gtest/gtest.h>
@@ -118,8 +118,8 @@ unsigned long XActiveWindow() {
     return id;
 }
 
-std::vector<std::string> Point(int x, int y) {
-    return {std::to_string(x), std::to_string(y)};
+QStringList Point(int x, int y) {
+    return {QString::number(x), QString::number(y)};
 }
 
 TEST(NativeWinXcbChild, ClickAndBorderDrag) {
@@ -147,10 +147,8 @@ TEST(NativeWinXcbChild, ClickAndBorderDrag) {
     // A click on the pop-up leaves the main window active, in the model and on the server.
     TRect r;
     GetWindowRect(win.Handle, &r);
-    std::vector<std::string> click{"mousemove"};
-    for (const std::string& s : Point(r.Left + 80, r.Top + 100))
-        click.push_back(s);
-    click.insert(click.end(), {"click", "1"});
+    const QStringList click =
+        QStringList{"mousemove"} + Point(r.Left + 80, r.Top + 100) + QStringList{"click", "1"};
     ASSERT_TRUE(RunTool("xdotool", click));
     ASSERT_TRUE(SpinUntil([&] { return win.clicks > 0; }, 5000));
     Spin(200);
@@ -162,13 +160,10 @@ TEST(NativeWinXcbChild, ClickAndBorderDrag) {
     EXPECT_FALSE(Qw(win.Handle)->isActiveWindow());
 
     // The bottom-right corner dragged by the real pointer: the edges follow it.
-    std::vector<std::string> drag{"mousemove"};
-    for (const std::string& s : Point(r.Right - 10, r.Bottom - 2))
-        drag.push_back(s);
-    drag.insert(drag.end(), {"mousedown", "1", "sleep", "0.2", "mousemove"});
-    for (const std::string& s : Point(r.Right + 30, r.Bottom + 40))
-        drag.push_back(s);
-    drag.insert(drag.end(), {"sleep", "0.2", "mouseup", "1"});
+    const QStringList drag = QStringList{"mousemove"} + Point(r.Right - 10, r.Bottom - 2) +
+                             QStringList{"mousedown", "1", "sleep", "0.2", "mousemove"} +
+                             Point(r.Right + 30, r.Bottom + 40) +
+                             QStringList{"sleep", "0.2", "mouseup", "1"};
     ASSERT_TRUE(RunTool("xdotool", drag));
     ASSERT_TRUE(SpinUntil(
         [&] {
@@ -181,9 +176,9 @@ TEST(NativeWinXcbChild, ClickAndBorderDrag) {
     Spin(300);
 
     // The screen as the X server has it: the frame around the resized window.
-    const std::string shot = std::getenv(kChildVar);
+    const QString shot = QString::fromLocal8Bit(std::getenv(kChildVar));
     ASSERT_TRUE(RunTool("import", {"-window", "root", shot}));
-    QImage screen(QString::fromStdString(shot));
+    QImage screen(shot);
     ASSERT_FALSE(screen.isNull());
     GetWindowRect(win.Handle, &r);
     auto pixel = [&](int x, int y) { return screen.pixel(r.Left + x, r.Top + y) & 0xFFFFFF; };

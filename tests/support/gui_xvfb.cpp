@@ -115,13 +115,10 @@ bool SpinUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-bool RunTool(const std::string& program, const std::vector<std::string>& args) {
+bool RunTool(const QString& program, const QStringList& args) {
     // Through Qt: its child handler reaps the processes it did not start itself too.
-    QStringList list;
-    for (const std::string& a : args)
-        list << QString::fromStdString(a);
     QProcess p;
-    p.start(QString::fromStdString(program), list);
+    p.start(program, args);
     if (!p.waitForStarted(5000)) return false;
     SpinUntil([&] { return p.state() == QProcess::NotRunning; }, 10000);
     if (p.state() != QProcess::NotRunning) {

@@ -1,6 +1,9 @@
 #pragma once
-// Tests on a real X server: an Xvfb of their own on a free display, child processes, the
-// X tools (xdotool, import) run while the display's event loop goes on.
+// Tests on a real display: an Xvfb of their own on a free display, child processes, the
+// X tools (xdotool, import) run while the display's event loop goes on, and the loop run for a
+// while or until something holds.
+
+#include <QStringList>
 
 #include <functional>
 #include <string>
@@ -36,6 +39,6 @@ void Spin(int ms);
 // The same until done() holds, at most ms; returns done().
 bool SpinUntil(const std::function<bool()>& done, int ms);
 // Runs a program to its end, at most 10 s, while the event loop goes on; true when it exited 0.
-bool RunTool(const std::string& program, const std::vector<std::string>& args);
+bool RunTool(const QString& program, const QStringList& args);
 
 } // namespace testsupport

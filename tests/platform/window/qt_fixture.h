@@ -4,30 +4,18 @@
 
 #include "platform/forms/display.h"
 #include "platform/window/qt_presenter.h"
+#include "support/gui_xvfb.h"
 #include "window_fixture.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
 
 namespace forms_test {
 
-// Runs Qt's event loop for ms of real time.
-inline void Spin(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs Qt's event loop until done() holds, at most ms; returns done().
-inline bool SpinUntil(const std::function<bool()>& done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done() && std::chrono::steady_clock::now() < end) Spin(10);
-    return done();
-}
+using testsupport::Spin;
+using testsupport::SpinUntil;
 
 class QtTest : public FormsTest {
 protected:

@@ -9,115 +9,22 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QProcess>
 #include <QWindow>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace forms_test {
 namespace {
 
 constexpr const char* kChildVar = "TOLVERN_XCB_CHILD";
 
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string p = path ? path : "/usr/bin:/bin";
-    for (std::size_t start = 0; start <= p.size();) {
-        std::size_t end = p.find(':', start);
-        if (end == std::string::npos) end = p.size();
-        if (access((p.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string s = *e;
-        bool replaced = false;
-        for (const std::string& x : extraEnv)
-            replaced |= s.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0;
-        if (!replaced) env.push_back(s);
-    }
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> envp;
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return 0;
-    return pid;
-}
-
-// Waits at most ms for the process; its exit status, or -1 when it had to be killed.
-int WaitFor(pid_t pid, int ms) {
-    for (int waited = 0;; waited += 20) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (waited >= ms) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        usleep(20000);
-    }
-}
-
-// An Xvfb on a free display number, stopped at the end.
-class Xvfb {
-public:
-    Xvfb() {
-        for (int n = 90; n < 130 && !pid_; ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-            if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
-            // -noreset: the server stays as it is when a test closes its last connection,
-            // ready for the next one.
-            pid_t pid = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1024x768x24",
-                               "-nolisten", "tcp", "-noreset"},
-                              {});
-            if (!pid) return;
-            for (int waited = 0; waited < 5000; waited += 20) {
-                int status;
-                if (waitpid(pid, &status, WNOHANG) == pid) {
-                    pid = 0;
-                    break;
-                }
-                if (access(socket.c_str(), F_OK) == 0) {
-                    pid_ = pid;
-                    display_ = ":" + std::to_string(n);
-                    break;
-                }
-                usleep(20000);
-            }
-            if (pid && !pid_) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-    ~Xvfb() {
-        if (!pid_) return;
-        kill(pid_, SIGTERM);
-        if (WaitFor(pid_, 3000) == -1) std::fprintf(stderr, "Xvfb had to be killed\n");
-    }
-    const std::string& Display() const { return display_; }
-
-private:
-    pid_t pid_ = 0;
-    std::string display_;
-};
+using testsupport::OnPath;
+using testsupport::RunTool;
+using testsupport::Spawn;
+using testsupport::WaitFor;
+using testsupport::Xvfb;
 
 TEST(QtXcb, RealWindowsOnAnXServer) {
     if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";
@@ -148,20 +55,6 @@ TEST(QtXcb, RealWindowsOnAnXServer) {
         else
             std::fprintf(stderr, "screenshot: %s\n", file.c_str());
     }
-}
-
-// Runs a program to its end, at most 10 s, while Qt's event loop goes on.
-bool RunTool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted(5000)) return false;
-    SpinUntil([&] { return p.state() == QProcess::NotRunning; }, 10000);
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(1000);
-        return false;
-    }
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 class QtXcbChild : public QtTest {
