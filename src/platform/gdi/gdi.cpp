@@ -197,12 +197,12 @@ void SetWindowDCHooks(WindowDCHook get, ReleaseDCHook release) {
     Hooks().release = release;
 }
 
-HDC GetDC(HWND_GDI wnd) {
+HDC GetDC(HWND wnd) {
     if (wnd != 0 && Hooks().get) return Hooks().get(wnd);
     return Stocks().screen;
 }
 
-int ReleaseDC(HWND_GDI wnd, HDC dc) {
+int ReleaseDC(HWND wnd, HDC dc) {
     if (dc == Stocks().screen) return 1;
     if (Hooks().release) return Hooks().release(wnd, dc);
     return 0;

@@ -4,6 +4,7 @@
 // origin); colours are COLORREFs, system colours ($80000000 + index) accepted everywhere.
 // GUI thread.
 
+#include "platform/core/messages.h" // HWND
 #include "platform/gdi/raster.h"
 #include "platform/gdi/region.h"
 #include "platform/gdi/surface.h"
@@ -73,11 +74,11 @@ void SetScreenSize(int width, int height);
 // Device contexts. GetDC(0) is the screen: it serves CreateCompatibleDC,
 // CreateCompatibleBitmap and GetDeviceCaps; drawing on it has no effect. A window's context
 // comes from the window layer through the hook.
-using WindowDCHook = HDC (*)(HWND_GDI wnd);
-using ReleaseDCHook = int (*)(HWND_GDI wnd, HDC dc);
+using WindowDCHook = HDC (*)(HWND wnd);
+using ReleaseDCHook = int (*)(HWND wnd, HDC dc);
 void SetWindowDCHooks(WindowDCHook get, ReleaseDCHook release);
-HDC GetDC(HWND_GDI wnd);
-int ReleaseDC(HWND_GDI wnd, HDC dc);
+HDC GetDC(HWND wnd);
+int ReleaseDC(HWND wnd, HDC dc);
 HDC CreateCompatibleDC(HDC dc);
 bool DeleteDC(HDC dc);
 int GetDeviceCaps(HDC dc, int index);

@@ -14,7 +14,6 @@ using HBRUSH = std::uintptr_t;
 using HFONT = std::uintptr_t;
 using HBITMAP = std::uintptr_t;
 using HRGN = std::uintptr_t;
-using HWND_GDI = std::intptr_t; // a window handle as the forms layer numbers them
 
 // 0x00BBGGRR, as colours cross the API.
 using COLORREF = std::uint32_t;

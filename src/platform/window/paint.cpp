@@ -46,13 +46,13 @@ void Finish(HDC dc) {
     DeleteDC(dc);
 }
 
-HDC HookGetDC(HWND_GDI h) {
+HDC HookGetDC(HWND h) {
     Wnd* w = W(h);
     if (!w) return 0;
     return GetDCEx(h, nullptr, DCX_CACHE | ((w->style & WS_CLIPCHILDREN) ? DCX_CLIPCHILDREN : 0));
 }
 
-int HookReleaseDC(HWND_GDI, HDC dc) {
+int HookReleaseDC(HWND, HDC dc) {
     if (!DCs().count(dc)) return 0;
     Finish(dc);
     return 1;
