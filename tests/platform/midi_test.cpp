@@ -1,4 +1,4 @@
-#include "midi_fixture.h"
+#include "platform/midi_fixture.h"
 #include "platform/core/clock.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/midiclock.h"

@@ -29,6 +29,8 @@ private:
     std::string previous_; // JACK_DEFAULT_SERVER before
     bool hadPrevious_ = false;
     pid_t pid_ = 0;
+    int lock_ = -1;
+    void Reap();
 };
 
 // The ids of the running processes whose program is a JACK server (jackd, jackdbus).
