@@ -35,13 +35,21 @@ bench: setup
 	@set -e; found=0; for b in build-bench/bin/bench_*; do [ -x "$$b" ] || continue; found=1; echo "== $$b"; "$$b"; done; \
 	  [ $$found = 1 ] || echo "no benchmarks built"
 
+# Builds only the fuzzers, then runs each for FUZZ_SECONDS and prints its run count; a fuzzer
+# that finds something prints the end of its log and leaves the input in build-fuzz/crashes/.
 fuzz: setup
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVERN_FUZZ=ON >/dev/null
-	@cmake --build build-fuzz -j $(JOBS)
-	@set -e; for f in build-fuzz/bin/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
+	@cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	@mkdir -p build-fuzz/logs build-fuzz/crashes; failed=""; \
+	for f in build-fuzz/bin/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f); \
 	  mkdir -p build-fuzz/corpus/$$n; echo "== $$n ($(FUZZ_SECONDS) s)"; \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$n fuzz/corpus/$${n#fuzz_}; done
+	  if "$$f" -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/crashes/$$n- \
+	      build-fuzz/corpus/$$n fuzz/corpus/$${n#fuzz_} >build-fuzz/logs/$$n.log 2>&1; then \
+	    grep -E '^Done [0-9]+ runs' build-fuzz/logs/$$n.log; \
+	  else tail -n 40 build-fuzz/logs/$$n.log; failed="$$failed $$n"; fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz: found something:$$failed"; exit 1; fi
 
 clean:
 	rm -rf $(BUILD) build-asan build-bench build-fuzz

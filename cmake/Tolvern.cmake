@@ -55,3 +55,13 @@ function(tolvern_test name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# Link options of a loadable library: its own symbols bind inside it, and every symbol it uses
+# must be found at link time. Clang's sanitizers keep their runtime in the executable only, so a
+# sanitized module leaves the runtime's symbols for the program to resolve at load.
+function(tolvern_module_link_options target)
+    target_link_options(${target} PRIVATE -Wl,-Bsymbolic)
+    if(NOT ((TOLVERN_SANITIZE OR TOLVERN_FUZZ) AND CMAKE_CXX_COMPILER_ID MATCHES "Clang"))
+        target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
+endfunction()

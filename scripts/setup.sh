@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-    build-essential cmake ninja-build ccache pkg-config clang
+    build-essential cmake ninja-build ccache pkg-config clang libclang-rt-dev
     qt6-base-dev libx11-dev
     librtmidi-dev librtaudio-dev libasound2-dev jackd2 libjack-jackd2-dev
     libfreetype-dev libfontconfig1-dev fonts-liberation

@@ -259,7 +259,10 @@ void DrawEntry(HDC dc, const Level& lv, const Entry& e, bool selected) {
     }
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldFont = SelectObject(dc, MenuFont(it->Default));
-    auto [caption, shortCut] = Texts(*it);
+    // Named copies, not structured bindings: clang before 16 cannot capture those.
+    const auto texts = Texts(*it);
+    const auto& caption = texts.first;
+    const auto& shortCut = texts.second;
     auto draw = [&](COLORREF color, int dx) {
         SetTextColor(dc, color);
         TRect t{r.Left + lv.textX + dx, r.Top + dx, r.Right + dx, r.Bottom + dx};
