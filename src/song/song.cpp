@@ -12,6 +12,7 @@
 #include "song/todo.h"
 #include "song/undo.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -27,8 +28,8 @@ int TrackHeight = 18;
 int SampleHeight = 40;
 int BeatWidth = 6;
 int DefaultTrackMode = 2;
-std::array<std::vector<float>, 32> SampleMixBuffers;
-std::array<std::vector<float>, 5> PlugBuffers;
+std::array<TFloatBuffer, 32> SampleMixBuffers;
+std::array<TFloatBuffer, 5> PlugBuffers;
 
 namespace {
 
@@ -37,6 +38,16 @@ constexpr std::size_t FloatsOf(std::size_t bytes) {
 }
 
 } // namespace
+
+void MakeZeroBuffer(TFloatBuffer& Buffer, std::size_t Count) {
+    if (Buffer.size() == Count) {
+        std::fill(Buffer.begin(), Buffer.end(), 0.0f);
+        return;
+    }
+    TFloatBuffer fresh; // new pages: zero without a write
+    fresh.resize(Count);
+    Buffer.swap(fresh);
+}
 
 const std::uint8_t* EventBlock(const _TEvent& E) {
     const TSysexBlock* block = std::get_if<TSysexBlock>(&E.Data);
@@ -69,32 +80,63 @@ void FreeEvent(_TEvent* E) {
     delete E;
 }
 
+const std::atomic<float> TSendLevels::Zeros[SendCount] = {};
+
+TSendLevels::~TSendLevels() {
+    const std::atomic<float>* row = Row.load(std::memory_order_relaxed);
+    if (row != Zeros) delete[] row;
+}
+
+namespace {
+
+// Writes only a value that differs: most slots of a song are never touched, and a clear that
+// reads them costs far less than one that stores into each.
+template <class T>
+void Put(std::atomic<T>& A, T V) {
+    if (A.load(std::memory_order_relaxed) != V) A = V;
+}
+
+} // namespace
+
 void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
-    Out.Name.clear();
-    Out.Volume = 1.0f;
-    Out.Pan = 0.0f;
-    Out.Bus = -1;
-    Out.Mute = 0;
-    Out.Solo = 0;
-    Out.Active = SlotIndex == 0 ? 1 : 0;
-    Out.PeakLeft = 0.0f;
-    Out.PeakRight = 0.0f;
-    Out.Gain = 1.0f; // neither muted nor soloed
-    // Only a slot whose sends were set has any to put back: a clear no longer rewrites the
-    // 2 million levels of every slot. Each level is read on its own by the renderer, so relaxed
-    // stores are enough.
-    if (Out.SendsSet) {
-        for (auto& send : Out.Sends)
-            send.store(0.0f, std::memory_order_relaxed);
-        Out.SendsSet = false;
+    if (!Out.Name.empty()) Out.Name.clear();
+    Put(Out.Volume, 1.0f);
+    Put(Out.Pan, 0.0f);
+    Put(Out.Bus, -1);
+    Put(Out.Mute, 0);
+    Put(Out.Solo, 0);
+    Put(Out.Active, SlotIndex == 0 ? 1 : 0);
+    Put(Out.PeakLeft, 0.0f);
+    Put(Out.PeakRight, 0.0f);
+    Put(Out.Gain, 1.0f); // neither muted nor soloed
+    // Only a row whose levels were set since the last reset has any to put back. The row
+    // stays with the slot (the renderer may be reading it); each level is read on its own,
+    // so relaxed stores are enough.
+    TSendLevels& sends = Out.Sends;
+    if (sends.Dirty) {
+        auto* row = const_cast<std::atomic<float>*>(sends.Row.load(std::memory_order_relaxed));
+        for (int j = 0; j < SendCount; ++j)
+            row[j].store(0.0f, std::memory_order_relaxed);
+        sends.Dirty = false;
     }
     Out.Inserts.Clear();
 }
 
 bool SetSendLevel(TSoftOut& Slot, int J, float Value) {
     if (J < 0 || J >= SendCount || !std::isfinite(Value)) return false;
-    Slot.SendsSet = true;
-    Slot.Sends[static_cast<std::size_t>(J)].store(Value, std::memory_order_relaxed);
+    TSendLevels& sends = Slot.Sends;
+    const std::atomic<float>* row = sends.Row.load(std::memory_order_relaxed);
+    if (row == TSendLevels::Zeros) {
+        // The slot's own row, all zeros, published whole before the renderer can see it.
+        auto* own = new std::atomic<float>[SendCount];
+        for (int j = 0; j < SendCount; ++j)
+            own[j].store(0.0f, std::memory_order_relaxed);
+        own[J].store(Value, std::memory_order_relaxed);
+        sends.Row.store(own, std::memory_order_release);
+    } else {
+        const_cast<std::atomic<float>*>(row)[J].store(Value, std::memory_order_relaxed);
+    }
+    sends.Dirty = true;
     return true;
 }
 
@@ -148,7 +190,7 @@ TSong::TSong() {
     SamplePool = new TDXWaveList;
     Todos = new TTodoQueue;
     SongEngines().CreateHolders(*this);
-    MixBuffer.assign(FloatsOf(176400), 0.0f);
+    MakeZeroBuffer(MixBuffer, FloatsOf(176400));
     SyncToAudio = 1;
     PlayStart = 0;
     Clipboard = nullptr;
@@ -159,7 +201,9 @@ TSong::TSong() {
     int defaultDevice = ini.ReadInteger("Options", "Default device", 0);
     // 4. The tracks; every mode takes the default device here, unlike a new song.
     for (int i = 0; i < TrackCount; ++i) {
-        auto t = std::make_unique<_TTrack>();
+        // Default-made, not value-made: a track's records are set by their own initializers,
+        // and zeroing them first would only double the writes.
+        std::unique_ptr<_TTrack> t(new _TTrack);
         t->Name = "Track " + std::to_string(i + 1);
         t->Channel = i % 16;
         t->Output = defaultDevice;
@@ -168,7 +212,7 @@ TSong::TSong() {
         Tracks[i] = std::move(t);
     }
     // 5. The metronome.
-    Tracks[MetronomeIndex] = std::make_unique<_TTrack>();
+    Tracks[MetronomeIndex].reset(new _TTrack);
     ResetOutputs(Tracks[MetronomeIndex]->Outputs, false);
     MetronomePart = NewPart("", 0, 240, MetronomeIndex);
     InitMetronome();
@@ -191,10 +235,10 @@ TSong::TSong() {
     SetCurrentPart(nullptr);
     // 10.
     for (auto& buffer : SampleMixBuffers)
-        buffer.assign(FloatsOf(176400), 0.0f);
+        MakeZeroBuffer(buffer, FloatsOf(176400));
     for (int i = 0; i < 4; ++i)
-        PlugBuffers[i].assign(FloatsOf(88200), 0.0f);
-    PlugBuffers[4].assign(FloatsOf(176400), 0.0f);
+        MakeZeroBuffer(PlugBuffers[i], FloatsOf(88200));
+    MakeZeroBuffer(PlugBuffers[4], FloatsOf(176400));
     MasterOut.Volume = 1.0f;
     MasterOut.Bus = 0; // the master slot has nothing but its volume set
     SongEngines().CreateStrips(*this);

@@ -5,9 +5,13 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "song/todo.h"
@@ -87,6 +91,33 @@ struct _TPart {
     std::int32_t Sample = -1; // disk tracks: index into DiskSamples
 };
 
+// The send levels of one output slot. A slot whose sends were never set reads them from one
+// shared row of zeros; its own row is made by the first SetSendLevel and lives as long as the
+// slot, so a new song holds (and a clear puts back) only the rows that were used. The renderer
+// reads each level on its own, lock-free.
+struct TSoftOut;
+
+class TSendLevels {
+public:
+    TSendLevels() = default;
+    ~TSendLevels();
+    TSendLevels(const TSendLevels&) = delete;
+    TSendLevels& operator=(const TSendLevels&) = delete;
+
+    const std::atomic<float>& operator[](std::size_t J) const {
+        return Row.load(std::memory_order_acquire)[J];
+    }
+    // True once a level was set: the slot has a row of its own.
+    bool Used() const { return Row.load(std::memory_order_relaxed) != Zeros; }
+
+private:
+    friend bool SetSendLevel(TSoftOut& Slot, int J, float Value);
+    friend void ResetSoftOut(TSoftOut& Out, int SlotIndex);
+    static const std::atomic<float> Zeros[];
+    std::atomic<const std::atomic<float>*> Row{Zeros};
+    bool Dirty = false; // a level was set since the last reset (GUI thread)
+};
+
 // One mixer output slot.
 struct TSoftOut {
     std::string Name;
@@ -100,21 +131,20 @@ struct TSoftOut {
     std::atomic<float> PeakRight{0.0f};
     std::atomic<float> Gain{0.0f};
     std::atomic<std::int32_t> Channels{0};
-    std::array<std::atomic<float>, SendCount> Sends{}; // written only by SetSendLevel
+    TSendLevels Sends; // written only by SetSendLevel
     // Insert effect buses; the mixer adds through deferred actions. Made empty without room,
     // as a song has over 16,000 slots.
     TTodoList<TSub> Inserts{0};
-    bool SendsSet = false; // a send was set since the last reset (GUI thread)
 };
 
 // Puts a slot back to the defaults a track's slot gets when made (its inserts are left to the
-// caller, who frees them first). Slot 0 is active, the others are not.
+// caller, who frees them first). Slot 0 is active, the others are not. Only what differs from
+// the defaults is written, so a clear of a song costs what the song used.
 void ResetSoftOut(TSoftOut& Out, int SlotIndex);
 
 // Sets send J (0..SendCount-1) of Slot to Value, the one writer of send levels: it marks the
-// slot, so that a reset puts back only the sends that were set. GUI thread; the renderer reads
-// each level on its own. False, and nothing set, for an index outside the table or a value
-// that is not a number.
+// slot, so that a reset puts back only the sends that were set. GUI thread. False, and nothing
+// set, for an index outside the table or a value that is not a number.
 bool SetSendLevel(TSoftOut& Slot, int J, float Value);
 
 // One sample slot of an audio track.
@@ -158,6 +188,35 @@ struct _TTrack {
 
 bool IsMidiMode(int Mode);
 
+// Allocator of the large sample buffers: calloc hands out zeroed pages that cost nothing until
+// they are written, and making an element writes nothing. So a buffer is made zero only through
+// MakeZeroBuffer, never grown by resize after it held data.
+template <class T>
+struct TZeroPagesAllocator {
+    using value_type = T;
+    TZeroPagesAllocator() = default;
+    template <class U>
+    TZeroPagesAllocator(const TZeroPagesAllocator<U>&) noexcept {}
+    T* allocate(std::size_t N) {
+        if (void* p = std::calloc(N, sizeof(T))) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* P, std::size_t) noexcept { std::free(P); }
+    template <class U>
+    void construct(U* P) noexcept {
+        ::new (static_cast<void*>(P)) U; // the page is zero already
+    }
+    template <class U, class... A>
+    void construct(U* P, A&&... Args) {
+        ::new (static_cast<void*>(P)) U(std::forward<A>(Args)...);
+    }
+    friend bool operator==(const TZeroPagesAllocator&, const TZeroPagesAllocator&) { return true; }
+};
+using TFloatBuffer = std::vector<float, TZeroPagesAllocator<float>>;
+
+// Buffer holds Count zeros afterwards.
+void MakeZeroBuffer(TFloatBuffer& Buffer, std::size_t Count);
+
 class TSong {
 public:
     TSong();  // Create
@@ -187,7 +246,7 @@ public:
     std::uint8_t IsMidiFile = 0;
     TGroove* Grooves = nullptr;
     std::string Folder;
-    std::vector<float> MixBuffer; // 176,400 bytes
+    TFloatBuffer MixBuffer; // 176,400 bytes
     TDXWaveList* SamplePool = nullptr;
     std::atomic<std::uint8_t> SyncToAudio{1};
     std::int32_t Precounts = 4;
@@ -317,5 +376,5 @@ extern int NoteHeight, Width16th, AudioWidth16th, TrackHeight, SampleHeight, Bea
 // Mode of new tracks, from [Default] TrackMode.
 extern int DefaultTrackMode;
 // Work buffers of the audio renderer, allocated by the song's creation.
-extern std::array<std::vector<float>, 32> SampleMixBuffers; // 176,400 bytes each
-extern std::array<std::vector<float>, 5> PlugBuffers;       // four of 88,200 bytes, one 176,400
+extern std::array<TFloatBuffer, 32> SampleMixBuffers; // 176,400 bytes each
+extern std::array<TFloatBuffer, 5> PlugBuffers;             // four of 88,200 bytes, one 176,400

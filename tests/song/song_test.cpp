@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -172,6 +173,26 @@ TEST_F(DefaultsTest, SendLevelsSetBeforeAClearReadAsDefaultAfter) {
     SetSendLevel(*cases[2].slot, 64, 0.5f);
     Song->Clear();
     EXPECT_EQ(cases[2].slot->Sends[64], 0.0f);
+}
+
+// The mix buffers of a song come from zeroed pages; a later song in the same program gets
+// them back as silence, not with the samples the last one left.
+TEST_F(DefaultsTest, ANewSongStartsWithSilentBuffers) {
+    Song->MixBuffer[7] = 0.5f;
+    SampleMixBuffers[31][100] = 0.5f;
+    PlugBuffers[4].back() = 0.5f;
+    PlugBuffers[0][3] = 0.5f;
+    delete Song;
+    Song = new TSong;
+    EXPECT_EQ(Song->MixBuffer.size() * sizeof(float), 176400u);
+    auto silent = [](const TFloatBuffer& b) {
+        return std::all_of(b.begin(), b.end(), [](float v) { return v == 0.0f; });
+    };
+    EXPECT_TRUE(silent(Song->MixBuffer));
+    for (const auto& b : SampleMixBuffers)
+        EXPECT_TRUE(silent(b));
+    for (const auto& b : PlugBuffers)
+        EXPECT_TRUE(silent(b));
 }
 
 class MidiModeTest : public SongTest {

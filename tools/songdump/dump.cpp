@@ -46,7 +46,7 @@ std::string SlotDifferences(const TSoftOut& o, int slot) {
     if (o.Mute) ss << " mute " << o.Mute;
     if (o.Solo) ss << " solo " << o.Solo;
     if (o.Channels) ss << " channels " << o.Channels;
-    for (int i = 0; i < SendCount; ++i)
+    for (int i = 0; o.Sends.Used() && i < SendCount; ++i)
         if (o.Sends[i] != 0.0f) ss << " send" << i << " " << Num(o.Sends[i]);
     if (!o.Inserts.empty()) ss << " inserts " << o.Inserts.size();
     return ss.str();
