@@ -11,6 +11,9 @@
 // from a MIDI file, so that Save asks for a name and can never replace the file with the part
 // that was read. True when the whole file was read.
 bool ReadSmfSong(std::string_view FileName);
+// ReadSmfSong without the clear: the file's tracks go into the song as it stands (for
+// measuring what reading costs).
+bool ReadSmfSongRecords(std::string_view FileName);
 
 // Adds the file's tracks to the current track and the empty tracks after it; the song's files
 // and flags stay as they are. False when nothing was read or the reading stopped with a message.

@@ -444,19 +444,14 @@ void ReportStop(TStop S) {
     }
 }
 
-} // namespace
-
-bool ReadSmfSong(std::string_view FileName) {
-    int format = 0, division = TicksPerBeat;
-    if (!OpenSmf(FileName, format, division)) return false;
-    Song->Clear();
-    SongFileHost().ClearSamplePool();
+// The mapped file as a whole song, into the song as it stands.
+bool ReadMappedSmfSong(std::string_view FileName, int Format, int Division) {
     Song->Folder = platform::ExtractFilePath(FileName);
     Song->FileName = platform::ExtractFileName(FileName);
     for (int i = 0; i < TrackCount; ++i)
         Song->Tracks[i]->Channel = -1;
 
-    TSmfReader reader(false, format, division);
+    TSmfReader reader(false, Format, Division);
     TStop stop = reader.ReadChunks();
     MapFileClose();
     reader.Finish();
@@ -470,6 +465,21 @@ bool ReadSmfSong(std::string_view FileName) {
     MainWindow().PaintParts(-1);
     MainWindow().RefreshTrackbar();
     return complete;
+}
+
+} // namespace
+
+bool ReadSmfSong(std::string_view FileName) {
+    int format = 0, division = TicksPerBeat;
+    if (!OpenSmf(FileName, format, division)) return false;
+    Song->Clear();
+    SongFileHost().ClearSamplePool();
+    return ReadMappedSmfSong(FileName, format, division);
+}
+
+bool ReadSmfSongRecords(std::string_view FileName) {
+    int format = 0, division = TicksPerBeat;
+    return OpenSmf(FileName, format, division) && ReadMappedSmfSong(FileName, format, division);
 }
 
 bool ImportSmfTrack(std::string_view FileName) {

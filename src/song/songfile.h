@@ -53,3 +53,6 @@ bool SaveSong();
 // when the file cannot be mapped. A damaged or cut-off file keeps what could be read and says
 // so; the result is False then, and when the file could not be mapped.
 bool LoadSongFile(std::string_view FileName);
+// LoadSongFile without the clear: the file's records go into the song as it stands (for
+// measuring what reading costs).
+bool ReadSongFileRecords(std::string_view FileName);

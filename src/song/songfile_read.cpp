@@ -269,10 +269,10 @@ const std::unordered_map<std::string_view, TSongTagAction>& TagActions() {
 
 } // namespace
 
-bool LoadSongFile(std::string_view FileName) {
-    if (!MapFileOpen(FileName)) return false;
-    Song->Clear();
-    SongFileHost().ClearSamplePool();
+namespace {
+
+// The records of the mapped file into the song as it stands.
+bool ReadMappedSongFile(std::string_view FileName) {
     Song->Folder = platform::ExtractFilePath(FileName);
 
     TSongReader r;
@@ -301,4 +301,17 @@ bool LoadSongFile(std::string_view FileName) {
             "The song file is damaged or incomplete. What could be read has been loaded.",
             "Open song", platform::MB_OK | platform::MB_ICONWARNING);
     return !damaged;
+}
+
+} // namespace
+
+bool LoadSongFile(std::string_view FileName) {
+    if (!MapFileOpen(FileName)) return false;
+    Song->Clear();
+    SongFileHost().ClearSamplePool();
+    return ReadMappedSongFile(FileName);
+}
+
+bool ReadSongFileRecords(std::string_view FileName) {
+    return MapFileOpen(FileName) && ReadMappedSongFile(FileName);
 }
