@@ -13,7 +13,8 @@ namespace {
 // Owner-drawn lists: rows of the fixed height, painted by the control over the widget.
 class ListDelegate : public QStyledItemDelegate {
 public:
-    explicit ListDelegate(TListBox* list) : list_(list) {}
+    // Owned by its list widget: a view does not own the delegate it is given.
+    ListDelegate(TListBox* list, QObject* parent) : QStyledItemDelegate(parent), list_(list) {}
     QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& i) const override {
         if (list_->GetStyle() == lbStandard) return QStyledItemDelegate::sizeHint(o, i);
         return QSize(o.rect.width(), list_->GetItemHeight());
@@ -44,7 +45,7 @@ TListBox::~TListBox() {
 
 QWidget* TListBox::CreateWidget() {
     auto* w = new QListWidget;
-    w->setItemDelegate(new ListDelegate(this));
+    w->setItemDelegate(new ListDelegate(this, w));
     w->setUniformItemSizes(true);
     w->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
