@@ -80,7 +80,8 @@ void UseSong() {
         _TPart* p = NewPart("part", 0, 960, i);
         InsertPart(&t, p);
         for (int k = 0; k < 16; ++k)
-            AppendEvent(p, NewEvent(60, 0x90u | static_cast<std::uint32_t>(60 + k) << 8 | 100u << 16));
+            AppendEvent(p,
+                        NewEvent(60, 0x90u | static_cast<std::uint32_t>(60 + k) << 8 | 100u << 16));
     }
     for (int s = 0; s < UsedSlots; ++s) {
         TSoftOut& slot = Song->TrackAt(s / 2)->Outputs[static_cast<std::size_t>(s % 2)];
@@ -93,8 +94,8 @@ void UseSong() {
 }
 
 std::size_t UsedBytes() {
-    return sizeof(TSong) + (TrackCount + 1) * sizeof(_TTrack) +
-           UsedSynths * sizeof(TSoftItem) + UsedSlots * SendCount * sizeof(float);
+    return sizeof(TSong) + (TrackCount + 1) * sizeof(_TTrack) + UsedSynths * sizeof(TSoftItem) +
+           UsedSlots * SendCount * sizeof(float);
 }
 
 void BM_ClearUsedSong(benchmark::State& state) {

@@ -5,9 +5,9 @@
 #include "devices/midimsg.h"
 #include "platform/core/ini.h"
 #include "song/audioengine.h"
+#include "song/engine.h"
 #include "song/primitives.h"
 #include "song/quantize.h"
-#include "song/engine.h"
 #include "song/seams.h"
 #include "song/todo.h"
 #include "song/undo.h"
@@ -91,8 +91,7 @@ namespace {
 
 // Writes only a value that differs: most slots of a song are never touched, and a clear that
 // reads them costs far less than one that stores into each.
-template <class T>
-void Put(std::atomic<T>& A, T V) {
+template <class T> void Put(std::atomic<T>& A, T V) {
     if (A.load(std::memory_order_relaxed) != V) A = V;
 }
 

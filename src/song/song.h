@@ -191,23 +191,19 @@ bool IsMidiMode(int Mode);
 // Allocator of the large sample buffers: calloc hands out zeroed pages that cost nothing until
 // they are written, and making an element writes nothing. So a buffer is made zero only through
 // MakeZeroBuffer, never grown by resize after it held data.
-template <class T>
-struct TZeroPagesAllocator {
+template <class T> struct TZeroPagesAllocator {
     using value_type = T;
     TZeroPagesAllocator() = default;
-    template <class U>
-    TZeroPagesAllocator(const TZeroPagesAllocator<U>&) noexcept {}
+    template <class U> TZeroPagesAllocator(const TZeroPagesAllocator<U>&) noexcept {}
     T* allocate(std::size_t N) {
         if (void* p = std::calloc(N, sizeof(T))) return static_cast<T*>(p);
         throw std::bad_alloc();
     }
     void deallocate(T* P, std::size_t) noexcept { std::free(P); }
-    template <class U>
-    void construct(U* P) noexcept {
+    template <class U> void construct(U* P) noexcept {
         ::new (static_cast<void*>(P)) U; // the page is zero already
     }
-    template <class U, class... A>
-    void construct(U* P, A&&... Args) {
+    template <class U, class... A> void construct(U* P, A&&... Args) {
         ::new (static_cast<void*>(P)) U(std::forward<A>(Args)...);
     }
     friend bool operator==(const TZeroPagesAllocator&, const TZeroPagesAllocator&) { return true; }
@@ -377,4 +373,4 @@ extern int NoteHeight, Width16th, AudioWidth16th, TrackHeight, SampleHeight, Bea
 extern int DefaultTrackMode;
 // Work buffers of the audio renderer, allocated by the song's creation.
 extern std::array<TFloatBuffer, 32> SampleMixBuffers; // 176,400 bytes each
-extern std::array<TFloatBuffer, 5> PlugBuffers;             // four of 88,200 bytes, one 176,400
+extern std::array<TFloatBuffer, 5> PlugBuffers;       // four of 88,200 bytes, one 176,400

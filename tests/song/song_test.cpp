@@ -146,10 +146,8 @@ TEST_F(DefaultsTest, SendLevelsSetBeforeAClearReadAsDefaultAfter) {
         int send;
         float value;
     } cases[] = {
-        {&Song->Tracks[3]->Outputs[0], 0, 0.5f},
-        {&Song->Tracks[3]->Outputs[0], 127, 1.0f},
-        {&Song->Tracks[127]->Outputs[77], 64, 0.25f},
-        {&Song->DiskOutputs[0], 3, 0.75f},
+        {&Song->Tracks[3]->Outputs[0], 0, 0.5f},      {&Song->Tracks[3]->Outputs[0], 127, 1.0f},
+        {&Song->Tracks[127]->Outputs[77], 64, 0.25f}, {&Song->DiskOutputs[0], 3, 0.75f},
         {&Song->DiskOutputs[100], 1, 2.0f},
     };
     for (const Case& c : cases) {
