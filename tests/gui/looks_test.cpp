@@ -194,6 +194,33 @@ TEST_F(LooksTest, FileRestylesRegisteredNamesOnly) {
     EXPECT_EQ(target.Pixels().Row(0)[0] & 0xFFFFFF, 0xFFFFFFu);
 }
 
+// A 2 x 2 BMP of 32 bits: not what the encoder writes, so only kept bytes save back the same.
+Bytes Bmp32() {
+    Bytes b{'B', 'M'};
+    PutInt(b, 14 + 40 + 16);
+    PutInt(b, 0);
+    PutInt(b, 14 + 40);
+    for (std::int32_t v : {40, 2, 2})
+        PutInt(b, v);
+    b.insert(b.end(), {1, 0, 32, 0});
+    for (int i = 0; i < 6; ++i)
+        PutInt(b, 0);
+    for (std::int32_t px : {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00FFFFFF})
+        PutInt(b, px);
+    return b;
+}
+
+TEST_F(LooksTest, DrawingALoadedImageKeepsItsOwnBytesForTheNextSave) {
+    Bytes f;
+    Entry(f, "transp_stop", Bmp32());
+    L().LoadFromFile(Write("own.gui", f));
+    TBitmap target;
+    target.SetSize(4, 4);
+    L().Draw(target.Canvas().Handle(), 1, 1, 2);
+    EXPECT_EQ(target.Pixels().Row(2)[1] & 0xFFFFFF, 0xFF0000u); // bottom-up: first row at the bottom
+    EXPECT_EQ(L().Items[2]->Bitmap->SaveToBytes(), Bmp32());
+}
+
 TEST_F(LooksTest, ReplaceTakesTheBitmapOnlyForAValidIndex) {
     auto b = std::make_unique<TBitmap>();
     b->SetSize(3, 4);
