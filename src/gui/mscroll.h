@@ -692,4 +692,5 @@ public:
 private:
     void Scroll(int Delta);
     void ReportValue(int AVal);
+    int dragAt_ = 0; // where along the bar the thumb was last moved to
 };

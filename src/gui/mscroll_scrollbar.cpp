@@ -90,6 +90,7 @@ void TGuiScrollbar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
     } else if (c >= BS + TP && c <= BS + TP + TL) {
         PressedPart = 3;
         (Vertical ? DragOffsetY : DragOffsetX) = c - TP;
+        dragAt_ = c;
         Redraw();
         if (!Vertical) ReportValue(-1);
     } else if (c >= BS && c < BS + TP) {
@@ -106,6 +107,9 @@ void TGuiScrollbar::MouseMove(TShiftState, int X, int Y) {
     const double TL = ThumbLength();
     if (TL <= 0) return;
     const int c = Vertical ? Y : X;
+    // A move that does not go along the bar moves nothing.
+    if (c == dragAt_) return;
+    dragAt_ = c;
     const int off = Vertical ? DragOffsetY : DragOffsetX;
     if (!Container) {
         SetPosition(GuiRound((c - off) * PageSize / TL));
