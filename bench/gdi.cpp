@@ -2,6 +2,8 @@
 // surface measured in the same run ("x_ref" is our time over the reference's: 1.0 is as fast).
 #include "platform/gdi/gdi.h"
 
+#include "timing.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -22,18 +24,6 @@ struct Target {
     Target() { SelectObject(dc, bm); }
     std::uint32_t* Pixels() { return GetBitmapSurface(bm)->pixels.data(); }
 };
-
-template <class F> double SecondsPerCall(F&& f) {
-    double best = 1e9;
-    for (int batch = 0; batch < 5; ++batch) {
-        auto t0 = std::chrono::steady_clock::now();
-        for (int i = 0; i < 20; ++i)
-            f();
-        std::chrono::duration<double> d = std::chrono::steady_clock::now() - t0;
-        best = std::min(best, d.count() / 20);
-    }
-    return best;
-}
 
 double MemsetSeconds() {
     static const double s = [] {
