@@ -77,8 +77,7 @@ void TGuiScrollbar::Scroll(int Delta) {
 void TGuiScrollbar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TGuiBase::MouseDown(Button, Shift, X, Y);
     const double TL = ThumbLength();
-    // Nothing to scroll, or no room for a thumb: the press does nothing.
-    if (!Needed() || TL <= 0) return;
+    if (!Needed()) return;
     const int c = Vertical ? Y : X;
     const int BS = ButtonSize(), len = Length(), TP = ThumbPos();
     if (c < BS) {
@@ -87,7 +86,8 @@ void TGuiScrollbar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
     } else if (c > len - BS) {
         PressedPart = 2;
         Scroll(LineStep);
-    } else if (c >= BS + TP && c <= BS + TP + TL) {
+    } else if (TL > 0 && c >= BS + TP && c <= BS + TP + TL) {
+        // (A bar too short for a thumb has only its arrows and pages.)
         PressedPart = 3;
         (Vertical ? DragOffsetY : DragOffsetX) = c - TP;
         dragAt_ = c;

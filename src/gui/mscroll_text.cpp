@@ -494,7 +494,6 @@ void TGuiMenu::ShowPopup() {
 }
 
 void TGuiMenu::HidePopup() {
-    SubMenuTimer.Enabled = false;
     if (!Closed) {
         MenuHost->Skin = nullptr;
         Closed = true;
@@ -503,6 +502,7 @@ void TGuiMenu::HidePopup() {
     for (TGuiBase* c : std::vector<TGuiBase*>(MenuHost->Controls))
         if (auto* sub = dynamic_cast<TGuiMenu*>(c); sub && !sub->Closed) sub->HidePopup();
     if (Owner->CaptureControl == this) Owner->SetCaptureControl(nullptr);
+    SubMenuTimer.Enabled = false; // closed already: nothing left for the timer to do
     Redraw();
     // The list this one was opened from keeps the pointer.
     if (TGuiMenu* parent = ParentMenu(); parent && !parent->Closed && !GetCapture())

@@ -234,7 +234,7 @@ void TGuiEnum::ShowList() {
     host->LayoutInit();
     host->Skin = Owner->Skin;
     TGuiAlign* box = host->AddAlign(alClient, 0, 0, nullptr);
-    TGuiScrollbar* bar = box->AddScrollbar(alRight, box);
+    TGuiScrollbar* bar = box->AddScrollbar(alRight, nullptr);
     bar->Vertical = true;
     bar->SetWidth(16);
     for (int i = 0; i < count; ++i) {

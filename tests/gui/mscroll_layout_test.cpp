@@ -173,10 +173,13 @@ TEST_F(Bars, VerticalThumbPressAndReleaseReportOnlyTheRelease) {
 TEST_F(Bars, TooShortABarOrAnEmptyContainerHasNoThumbAndIgnoresDrags) {
     bar->Right = 30; // shorter than its two arrows
     EXPECT_LE(bar->ThumbLength(), 0);
-    gui.Press(At(16, 108));
+    gui.Press(At(15, 108));
     gui.MoveTo(At(25, 108));
     gui.Release(At(25, 108));
     EXPECT_EQ(bar->Position, 0);
+    EXPECT_EQ(reports, (std::vector<Report>{{"scrollx", 0, ""}})); // the first arrow only
+    gui.Click(At(28, 108));
+    EXPECT_EQ(bar->Position, 8);
     TGuiAlign* box = host->AddAlign(alNone, 0, 0, nullptr);
     box->Left = 0, box->Top = 150, box->Right = 100, box->Bottom = 150; // 0 high
     TGuiScrollbar* linked = box->AddScrollbar(alNone, nullptr);

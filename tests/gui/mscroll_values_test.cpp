@@ -160,6 +160,36 @@ TEST_F(Values, DropDownListChoosesTheEntryReleasedOn) {
     EXPECT_EQ(reports.size(), 1u);
 }
 
+TEST_F(Values, ShortDropDownListScrollsItsEntries) {
+    TGuiEnum* e = host->AddEnum("", 120, alNone, nullptr);
+    e->Left = 10, e->Right = 130;
+    e->DropDown = true;
+    e->DropDownCount = 3;
+    for (const char* n : {"a", "b", "c", "d", "e"})
+        e->AddItem(n);
+    gui.Click(At(20, 10));
+    ASSERT_FALSE(e->ListClosed);
+    HWND list = e->ListWindow->Handle();
+    TRect r;
+    GetWindowRect(list, &r);
+    EXPECT_EQ(r.Bottom - r.Top, 3 * 16 + 4);
+    TGuiAlign* box = dynamic_cast<TGuiAlign*>(e->ListHost->Controls[0]);
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->ScrollBar, nullptr);
+    EXPECT_TRUE(box->ScrollBar->Visible);
+    // The bar's second arrow scrolls one entry; its release chooses nothing.
+    const TPoint arrow = gui.At(list, 120 - 2 - 8, 52 - 2 - 4);
+    gui.Click(arrow);
+    EXPECT_EQ(box->ScrollY, 16);
+    EXPECT_FALSE(e->ListClosed);
+    EXPECT_TRUE(reports.empty());
+    // The first entry showing is now "b".
+    const TPoint entry = gui.At(list, 20, 2 + 4);
+    gui.MoveTo(entry);
+    gui.Click(entry);
+    EXPECT_EQ(reports, (std::vector<Report>{{"", 1, "b"}}));
+}
+
 TEST_F(Values, CheckBoxTogglesOnlyOnAReleaseInside) {
     TGuiCheck* c = host->AddCheck("solo", "Solo", 80, alNone, nullptr);
     c->Left = 0, c->Right = 80;
