@@ -89,9 +89,9 @@ void BM_DirectFaders(benchmark::State& state) {
         DrawDirect(s, c);
     c.SetHandle(0);
     ReleaseDC(s.host->Handle(), dc);
-    state.counters["x_ref"] = benchmark::Counter(double(state.iterations()) * DirectSeconds(),
-                                                 benchmark::Counter::kIsRate |
-                                                     benchmark::Counter::kInvert);
+    state.counters["x_ref"] =
+        benchmark::Counter(double(state.iterations()) * DirectSeconds(),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_DirectFaders)->Unit(benchmark::kMicrosecond);
 
@@ -105,9 +105,9 @@ void BM_ContainerStep(benchmark::State& state) {
         s.bar->Step(dir);
     }
     PumpMessages();
-    state.counters["x_ref"] = benchmark::Counter(double(state.iterations()) * DirectSeconds(),
-                                                 benchmark::Counter::kIsRate |
-                                                     benchmark::Counter::kInvert);
+    state.counters["x_ref"] =
+        benchmark::Counter(double(state.iterations()) * DirectSeconds(),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ContainerStep)->Unit(benchmark::kMicrosecond);
 

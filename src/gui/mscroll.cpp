@@ -1,10 +1,10 @@
 // The host of the windowless controls and the control base.
 #include "gui/mscroll.h"
 
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
 
 #include <algorithm>
 #include <cfenv>
@@ -329,7 +329,8 @@ TCanvas& TMScroll::Canvas() {
             canvas_.SetHandle(canvasDC_);
             canvas_.Font = GuiFont();
             // Outside any message of ours the DC goes back from the queue.
-            if (messageDepth_ == 0 && !releasePosted_) releasePosted_ = PostMessage(h, kReleaseCanvas, 0, 0);
+            if (messageDepth_ == 0 && !releasePosted_)
+                releasePosted_ = PostMessage(h, kReleaseCanvas, 0, 0);
         }
     }
     return canvas_;
@@ -662,5 +663,6 @@ void TMScroll::WmChar(int Key) {
 }
 
 void TMScroll::SkinDialog(HWND Wnd) {
-    if (Skin && Skin->Dispatch) Skin->Dispatch(Skin, TV_SKIN_DIALOG, Wnd, reinterpret_cast<intptr_t>(""), 0);
+    if (Skin && Skin->Dispatch)
+        Skin->Dispatch(Skin, TV_SKIN_DIALOG, Wnd, reinterpret_cast<intptr_t>(""), 0);
 }

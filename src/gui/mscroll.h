@@ -112,8 +112,7 @@ public:
     virtual void PopupMouse(platform::UINT /*Msg*/, platform::TPoint /*Client*/) {}
     virtual void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                            int Y);
-    virtual void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                         int Y);
+    virtual void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
     virtual void MouseMove(platform::TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
     virtual int GetValue() { return 0; }
     virtual void GetText(std::string& S) { S.clear(); }
@@ -265,19 +264,17 @@ public:
                                const std::string& Caption, TGuiAlign* Parent);
     TGuiAlign* AddAlign(platform::TAlign Align, int Width, int Height, TGuiAlign* Parent);
     class TGuiSplit* AddSplit(platform::TAlign Align, TGuiBase* Control, TGuiAlign* Parent);
-    class TGuiDrag* AddDrag(platform::TAlign Align, const std::string& Caption,
-                            TGuiAlign* Parent, platform::HWND Wnd);
+    class TGuiDrag* AddDrag(platform::TAlign Align, const std::string& Caption, TGuiAlign* Parent,
+                            platform::HWND Wnd);
 
     // Every live host, for the skin binding's clean-up.
     static const std::vector<TMScroll*>& Hosts();
 
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
-    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM w,
-                              platform::LPARAM l) override;
+    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM w, platform::LPARAM l) override;
 
 protected:
     bool EraseBackground(platform::HDC) override { return true; }
@@ -342,8 +339,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Position; }
     void GetText(std::string& S) override { S = std::to_string(Position); }
@@ -389,8 +385,7 @@ public:
     void PopupMouse(platform::UINT Msg, platform::TPoint Client) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return ItemIndex; }
     void GetText(std::string& S) override { GetItemName(ItemIndex, S); }
     void Exit() override;
@@ -407,8 +402,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Checked ? 1 : 0; }
     void GetText(std::string& S) override { S.clear(); }
     void MouseEnter() override;
@@ -423,8 +417,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return -1; }
     void GetText(std::string& S) override { S = Caption; }
 };
@@ -436,8 +429,7 @@ public:
     platform::HWND Wnd = 0;
     bool Down = false;
     void Paint(platform::TCanvas& Canvas) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseEnter() override;
     void MouseLeave() override;
     // The skin's name of a glyph ("" for glyphs without one).
@@ -457,8 +449,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Tag; }
     void GetText(std::string& S) override { S = Caption; }
     void MouseEnter() override;
@@ -478,8 +469,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseLeave() override;
 };
 
@@ -538,8 +528,7 @@ public:
     void PopupMouse(platform::UINT Msg, platform::TPoint Client) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void GetText(std::string& S) override { S = Caption; }
     void MouseEnter() override { Redraw(); }
     void MouseLeave() override;
@@ -566,8 +555,7 @@ public:
     void ShowAt(int X, int Y, int W, int H);
     void HideList();
     bool IsOpen() const { return open_; }
-    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM w,
-                              platform::LPARAM l) override;
+    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM w, platform::LPARAM l) override;
 
 protected:
     void CreateParams(TCreateParams& p) override;
@@ -618,8 +606,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
     void MouseEnter() override;
     void MouseLeave() override;
@@ -641,8 +628,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
     void MouseEnter() override;
     void MouseLeave() override;
@@ -672,8 +658,7 @@ public:
     void Paint(platform::TCanvas& Canvas) override;
     void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X,
                    int Y) override;
-    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X,
-                 int Y) override;
+    void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Position; }
     void GetText(std::string& S) override { S.clear(); }

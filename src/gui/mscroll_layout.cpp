@@ -2,8 +2,8 @@
 #include "gui/mscroll.h"
 
 #include "platform/forms/extctrls.h"
-#include "platform/forms/input.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/input.h"
 
 #include <algorithm>
 
@@ -54,7 +54,8 @@ void TGuiAlign::AlignChildren() {
             }
             case alBottom: {
                 const int h = c->GetHeight();
-                c->Left = Left + M, c->Top = yb - M - h, c->Right = Left + W - M, c->Bottom = yb - M;
+                c->Left = Left + M, c->Top = yb - M - h, c->Right = Left + W - M,
+                c->Bottom = yb - M;
                 yb -= M + h;
                 break;
             }
@@ -324,8 +325,7 @@ void TGuiDrag::Paint(TCanvas& Canvas) {
             GuiFillRect(c, kGuiSilver, {0, 0, w, h});
             const TColor color = Pressed ? kGuiBlue : kGuiBlack;
             c.Font = GuiFont(color);
-            const unsigned align =
-                Alignment == 0 ? DT_LEFT : Alignment == 1 ? DT_RIGHT : DT_CENTER;
+            const unsigned align = Alignment == 0 ? DT_LEFT : Alignment == 1 ? DT_RIGHT : DT_CENTER;
             TRect r{4, 0, w - 4, h};
             CanvasDrawText(c, Caption, &r, align | DT_VCENTER | DT_SINGLELINE, color);
         }
@@ -348,7 +348,8 @@ TGuiLabel* TMScroll::AddLabel(const std::string& Caption, TAlign AAlign, TGuiAli
 
 TGuiMenuLabel* TMScroll::AddMenuLabel(const std::string& Caption) {
     auto* c = new TGuiMenuLabel(this);
-    c->Left = 0, c->Top = LayoutY, c->Right = GetClientWidth(), c->Bottom = Caption == "-" ? 12 : 20;
+    c->Left = 0, c->Top = LayoutY, c->Right = GetClientWidth(),
+    c->Bottom = Caption == "-" ? 12 : 20;
     c->Caption = Caption;
     c->Align = alTop;
     c->AutoSize = false;
@@ -419,8 +420,8 @@ TGuiButton* TMScroll::AddButton(const std::string& AId, const std::string& Capti
 }
 
 TGuiImageButton* TMScroll::AddIconButton(const std::string& AId, const std::string& Caption,
-                                         int Glyph, TAlign AAlign, int AMargin,
-                                         TGuiAlign* AParent, HWND Wnd) {
+                                         int Glyph, TAlign AAlign, int AMargin, TGuiAlign* AParent,
+                                         HWND Wnd) {
     auto* c = new TGuiImageButton(this);
     c->Id = AId;
     c->Caption = Caption;

@@ -165,9 +165,7 @@ void TGuiScrollbar::Paint(TCanvas& Canvas) {
     const bool needed = Needed();
     const double TL = ThumbLength();
     const int BS = ButtonSize(), len = Length(), TP = ThumbPos();
-    auto along = [&](int a, int b) {
-        return Vertical ? TRect{0, a, w, b} : TRect{a, 0, b, h};
-    };
+    auto along = [&](int a, int b) { return Vertical ? TRect{0, a, w, b} : TRect{a, 0, b, h}; };
     const TRect arrow1 = along(0, BS), arrow2 = along(len - BS, len);
     const TRect thumb = along(BS + TP, GuiRound(BS + TP + TL));
     TOffscreenScope off(Owner, w, h);
@@ -187,7 +185,7 @@ void TGuiScrollbar::Paint(TCanvas& Canvas) {
             const bool held = PressedPart == part;
             GuiFillRect(c, kGuiSilver, r);
             if (!held) GuiFrame(c, r, kGuiWhite, kGuiGrey);
-            const TColor color = !needed                                 ? kGuiGrey
+            const TColor color = !needed                    ? kGuiGrey
                                  : held || PressedPart == 3 ? kGuiBlue
                                                             : kGuiBlack;
             const int dir = part == 1 ? (Vertical ? 1 : 3) : (Vertical ? 2 : 4);

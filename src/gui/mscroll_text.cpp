@@ -2,10 +2,10 @@
 #include "gui/mscroll.h"
 
 #include "platform/forms/extctrls.h"
-#include "platform/forms/focus.h"
-#include "platform/forms/keylayout.h"
-#include "platform/forms/input.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/keylayout.h"
 
 #include <algorithm>
 
@@ -206,8 +206,7 @@ void TGuiEdit::Enter() {
     CaretTimer.Enabled = true;
     CaretPos = int(Text.size());
     PrevFocus = GetFocus();
-    if (HWND top = Owner->HandleAllocated() ? GetParent(Owner->ExistingHandle()) : 0)
-        SetFocus(top);
+    if (HWND top = Owner->HandleAllocated() ? GetParent(Owner->ExistingHandle()) : 0) SetFocus(top);
 }
 
 void TGuiEdit::Exit() {
@@ -362,8 +361,7 @@ void TGuiEdit::Paint(TCanvas& Canvas) {
         GuiFillRect(c, Focused ? GuiBlendColor(kGuiBlack, kGuiGrey, 1.5) : GuiFace(), {0, 0, w, h});
         c.Font = GuiFont(kGuiWhite);
         TRect r{TextMargin, 0, w, h};
-        CanvasDrawText(c, Text, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
-                       kGuiWhite);
+        CanvasDrawText(c, Text, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, kGuiWhite);
         GuiFrameRect(c, {0, 0, w, h}, GuiFace());
     }
     BitBlt(Canvas.Handle(), Left, Top, w, h, off.DC(), 0, 0, SRCCOPY);
@@ -549,8 +547,7 @@ void TGuiMenu::PopupMouse(UINT Msg, TPoint P) {
     case WM_MOUSEMOVE:
         if (Owner->CaptureControl != this) Owner->SetCaptureControl(this);
         host->MouseMove(shift, P.X, P.Y);
-        if (dynamic_cast<TGuiMenuLabel*>(host->CaptureControl) &&
-            !host->GetControlAtPos(P.X, P.Y))
+        if (dynamic_cast<TGuiMenuLabel*>(host->CaptureControl) && !host->GetControlAtPos(P.X, P.Y))
             host->SetCaptureControl(nullptr);
         break;
     case WM_LBUTTONUP: {

@@ -268,8 +268,8 @@ void TGuiEnum::CloseList() {
 
 void TGuiEnum::PopupMouse(UINT Msg, TPoint P) {
     TMScroll* host = ListHost;
-    const bool inside = P.X >= 0 && P.Y >= 0 && P.X < host->GetClientWidth() &&
-                        P.Y < host->GetClientHeight();
+    const bool inside =
+        P.X >= 0 && P.Y >= 0 && P.X < host->GetClientWidth() && P.Y < host->GetClientHeight();
     const TShiftState shift = ShiftStateOfKeys(MouseKeyFlags());
     switch (Msg) {
     case WM_LBUTTONDOWN:
@@ -442,9 +442,9 @@ void TGuiButton::Paint(TCanvas& Canvas) {
 // ---- TGuiImageButton
 
 const char* TGuiImageButton::GlyphName(int Glyph) {
-    static const char* const names[] = {"none", "close", "",   "",     "zoomin",    "zoomout",
-                                        "",     "up",    "down", "left", "right", "rightmore",
-                                        "center", "menu"};
+    static const char* const names[] = {"none",    "close",     "",       "",     "zoomin",
+                                        "zoomout", "",          "up",     "down", "left",
+                                        "right",   "rightmore", "center", "menu"};
     return Glyph >= 0 && Glyph <= 13 ? names[Glyph] : "";
 }
 

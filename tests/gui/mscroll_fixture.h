@@ -3,11 +3,11 @@
 // injected through the window layer.
 
 #include "gui/mscroll.h"
-#include "platform/forms/focus.h"
 #include "platform/forms/form.h"
-#include "platform/forms/paint.h"
-#include "platform/forms/input.h"
-#include "platform/forms/window.h"
+#include "platform/window/focus.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>

@@ -104,10 +104,10 @@ TEST_F(Values, EnumerationArrowZonesWrapAndStepWraps) {
     EXPECT_EQ(e->ItemIndex, 2);
     e->Step(-1);
     EXPECT_EQ(e->ItemIndex, 0);
-    EXPECT_EQ(reports, (std::vector<Report>{{"mode", 2, "three"},
-                                            {"mode", 0, "one"},
-                                            {"mode", 2, "three"},
-                                            {"mode", 0, "one"}}));
+    EXPECT_EQ(
+        reports,
+        (std::vector<Report>{
+            {"mode", 2, "three"}, {"mode", 0, "one"}, {"mode", 2, "three"}, {"mode", 0, "one"}}));
     EXPECT_EQ(e->PressedZone, 0);
 }
 

@@ -111,9 +111,9 @@ TEST_F(Skins, SkinAnsweringOnlyForFadersShowsOnFadersAlone) {
     EXPECT_EQ(Pixel(252, 6), Rgb(kGuiSilver));
     const TestSkinCall fader = probe.Last("fader");
     EXPECT_EQ(fader.Answer, 1);
-    EXPECT_EQ(TRect(fader.Rec.Rect.left, fader.Rec.Rect.top, fader.Rec.Rect.right,
-                    fader.Rec.Rect.bottom),
-              TRect(0, 0, 128, 16));
+    EXPECT_EQ(
+        TRect(fader.Rec.Rect.left, fader.Rec.Rect.top, fader.Rec.Rect.right, fader.Rec.Rect.bottom),
+        TRect(0, 0, 128, 16));
     EXPECT_EQ(std::pair(fader.Rec.X, fader.Rec.Y), std::pair(0, 4));
     EXPECT_EQ(fader.Rec.Tail.Fader.Min, 0);
     EXPECT_EQ(fader.Rec.Tail.Fader.Max, 127);
@@ -174,8 +174,7 @@ TEST_F(Skins, ComboZonesAndScrollBarParts) {
     bind.LoadSkinPlugin(kSkin, true);
     TestSkinCall a{}, b{};
     for (const TestSkinCall& c : probe.Calls())
-        if (c.Op == TV_SKIN_PAINT && std::string(c.Type) == "combo")
-            (c.Rec.X == 0 ? a : b) = c;
+        if (c.Op == TV_SKIN_PAINT && std::string(c.Type) == "combo") (c.Rec.X == 0 ? a : b) = c;
     EXPECT_EQ(a.Rec.Tail.Combo.Zones, 2);
     EXPECT_EQ(a.Rec.Tail.Combo.Zone1.right, 16);
     EXPECT_EQ(a.Rec.Tail.Combo.Zone2.left, 84);

@@ -1,6 +1,6 @@
-#include "platform/forms/keylayout.h"
+#include "platform/window/keylayout.h"
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 namespace platform {
 
