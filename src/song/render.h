@@ -27,7 +27,7 @@ public:
     // The sample voices of audio tracks, each into SampleMixBuffers, then MixSlot per slot.
     virtual void RenderSampleVoices(TSong& S, int Frames); // the audio engine's (audioengine.cpp)
     // This block's disk voices add into the slot buffers of their outputs; advances AudioPos.
-    virtual void ScheduleDiskBlock(TSong&, double /*Ticks*/) {}
+    virtual void ScheduleDiskBlock(TSong& S, double Ticks); // disk.cpp
     // TMFX.Process of a plug-in that is there.
     virtual void Process(TMFX* Plugin, float* In, float* Out, int Frames, bool SendBus,
                          bool Replace);

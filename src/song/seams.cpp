@@ -108,6 +108,14 @@ void TSongEngines::FreeAutoPlugs(_TTrack& T) {
         delete entry;
 }
 
+void TSongEngines::FreeDiskSamples(TSong& S) {
+    S.ClearDiskSamples();
+}
+
+void TSongEngines::PurgeDiskSamples(TSong& S) {
+    S.PurgeDiskSamples();
+}
+
 void TSongEngines::ClearBuses() {
     if (SubEngine) SubEngine->Clear();
 }

@@ -67,10 +67,10 @@ public:
     // Opens a step of the song's undo store (the default does just that).
     virtual void BeginUndo(TSong&, int Kind, std::string_view Caption);
     virtual void ResetMasterStrip(TSong&);
-    virtual void FreeDiskSamples(TSong&) {}
+    virtual void FreeDiskSamples(TSong& S);
     // A deferred action: frees the disk samples no part uses (on the renderer's thread while
     // the audio system runs).
-    virtual void PurgeDiskSamples(TSong&) {}
+    virtual void PurgeDiskSamples(TSong& S);
     // Editor plug-ins hear of the current part (command 5).
     virtual void BroadcastCurrentPart(_TPart*, int /*NotMidi*/) {}
 };

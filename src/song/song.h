@@ -256,6 +256,8 @@ public:
     std::string SynthPath;
     std::string FxPath;
     std::vector<TDiskSample*> DiskSamples;
+    // Samples the purge took out of DiskSamples, closed and freed by FinishDiskPurge.
+    std::vector<TDiskSample*> PurgedDiskSamples;
     std::atomic<double> AudioPos{0.0};
     std::atomic<double> PrecountLeft{0.0};
     TChannel* DiskChannel = nullptr;
@@ -285,6 +287,15 @@ public:
     void SynthFolder(std::string& S) const;
     // Makes or frees the mixer strip of audio track TrackIndex as it has sample slots or not.
     void UpdateSampleChannel(int TrackIndex);
+    // Disk tracks (disk.cpp): the disk step of a block (Span ticks), the voices of one stretch,
+    // the purge (renderer or GUI thread; it only renumbers and detaches), and on the GUI thread
+    // closing, deleting and freeing what a purge detached, room for the next purge, freeing all.
+    void ScheduleDiskBlock(double Span);
+    void ScheduleDiskVoices(double From, double Span, int Offset);
+    void PurgeDiskSamples();
+    void FinishDiskPurge();
+    void ReserveDiskPurge();
+    void ClearDiskSamples();
     // Automation (automation.cpp): the points of one block for an entry, nil when nothing
     // applies; deleting the events of one channel (and parameter, unless -1) of a track.
     TAutoPoint* AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Frames);

@@ -18,11 +18,11 @@ public:
     // The options window's tempo list, one text per line.
     virtual std::vector<std::string> TempoLines() { return {}; }
     virtual void AppendTempoLine(std::string_view /*Line*/) {}
-    // The song's deferred actions.
-    virtual int TodoCount() { return 0; }
-    virtual bool AudioRunning() { return false; }
-    virtual void RunTodos() {}
-    virtual void AddTodo(int /*Kind*/) {}
+    // The song's deferred actions (the defaults reach the song's queue).
+    virtual int TodoCount();
+    virtual bool AudioRunning();
+    virtual void RunTodos();
+    virtual void AddTodo(int Kind);
     virtual void ClearSamplePool(); // the song's pool
     // The arrange window's caption and the File menu's recent files.
     virtual void SetArrangeCaption(std::string_view /*Caption*/) {}

@@ -12,6 +12,7 @@
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/songfile_items.h"
+#include "song/todo.h"
 
 #include <climits>
 #include <cstring>
@@ -187,6 +188,24 @@ void SetSongFileHost(TSongFileHost* Host) {
 
 void TSongFileHost::ClearSamplePool() {
     if (Song && Song->SamplePool) Song->SamplePool->Items.Clear();
+}
+
+int TSongFileHost::TodoCount() {
+    return Song && Song->Todos ? Song->Todos->Count() : 0;
+}
+
+bool TSongFileHost::AudioRunning() {
+    return Song && Song->Todos && Song->Todos->AudioConsumes();
+}
+
+void TSongFileHost::RunTodos() {
+    if (!Song || !Song->Todos) return;
+    Song->RunTodos();
+    Song->FinishDiskPurge();
+}
+
+void TSongFileHost::AddTodo(int Kind) {
+    if (Song && Song->Todos) Song->AddTodo(Kind, -1, nullptr, nullptr);
 }
 
 std::string SongFileTarget(std::string_view FileName) {

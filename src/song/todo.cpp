@@ -86,6 +86,8 @@ void TTodoQueue::Drop() {
 }
 
 void TSong::AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item) {
+    // The purge detaches samples without allocating: the room is made here.
+    if (Kind == tdPurgeDiskSamples) ReserveDiskPurge();
     TTodo todo;
     todo.Kind = Kind;
     todo.Wnd = Wnd;
@@ -93,7 +95,10 @@ void TSong::AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item) 
     todo.Item = Item;
     Todos->Push(todo);
     // Until the audio layer has handed the queue to the renderer, no block would come.
-    if (!Todos->AudioConsumes()) RunTodos();
+    if (!Todos->AudioConsumes()) {
+        RunTodos();
+        if (Kind == tdPurgeDiskSamples) FinishDiskPurge();
+    }
 }
 
 void TSong::RunTodos() {
