@@ -4,6 +4,7 @@
 //   disk: 32 disk tracks of 24-bit stereo files, their slots on 8 group-volume buses;
 //   automation: 16 parameters of one entry from a 100,000-event parameter track, near its end.
 #include "devices/audio.h"
+#include "devices/mfx.h"
 #include "song/automation.h"
 #include "song/disk.h"
 #include "song/primitives.h"
@@ -148,6 +149,7 @@ void BM_AutomationStep(benchmark::State& state) {
     entry.ParamCount = kParams;
     const int pos = TicksToSamples(2 * (kEvents - 200)); // near the end
     const _TPart* part = s.TrackAt(100)->Parts;
+    const std::int64_t posTicks = static_cast<std::int64_t>(SamplesToTicks(pos));
     // The same reads and additions: every parameter walks the events and their times.
     std::int64_t sink = 0;
     auto loop = [&] {
@@ -156,7 +158,7 @@ void BM_AutomationStep(benchmark::State& state) {
             for (const _TEvent* e = part->Events; e; e = e->Next) {
                 time += e->Delta;
                 if ((e->Msg & 0xFF) == 0xB0 && static_cast<int>((e->Msg >> 8) & 0x7F) == k &&
-                    TicksToSamples(static_cast<double>(time)) <= pos)
+                    time <= posTicks)
                     sink += e->Msg >> 16;
             }
         }

@@ -10,6 +10,7 @@
 #include "song/subengine.h"
 #include "song/timebase.h"
 
+#include <cmath>
 #include <cstddef>
 
 TAutoPlug::TAutoPlug() : pool_(new TAutoPoint[AutoPointPoolSize]) {}
@@ -47,6 +48,21 @@ void LinkPoint(TAutoPoint*& Head, TAutoPoint* P) {
     prev->Next = P;
 }
 
+// The last tick whose sample time is at most S.
+std::int64_t LastTickAtOrBefore(std::int64_t S) {
+    auto samples = [](std::int64_t T) {
+        return static_cast<std::int64_t>(TicksToSamples(static_cast<double>(T)));
+    };
+    std::int64_t t = static_cast<std::int64_t>(std::floor(SamplesToTicks(static_cast<double>(S))));
+    // The rounding puts the estimate a tick or so off; the steps are bounded, as the
+    // conversion saturates at the ends of its range.
+    for (int i = 0; i < 4 && samples(t + 1) <= S; ++i)
+        ++t;
+    for (int i = 0; i < 4 && samples(t) > S; ++i)
+        --t;
+    return t;
+}
+
 struct TLast {
     const _TEvent* Event = nullptr;
     std::int64_t Time = 0;
@@ -61,6 +77,11 @@ TAutoPoint* TSong::AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Fra
     const int channel = AutoPlug.Slot;
     TAutoPoint* head = nullptr;
     const std::int64_t blockEnd = static_cast<std::int64_t>(PosSamples) + Frames;
+    // Sample times rise with ticks, so each comparison of an event's sample time with the
+    // block becomes one of its tick with the last tick on the right side.
+    const std::int64_t tPos = LastTickAtOrBefore(PosSamples);
+    const std::int64_t tBefore = LastTickAtOrBefore(static_cast<std::int64_t>(PosSamples) - 1);
+    const std::int64_t tEnd = LastTickAtOrBefore(blockEnd);
 
     for (int k = 0; k < AutoPlug.ParamCount && k < MaxAutoParams; ++k) {
         const int param = AutoPlug.Params[static_cast<std::size_t>(k)].Param;
@@ -95,15 +116,20 @@ TAutoPoint* TSong::AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Fra
             return true;
         };
 
-        // 1. The last value at or before the block start.
+        // 1. The last value at or before the block start. The walk also notes the first
+        //    matching event of the stopping part at or after the block start: step 2 goes on
+        //    from there, as the events before it lie before the block.
         _TPart* stop = nullptr;
+        TLast resume;
         for (_TPart* part = track->Parts; part && !stop; part = part->Next) {
-            if ((part->Flags & pfMuted) || TicksToSamples(part->Start) > PosSamples) continue;
+            if ((part->Flags & pfMuted) || part->Start > tPos) continue;
             std::int64_t time = part->Start;
+            resume = {};
             for (const _TEvent* e = part->Events; e; e = e->Next) {
                 time += e->Delta;
                 if (!Matches(*e, channel, param)) continue;
-                if (TicksToSamples(static_cast<double>(time)) <= PosSamples) {
+                if (!resume.Event && time > tBefore) resume = {e, time};
+                if (time <= tPos) {
                     L = {e, time};
                 } else {
                     stop = part;
@@ -115,17 +141,17 @@ TAutoPoint* TSong::AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Fra
         bool finished = false, full = false;
         for (_TPart* part = stop; part && !finished; part = part->Next) {
             if (part->Flags & pfMuted) continue;
-            std::int64_t time = part->Start;
-            for (const _TEvent* e = part->Events; e; e = e->Next) {
-                time += e->Delta;
+            const bool first = part == stop;
+            const _TEvent* e = first ? resume.Event : part->Events;
+            std::int64_t time = first ? resume.Time : part->Start + (e ? e->Delta : 0);
+            for (; e; e = e->Next, time += e ? e->Delta : 0) {
                 if (!Matches(*e, channel, param)) continue;
-                const std::int64_t sE = TicksToSamples(static_cast<double>(time));
-                if (sE > blockEnd) {
+                if (time > tEnd) {
                     if (L.Event) full = !add(e, time);
                     finished = true;
                     break;
                 }
-                if (e != L.Event && sE >= PosSamples) {
+                if (e != L.Event && time > tBefore) {
                     if (L.Event && !add(e, time)) {
                         full = true;
                         finished = true;
