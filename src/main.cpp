@@ -1,13 +1,19 @@
-#include "devices/call16.h"
+#include "app/main.h"
 #include "platform/core/fpu.h"
 #include "platform/forms/display.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
-int main() {
+int main(int argc, char** argv) {
     platform::MaskFloatingPointExceptions();
     platform::PreferX11Platform();
-    ChooseMidiMode();
-    std::fprintf(stderr, "tolvern: the main window does not exist yet; nothing to show.\n");
-    return 0;
+    std::string error;
+    if (!platform::OpenDisplay(&error)) {
+        std::fprintf(stderr, "tolvern: %s\n", error.c_str());
+        return 1;
+    }
+    // Qt takes no arguments of ours; the program reads its own.
+    return RunProgram(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -2,6 +2,7 @@
 
 #include "devices/audio.h"
 #include "devices/midimsg.h"
+#include "platform/core/files.h"
 #include "platform/core/ini.h"
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
@@ -238,18 +239,17 @@ void RunLogStart() {
     WriteRunLog(std::string("Tolvern run-time log ") + date + " " + time + "\n\n");
 }
 
+// One line appended at the end, on the disk when this returns; a log that cannot be written is
+// left as it is (start-up goes on without it).
 void RunLogAdd(std::string_view Line) {
-    std::string text;
-    {
-        std::ifstream in(RunLogPath(), std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        text = ss.str();
-    }
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    text.append(Line);
-    text += '\n';
-    WriteRunLog(text);
+    platform::TFileStream f;
+    if (!f.Open(RunLogPath(), platform::TFileMode::Write)) return;
+    if (f.Seek(0, platform::TSeekOrigin::End) < 0) return;
+    std::string line(Line);
+    line += '\n';
+    f.Write(line);
+    f.Sync();
+    f.Close();
 }
 
 int TicksToSamples(double Ticks) { return Round(Ticks * AudioRate() / (static_cast<double>(MidiTempo()) * 4)); }

@@ -1,5 +1,6 @@
 #include "devices/midi.h"
 #include "devices/midimsg.h"
+#include "platform/core/files.h"
 #include "song/primitives.h"
 #include "song/random.h"
 #include "song/timebase.h"
@@ -198,4 +199,16 @@ TEST(RunLog, StartsAfreshAndAppends) {
     EXPECT_EQ(text.find("old run"), std::string::npos);
     std::size_t header = text.find('\n');
     EXPECT_EQ(text.substr(header), "\n\nSong created...\nMIDI opened...\n");
+}
+
+TEST(RunLog, ALineThatCannotBeWrittenIsSkipped) {
+    TempProgramFolder folder(false);
+    RunLogStart();
+    platform::FailNextFileOp(platform::FileOp::OpenWrite);
+    RunLogAdd("never written...");
+    RunLogAdd("kept...");
+    platform::ClearFileFailures();
+    std::string text = folder.ReadFile("runtimelog.txt");
+    EXPECT_EQ(text.find("never written"), std::string::npos);
+    EXPECT_NE(text.find("kept...\n"), std::string::npos);
 }

@@ -1,0 +1,129 @@
+#pragma once
+// The main window: an MDI frame that holds the arrange window and the editors, makes the shared
+// singletons when it is created (song, audio, MIDI, looks, drag rectangle, SoundFont manager),
+// and takes them down in order when it closes. The program's entry lives here too.
+
+#include "gui/leds.h"
+#include "gui/transpimages.h"
+#include "platform/core/timers.h"
+#include "platform/forms/form.h"
+#include "platform/gdi/graphics.h"
+#include "platform/gdi/imagelist.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TDXWaveList;
+
+// The main window's creation ran to its end.
+extern std::uint8_t InitDone;
+
+// One named song area: a span of the song between two ticks.
+struct TAreaItem {
+    std::string Name;
+    int Left = 0;
+    int Right = 0;
+};
+// Holder of the song areas.
+class TAreaEx {
+public:
+    std::vector<TAreaItem> Items;
+};
+
+class TfmMdi : public platform::TForm {
+public:
+    explicit TfmMdi(platform::TComponent* AOwner);
+    ~TfmMdi() override;
+    std::string_view ClassName() const override { return "TfmMdi"; }
+
+    // Appearance, with the defaults an empty settings file gives.
+    std::string FontName = "Arial";
+    int FontSize = 8;
+    platform::TFontStyles FontStyle{};
+    platform::TColor FontColor = 0;
+    platform::TColor FontBkColor = platform::TColor(0x8000000F);
+    platform::TColor LedColor = 0x50A0A0;
+    platform::TColor PartsBkColor = 0x50A0A0;      // read by the arrange window
+    platform::TColor PartsAudioBkColor = 0x50A0A0; // read by the arrange window
+    bool UseBitmap = false;
+    std::string BackgroundBitmap = "xyz"; // read by the arrange window
+    bool AreaNames = true;
+    platform::TColor MainBkColor = 0x1F1F1F;
+    platform::TColor ControlBkColor = 0x1F1F1F;
+    platform::TColor ControlTextColor = 0xC0C0C0;
+    platform::TColor ColumnSeparator = 0;
+    platform::TColor LoopBkColor = 0xC0C0C0;
+    int Part3d = 24;
+    platform::TColor PartsSelectedColor = 0xADD6D6;
+    void* Skin = nullptr;
+    std::string SkinName;
+    bool LedActive = false;
+
+    // Transport state and the main window's lists.
+    std::vector<std::string> RecentFiles; // newest first
+    TAreaEx Areas;
+    bool Winding = false;
+    int WindStep = 16;
+    int PressedButton = 0, DrawnButton = 0, DrawnState = 0;
+    std::atomic<bool> AudioRecord{false};
+    bool PosAsTime = false;
+
+    // Transport indicators and their artwork.
+    std::unique_ptr<TAudioVU> VU;
+    std::unique_ptr<TMidiLed> MidiLed;
+    std::unique_ptr<TMidiPos> PosText;
+    platform::TBitmap imgVuOff, imgVuOn, imgLedOff, imgLedOn; // 81 x 6, 6 x 14
+    platform::TBitmap imgKnob, imgLedOn2, imgLedOff2;           // 23 x 14, 12 x 12
+    platform::TImageList MenuImages{16, 16};
+    std::array<std::unique_ptr<platform::TBitmap>, 8> MenuBitmaps;
+    std::unique_ptr<TDXWaveList> imports;
+
+    // The transport images in the looks: images and TranspImageIds.
+    TTransportLooks Transport;
+    platform::TImageList& images() { return Transport.images; }
+    void InitLooks() { Transport.InitLooks(); }
+    void LoadTransportImages() { Transport.LoadTransportImages(); }
+
+    // 50 ms meters and buttons; the transport bar sets its OnTimer.
+    platform::TTimer systemTimer;
+
+    void FormCreate();
+    void FormCloseQuery(bool& CanClose);
+    void FormClose(platform::TCloseAction& Action);
+
+    // File menu: Save and Save As; True when the song was written.
+    bool Save1Click();
+    bool Saveas1Click();
+    // Puts a file at the head of the recent files (at most five, no repeats).
+    void AddRecentFile(std::string_view Path);
+
+    void StartPlayback(bool Cycle);
+    void StopPlayback(bool StopAudio);
+
+    // Ctrl+Alt+NumPad9: out at once, nothing saved, nothing asked.
+    void EmergencyQuit();
+
+private:
+    void ReadAppearance();
+    void DrawArtwork();
+    void LoadRecentFiles();
+};
+
+extern TfmMdi* fmMdi;
+
+// Writes the main window's own settings (recent files, transport bar, mixer placement).
+void SaveMainSettings();
+
+// What the end of start-up does until the arrange window takes it over: the run is marked as
+// not ended cleanly, the splash goes and the system timer starts.
+void FinishStartup();
+
+// Start-up up to the message loop: False (the reason shown) when the program must end.
+bool StartProgram(const std::vector<std::string>& args);
+// The program's entry after the display is open; args are the program's own arguments (not the
+// program name). Returns the exit code.
+int RunProgram(const std::vector<std::string>& args);

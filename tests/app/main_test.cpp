@@ -1,0 +1,254 @@
+// The main window's start-up and shut-down, headless: temporary program and settings folders,
+// one virtual MIDI input and output, message boxes and dialogs answered by script.
+#include "app/main.h"
+
+#include "devices/audio.h"
+#include "devices/inport.h"
+#include "devices/midi.h"
+#include "platform/core/dialogs.h"
+#include "platform/core/ini.h"
+#include "platform/forms/application.h"
+#include "platform/midi/midi.h"
+#include "platform/midi/virtualmidi.h"
+#include "platform/window/window.h"
+#include "song/song.h"
+#include "song/songfile.h"
+#include "support/gui_harness.h"
+#include "support/temp_settings.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace platform;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> r;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        r.push_back(l);
+    return r;
+}
+
+class Startup : public testing::Test {
+protected:
+    void SetUp() override {
+        SetMidiRealPorts(false);
+        program.WriteFile("MidiEngine.DLL", "stand-in");
+    }
+    void TearDown() override {
+        if (fmMdi) {
+            // Whatever a test left open closes without questions.
+            gui.Dialogs().AllowUnexpectedBoxes();
+            fmMdi->OnCloseQuery = nullptr;
+            fmMdi->Close();
+            fmMdi->Free();
+        }
+        Application->ResetTerminated();
+        SetMidiRealPorts(true);
+    }
+    bool Start(const std::vector<std::string>& args = {}) {
+        const bool ok = StartProgram(args);
+        gui.Pump();
+        return ok;
+    }
+    std::string Setting(std::string_view Section, std::string_view Key) {
+        return TIniFile().ReadString(Section, Key, "<none>");
+    }
+
+    TempSettings settings;
+    TempProgramFolder program;
+    TVirtualMidiIn keys{"Keys"};
+    TVirtualMidiOut synth{"Synth"};
+    testsupport::GuiHarness gui;
+};
+
+TEST_F(Startup, CreatesEverythingInOrderAndClosesCleanly) {
+    std::filesystem::remove_all(program.Path() + "synth");
+    std::filesystem::remove_all(program.Path() + "editor");
+    std::filesystem::create_directory(program.Path() + "Synth");
+    ASSERT_TRUE(Start());
+    ASSERT_NE(fmMdi, nullptr);
+    EXPECT_TRUE(InitDone);
+
+    const auto log = Lines(program.ReadFile("runtimelog.txt"));
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0].rfind("Tolvern run-time log ", 0), 0u);
+    EXPECT_EQ(log[1], "");
+    const std::vector<std::string> tail = {
+        "MIDI object created...",       "Window client frame removed...",
+        "Transporter GUI created...",   "Folders checked...",
+        "Show main window...",          "MIDI Message Handle set...",
+        "MIDI Sysex check done...",     "Open MIDI devices done...",
+        "Set tempo done...",            "Sync done...",
+        "Registering hot keys done...", "Initialization done..."};
+    ASSERT_GE(log.size(), 4 + tail.size());
+    EXPECT_EQ(log[2], "Song object created...");
+    EXPECT_EQ(log[3], "Audio object created...");
+    EXPECT_EQ(log[4], "MIDI devices: in x 1 out x 1...");
+    EXPECT_EQ(std::vector<std::string>(log.end() - long(tail.size()), log.end()), tail);
+
+    // Folders made when missing; one that exists in other letters is not made again.
+    for (const char* f : {"fx", "editor", "gui", "system"})
+        EXPECT_TRUE(std::filesystem::is_directory(program.Path() + f)) << f;
+    EXPECT_FALSE(std::filesystem::exists(program.Path() + "synth"));
+
+    EXPECT_TRUE(fmMdi->Visible);
+    EXPECT_EQ(fmMdi->GetFormStyle(), fsMDIForm);
+    EXPECT_EQ(GetWindowLongPtr(fmMdi->ClientHandle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    EXPECT_EQ(Song->SyncToAudio.load(), 0); // the multimedia back end
+    EXPECT_EQ(MidiMode, 1);
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "0");
+    EXPECT_TRUE(fmMdi->systemTimer.Enabled);
+
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    fmMdi->Close();
+    const auto boxes = gui.Dialogs().Boxes();
+    ASSERT_EQ(boxes.size(), 1u); // an unmodified song is not offered for saving
+    EXPECT_EQ(boxes[0].Caption, "Exit Tolvern");
+    EXPECT_EQ(boxes[0].Buttons, MB_YESNO);
+    EXPECT_EQ(boxes[0].Icon, MB_ICONQUESTION);
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_EQ(Song, nullptr);
+    EXPECT_EQ(Midi, nullptr);
+    EXPECT_EQ(Audio, nullptr);
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "1");
+    fmMdi->Free();
+}
+
+TEST_F(Startup, WithoutTheEngineLibraryNothingStarts) {
+    std::filesystem::remove(program.Path() + "MidiEngine.DLL");
+    gui.Dialogs().Answer(IDOK, "Missing file midiengine.dll");
+    EXPECT_FALSE(Start());
+    const auto boxes = gui.Dialogs().Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Caption, "Error");
+    EXPECT_EQ(boxes[0].Icon, MB_ICONERROR);
+    EXPECT_EQ(fmMdi, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(program.Path() + "runtimelog.txt"));
+    EXPECT_EQ(settings.IniText(), "");
+}
+
+TEST_F(Startup, RecordSysexRecordsTheInputsSystemExclusive) {
+    settings.WriteIni("[MIDI]\nRecordSysex=1\n");
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Midi->InPort);
+    EXPECT_TRUE(Midi->InPort->RecordSysex);
+    EXPECT_GE(keys.OpenCount(), 1);
+}
+
+TEST_F(Startup, AppearanceDefaultsAndStoredValues) {
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(fmMdi->FontName, "Arial");
+    EXPECT_EQ(fmMdi->FontSize, 8);
+    EXPECT_EQ(fmMdi->FontStyle, 0u);
+    EXPECT_EQ(fmMdi->FontBkColor, TColor(0x8000000F));
+    EXPECT_EQ(fmMdi->MainBkColor, 0x1F1F1F);
+    EXPECT_EQ(fmMdi->ControlBkColor, 0x1F1F1F);
+    EXPECT_EQ(fmMdi->ControlTextColor, 0xC0C0C0);
+    EXPECT_EQ(fmMdi->LoopBkColor, 0xC0C0C0);
+    EXPECT_EQ(fmMdi->Part3d, 24);
+    EXPECT_EQ(fmMdi->PartsSelectedColor, 0xADD6D6);
+    EXPECT_EQ(fmMdi->LedColor, 0x50A0A0);
+    EXPECT_TRUE(fmMdi->AreaNames);
+    EXPECT_FALSE(fmMdi->UseBitmap);
+    EXPECT_TRUE(fmMdi->LedActive);
+}
+
+TEST_F(Startup, AppearanceReadsEveryKey) {
+    settings.WriteIni("[Options]\nAreaNames=0\n"
+                      "[Global]\nFontName=Liberation Sans\nFontSize=11\nFontStyle=5\n"
+                      "FontColor=255\nFontBkColor=2147483663\n"
+                      "[Song edit]\nLedColor=1\nPartsSelectedColor=2\n"
+                      "[Background]\nUseBitmap=1\nMain=3\n"
+                      "[Layout]\nControlBkColor=4\nControlTextColor=-2147483633\n"
+                      "ColumnSeparator=6\nLoopBkColor=7\nPart3d=40\n");
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(fmMdi->AreaNames);
+    EXPECT_EQ(fmMdi->FontName, "Liberation Sans");
+    EXPECT_EQ(fmMdi->FontSize, 11);
+    EXPECT_EQ(fmMdi->FontStyle, TFontStyles(fsBold | fsUnderline));
+    EXPECT_EQ(fmMdi->FontColor, 255);
+    EXPECT_EQ(fmMdi->FontBkColor, TColor(0x8000000F)); // the unsigned spelling
+    EXPECT_EQ(fmMdi->LedColor, 1);
+    EXPECT_EQ(fmMdi->PartsSelectedColor, 2);
+    EXPECT_TRUE(fmMdi->UseBitmap);
+    EXPECT_EQ(fmMdi->MainBkColor, 3);
+    EXPECT_EQ(fmMdi->Color, 3);
+    EXPECT_EQ(fmMdi->ControlBkColor, 4);
+    EXPECT_EQ(fmMdi->ControlTextColor, TColor(0x8000000F));
+    EXPECT_EQ(fmMdi->ColumnSeparator, 6);
+    EXPECT_EQ(fmMdi->LoopBkColor, 7);
+    EXPECT_EQ(fmMdi->Part3d, 40);
+}
+
+TEST_F(Startup, NoKeepsTheProgramRunningAndAsksNothingElse) {
+    ASSERT_TRUE(Start());
+    Song->Modified = 1;
+    gui.Dialogs().Answer(IDNO, "Are you sure?");
+    fmMdi->Close();
+    EXPECT_EQ(gui.Dialogs().Boxes().size(), 1u);
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_NE(Song, nullptr);
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "0");
+}
+
+// Yes to saving, then Save As cancelled: the song would be lost, so the window stays.
+TEST_F(Startup, ACancelledSaveKeepsTheWindowAndTheSong) {
+    ASSERT_TRUE(Start());
+    Song->Modified = 1;
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    gui.Dialogs().Answer(IDYES, "Save changes to Undefined.seq?");
+    gui.Dialogs().SaveFile("");
+    fmMdi->Close();
+    EXPECT_FALSE(Application->Terminated());
+    ASSERT_NE(Song, nullptr);
+    EXPECT_TRUE(Song->Modified);
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "0");
+    const auto files = gui.Dialogs().FileDialogs();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].FilterIndex, 1);
+}
+
+TEST_F(Startup, AChosenNameIsWrittenAndTheWindowCloses) {
+    settings.WriteIni("[Directory]\nSong=" + program.Path() + "\n");
+    ASSERT_TRUE(Start());
+    Song->Modified = 1;
+    const std::string target = program.Path() + "mine.seq";
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    gui.Dialogs().Answer(IDYES, "Save changes to Undefined.seq?");
+    gui.Dialogs().SaveFile(target, 1);
+    fmMdi->Close();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(std::filesystem::exists(target));
+    EXPECT_EQ(gui.Dialogs().FileDialogs().at(0).InitialDir, program.Path());
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "1");
+    EXPECT_EQ(Setting("LastSaved", "File1"), target);
+    fmMdi->Free();
+}
+
+TEST_F(Startup, SaveAsChoosesTheWriterByExtensionThenFilter) {
+    ASSERT_TRUE(Start());
+    struct Case {
+        const char* name;
+        int filter;
+        bool midi;
+    } cases[] = {{"a.seq", 2, false}, {"b.MID", 1, true}, {"c.txt", 2, true}, {"d.txt", 1, false}};
+    for (const Case& c : cases) {
+        const std::string path = program.Path() + c.name;
+        gui.Dialogs().SaveFile(path, c.filter);
+        EXPECT_TRUE(fmMdi->Saveas1Click()) << c.name;
+        // The writers settle the final name; the one file of that stem is what was written.
+        std::string head;
+        const std::string stem = std::string(c.name).substr(0, 2);
+        for (const auto& e : std::filesystem::directory_iterator(program.Path()))
+            if (e.path().filename().string().rfind(stem, 0) == 0)
+                head = program.ReadFile(e.path().filename().string());
+        ASSERT_GE(head.size(), 4u) << c.name;
+        EXPECT_EQ(head.substr(0, 4) == "MThd", c.midi) << c.name;
+    }
+}
+
+} // namespace
