@@ -14,6 +14,7 @@
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 #include "platform/forms/application.h"
+#include "platform/gdi/gdi.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
 #include "song/seams.h"
@@ -106,7 +107,6 @@ void FillBitmap(TBitmap& b, int w, int h, TColor face, TColor edge) {
 TfmMdi::TfmMdi(TComponent* AOwner) : TForm(AOwner) {
     Caption = "Tolvern";
     FormStyle = fsMDIForm;
-    WindowState = wsMaximized;
     SetBounds(0, 0, 1024, 740);
     systemTimer.Interval = 50;
     systemTimer.Enabled = false;
@@ -215,6 +215,24 @@ void TfmMdi::FormCreate() {
                      SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
     }
     RunLogAdd("Window client frame removed...");
+    // The client area behind the child windows takes the main window's background colour and
+    // always fills the frame.
+    if (HWND client = ClientHandle()) {
+        platform::WndProc old = GetWindowProc(client);
+        SetWindowProc(client, [this, old](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            if (msg != WM_ERASEBKGND) return CallWindowProc(old, h, msg, w, l);
+            TRect r{};
+            GetClientRect(h, &r);
+            HBRUSH b = CreateSolidBrush(COLORREF(MainBkColor));
+            FillRect(HDC(w), &r, b);
+            DeleteObject(b);
+            return 1;
+        });
+    }
+    OnResize = [this](TObject*) {
+        if (HWND client = ClientHandle())
+            MoveWindow(client, 0, 0, ClientRect().Width(), ClientRect().Height(), true);
+    };
 
     VU = std::make_unique<TAudioVU>(imgVuOff, imgVuOn);
     MidiLed = std::make_unique<TMidiLed>(imgLedOff, imgLedOn);
@@ -235,6 +253,8 @@ void TfmMdi::FormCreate() {
     ReadAppearance();
 
     Show();
+    WindowState = wsMaximized;
+    if (OnResize) OnResize(this);
     RunLogAdd("Show main window...");
     Midi->SetWnd(Handle());
     RunLogAdd("MIDI Message Handle set...");
