@@ -16,6 +16,7 @@
 #include "platform/forms/application.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/input.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 #include "song/seams.h"
 #include "song/smf.h"
@@ -230,8 +231,11 @@ void TfmMdi::FormCreate() {
         });
     }
     OnResize = [this](TObject*) {
-        if (HWND client = ClientHandle())
+        if (HWND client = ClientHandle()) {
             MoveWindow(client, 0, 0, ClientRect().Width(), ClientRect().Height(), true);
+            // A grown client has area that was never painted.
+            InvalidateRect(client, nullptr, true);
+        }
     };
 
     VU = std::make_unique<TAudioVU>(imgVuOff, imgVuOn);

@@ -98,6 +98,12 @@ TEST_F(Startup, CreatesEverythingInOrderAndClosesCleanly) {
     EXPECT_TRUE(fmMdi->Visible);
     EXPECT_EQ(fmMdi->GetFormStyle(), fsMDIForm);
     EXPECT_EQ(GetWindowLongPtr(fmMdi->ClientHandle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    // The maximised frame's client area is painted all over in the main background colour.
+    TRect client{};
+    GetClientRect(fmMdi->ClientHandle(), &client);
+    EXPECT_GT(client.Width(), 900);
+    EXPECT_EQ(gui.Pixel(fmMdi->ClientHandle(), client.Width() - 3, client.Height() - 3), 0x1F1F1Fu);
+    gui.SavePng(fmMdi->Handle(), "main-window.png");
     EXPECT_EQ(Song->SyncToAudio.load(), 0); // the multimedia back end
     EXPECT_EQ(MidiMode, 1);
     EXPECT_EQ(Setting("Audio", "ShutdownOK"), "0");
@@ -252,3 +258,4 @@ TEST_F(Startup, SaveAsChoosesTheWriterByExtensionThenFilter) {
 }
 
 } // namespace
+
