@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace platform {
 namespace {
@@ -112,12 +113,30 @@ TControlFont& TControlFont::operator=(const TFont& f) {
 
 // ---- TControl
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
+namespace {
+
+// The live controls, so that a pop-up menu going away can be taken out of their PopupMenu.
+std::unordered_set<TControl*>& Controls() {
+    static auto* all = new std::unordered_set<TControl*>;
+    return *all;
+}
+
+} // namespace
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+    Controls().insert(this);
+}
 
 TControl::~TControl() {
+    Controls().erase(this);
     HintControlGoing(this);
     if (TForm* f = ParentForm(); f && f != this) f->ControlGoing(this);
     if (parent_) parent_->RemoveControl(this);
+}
+
+void ControlsPopupMenuGoing(TPopupMenu* menu) {
+    for (TControl* c : Controls())
+        if (c->PopupMenu == menu) c->PopupMenu = nullptr;
 }
 
 void TControl::SetParent(TWinControl* parent) {
@@ -337,6 +356,7 @@ bool TControl::HandleMouse(UINT msg, WPARAM keys, TPoint pt) {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+    FocusControlGoing(this);
     // Children go with their parent.
     while (!controls_.empty())
         delete controls_.back();

@@ -518,6 +518,11 @@ template <class E, class... A> void Fire(const E& event, A&&... args) {
 void HintMouseEnter(TControl* c);
 void HintMouseLeave(TControl* c);
 void HintControlGoing(TControl* c);
+
+// A windowed control goes: labels that focus it forget it (label.cpp).
+void FocusControlGoing(TWinControl* c);
+// A pop-up menu goes: controls that show it on a right-click forget it.
+void ControlsPopupMenuGoing(TPopupMenu* menu);
 void CancelHint();
 
 // Whether caption marks ch as its accelerator ("&Open" and 'o'), without regard to case.

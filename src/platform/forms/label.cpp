@@ -2,13 +2,35 @@
 
 #include "platform/gdi/gdi.h"
 
+#include <unordered_set>
+
 namespace platform {
+
+namespace {
+
+// The live labels, so that a control going away can be taken out of their FocusControl.
+std::unordered_set<TLabel*>& Labels() {
+    static auto* all = new std::unordered_set<TLabel*>;
+    return *all;
+}
+
+} // namespace
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
     width_ = 65;
     height_ = 17;
     parentColor_ = true;
     AdjustBounds();
+    Labels().insert(this);
+}
+
+TLabel::~TLabel() {
+    Labels().erase(this);
+}
+
+void FocusControlGoing(TWinControl* c) {
+    for (TLabel* label : Labels())
+        if (label->FocusControl == c) label->FocusControl = nullptr;
 }
 
 bool TLabel::DialogChar(char32_t ch) {

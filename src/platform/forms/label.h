@@ -10,6 +10,7 @@ enum TTextLayout { tlTop, tlCenter, tlBottom };
 class TLabel : public TGraphicControl {
 public:
     explicit TLabel(TComponent* AOwner);
+    ~TLabel() override;
     std::string_view ClassName() const override { return "TLabel"; }
 
     TAlignment GetAlignment() const { return alignment_; }

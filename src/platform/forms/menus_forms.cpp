@@ -71,6 +71,7 @@ void InstallFormMenuHooks() {
     FormMenuHooks hooks;
     hooks.Install = InstallFormMenuHooks;
     hooks.MenuGoing = TForm::MenuGoing;
+    hooks.PopupMenuGoing = ControlsPopupMenuGoing;
     hooks.SyncBar = [](HWND top) {
         if (TForm* f = FormOf(top)) SyncMerge(f);
     };

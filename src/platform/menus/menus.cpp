@@ -221,7 +221,9 @@ bool TMenu::IsShortCut(TShortCut shortCut) {
 }
 
 TPopupMenu::TPopupMenu() = default;
-TPopupMenu::~TPopupMenu() = default;
+TPopupMenu::~TPopupMenu() {
+    PopupMenuGoing(this);
+}
 
 std::vector<TMainMenu*>& MainMenus() {
     static auto* all = new std::vector<TMainMenu*>;

@@ -9,6 +9,8 @@ namespace platform {
 void InstallMenuHooks();
 // A menu is being destroyed: an open one closes, a bar that shows it goes.
 void MenuGoing(TMenu* menu);
+// A pop-up menu is being destroyed (before MenuGoing): the controls that show it forget it.
+void PopupMenuGoing(TPopupMenu* menu);
 // The main menu a top-level window's bar shows, brought up to date with the active MDI child.
 TMainMenu* BarMenu(HWND top);
 
@@ -19,6 +21,8 @@ struct FormMenuHooks {
     void (*Install)() = nullptr;
     // Forms that show a menu being destroyed forget it.
     void (*MenuGoing)(TMenu* menu) = nullptr;
+    // Controls that show a pop-up menu being destroyed forget it.
+    void (*PopupMenuGoing)(TPopupMenu* menu) = nullptr;
     // A form's bar merges its active MDI child's menu before it is shown.
     void (*SyncBar)(HWND top) = nullptr;
 };

@@ -845,6 +845,10 @@ TMainMenu* BarMenu(HWND top) {
     return GetWindowMenu(top);
 }
 
+void PopupMenuGoing(TPopupMenu* menu) {
+    if (g_formHooks.PopupMenuGoing) g_formHooks.PopupMenuGoing(menu);
+}
+
 void MenuGoing(TMenu* menu) {
     if (g_formHooks.MenuGoing) g_formHooks.MenuGoing(menu);
     if (!g_track) return;

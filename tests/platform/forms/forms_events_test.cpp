@@ -232,6 +232,16 @@ namespace {
 
 using namespace platform;
 
+// Alt held down around a letter key and its character.
+void Alt(testsupport::GuiHarness& gui, UINT vk, char32_t ch) {
+    RouteKey(VK_MENU, true);
+    RouteKey(vk, true);
+    RouteChar(ch);
+    RouteKey(vk, false);
+    RouteKey(VK_MENU, false);
+    gui.Pump();
+}
+
 TEST(Accelerators, AltAndTheMarkedLetterClicksOrFocuses) {
     testsupport::GuiHarness gui;
     auto* form = new TForm(nullptr);
@@ -252,14 +262,7 @@ TEST(Accelerators, AltAndTheMarkedLetterClicksOrFocuses) {
     int clicks = 0;
     apply->OnClick = [&](TObject*) { ++clicks; };
     form->Show();
-    auto alt = [&](UINT vk, char32_t ch) {
-        RouteKey(VK_MENU, true);
-        RouteKey(vk, true);
-        RouteChar(ch);
-        RouteKey(vk, false);
-        RouteKey(VK_MENU, false);
-        gui.Pump();
-    };
+    auto alt = [&](UINT vk, char32_t ch) { Alt(gui, vk, ch); };
     alt('N', U'n');
     EXPECT_TRUE(other->Focused());
     alt('A', U'a');
@@ -268,6 +271,40 @@ TEST(Accelerators, AltAndTheMarkedLetterClicksOrFocuses) {
     EXPECT_EQ(clicks, 1);
     EXPECT_TRUE(IsAccel('x', "E&xit"));
     EXPECT_FALSE(IsAccel('b', "A&&b"));
+    form->Free();
+}
+
+TEST(Accelerators, ALabelForgetsItsFocusControlWhenTheControlIsFreed) {
+    testsupport::GuiHarness gui;
+    auto* form = new TForm(nullptr);
+    auto* edit = new TEdit(form);
+    edit->Parent = form;
+    auto* panel = new TPanel(form);
+    panel->Parent = form;
+    panel->Top = 30;
+    auto* inner = new TEdit(form); // freed with its parent
+    inner->Parent = panel;
+    auto* name = new TLabel(form);
+    name->Parent = form;
+    name->Caption = "&Name";
+    name->FocusControl = panel;
+    auto* size = new TLabel(form);
+    size->Parent = form;
+    size->Caption = "&Size";
+    size->FocusControl = inner;
+    auto* kept = new TLabel(form);
+    kept->FocusControl = edit;
+    form->ActiveControl = edit;
+    form->Show();
+    gui.Pump();
+
+    delete panel;
+    EXPECT_EQ(name->FocusControl, nullptr);
+    EXPECT_EQ(size->FocusControl, nullptr);
+    EXPECT_EQ(kept->FocusControl, edit);
+    Alt(gui, 'N', U'n');
+    Alt(gui, 'S', U's');
+    EXPECT_TRUE(edit->Focused());
     form->Free();
 }
 

@@ -2,6 +2,7 @@
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/form.h"
+#include "platform/forms/label.h"
 #include "platform/gdi/syscolors.h"
 #include "platform/menus/menus.h"
 #include "platform/window/modal.h"
@@ -455,6 +456,35 @@ TEST_F(FormMenusTest, ARightClickOpensTheControlsPopupMenu) {
     gui.Pump();
     EXPECT_EQ(clicks, (std::vector<std::string>{"Open"}));
     EXPECT_EQ(context.PopupComponent, panel);
+}
+
+TEST_F(FormMenusTest, AFreedPopupMenuLeavesTheControlsThatShowedIt) {
+    auto* context = new TPopupMenu;
+    context->Items->Add(Item("Copy", ShortCut('C', scCtrl)));
+    auto* panel = new TPanel(form);
+    panel->Parent = form;
+    panel->SetBounds(8, 40, 100, 50);
+    panel->PopupMenu = context;
+    edit->PopupMenu = context;
+    auto* other = new TPopupMenu; // another menu stays where it is
+    auto* label = new TLabel(form);
+    label->PopupMenu = other;
+    form->ActiveControl = edit;
+    form->Show();
+    gui.Pump();
+
+    delete context;
+    EXPECT_EQ(panel->PopupMenu, nullptr);
+    EXPECT_EQ(edit->PopupMenu, nullptr);
+    EXPECT_EQ(label->PopupMenu, other);
+    // The right-click and the shortcut step walk the controls' menus: neither finds one.
+    gui.Click(gui.At(panel->Handle(), 20, 10), MouseButton::Right);
+    gui.Chord({VK_CONTROL, 'C'});
+    gui.Pump();
+    EXPECT_TRUE(OpenMenuWindows().empty());
+    EXPECT_TRUE(clicks.empty());
+    delete other;
+    EXPECT_EQ(label->PopupMenu, nullptr);
 }
 
 TEST_F(FormMenusTest, AnMdiChildsMenuMergesIntoTheFramesBarWhileActive) {
