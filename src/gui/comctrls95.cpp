@@ -1,10 +1,10 @@
 #include "gui/comctrls95.h"
 
 #include "platform/forms/form.h"
-#include "platform/forms/input.h"
-#include "platform/forms/paint.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/syscolors.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -373,6 +373,7 @@ void TPage95Control::Change() {
 void TPage95Control::ShowControl(TControl* c) {
     if (auto* page = dynamic_cast<TTab95Sheet*>(c); page && page->pageControl_ == this)
         SetActivePage(page);
+    TCustomTab95Control::ShowControl(c);
 }
 
 namespace {

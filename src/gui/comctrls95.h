@@ -160,7 +160,7 @@ public:
                         &TPage95Control::SetActivePage>
         ActivePage{this};
 
-    void ShowControl(platform::TControl* c);
+    void ShowControl(platform::TControl* c) override;
 
 protected:
     void Change() override;

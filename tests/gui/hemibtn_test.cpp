@@ -2,7 +2,7 @@
 #include "gui/hemibtn.h"
 #include "widgets_fixture.h"
 
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 namespace widgets_test {
 namespace {

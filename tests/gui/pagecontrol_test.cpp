@@ -3,7 +3,7 @@
 #include "widgets_fixture.h"
 
 #include "platform/forms/edit.h"
-#include "platform/forms/input.h"
+#include "platform/window/input.h"
 
 namespace widgets_test {
 namespace {
@@ -132,6 +132,20 @@ TEST_F(PageTest, CtrlTabFromAnEditOnAPageAndTheFocusGoesAlong) {
     EXPECT_EQ(form->GetActiveControl(), b) << "the first control of the new page";
     EXPECT_EQ(b->Text(), "") << "the edit never saw the tab";
     EXPECT_EQ(changes, 1);
+}
+
+TEST_F(PageTest, ShowingAControlOnAHiddenPageBringsThePageForward) {
+    Make({"A", "B"});
+    auto* e = new TEdit(form);
+    e->Parent = sheets[1];
+    e->Visible = false;
+    e->Show();
+    EXPECT_TRUE(e->Visible());
+    EXPECT_EQ(pc->ActivePage(), sheets[1]);
+    EXPECT_EQ(pc->GetTabIndex(), 1);
+    EXPECT_EQ(changes, 0) << "as in code";
+    sheets[0]->Show();
+    EXPECT_EQ(pc->ActivePage(), sheets[0]);
 }
 
 TEST_F(PageTest, HotTrackingPaintsTheTabUnderTheMouse) {

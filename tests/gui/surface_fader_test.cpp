@@ -236,3 +236,24 @@ TEST_F(MMAuxTest, WmUserSwitchesTheLine) {
 
 } // namespace
 } // namespace widgets_test
+
+namespace widgets_test {
+namespace {
+
+TEST_F(ScrollTest, GrowingWhileHiddenPaintsTheWholeSurface) {
+    auto* side = new TPanel(form);
+    side->Parent = form;
+    side->Align = alLeft;
+    side->Width = 170;
+    auto* s = new TScroll(side);
+    s->Parent = side;
+    s->Align = alClient;
+    s->OnPaint = [&](TCanvas& dc) { PaintRows(dc, nullptr); };
+    ShowForm();
+    // Aligned while the form was hidden: the surface grew from its first 150 pixels.
+    EXPECT_GT(s->Height(), 150);
+    EXPECT_EQ(gui.Pixel(s->Handle(), 5, 200), 0xC84000u);
+}
+
+} // namespace
+} // namespace widgets_test

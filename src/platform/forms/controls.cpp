@@ -262,6 +262,11 @@ void TControl::SetCursor(TCursor c) {
     cursor_ = c;
 }
 
+void TControl::Show() {
+    if (parent_) parent_->ShowControl(this);
+    SetVisible(true);
+}
+
 void TControl::Click() {
     Fire(OnClick, this);
 }
@@ -354,6 +359,10 @@ bool TControl::HandleMouse(UINT msg, WPARAM keys, TPoint pt) {
 // ---- TWinControl
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+void TWinControl::ShowControl(TControl*) {
+    if (parent_) parent_->ShowControl(this);
+}
 
 TWinControl::~TWinControl() {
     FocusControlGoing(this);

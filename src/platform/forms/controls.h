@@ -215,7 +215,9 @@ public:
     bool GetVisible() const { return visible_; }
     virtual void SetVisible(bool v);
     TProperty<TControl, bool, &TControl::GetVisible, &TControl::SetVisible> Visible{this};
-    void Show() { SetVisible(true); }
+    // Shows the control, first asking its parents to bring it into view (a page control makes
+    // the page holding it the shown one).
+    void Show();
     void Hide() { SetVisible(false); }
     // Visible with every parent up to a visible form.
     bool Showing() const;
@@ -418,6 +420,9 @@ protected:
 public:
     // The focus moved to another control of the form (sent to every control of the form).
     virtual void FocusChanged(TWinControl* /*focused*/) {}
+    // A control inside wants to be shown: the default passes the request on up, for this
+    // control; a container that shows one child at a time brings that child forward.
+    virtual void ShowControl(TControl* control);
 
 protected:
     void BoundsChanged() override;

@@ -800,7 +800,8 @@ bool SetWindowPos(HWND h, HWND insertAfter, int x, int y, int cx, int cy, UINT f
                 uncovered.Subtract(r);
             ExposeArea(*root, exposed);
             ExposeArea(*root, uncovered);
-            if (sized && redrawAll) {
+            // A hidden window exposes nothing as it grows: it paints whole when it shows.
+            if (sized && (redrawAll || !VisibleChain(*w))) {
                 w->invalid.Add(ClientRect(*w));
                 w->erase = true;
                 w->ncInvalid = true;
