@@ -6,9 +6,10 @@
 #include "platform/forms/form.h"
 #include "platform/window/paint.h"
 
+#include "of_full.h"
+
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,27 +102,13 @@ Editor& TheEditor() {
     return e;
 }
 
-template <class F> double SecondsPerCall(F&& f) {
-    double best = 1e9;
-    for (int batch = 0; batch < 5; ++batch) {
-        auto t0 = std::chrono::steady_clock::now();
-        for (int i = 0; i < 10; ++i)
-            f();
-        std::chrono::duration<double> d = std::chrono::steady_clock::now() - t0;
-        best = std::min(best, d.count() / 10);
-    }
-    return best;
-}
-
 double FullSeconds() {
     static const double s = SecondsPerCall([] { TheEditor().Full(); });
     return s;
 }
 
 void Report(benchmark::State& state) {
-    state.counters["of_full"] =
-        benchmark::Counter(double(state.iterations()) * FullSeconds(),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    ReportOfFull(state, FullSeconds());
 }
 
 void BM_FullRepaint(benchmark::State& state) {

@@ -12,19 +12,17 @@
 #include "gui/rotatelabel.h"
 #include "gui/scroll.h"
 #include "gui/splitterex2.h"
-#include "support/xvfb.h"
+#include "support/gui_xvfb.h"
 
 #include "platform/forms/display.h"
 #include "platform/forms/form.h"
 #include "platform/forms/label.h"
 #include "platform/gdi/syscolors.h"
 
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -38,11 +36,7 @@ using namespace platform;
 
 constexpr const char* kChildVar = "TOLVERN_WIDGETS_XCB_CHILD";
 
-void Spin(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+using testsupport::Spin;
 
 TEST(WidgetsXcb, WidgetsOnARealForm) {
     if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -266,6 +267,20 @@ void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
     const TRect src = IntersectRects({b.Left - dx, b.Top - dy, b.Right - dx, b.Bottom - dy},
                                      {0, 0, s.width, s.height});
     if (src.IsEmpty()) return;
+    if (dst.Rects().size() == 1) {
+        // One block (a scroll): rows move in place, taken in the order that reads each source
+        // row before it is overwritten.
+        TRect c = IntersectRects(dst.Rects().front(),
+                                 {src.Left + dx, src.Top + dy, src.Right + dx, src.Bottom + dy});
+        c = IntersectRects(c, {0, 0, s.width, s.height});
+        const std::size_t n = std::size_t(std::max(c.Width(), 0)) * sizeof(std::uint32_t);
+        for (int i = 0; i < c.Height(); ++i) {
+            const int y = dy > 0 ? c.Bottom - 1 - i : c.Top + i;
+            std::memmove(s.Row(y) + c.Left, s.Row(y - dy) + c.Left - dx, n);
+        }
+        ++s.changes;
+        return;
+    }
     const int w = src.Width();
     std::vector<std::uint32_t> copy(std::size_t(w) * std::size_t(src.Height()));
     for (int y = src.Top; y < src.Bottom; ++y)
