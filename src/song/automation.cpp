@@ -302,6 +302,14 @@ void LinkAutomationEntries(TSong& S) {
     }
 }
 
+void UnlinkAutomationEntries(TSong& S, const TMFX* Plugin) {
+    if (!Plugin) return;
+    for (int t = 0; t < TrackCount; ++t)
+        if (_TTrack* track = S.TrackAt(t))
+            for (TAutoPlug* entry : track->AutoPlugs)
+                if (entry->Plugin == Plugin) entry->Plugin = nullptr;
+}
+
 void TRenderEngines::Automate(TMFX* Plugin, int Frames) {
     if (Song) AutomatePlugin(*Song, Plugin, Frames);
 }

@@ -61,3 +61,6 @@ float AutoEventValue(const _TEvent& Event);
 void AutomatePlugin(TSong& S, TMFX* Plugin, int Frames);
 // Track, list position and plug-in link of every automation entry (at a locate).
 void LinkAutomationEntries(TSong& S);
+// Entries automating Plugin automate nothing from now on: called before the plug-in is freed,
+// with the renderer held.
+void UnlinkAutomationEntries(TSong& S, const TMFX* Plugin);

@@ -9,6 +9,7 @@
 #include "platform/core/ini.h"
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
+#include "song/automation.h"
 #include "song/render.h"
 #include "song/subengine.h"
 #include "song/timebase.h"
@@ -258,6 +259,9 @@ void TSoftEngine::Clear() {
         TRendererHold hold;
         published_.store(0, std::memory_order_release);
         gone.swap(Items);
+        if (Song)
+            for (TSoftItem* item : gone)
+                UnlinkAutomationEntries(*Song, item->Plugin.get());
     }
     // The MIDI input reaches the plug-ins too: it lets go of them before they are freed.
     if (Midi && Midi->InPort)

@@ -296,12 +296,9 @@ void TSubEngine::Clear() {
         FlushAdds();
         gone = Buses.Items;
         gone.insert(gone.end(), MasterBuses.begin(), MasterBuses.end());
-        // Automation entries of these plug-ins automate nothing from now on.
         if (Song)
-            for (int t = 0; t < TrackCount; ++t)
-                for (TAutoPlug* entry : Song->TrackAt(t)->AutoPlugs)
-                    for (TSub* b : gone)
-                        if (entry->Plugin == b->Plugin) entry->Plugin = nullptr;
+            for (TSub* b : gone)
+                UnlinkAutomationEntries(*Song, b->Plugin);
         for (TTodoList<TSub>* list : {&Buses, &GroupBuses, &SendBuses, &VolumeBuses, &MasterBuses})
             list->Clear();
         VstBuses.clear();

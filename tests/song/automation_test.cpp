@@ -192,4 +192,17 @@ TEST_F(AutomationTest, DeletingABusDropsItsEntryAndMovesLaterChannelsDown) {
     SubEngine->Clear();
 }
 
+TEST_F(AutomationTest, ClearingTheSoftsynthsUnlinksTheirEntries) {
+    RecordingMfx synth;
+    SoftEngine->AddSoftsynth("recmfx");
+    ASSERT_EQ(SoftEngine->Items.size(), 1u);
+    auto* e = new TAutoPlug;
+    e->Plugin = SoftEngine->Items[0]->Plugin.get();
+    track->AutoPlugs = {e};
+    SoftEngine->Clear();
+    EXPECT_EQ(e->Plugin, nullptr);
+    Song->Locate(0, false); // links the entry to nothing
+    EXPECT_EQ(e->Track, 3);
+}
+
 } // namespace
