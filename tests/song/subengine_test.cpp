@@ -142,7 +142,9 @@ TEST_F(SubEngineTest, ShortNamesCountTheirOwnKind) {
     EXPECT_TRUE(c->HasPlugin());
     EXPECT_EQ(v->Channel->Kind, ckBus);
     EXPECT_EQ(m->Channel->Kind, ckMasterEffect);
-    EXPECT_EQ(Add(skInsertEffect)->Channel, nullptr);
+    TSub* loose = Add(skInsertEffect);
+    EXPECT_EQ(loose->Channel, nullptr);
+    delete loose; // an insert bus is its caller's until a slot holds it
     EXPECT_EQ(Add(0), nullptr);
 }
 
