@@ -44,6 +44,10 @@ std::vector<std::string> g_args;
 // What the song model asks of the main window; the transport issue's edit guard comes here.
 class TMdiSeam : public TMainWindowSeam {
 public:
+    bool PausePlayback() override { return !fmMdi || fmMdi->PausePlayback(); }
+    void ResumePlayback() override {
+        if (fmMdi) fmMdi->ResumePlayback();
+    }
     void StopPlayback(bool StopAudio) override {
         if (fmMdi) fmMdi->StopPlayback(StopAudio);
     }
@@ -314,23 +318,17 @@ void TfmMdi::FormCreate() {
     RunLogAdd("Registering hot keys done...");
 
     PressedButton = DrawnState = DrawnButton = 0;
-    // The idle, minimise and restore handlers and the softsynth menu are the plug-in menus'
-    // and the transport's.
+    // The idle handler and the softsynth menu are the plug-in menus'.
+    InstallTransport();
     TSoftEngine::UpdateMuteSolo();
 
     InitDone = 1;
     RunLogAdd("Initialization done...");
 }
 
-void TfmMdi::StartPlayback(bool /*Cycle*/) {}
-
-void TfmMdi::StopPlayback(bool StopAudio) {
-    if (!Midi || !Song) return;
-    Midi->Stop(StopAudio ? 1 : 0);
-    Song->State = 0;
+bool TfmMdi::Save1Click() {
+    return SaveSong();
 }
-
-bool TfmMdi::Save1Click() { return SaveSong(); }
 
 bool TfmMdi::Saveas1Click() {
     TFileDialogRequest r;

@@ -77,7 +77,7 @@ public:
     std::unique_ptr<TMidiLed> MidiLed;
     std::unique_ptr<TMidiPos> PosText;
     platform::TBitmap imgVuOff, imgVuOn, imgLedOff, imgLedOn; // 81 x 6, 6 x 14
-    platform::TBitmap imgKnob, imgLedOn2, imgLedOff2;           // 23 x 14, 12 x 12
+    platform::TBitmap imgKnob, imgLedOn2, imgLedOff2;         // 23 x 14, 12 x 12
     platform::TImageList MenuImages{16, 16};
     std::array<std::unique_ptr<platform::TBitmap>, 8> MenuBitmaps;
     std::unique_ptr<TDXWaveList> imports;
@@ -101,13 +101,50 @@ public:
     // Puts a file at the head of the recent files (at most five, no repeats).
     void AddRecentFile(std::string_view Path);
 
-    void StartPlayback(bool Cycle);
+    // The edit guard and the transport commands (transport.cpp).
+    bool PausePlayback();
+    void ResumePlayback();
+    void StartPlayback(bool RecordAudio);
     void StopPlayback(bool StopAudio);
+    void GotoSongStart();
+    void GotoSongEnd();
+    void GotoLeftLocator();
+    void GotoRightLocator();
+    void SetSongPosition(int Position);
+    void ToggleLoop(bool Pause);
+    void StartFastForward(int Step);
+    void StartRewind(int Step);
+    void StopWinding();
+    void transportTimerTimer();
+    // 50 ms winding steps.
+    platform::TTimer transportTimer;
+
+    // Posted and sent messages, hot keys and the application's minimise and restore
+    // (transport.cpp).
+    platform::LRESULT WndProc(platform::UINT Msg, platform::WPARAM W, platform::LPARAM L) override;
+    void WMHotKey(platform::WPARAM Key);
+    void WMMidiInData(platform::LPARAM Msg);
+    void WMMouseWheel(platform::WPARAM W, platform::LPARAM L);
+    void WMSetSongPos(platform::LPARAM Position);
+    void WMRefillQueue();
+    void WMTrackActivity(platform::WPARAM Track);
+    void WMSyncStartStop(platform::WPARAM Kind);
+    void WMUser(platform::WPARAM W);
+    void WMPluginIdle(platform::WPARAM W, platform::LPARAM Effect);
+    void WMRestartAudio();
+    void WMEngineError(platform::WPARAM Code);
+    void WMDone();
+    void WMDiskRepaint();
+    void AppMinimize();
+    void AppRestore();
 
     // Ctrl+Alt+NumPad9: out at once, nothing saved, nothing asked.
     void EmergencyQuit();
 
 private:
+    // The owned pop-up windows minimise hid, shown again on restore.
+    std::vector<platform::HWND> hiddenPopups_;
+    void InstallTransport();
     void ReadAppearance();
     void DrawArtwork();
     void LoadRecentFiles();
