@@ -1,5 +1,7 @@
 #include "app/main.h"
 
+#include "app/dialogs.h"
+
 #include "devices/audio.h"
 #include "devices/call16.h"
 #include "devices/dxsounds.h"
@@ -207,8 +209,7 @@ void TfmMdi::FormCreate() {
     Audio = new TAudio(Handle());
     Audio->NotifyWnd = Handle();
     RunLogAdd("Audio object created...");
-    // The splash's "Connecting MIDI..." comes with the splash window.
-    Application->ProcessMessages();
+    SplashInfo("Connecting MIDI...");
     if (g_args.size() == 1 && g_args[0] == "Win2k") MidiMode = 1;
     Midi = new TMIDI(TMidiSetup::Devices);
     RunLogAdd("MIDI object created...");
@@ -283,7 +284,7 @@ void TfmMdi::FormCreate() {
     Song->MetronomeOn = ini.ReadBool("beep", "active", false) ? 1 : 0;
     for (const char* f : {"fx", "synth", "editor", "gui", "system"})
         EnsureProgramSubFolder(f);
-    // The splash's progress step comes with the splash window.
+    SplashStep();
 
     // Dropped files (the file menu issue), the transport bar's settings and layout (the
     // transport bar issue) and the skin library (the skin binding) take their place here.
@@ -291,6 +292,7 @@ void TfmMdi::FormCreate() {
 
     SBLive = new TSBLive();
     SBLive->AutoOpenSave = ini.ReadBool("SBLive!", "AutoOpenSave", false);
+    if (SBLive->Library) SplashInfo("Soundfont Manager found...");
 
     Song->SyncToAudio = (ini.ReadBool("Audio", "synctoaudio", true) && MidiMode == 0) ? 1 : 0;
     Song->RespondToStartStop = ini.ReadBool("SyncIn", "StartStopContinue", false) ? 1 : 0;
@@ -436,6 +438,7 @@ void SaveMainSettings() {
 
 void FinishStartup() {
     TIniFile().WriteBool("Audio", "ShutdownOK", false);
+    if (dlgSplach) dlgSplach->Hide();
     if (fmMdi) fmMdi->systemTimer.Enabled = true;
 }
 
@@ -447,13 +450,17 @@ bool StartProgram(const std::vector<std::string>& args) {
         return false;
     }
     ChooseMidiMode();
-    // The splash window and the audio-settings dialog come with their issues.
+    MakeForm(dlgSplach)->Show();
+    dlgSplach->Update();
+    // The audio-settings dialog comes with its issue.
     try {
         Application->CreateForm(fmMdi);
     } catch (...) {
         Application->ShowException(std::current_exception());
     }
+    if (InitDone) MakeForm(fmDirectory);
     if (!InitDone) {
+        dlgSplach->Close();
         MessageBox("Tolvern could not initialize properly. Shutting down...", "Startup error",
                    MB_OK | MB_ICONERROR);
         return false;
@@ -465,6 +472,6 @@ bool StartProgram(const std::vector<std::string>& args) {
 int RunProgram(const std::vector<std::string>& args) {
     if (!StartProgram(args)) return 1;
     Application->Run();
-    if (fmMdi) fmMdi->Free();
+    FreeApplicationForms();
     return 0;
 }

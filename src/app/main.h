@@ -141,6 +141,10 @@ public:
     // Ctrl+Alt+NumPad9: out at once, nothing saved, nothing asked.
     void EmergencyQuit();
 
+    // The current track's name and input transposition (dialogs.cpp).
+    void ShowRenameTrack();
+    void ShowTrackTranspose();
+
 private:
     // The owned pop-up windows minimise hid, shown again on restore.
     std::vector<platform::HWND> hiddenPopups_;

@@ -1,5 +1,6 @@
 // The main window's start-up and shut-down, headless: temporary program and settings folders,
 // one virtual MIDI input and output, message boxes and dialogs answered by script.
+#include "app/app_fixture.h"
 #include "app/main.h"
 
 #include "devices/audio.h"
@@ -13,8 +14,6 @@
 #include "platform/window/window.h"
 #include "song/song.h"
 #include "song/songfile.h"
-#include "support/gui_harness.h"
-#include "support/temp_settings.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -32,38 +31,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return r;
 }
 
-class Startup : public testing::Test {
-protected:
-    void SetUp() override {
-        SetMidiRealPorts(false);
-        program.WriteFile("MidiEngine.DLL", "stand-in");
-    }
-    void TearDown() override {
-        if (fmMdi) {
-            // Whatever a test left open closes without questions.
-            gui.Dialogs().AllowUnexpectedBoxes();
-            fmMdi->OnCloseQuery = nullptr;
-            fmMdi->Close();
-            fmMdi->Free();
-        }
-        Application->ResetTerminated();
-        SetMidiRealPorts(true);
-    }
-    bool Start(const std::vector<std::string>& args = {}) {
-        const bool ok = StartProgram(args);
-        gui.Pump();
-        return ok;
-    }
-    std::string Setting(std::string_view Section, std::string_view Key) {
-        return TIniFile().ReadString(Section, Key, "<none>");
-    }
-
-    TempSettings settings;
-    TempProgramFolder program;
-    TVirtualMidiIn keys{"Keys"};
-    TVirtualMidiOut synth{"Synth"};
-    testsupport::GuiHarness gui;
-};
+class Startup : public AppTest {};
 
 TEST_F(Startup, CreatesEverythingInOrderAndClosesCleanly) {
     std::filesystem::remove_all(program.Path() + "synth");
@@ -77,13 +45,18 @@ TEST_F(Startup, CreatesEverythingInOrderAndClosesCleanly) {
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[0].rfind("Tolvern run-time log ", 0), 0u);
     EXPECT_EQ(log[1], "");
-    const std::vector<std::string> tail = {
-        "MIDI object created...",       "Window client frame removed...",
-        "Transporter GUI created...",   "Folders checked...",
-        "Show main window...",          "MIDI Message Handle set...",
-        "MIDI Sysex check done...",     "Open MIDI devices done...",
-        "Set tempo done...",            "Sync done...",
-        "Registering hot keys done...", "Initialization done..."};
+    const std::vector<std::string> tail = {"MIDI object created...",
+                                           "Window client frame removed...",
+                                           "Transporter GUI created...",
+                                           "Folders checked...",
+                                           "Show main window...",
+                                           "MIDI Message Handle set...",
+                                           "MIDI Sysex check done...",
+                                           "Open MIDI devices done...",
+                                           "Set tempo done...",
+                                           "Sync done...",
+                                           "Registering hot keys done...",
+                                           "Initialization done..."};
     ASSERT_GE(log.size(), 4 + tail.size());
     EXPECT_EQ(log[2], "Song object created...");
     EXPECT_EQ(log[3], "Audio object created...");
@@ -258,4 +231,3 @@ TEST_F(Startup, SaveAsChoosesTheWriterByExtensionThenFilter) {
 }
 
 } // namespace
-

@@ -1,0 +1,49 @@
+#pragma once
+// The program started headless: temporary program and settings folders, one virtual MIDI input
+// and output, message boxes and dialogs answered by script. Whatever a test leaves open is
+// closed without questions.
+
+#include "app/dialogs.h"
+#include "app/main.h"
+
+#include "platform/core/ini.h"
+#include "platform/forms/application.h"
+#include "platform/midi/midi.h"
+#include "platform/midi/virtualmidi.h"
+#include "support/gui_harness.h"
+#include "support/temp_settings.h"
+
+#include <gtest/gtest.h>
+
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetMidiRealPorts(false);
+        program.WriteFile("MidiEngine.DLL", "stand-in");
+    }
+    void TearDown() override {
+        if (fmMdi) {
+            gui.Dialogs().AllowUnexpectedBoxes();
+            fmMdi->OnCloseQuery = nullptr;
+            fmMdi->Close();
+            fmMdi->Free();
+        }
+        FreeApplicationForms();
+        platform::Application->ResetTerminated();
+        platform::SetMidiRealPorts(true);
+    }
+    bool Start(const std::vector<std::string>& args = {}) {
+        const bool ok = StartProgram(args);
+        gui.Pump();
+        return ok;
+    }
+    std::string Setting(std::string_view Section, std::string_view Key) {
+        return platform::TIniFile().ReadString(Section, Key, "<none>");
+    }
+
+    TempSettings settings;
+    TempProgramFolder program;
+    platform::TVirtualMidiIn keys{"Keys"};
+    platform::TVirtualMidiOut synth{"Synth"};
+    testsupport::GuiHarness gui;
+};
