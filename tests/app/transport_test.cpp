@@ -1,142 +1,16 @@
-// The edit guard and the transport commands of the main window, headless: the real main window
-// with the scripted audio driver (blocks run when the test says), a virtual MIDI output and the
-// virtual clock.
-#include "app/transport.h"
-
-#include "app/main.h"
-#include "devices/audio.h"
-#include "devices/midi.h"
+// The edit guard and the transport commands of the main window, headless.
+#include "app/transport_fixture.h"
 #include "devices/vsthost.h"
-#include "platform/core/dynlib.h"
-#include "platform/core/ini.h"
-#include "platform/forms/application.h"
-#include "platform/midi/midi.h"
-#include "platform/midi/virtualmidi.h"
 #include "song/engine.h"
-#include "song/primitives.h"
-#include "song/song.h"
-#include "support/gui_harness.h"
-#include "support/temp_settings.h"
 
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <stdexcept>
 
 using namespace platform;
+using namespace transporttest;
 
 namespace {
 
-// Every command the program gives the audio-system driver, in order.
-std::vector<int> driverCommands;
-TvAudioProperties driverEntry = nullptr;
-std::int32_t LoggingProperties(std::int32_t Cmd, std::intptr_t A, std::intptr_t B) {
-    driverCommands.push_back(Cmd);
-    return driverEntry(Cmd, A, B);
-}
-
-// What the transport asked of the windows of later issues.
-class CountingWindows : public TTransportWindows {
-public:
-    bool Arrange = true;
-    std::vector<int> Cursor; // positions the play cursor was XOR-drawn at
-    int SongPositionPaints = 0, ButtonPaints = 0, LoopPaints = 0, TrackSetups = 0;
-    int ScrollsToStart = 0, LedPaints = 0, Toggles = 0, Notifies = 0;
-    std::vector<int> ScrollsToEnd;
-    struct TBroadcast {
-        int Cmd;
-        std::intptr_t A, B;
-        bool operator==(const TBroadcast&) const = default;
-    };
-    std::vector<TBroadcast> Broadcasts;
-    bool ArrangeExists() override { return Arrange; }
-    void MovePlayCursor(int Position, bool, bool) override { Cursor.push_back(Position); }
-    void PaintSongPosition() override { ++SongPositionPaints; }
-    void PaintTransportButtons() override { ++ButtonPaints; }
-    void PaintLoopButton() override { ++LoopPaints; }
-    void PaintMidiLed() override { ++LedPaints; }
-    void SendTrackSetup() override { ++TrackSetups; }
-    void ScrollArrangeToStart() override { ++ScrollsToStart; }
-    void ScrollArrangeToEnd(int Tick) override { ScrollsToEnd.push_back(Tick); }
-    void NotifySoftsynthCount() override { ++Notifies; }
-    void ToggleSynthEditor() override { ++Toggles; }
-    void BroadcastEditors(int Cmd, std::intptr_t A, std::intptr_t B) override {
-        Broadcasts.push_back({Cmd, A, B});
-    }
-};
-
-class Transport : public testing::Test {
-protected:
-    void SetUp() override {
-        SetMidiRealPorts(false);
-        program.WriteFile("MidiEngine.DLL", "stand-in");
-        // The built drivers, under the temporary program folder.
-        std::filesystem::remove_all(program.Path() + "system");
-        std::filesystem::create_directory_symlink(TOLVERN_BIN_DIR "/system",
-                                                  program.Path() + "system");
-        settings.WriteIni("[Audio]\nSystem=scripted\n");
-        ASSERT_TRUE(StartProgram({}));
-        gui.Pump();
-        ASSERT_TRUE(Audio && Audio->Properties);
-        driverEntry = Audio->Properties;
-        Audio->Properties = &LoggingProperties;
-        run = reinterpret_cast<RunFn>(GetProcAddress(Audio->Library, "ScriptedRunBlocks"));
-        ASSERT_TRUE(run);
-        SetTransportWindows(&windows);
-        MakeSong();
-    }
-    void TearDown() override {
-        SetTransportWindows(nullptr);
-        if (fmMdi) {
-            gui.Dialogs().AllowUnexpectedBoxes();
-            fmMdi->OnCloseQuery = nullptr;
-            fmMdi->Close();
-            fmMdi->Free();
-        }
-        driverCommands.clear();
-        Application->ResetTerminated();
-        SetMidiRealPorts(true);
-    }
-    // Track 0 plays a quarter note on every beat of two bars on the virtual output.
-    void MakeSong() {
-        _TTrack* t = Song->TrackAt(0);
-        t->Mode = tmMidi;
-        t->Output = 0;
-        _TPart* p = NewPart("Notes", 0, 1920, 0);
-        ASSERT_TRUE(InsertPart(t, p));
-        for (int i = 0; i < 8; ++i) {
-            AppendEvent(p, NewEvent(i == 0 ? 0 : 120, 0x647890));
-            AppendEvent(p, NewEvent(120, 0x007880));
-        }
-    }
-    void OpenAudio() {
-        Audio->Open(fmMdi->Handle());
-        Audio->Start();
-        ASSERT_TRUE(Audio->Running);
-    }
-    int Blocks(int Count) { return run(Count, 512); }
-    std::vector<int> Flags() {
-        using FlagsFn = std::int32_t (*)(std::int32_t*, std::int32_t);
-        auto flags = reinterpret_cast<FlagsFn>(GetProcAddress(Audio->Library, "ScriptedFlags"));
-        std::int32_t out[64];
-        const int n = flags ? flags(out, 64) : 0;
-        return std::vector<int>(out, out + n);
-    }
-    // True when a block could render now (nothing holds the renderer).
-    static bool RendererFree() {
-        if (!EnterRenderBlock()) return false;
-        LeaveRenderBlock();
-        return true;
-    }
-
-    using RunFn = std::int32_t (*)(std::int32_t, std::int32_t);
-    RunFn run = nullptr;
-    TempSettings settings;
-    TempProgramFolder program;
-    TVirtualMidiIn keys{"Keys"};
-    TVirtualMidiOut synth{"Synth"};
-    testsupport::GuiHarness gui;
-    CountingWindows windows;
-};
+using Transport = TransportFixture;
 
 TEST_F(Transport, ASecondPauseIsRefusedAndTheFirstResumes) {
     ASSERT_TRUE(fmMdi->PausePlayback());
