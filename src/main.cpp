@@ -1,4 +1,5 @@
 #include "app/main.h"
+#include "app/testmidi.h"
 #include "platform/core/fpu.h"
 #include "platform/forms/display.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tolvern: %s\n", error.c_str());
         return 1;
     }
+    InstallTestMidiLog();
     // Qt takes no arguments of ours; the program reads its own.
     return RunProgram(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -1,7 +1,7 @@
 #include "app/main.h"
 
+#include "app/arrange.h"
 #include "app/dialogs.h"
-
 #include "devices/audio.h"
 #include "devices/call16.h"
 #include "devices/dxsounds.h"
@@ -52,6 +52,9 @@ public:
     }
     void StopPlayback(bool StopAudio) override {
         if (fmMdi) fmMdi->StopPlayback(StopAudio);
+    }
+    void PaintParts(int All) override {
+        if (fmArrange) fmArrange->DrawParts(All);
     }
 };
 
@@ -381,6 +384,10 @@ void TfmMdi::FormClose(TCloseAction& Action) {
     Midi->Stop(1);
     SaveMainSettings();
     // Editors, the arrange window and the mixer write their settings and go here.
+    if (fmArrange) {
+        if (fmArrange->Visible) SaveArrangeSettings();
+        fmArrange->Free();
+    }
     // The input's callback reads the song and feeds the thru softsynth: it goes before them.
     if (Midi->InPort) Midi->InPort->Close();
     delete Song;
@@ -437,9 +444,12 @@ void SaveMainSettings() {
 }
 
 void FinishStartup() {
-    TIniFile().WriteBool("Audio", "ShutdownOK", false);
-    if (dlgSplach) dlgSplach->Hide();
-    if (fmMdi) fmMdi->systemTimer.Enabled = true;
+    CreateArrangeWindow();
+}
+
+TColor ReadIniColor(const TIniFile& Ini, std::string_view Section, std::string_view Key,
+                    TColor Def) {
+    return ReadColor(Ini, Section, Key, Def);
 }
 
 bool StartProgram(const std::vector<std::string>& args) {

@@ -18,6 +18,9 @@
 #include <vector>
 
 class TDXWaveList;
+namespace platform {
+class TIniFile;
+}
 
 // The main window's creation ran to its end.
 extern std::uint8_t InitDone;
@@ -156,11 +159,15 @@ private:
 
 extern TfmMdi* fmMdi;
 
+// A colour setting: a signed decimal, or the unsigned spelling of the same number.
+platform::TColor ReadIniColor(const platform::TIniFile& Ini, std::string_view Section,
+                              std::string_view Key, platform::TColor Def);
+
 // Writes the main window's own settings (recent files, transport bar, mixer placement).
 void SaveMainSettings();
 
-// What the end of start-up does until the arrange window takes it over: the run is marked as
-// not ended cleanly, the splash goes and the system timer starts.
+// The end of start-up: the arrange window is made, which opens the autoload song, enables
+// audio, marks the run as not ended cleanly and starts the system timer.
 void FinishStartup();
 
 // Start-up up to the message loop: False (the reason shown) when the program must end.

@@ -209,9 +209,9 @@ void TSong::SelectedPartsRect(TRect& R) const {
         R = TRect{};
         return;
     }
-    double end = static_cast<double>(latest->Start) + latest->Length;
-    R.Left = Round(static_cast<double>(earliest->Start) * BeatWidth / 240);
-    R.Right = Round(end * BeatWidth / 240 - 1);
+    // The same pixels as the part boxes, so that the drag picture sits on its parts.
+    R.Left = TickToPixel(earliest->Start);
+    R.Right = TickToPixel(latest->Start + latest->Length) - 1;
     R.Top = FirstSelectedPart()->Track * TrackHeight;
     R.Bottom = (LastTrackSelectedPart()->Track + 1) * TrackHeight - 2;
 }

@@ -7,6 +7,7 @@
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 #include "song/primitives.h"
+#include "song/song.h"
 
 #include <cfenv>
 #include <climits>
@@ -106,6 +107,39 @@ void TicksToTime(int Ticks, int& H, int& M, int& S) {
 int AudioPixelToTick(int X) {
     int w = AudioWidth16th > 0 ? AudioWidth16th : 1;
     return FloorToInt(static_cast<float>(60.0 / w * X));
+}
+
+int RoundExtended(long double X) {
+    if (std::isnan(X)) return 0;
+    if (X >= static_cast<long double>(INT_MAX)) return INT_MAX;
+    if (X <= static_cast<long double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(std::nearbyintl(X));
+}
+
+namespace {
+// The reciprocal as the extended registers hold it: slightly above 1/240.
+const long double kInv240 = 1.0L / 240;
+} // namespace
+
+int TickToPixel(int Tick) {
+    // 64 bits: a 32-bit product overflows past about two million ticks at the widest zoom.
+    const std::int64_t n = static_cast<std::int64_t>(BeatWidth) * Tick;
+    return RoundExtended(static_cast<long double>(n) * kInv240);
+}
+
+int PixelToTick(int X) {
+    const int bpb = SongBeatsPerBar();
+    const int bar = bpb * (BeatWidth > 0 ? BeatWidth : 1);
+    return RoundExtended(static_cast<long double>(X) / bar * 240.0f * bpb);
+}
+
+int PixelToTickSnapped(int X, bool Bars) {
+    const int bw = BeatWidth > 0 ? BeatWidth : 1;
+    if (Bars) {
+        const int bpb = SongBeatsPerBar();
+        return RoundExtended(static_cast<long double>(X) / (bpb * bw)) * 240 * bpb;
+    }
+    return RoundExtended(static_cast<long double>(X) / bw) * 240;
 }
 
 namespace {
@@ -252,6 +286,10 @@ void RunLogAdd(std::string_view Line) {
     f.Close();
 }
 
-int TicksToSamples(double Ticks) { return Round(Ticks * AudioRate() / (static_cast<double>(MidiTempo()) * 4)); }
+int TicksToSamples(double Ticks) {
+    return Round(Ticks * AudioRate() / (static_cast<double>(MidiTempo()) * 4));
+}
 
-double SamplesToTicks(double Samples) { return static_cast<double>(MidiTempo()) * 4 * Samples / AudioRate(); }
+double SamplesToTicks(double Samples) {
+    return static_cast<double>(MidiTempo()) * 4 * Samples / AudioRate();
+}

@@ -33,6 +33,15 @@ int ParsePosition(int Bar, int Beat, int Tick);
 // Hours, minutes within the hour and seconds within the minute at the MIDI tempo.
 void TicksToTime(int Ticks, int& H, int& M, int& S);
 int AudioPixelToTick(int X);
+// The arrange window's time line, BeatWidth pixels to the beat: round(BeatWidth x Tick x 1/240)
+// on extended precision, so a half case lands either on the half (rounded to even) or just above.
+int TickToPixel(int Tick);
+// Tick at content x, unsnapped, with the song's beats per bar.
+int PixelToTick(int X);
+// Tick at content x snapped to the nearest bar line (Bars) or beat.
+int PixelToTickSnapped(int X, bool Bars);
+// Nearest integer of an extended value, exact halves to even, clamped to the integer range.
+int RoundExtended(long double X);
 // Ticks and samples at the MIDI tempo and the audio rate: Ticks x rate / (tempo x 4), rounded
 // half to even, and tempo x 4 x Samples / rate.
 int TicksToSamples(double Ticks);

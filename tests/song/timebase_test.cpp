@@ -96,6 +96,45 @@ TEST_F(PositionTest, BarBeatTickText) {
     EXPECT_EQ(tick, 40);
 }
 
+class ArrangeGeometry : public SongTest {
+protected:
+    void TearDown() override {
+        BeatWidth = 6;
+        SongTest::TearDown();
+    }
+};
+
+TEST_F(ArrangeGeometry, TicksAndPixelsRoundOnExtendedPrecision) {
+    BeatWidth = 6;
+    // 120 / 240 is exactly a half (to even); 600 x the extended 1/240 lies just above 2.5.
+    EXPECT_EQ(TickToPixel(20), 0);
+    EXPECT_EQ(TickToPixel(100), 3);
+    EXPECT_EQ(TickToPixel(180), 4);
+    EXPECT_EQ(TickToPixel(-100), -3);
+    EXPECT_EQ(PixelToTickSnapped(60, true), 1920); // 2.5 bars to the even bar
+    EXPECT_EQ(PixelToTickSnapped(84, true), 3840); // 3.5 bars
+    EXPECT_EQ(PixelToTickSnapped(9, false), 480);
+    EXPECT_EQ(PixelToTickSnapped(15, false), 480);
+    BeatWidth = 32;
+    EXPECT_EQ(PixelToTick(1), 8);  // 7.5
+    EXPECT_EQ(PixelToTick(3), 22); // 22.5
+    // Far into a long song at the widest zoom the product needs more than 32 bits.
+    BeatWidth = 1000;
+    EXPECT_EQ(TickToPixel(3000000), 12500000);
+}
+
+TEST_F(ArrangeGeometry, SelectionRectangleSitsOnThePartBoxes) {
+    BeatWidth = 6;
+    _TPart* p = NewPart("p", 100, 600, 0);
+    ASSERT_TRUE(InsertPart(Song->TrackAt(0), p));
+    p->Flags |= pfSelected;
+    TSong::TRect r;
+    Song->SelectedPartsRect(r);
+    EXPECT_EQ(r.Left, TickToPixel(100));
+    EXPECT_EQ(r.Left, 3);
+    EXPECT_EQ(r.Right, 17); // the box's right edge x2 = 16 plus its shadow column
+}
+
 TEST_F(PositionTest, ParsePositionRefusals) {
     EXPECT_EQ(ParsePosition(2, 1, 0), 960);
     EXPECT_EQ(ParsePosition(1, 1, 0), 0);

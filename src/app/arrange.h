@@ -1,0 +1,221 @@
+#pragma once
+// The arrange window: the song overview, an MDI child of the main window and the last form
+// made at start-up (its creation finishes the start-up). The track list on the left, the ruler
+// and the parts area on the right, the tool bar and the track settings bar above, the browser
+// at the right. Geometry is TickToPixel and its inverses (song/timebase.h) with BeatWidth and
+// TrackHeight (song/song.h).
+
+#include "platform/core/timers.h"
+#include "platform/forms/form.h"
+#include "platform/gdi/graphics.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+class TPanel;
+class TSplitter;
+class THeaderControl;
+class TSpeedButton;
+class TEdit;
+class TComboBox;
+class TMainMenu;
+class TMenuItem;
+class TPopupMenu;
+} // namespace platform
+
+class TScroll;
+class TMScroll;
+class TGuiScrollbar;
+class TGuiEnum;
+class TGuiAlign;
+struct _TPart;
+
+// The parts area follows the play position.
+extern bool TrackPlayPosition;
+
+// What later parts of the window fill in; each does nothing until its owner installs it.
+struct TArrangeSeams {
+    // The track settings bar shows the current track (Part of the track settings bar).
+    std::function<void()> RefreshTrackbar;
+    // The track list's column popup, the output menus, the bank lists, the browser's
+    // system-mixer page, the editors menu, the favourite folders, and the colours of the
+    // window's controls.
+    std::function<void()> BuildColumnPopup, BuildOutputMenus, FillBankLists, BuildEditorsMenu,
+        ApplyColours;
+    std::function<void(int Device)> BuildMixerPage;
+    std::function<void(const std::vector<std::pair<std::string, std::string>>&)> FillFavourites;
+    // A channel menu item was chosen (its Tag: 0..15, -1 "Off").
+    std::function<void(platform::TMenuItem*)> ChannelItemClick;
+    // The editors of a part's track mode (0 and 2 the key editor, 1 samples, 3 automation,
+    // 4 disk): made or brought to the front.
+    std::function<void(int Mode)> OpenEditor;
+    // The open editors' play cursors and locator bands.
+    std::function<void(int Position)> EditorsPlayCursor;
+    std::function<void(int Which)> EditorsLocators;
+    // The key editor's scroll timer runs (holds off the position post).
+    std::function<bool()> KeyEditorScrolling;
+    // The audio object's capture device ([Audio] Input), which the capture issue adds.
+    std::function<void(int)> SetCaptureDevice;
+    std::function<int()> GetCaptureDevice;
+    // The mixer window toggled by the main window.
+    std::function<void()> ToggleMixer;
+    // The main window's locator displays.
+    std::function<void()> PaintLeftLocator, PaintRightLocator;
+    // The main window's set-position command (Shift+click in the ruler).
+    std::function<void(int Tick)> SetSongPosition;
+    // The transport timer (winding) runs.
+    std::function<bool()> TransportTimerRunning;
+};
+TArrangeSeams& ArrangeSeams();
+
+// Opens a song file for the autoload; the file menu installs the full opener. True when read.
+using TOpenSongFn = bool (*)(std::string_view FileName);
+extern TOpenSongFn ArrangeOpenSong;
+// The least opener: a native song or a Standard MIDI File, then caption, mute and solo and
+// the audio start.
+bool LeastOpenSong(std::string_view FileName);
+
+class TfmArrange : public platform::TForm {
+public:
+    explicit TfmArrange(platform::TComponent* AOwner);
+    ~TfmArrange() override;
+    std::string_view ClassName() const override { return "TfmArrange"; }
+
+    int SnapMode = 2;
+    std::uint8_t ErasingParts = 0;
+    std::uint8_t Dragging = 0;
+    std::uint8_t DragLocator = 2;
+    int TrackDragRow = -1;
+    int HandScrollX = 0, HandScrollY = 0;
+    std::uint8_t HandScroll = 0;
+    platform::TColor TracksSelBkColor = 0x444444, TracksSelColor = 0xFFFFFF;
+    int ValueDragRow = -1, ValueDragColumn = -1;
+    std::vector<std::string> UserList;
+    int UserMode = 0;
+    TGuiScrollbar* ScrollY = nullptr;
+    TGuiScrollbar* ScrollX = nullptr;
+    TGuiEnum* MixerSelector = nullptr;
+    TGuiAlign* MixerFaders = nullptr;
+
+    // Panes and controls.
+    platform::TPanel* panelControl = nullptr;  // tool bar
+    platform::TPanel* panelTrackbar = nullptr; // track settings bar
+    platform::TPanel* panelTracks = nullptr;   // track list pane
+    platform::TSplitter* splitTracks = nullptr;
+    platform::TPanel* panelBrowser = nullptr;
+    platform::TPanel* panelAwe = nullptr; // sound-card faders
+    platform::TPanel* panelParts = nullptr;
+    platform::THeaderControl* trackTitles = nullptr;
+    TScroll* tracks = nullptr;
+    TScroll* meter = nullptr;
+    TScroll* arrange = nullptr;
+    TMScroll* guiScrolly = nullptr;
+    TMScroll* guiScrollx = nullptr;
+    TMScroll* guiColumns = nullptr;
+    TMScroll* guiMixer = nullptr;
+    platform::TEdit* editBpm = nullptr;
+    platform::TPanel* panelRes = nullptr;
+    platform::TSpeedButton* btnThru = nullptr;
+    platform::TSpeedButton* sbAudio = nullptr;
+    platform::TComboBox* comboGM = nullptr;
+    platform::TComboBox* comboGS = nullptr;
+    std::vector<platform::TPanel*> BankPanels; // Default, GM, GS, User, AWE, SB Live!, MSB/LSB
+    platform::TPanel* panelSynthEdit = nullptr;
+    // Autoplay was noted by the autoload (only for a song that was read).
+    bool AutoplayNoted = false;
+    int BrowserSplit = 100;
+    std::string BrowserFolder;
+    std::vector<std::string> Favourites;
+    // The background picture of the parts area (Background/Bitmap), drawn when UseBitmap.
+    platform::TBitmap Image1;
+
+    // Menus: the window's bar (merged into the frame's), the channel menus.
+    platform::TMainMenu* MainMenu = nullptr;
+    platform::TMenuItem *ShowMenu = nullptr, *miToolbar = nullptr, *miTransporter = nullptr,
+                        *miTracks = nullptr, *miTrackbar = nullptr, *miAweFaders = nullptr,
+                        *miBrowser = nullptr, *miEditSkin = nullptr;
+    platform::TMenuItem *miXRay = nullptr, *miInsert = nullptr, *miEditPart = nullptr,
+                        *miSelectAll = nullptr, *miTrackPlayPosition = nullptr;
+    platform::TMenuItem *miAudio = nullptr, *miModeTrack = nullptr, *miModePopup = nullptr;
+    platform::TMenuItem* miTrackCh = nullptr; // Track > "&Ch"
+    platform::TMenuItem* miPopupCh = nullptr; // the track popup's "Ch"
+    platform::TPopupMenu* PopupCh = nullptr;
+    platform::TPopupMenu* TrackPopup = nullptr;
+    platform::TPopupMenu* PartsPopup = nullptr;
+
+    platform::TTimer ledTimer;    // 10 ms
+    platform::TTimer scrollTimer; // 50 ms, auto-scroll of drags
+
+    // Creation (the end of start-up), events.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormResize();
+    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM w, platform::LPARAM l) override;
+
+    void BuildArrangeSkinControls();
+    void LoadArrangeAppearance();
+    void SetAudioEnabled(bool Enabled);
+    void SetTrackHeight(int Height);
+    void UpdateVerticalRange();
+    void ScrollYControl(const std::string& Id, int Value);
+    void ScrollXControl(const std::string& Id, int Value);
+    void MouseWheel(int Delta, platform::TPoint ScreenPos);
+    void LedTimerTick();
+    // The parts area's auto-scroll while a drag leaves it.
+    void AutoScrollStep();
+    void StartAutoScroll();
+
+    // Parts view (arrangeview.cpp).
+    bool XRay() const;
+    void PaintParts(platform::TCanvas& C);
+    void PaintRuler(platform::TCanvas& C);
+    void MovePlayCursor(int Position, bool InEditors, bool NoScroll);
+    void DrawLocators(int Which, bool InEditors);
+    void ToggleXorMarks();
+    void RedrawParts(bool All);
+    void RedrawSelectedParts();
+    void DrawParts(int Which);
+    void EraseSelectedParts();
+    void PaintDragBitmap();
+    void FollowPlayback(int Tick);
+    void ScrollToTick(int Tick);
+    void OpenPartEditor();
+    void RulerMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void RulerMouseMove(platform::TShiftState Shift, int X, int Y);
+    void RulerMouseUp();
+    void RefreshTrackbar();
+    void InvalidateTrackRow(int Row);
+
+private:
+    void BuildPanes();
+    void BuildMenus();
+    void FillProgramBoxes();
+    void BuildChannelMenus();
+    void ReadSettings();
+    void PlaceWindow();
+    void DrawPlayCursorAt(platform::TCanvas& C, int Position);
+    void DrawLocatorLines(platform::TCanvas& C);
+    void DrawRulerBand(platform::TCanvas& C);
+    void DrawPartsIn(platform::TCanvas& C, int Which);
+    void SetLocatorAt(int Button, platform::TShiftState Shift, int X);
+};
+
+extern TfmArrange* fmArrange;
+
+// One part box on the parts area's canvas (content coordinates).
+void DrawPart(_TPart* Part, platform::TCanvas& Canvas, int Mode);
+// A new part on the track between the locators, selected and current.
+void InsertPartBetweenLocators(int Track);
+// Writes the window's settings; the main window calls it at shut-down.
+void SaveArrangeSettings();
+// Makes the arrange window, which finishes start-up (called by the program's entry).
+void CreateArrangeWindow();
+// PixelToTickSnapped by the arrange window's snap mode (bars when there is no window).
+int PixelToTickSnapped(int X);
+// Seen by tests: runs while the busy flag is held around linking an inserted part.
+extern std::function<void()> InsertPartHeldHook;
