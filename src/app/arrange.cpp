@@ -1,5 +1,8 @@
 #include "app/arrange.h"
 
+#include "app/arrangetransport.h"
+
+#include "app/dialogs.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
@@ -33,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <typeinfo>
 
 using namespace platform;
 
@@ -47,6 +51,8 @@ TArrangeSeams& ArrangeSeams() {
 TOpenSongFn ArrangeOpenSong = LeastOpenSong;
 
 namespace {
+
+TArrangeTransportWindows g_transportWindows;
 
 // The header sections of the track list: text, width, owner-drawn or clickable.
 struct TColumn {
@@ -144,6 +150,7 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     OnResize = [this](TObject*) { FormResize(); };
     OnClose = [](TObject*, TCloseAction& Action) { Action = caNone; };
     OnDestroy = [this](TObject*) {
+        if (&TransportWindows() == &g_transportWindows) SetTransportWindows(nullptr);
         ledTimer.Enabled = false;
         scrollTimer.Enabled = false;
         if (fmArrange == this) fmArrange = nullptr;
@@ -509,7 +516,10 @@ void TfmArrange::BuildArrangeSkinControls() {
 
 void TfmArrange::FormCreate() {
     fmArrange = this;
-    // 1. The splash's progress step comes with the splash window.
+    // Installed unless another window (or a test) answers the transport already.
+    if (typeid(TransportWindows()) == typeid(TTransportWindows))
+        SetTransportWindows(&g_transportWindows);
+    SplashStep();               // 1
     BuildArrangeSkinControls(); // 2
     SnapMode = 2;               // 3
     DragLocator = 2;
@@ -548,8 +558,7 @@ void TfmArrange::FormCreate() {
     if (ini.ReadBool("Autoload", "Enabled", false)) {
         const std::string song = ini.ReadString("Autoload", "Song", "xyz");
         if (FileExists(song)) {
-            // The splash shows "Loading " + FileTitle(song) + "..." with the splash window.
-            (void)FileTitle(song);
+            SplashInfo("Loading " + FileTitle(song) + "...");
             Application->ProcessMessages();
             const bool read = ArrangeOpenSong(song);
             if (fmMdi && fmMdi->HandleAllocated()) platform::SetFocus(fmMdi->Handle());
@@ -566,7 +575,8 @@ void TfmArrange::FormCreate() {
     SetAudioEnabled(enabled);
     if (AutoplayNoted && fmMdi) fmMdi->StartPlayback(false); // 22
     ini.WriteBool("Audio", "ShutdownOK", false);             // 23
-    if (fmMdi) fmMdi->systemTimer.Enabled = true;            // 24 (the splash goes with it)
+    if (dlgSplach && dlgSplach->Visible) dlgSplach->Hide();  // 24
+    if (fmMdi) fmMdi->systemTimer.Enabled = true;
 }
 
 void TfmArrange::FormShow() {
@@ -715,7 +725,7 @@ void TfmArrange::InvalidateTrackRow(int Row) {
 
 void TfmArrange::LedTimerTick() {
     if (scrollTimer.Enabled) return;
-    if (ArrangeSeams().TransportTimerRunning && ArrangeSeams().TransportTimerRunning()) return;
+    if (fmMdi && fmMdi->transportTimer.Enabled) return;
     if (ArrangeSeams().KeyEditorScrolling && ArrangeSeams().KeyEditorScrolling()) return;
     if (trackTitles->SectionCount() == 0) return;
     // The activity bars' decay comes with the track list.
@@ -801,4 +811,37 @@ void SaveArrangeSettings() {
 
 void CreateArrangeWindow() {
     Application->CreateForm(fmArrange);
+}
+
+void TArrangeTransportWindows::MovePlayCursor(int Position, bool InEditors, bool NoScroll) {
+    if (fmArrange) fmArrange->MovePlayCursor(Position, InEditors, NoScroll);
+}
+
+void TArrangeTransportWindows::ScrollArrangeToStart() {
+    if (!fmArrange || !fmArrange->ScrollX) return;
+    fmArrange->ScrollX->SetPosition(0);
+    fmArrange->ScrollX->Changed();
+}
+
+void TArrangeTransportWindows::ScrollArrangeToEnd(int Tick) {
+    if (!fmArrange || !fmArrange->ScrollX) return;
+    TGuiScrollbar* bar = fmArrange->ScrollX;
+    const int x = TickToPixel(Tick) - fmArrange->arrange->GetClientWidth() / 2;
+    if (x > bar->Max) bar->Max = x;
+    bar->SetPosition(x);
+    bar->Changed();
+}
+
+void TArrangeTransportWindows::RedrawCurrentPart() {
+    if (!fmArrange || !Song || !Song->CurrentPart) return;
+    Song->CurrentPart->Flags |= pfRedraw;
+    fmArrange->RedrawParts(false);
+}
+
+void TArrangeTransportWindows::BuildOutputMenus() {
+    if (ArrangeSeams().BuildOutputMenus) ArrangeSeams().BuildOutputMenus();
+}
+
+void TArrangeTransportWindows::RepaintTrackList() {
+    if (fmArrange) fmArrange->tracks->Invalidate();
 }

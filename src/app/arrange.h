@@ -65,10 +65,6 @@ struct TArrangeSeams {
     std::function<void()> ToggleMixer;
     // The main window's locator displays.
     std::function<void()> PaintLeftLocator, PaintRightLocator;
-    // The main window's set-position command (Shift+click in the ruler).
-    std::function<void(int Tick)> SetSongPosition;
-    // The transport timer (winding) runs.
-    std::function<bool()> TransportTimerRunning;
 };
 TArrangeSeams& ArrangeSeams();
 

@@ -425,13 +425,7 @@ void TfmArrange::ScrollToTick(int Tick) {
 void TfmArrange::SetLocatorAt(int Button, TShiftState Shift, int X) {
     const int t = PixelToTickSnapped(X - meter->OffsetX);
     if (Shift & ssShift) {
-        if (ArrangeSeams().SetSongPosition) {
-            ArrangeSeams().SetSongPosition(t);
-        } else if (Song->State == 0 && t >= 0) {
-            MovePlayCursor(Song->Position, true, true);
-            Song->Position = t;
-            MovePlayCursor(t, true, true);
-        }
+        if (fmMdi) fmMdi->SetSongPosition(t);
         return;
     }
     std::atomic<std::int32_t>& loc = Button == 0 ? Song->LeftLocator : Song->RightLocator;

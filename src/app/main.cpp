@@ -126,6 +126,8 @@ TfmMdi::TfmMdi(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TfmMdi::~TfmMdi() {
+    // The arrange window is the frame's child: it goes first.
+    if (fmArrange) fmArrange->Free();
     if (fmMdi == this) fmMdi = nullptr;
 }
 

@@ -3,6 +3,7 @@
 // a part inserted between the locators.
 #include "app/arrange.h"
 
+#include "app/dialogs.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
@@ -83,6 +84,7 @@ protected:
             fmMdi->Close();
             fmMdi->Free();
         }
+        FreeApplicationForms();
         Application->ResetTerminated();
         SetMidiRealPorts(true);
         BeatWidth = 6;

@@ -1,9 +1,11 @@
 // The main window's small dialogs and the tool dialog frame, headless.
 #include "app/app_fixture.h"
+#include "app/arrange.h"
 #include "app/dialogs.h"
 
 #include "devices/inport.h"
 #include "devices/midi.h"
+#include "gui/mscroll.h"
 #include "platform/core/paths.h"
 #include "platform/gdi/graphics.h"
 #include "platform/window/window.h"
@@ -91,7 +93,7 @@ TEST_F(Dialogs, StartUpShowsTheSplashAndHidesItAtTheEnd) {
     ASSERT_TRUE(Start());
     ASSERT_NE(dlgSplach, nullptr);
     EXPECT_FALSE(dlgSplach->Visible);
-    EXPECT_EQ(dlgSplach->CurrentStep, 1); // the main window's step
+    EXPECT_EQ(dlgSplach->CurrentStep, 2); // the main window's step and the arrange window's
     EXPECT_EQ(dlgSplach->labelinfo->Caption(), "Connecting MIDI...");
     EXPECT_NE(fmDirectory, nullptr);
 }
@@ -104,6 +106,10 @@ TEST_F(Dialogs, RenameTrack) {
     t->Name = "Piano";
     ASSERT_TRUE(InsertPart(t, NewPart("verse", 0, 960, Song->CurrentTrackIndex)));
     ASSERT_TRUE(InsertPart(t, NewPart("chorus", 1920, 960, Song->CurrentTrackIndex)));
+    // The parts out of the arrange window's view: it draws them later and leaves their flags.
+    ASSERT_NE(fmArrange, nullptr);
+    fmArrange->ScrollX->SetPosition(1000);
+    fmArrange->ScrollX->Changed();
     for (bool all : {false, true}) {
         for (_TPart* p = t->Parts; p; p = p->Next)
             p->Flags &= ~pfRedraw;

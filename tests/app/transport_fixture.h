@@ -3,6 +3,7 @@
 // input and output, the virtual clock, and a fake of the windows the transport calls.
 #include "app/transport.h"
 
+#include "app/dialogs.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
@@ -91,6 +92,7 @@ protected:
             fmMdi->Free();
         }
         driverCommands.clear();
+        FreeApplicationForms();
         Application->ResetTerminated();
         SetMidiRealPorts(true);
     }
