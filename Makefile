@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
-.PHONY: setup configure build run test bench fuzz asan clean
+.PHONY: setup configure build run test bench fuzz asan tsan clean
 
 setup:
 	@bash scripts/setup.sh
@@ -32,6 +32,15 @@ asan: setup
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The device tests (and the platform's sound and mixer tests) under ThreadSanitizer: the
+# preview, capture and audio threads beside the GUI thread.
+TSAN_TESTS ?= ^(Preview|Capture|Sound|Mixer|AudioTest|AudioJack)
+tsan: setup
+	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DTOLVERN_TSAN=ON >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target test_devices test_platform
+	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 bench: setup
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVERN_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
@@ -55,4 +64,4 @@ fuzz: setup
 	if [ -n "$$failed" ]; then echo "fuzz: found something:$$failed"; exit 1; fi
 
 clean:
-	rm -rf $(BUILD) build-asan build-bench build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-bench build-fuzz

@@ -1,13 +1,14 @@
 #include "devices/audio.h"
 
 #include "devices/midi.h"
+#include "devices/wave.h"
 #include "platform/core/clock.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/ini.h"
 #include "song/seams.h"
 #include "song/song.h"
-#include "song/todo.h"
 #include "song/timebase.h"
+#include "song/todo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -76,6 +77,10 @@ TAudio::TAudio(platform::HWND MainWndArg) : MainWnd(MainWndArg), Busy(busyFlag) 
     HDDefaultRecBits = ini.ReadInteger("Audio", "HDDefaultRecBits", 16);
     if (!Audio) Audio = this;
     SetMidiAudio(&audioForMidi);
+    CaptureDrivers.clear();
+    for (platform::TCaptureDeviceInfo& d : platform::CaptureDevices())
+        CaptureDrivers.push_back({std::move(d.Description),
+                                  d.Id.empty() ? std::nullopt : std::optional<std::string>(d.Id)});
     LoadSystem(ini.ReadString("Audio", "System", "None"));
 }
 
@@ -86,7 +91,12 @@ TAudio::~TAudio() {
         ini.WriteInteger("Audio", "Rate", Round(Rate));
     }
     Close();
-    StopCapture();
+    CloseCapture(); // a take that runs is handed over first
+    if (madeWave_ && RecordWave.load() == madeWave_) {
+        RecordWave = nullptr;
+        delete madeWave_;
+    }
+    if (reportWnd_) platform::UnregisterWindowProc(reportWnd_);
     FreeSystem();
     if (Audio == this) {
         Audio = nullptr;
@@ -185,10 +195,6 @@ void TAudio::Stop() {
     StopCapture();
 }
 
-void TAudio::StopCapture() {
-    AudioHooks().StopCapture();
-}
-
 int TAudio::DeviceCount() {
     return Properties ? Command(TV_AUDIO_DEVICE_COUNT) : 0;
 }
@@ -285,7 +291,7 @@ extern "C" void AudioCallback(float* Buffer, std::int32_t Frames, std::int32_t F
     if (Flag == 0 && Midi && Midi->Pending && Song) {
         int state = Song->State;
         if (state == 2 || state == 1) {
-            if (AudioHooks().RecordAudio()) AudioHooks().StartCapture();
+            if (AudioHooks().RecordAudio() && Audio) Audio->StartCapture();
             if (state == 2)
                 Midi->StartPending();
             else

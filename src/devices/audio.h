@@ -3,16 +3,23 @@
 // starts, stops and closes it, keeps block size and rate, and owns what the audio callback
 // shares with the GUI thread (the busy flag, output recording).
 
+#include "devices/mixkernels.h"
+#include "platform/audio/sound.h"
 #include "platform/core/dynlib.h"
 #include "platform/core/messages.h"
 #include "tolvern_audio.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
-// What the audio object asks of the plug-ins, the capture, the windows and the editor
-// plug-ins. The defaults do nothing; those units install their own.
+class TWave;
+
+// What the audio object asks of the plug-ins, the windows and the editor plug-ins. The defaults do
+// nothing; those units install their own.
 class TAudioHooks {
 public:
     virtual ~TAudioHooks() = default;
@@ -21,8 +28,6 @@ public:
     virtual void ApplyRateToPlugins(float Rate);
     virtual void ApplyBlockSizeToPlugins(int Frames);
     virtual bool RecordAudio() { return false; } // the main window's audio-capture flag
-    virtual void StartCapture() {}
-    virtual void StopCapture() {}
     // The transport bar's stereo meter and the editor plug-ins that asked for audio.
     virtual void SetPeaks(const float* /*Buffer*/, int /*Frames*/) {}
     virtual void BroadcastBlock(float* /*Buffer*/, int /*Frames*/) {}
@@ -40,6 +45,16 @@ constexpr int MaxAudioFrames = 22050;
 // Allocates nothing; the audio callback measures its peaks with it.
 float PositivePeak(const float* Buffer, int Frames, int Side);
 
+// One capture device: Guid is none for the default device.
+struct TDirectSoundDriver {
+    std::string Description;
+    std::optional<std::string> Guid;
+};
+// The capture devices, filled when the audio object is made: the default device first.
+extern std::vector<TDirectSoundDriver> CaptureDrivers;
+
+class TRecThread;
+
 class TAudio {
 public:
     explicit TAudio(platform::HWND MainWnd); // Create: reads [Audio], loads the driver
@@ -56,7 +71,7 @@ public:
     float Rate = 44100.0f;
     float BlocksPerMs = 0.0f;
     std::atomic<bool> AudioOn{false};
-    bool CaptureOpen = false;
+    std::atomic<bool> CaptureOpen{false};
     std::atomic<bool>& Busy; // the one process-wide busy flag (see EnterRenderBlock)
     std::atomic<bool> Capturing{false};
     std::atomic<bool> Running{false};
@@ -84,12 +99,74 @@ public:
     void ApplyBlockSizeToPlugins();
     bool SetOutputCapture(std::uint8_t* Buffer, int OutFramesArg, int Bits);
     void ShowSettings();
+
+    // Audio capture (audiocapture.cpp). The take belongs to the capture thread while a take
+    // runs; it is handed over by one WM_USER+150, sent to MainWnd after its last byte.
+    std::optional<std::string> CaptureGuid; // none: the default device
+    std::unique_ptr<platform::TSoundIn> CaptureObject;
+    std::unique_ptr<platform::TCaptureBuffer> CaptureBuffer;
+    bool CaptureNotify = false; // the notification positions are set
+    std::unique_ptr<TRecThread> RecThread;
+    std::atomic<int> Written{0};      // bytes of the take filled
+    std::atomic<int> ReadPos{0};      // next byte of the capture buffer to take
+    std::atomic<int> CaptureStart{0}; // the capture cursor when the take started
+    std::atomic<TWave*> RecordWave{nullptr};
+    TWaveFormat CaptureFormat = MakePcmFormat(2, 44100, 16);
+    platform::TAutoEvent CaptureEvents[3];
+    platform::TNotifyPosition CapturePositions[3] = {};
+    // Bytes the last take lost (a failed lock, a lap the capture thread fell behind), kept
+    // in the take as silence.
+    std::atomic<int> CaptureLost{0};
+
+    void PrepareRecordWave(int Bytes, TWave* Wave);
+    int GetCaptureDevice() const;
+    void SetCaptureDevice(int Index);
+    void OpenCapture();
+    void CloseCapture();
+    void StartCapture(); // the audio thread, with the first block of a capturing run
     void StopCapture();
+    void ProcessCapture(int Index, std::uint64_t Position); // the capture thread
+    // Capture buffer size: two halves of Frames frames in CaptureFormat.
+    int CaptureBytes() const;
 
 private:
+    friend class TRecThread;
     int Command(int Cmd, std::intptr_t A = 0, std::intptr_t B = 0);
     void FreeSystem();
+    void ReleaseCapture();
+    void EndTake(bool StopSeen); // the capture thread
+    void AddCaptured(const std::uint8_t* Bytes, int Count);
+    void ReportCapture();
+
+    // 0 no take, 1 a take runs, 2 it is being handed over.
+    std::atomic<int> takeState_{0};
+    std::atomic<bool> takeArmed_{false}; // PrepareRecordWave made a take not captured yet
+    std::atomic<bool> startFailed_{false};
+    std::uint64_t readTotal_ = 0;  // capture thread: bytes of the buffer taken so far
+    TWave* madeWave_ = nullptr;    // the take PrepareRecordWave made, freed with us
+    platform::HWND reportWnd_ = 0; // shows what went wrong in a take, on the GUI thread
 };
+
+// A capture thread: waits for the capture buffer's notifications and hands them, in the
+// order they were crossed, to ProcessCapture.
+class TRecThread {
+public:
+    TRecThread(platform::HWND Wnd, TAudio* Audio);
+    ~TRecThread(); // terminate, wake, join (a send of it to the GUI thread is served)
+    void Terminate();
+    bool IsCurrent() const { return thread_.IsCurrent(); }
+    platform::HWND Wnd;
+
+private:
+    void Execute();
+    TAudio* audio_;
+    platform::TAutoEvent wake_;
+    platform::TLayerThread thread_;
+};
+
+// [Audio] Input: the capture device chosen at start-up and written back at the end.
+void LoadCaptureDeviceSetting();
+void SaveCaptureDeviceSetting();
 
 // The program's audio object; nil until the main window makes it.
 extern TAudio* Audio;

@@ -1,5 +1,6 @@
 #include "devices/audio.h"
 #include "devices/midi.h"
+#include "devices/wave.h"
 #include "platform/core/ini.h"
 #include "platform/core/paths.h"
 #include "song/render.h"
@@ -26,12 +27,10 @@ class RecordingHooks : public TAudioHooks {
 public:
     std::vector<int> BlockSizes;
     std::vector<float> Rates;
-    int Captures = 0;
     bool Capture = false;
     void ApplyRateToPlugins(float Rate) override { Rates.push_back(Rate); }
     void ApplyBlockSizeToPlugins(int Frames) override { BlockSizes.push_back(Frames); }
     bool RecordAudio() override { return Capture; }
-    void StartCapture() override { ++Captures; }
 };
 
 // A constant signal from one softsynth slot, for renders through the driver.
@@ -173,14 +172,18 @@ TEST_F(AudioTest, DriverLifecycleAndFlags) {
     a.Start();
     ASSERT_TRUE(a.Running);
     // A pending start waits for the first block of the run: capture starts with it.
+    a.OpenCapture();
+    ASSERT_TRUE(a.CaptureOpen);
+    TWave take;
+    a.PrepareRecordWave(1000, &take);
     hooks.Capture = true;
     Song->State = 2;
     midi.Pending = true;
     EXPECT_EQ(Run(3), 3);
-    EXPECT_EQ(hooks.Captures, 1);
+    EXPECT_TRUE(a.Capturing);
     a.NotifyStart();
     EXPECT_EQ(Run(2), 2);
-    EXPECT_EQ(hooks.Captures, 2);
+    EXPECT_TRUE(a.Capturing);
     EXPECT_EQ(Flags(), (std::vector<std::int32_t>{0, 1, 1, 0, 1}));
     a.Stop();
     EXPECT_FALSE(a.Running);
