@@ -1,4 +1,5 @@
 // Sample preview on the scripted and null sound devices.
+#include "audition.h"
 #include "devices/preview.h"
 #include "platform/audio/scripted.h"
 #include "support/pump.h"

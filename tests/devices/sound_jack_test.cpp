@@ -1,5 +1,6 @@
 // Preview and capture on real devices: RtAudio on a JACK server with the dummy back end, on a
 // server name of its own so that no other JACK user is disturbed.
+#include "audition.h"
 #include "devices/audio.h"
 #include "devices/preview.h"
 #include "devices/wave.h"
@@ -43,20 +44,12 @@ TEST_F(SoundJackTest, OneSecondOfPreviewAndAHalfSecondTake) {
     // A quarter second of sample: about two halves of the buffer, then silence.
     std::vector<std::int16_t> pcm(22050, 3000);
     const TWaveFormat format = MakePcmFormat(2, 44100, 16);
-    ASSERT_TRUE(Preview->Open(window.Handle())) << platform::SoundError();
-    Preview->EndCount = 0;
-    Preview->Position = 0;
-    Preview->SampleLength = 44100;
-    Preview->SampleFormat = &format;
-    Preview->SampleData = pcm.data();
-    ASSERT_TRUE(Preview->PlayBuffer->Play(true));
+    ASSERT_TRUE(Audition(window.Handle(), pcm.data(), 44100, format)) << platform::SoundError();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(Preview->Position, -1) << "the sample was played";
     EXPECT_GE(Preview->EndCount, 1) << "silent halves follow it";
-    Preview->Thread->Terminate();
-    Preview->PlayBuffer->Stop();
-    platform::WaitWhile([] { return Preview->Busy.load(); });
-    Preview->Close();
+    StopAudition();
+    EXPECT_FALSE(Preview->IsOpen);
 
     TempSettings settings;
     settings.WriteIni("[Audio]\nSystem=None\nFrames=1024\n");
