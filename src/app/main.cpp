@@ -72,6 +72,9 @@ public:
         if (fmMdi) fmMdi->AddRecentFile(Path);
     }
     bool SaveAs() override { return fmMdi && fmMdi->Saveas1Click(); }
+    std::vector<TSongArea>& Areas() override {
+        return fmMdi ? fmMdi->Areas.Items : TSongFileHost::Areas();
+    }
 };
 
 TMdiSeam g_seam;

@@ -9,6 +9,7 @@
 #include "platform/forms/form.h"
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/imagelist.h"
+#include "song/songfile.h"
 
 #include <array>
 #include <atomic>
@@ -25,12 +26,8 @@ class TIniFile;
 // The main window's creation ran to its end.
 extern std::uint8_t InitDone;
 
-// One named song area: a span of the song between two ticks.
-struct TAreaItem {
-    std::string Name;
-    int Left = 0;
-    int Right = 0;
-};
+// One named song area: a span of the song between two ticks (kept in the song file).
+using TAreaItem = TSongArea;
 // Holder of the song areas.
 class TAreaEx {
 public:

@@ -8,6 +8,8 @@
 #include "song/subengine.h"
 #include "song/undo.h"
 
+std::uint8_t AweAvailable = 0;
+
 namespace {
 
 TMainWindowSeam headlessMain;

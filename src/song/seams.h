@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 class TSong;
 struct _TPart;
@@ -27,13 +28,36 @@ public:
     virtual void PaintParts(int /*All*/) {}
 };
 
-// The key editor, the MIDI fader window and the sound-card window.
+// The sound card's effect lists in the sound-card window.
+constexpr int aweReverb = 0, aweChorus = 1, aweBass = 2, aweTreble = 3;
+
+// The key editor, the MIDI fader window and the sound-card window. Headless there are no fader
+// rows and no sound-card window.
 class TMidiEditorsSeam {
 public:
     virtual ~TMidiEditorsSeam() = default;
     virtual void InvalidateViews() {}
     virtual void UpdateEventListScroll() {}
+    // Fader window: frees every row; appends a row for Controller (-3 pitch bend, -2 program
+    // change, 0-127 a controller) and lays the panel out again as AddDefaultFaders does; the
+    // default rows; each row's controller in order.
+    virtual void ClearFaders() {}
+    virtual void AddFader(int /*Controller*/) {}
+    virtual void AddDefaultFaders() {}
+    virtual std::vector<int> FaderControllers() { return {}; }
+    // Sound-card window: whether it exists, showing it, the selected entry of each list
+    // (aweReverb ...; setting one sends nothing to the card), and the flag that makes the next
+    // show take the selections from the card.
+    virtual bool AweWindowExists() { return false; }
+    virtual void ShowAwe() {}
+    virtual int AweListIndex(int /*List*/) { return -1; }
+    virtual void SetAweListIndex(int /*List*/, int /*Index*/) {}
+    virtual void SetAweTakeFromCard(bool /*Take*/) {}
 };
+
+// The sound card's AWE manager library is loaded and opened: set by the AWE window's creation,
+// 0 until then (no window offers the card).
+extern std::uint8_t AweAvailable;
 
 // The mixer, the automation editor, the disk-track editor and the sample-part editor.
 class TAudioWindowsSeam {

@@ -474,6 +474,7 @@ bool ReadSmfSong(std::string_view FileName) {
     if (!OpenSmf(FileName, format, division)) return false;
     Song->Clear();
     SongFileHost().ClearSamplePool();
+    SongFileHost().ClearSongLists();
     return ReadMappedSmfSong(FileName, format, division);
 }
 

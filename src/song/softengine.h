@@ -24,6 +24,15 @@ class TMFX;
 class TSoftsynthEditor;
 class TSub;
 
+// Where a softsynth's editor window stands, as the song file keeps it. Width and Height of a
+// rolled-up window are those kept for unrolling it.
+struct TEditorPlacement {
+    int Left = 0, Top = 0, Width = 168, Height = 201;
+    bool RolledUp = false;
+    bool Visible = false;
+    bool ShowAfterLoad = false; // shown once the song file is read
+};
+
 // One pending song event of a softsynth queue.
 struct _TSoftNode {
     _TEvent* Event = nullptr;
@@ -151,6 +160,7 @@ public:
     std::array<VstMidiEvent, MaxBlockEvents> EventRecords{};
     TVstEventBlock EventBlock;
     TChannel* Channel = nullptr;
+    TEditorPlacement Placement; // what the headless windows keep of the editor window
 
     // The entry ToGo ticks after the last dispatched event falls before the end of the block
     // (an overdue one counts as due); then Pos and BaseTick move on to it.
@@ -191,6 +201,11 @@ public:
     virtual void FreeEditor(TSoftsynthEditor* /*Editor*/) {}
     // Shows the plug-in search dialog for FileName (made on first use); False when cancelled.
     virtual bool SearchPlugin(const std::string& /*FileName*/) { return false; }
+    // The editor window's place, size, roll-up and visibility, and showing it; headless they
+    // are kept with the softsynth, and showing only marks it visible.
+    virtual TEditorPlacement Placement(TSoftItem& Item) { return Item.Placement; }
+    virtual void SetPlacement(TSoftItem& Item, const TEditorPlacement& P) { Item.Placement = P; }
+    virtual void ShowEditorWindow(TSoftItem& Item) { Item.Placement.Visible = true; }
 };
 TSoftsynthWindows& SoftsynthWindows();
 void SetSoftsynthWindows(TSoftsynthWindows* Windows);

@@ -9,6 +9,13 @@
 
 constexpr std::string_view SongFileMagic = "TolvernSeq";
 
+// One named area of the song: a span between two ticks.
+struct TSongArea {
+    std::string Name;
+    int Left = 0;
+    int Right = 0;
+};
+
 // What saving and loading ask of the windows and of the engines that live in their own units.
 // The headless default has no tempo list, no deferred actions and no windows; the main window
 // installs its own.
@@ -18,17 +25,25 @@ public:
     // The options window's tempo list, one text per line.
     virtual std::vector<std::string> TempoLines() { return {}; }
     virtual void AppendTempoLine(std::string_view /*Line*/) {}
+    // The main window's named areas (the headless host keeps a list of its own).
+    virtual std::vector<TSongArea>& Areas() { return areas_; }
     // The song's deferred actions (the defaults reach the song's queue).
     virtual int TodoCount();
     virtual bool AudioRunning();
     virtual void RunTodos();
     virtual void AddTodo(int Kind);
     virtual void ClearSamplePool(); // the song's pool
+    // A reader replaces the song: the main window's named areas and the options window's tempo
+    // presets go with it (the file refills them).
+    virtual void ClearSongLists() { areas_.clear(); }
     // The arrange window's caption and the File menu's recent files.
     virtual void SetArrangeCaption(std::string_view /*Caption*/) {}
     virtual void AddRecentFile(std::string_view /*Path*/) {}
     // The Save As command (which asks for a name); True when it saved.
     virtual bool SaveAs() { return false; }
+
+private:
+    std::vector<TSongArea> areas_;
 };
 
 TSongFileHost& SongFileHost();

@@ -1,17 +1,24 @@
 #include "devices/dxsounds.h"
+#include "devices/mfx.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "devices/sblive.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/ini.h"
+#include "platform/core/nocase.h"
 #include "platform/core/paths.h"
+#include "platform/core/streams.h"
+#include "song/automation.h"
+#include "song/disk.h"
 #include "song/seams.h"
 #include "song/sidefile.h"
 #include "song/smf.h"
+#include "song/softengine.h"
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/songfile_items.h"
+#include "song/subengine.h"
 #include "song/todo.h"
 
 #include <climits>
@@ -112,6 +119,105 @@ void TSongWriter::Events(std::string_view Tag, const _TPart& Part) {
         WriteEventRecord(*e);
 }
 
+void TSongWriter::Doubles(std::string_view Tag, const std::vector<double>& Values) {
+    WriteTag(Tag);
+    WriteInt32BE(static_cast<std::int32_t>(Values.size() * 8));
+    for (double d : Values)
+        WriteDouble(d);
+}
+
+void TSongWriter::Block(std::string_view Tag, const void* Data, std::size_t Size) {
+    WriteTag(Tag);
+    WriteInt32BE(static_cast<std::int32_t>(Size));
+    if (Size) out_.Write(Data, Size);
+}
+
+// ---- plug-in records -------------------------------------------------------------------------
+
+std::string StoredPluginName(std::string_view Path, bool Effect) {
+    std::string folder;
+    if (Song) {
+        if (Effect)
+            Song->FxFolder(folder);
+        else
+            Song->SynthFolder(folder);
+    }
+    std::string name = platform::ToStoredPath(Path);
+    name.resize(name.size() - platform::ExtractFileExt(name).size());
+    folder = platform::ToStoredPath(folder);
+    if (!folder.empty() && name.size() > folder.size() &&
+        platform::SameText(std::string_view(name).substr(0, folder.size()), folder))
+        name.erase(0, folder.size());
+    return name;
+}
+
+namespace {
+
+std::vector<double> PluginParameters(TMFX& Plugin) {
+    std::vector<double> values(static_cast<std::size_t>(Plugin.NumParams()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = Plugin.GetParameter(static_cast<int>(i));
+    return values;
+}
+
+// The state of an own-interface plug-in, or of a loaded VST plug-in that keeps its programs as
+// chunks; nothing for any other.
+void WritePluginState(TSongWriter& W, std::string_view Tag, TMFX& Plugin) {
+    if (!Plugin.Loaded) return;
+    void* data = nullptr;
+    std::intptr_t size = 0;
+    if (Plugin.Kind == 0)
+        size = Plugin.Command(MFX_STATE, -1, reinterpret_cast<std::intptr_t>(&data));
+    else if (Plugin.Effect && (Plugin.Effect->flags & effFlagsProgramChunks))
+        size = Plugin.Dispatch(effGetChunk, 0, 0, &data);
+    if (size <= 0 || !data || size > INT_MAX) return;
+    W.Block(Tag, data, static_cast<std::size_t>(size));
+}
+
+void WriteSlot(TSongWriter& W, const std::string& Family, const TSoftOut& Slot);
+
+} // namespace
+
+void WriteSubRecords(TSongWriter& W, const TSub& Bus) {
+    TMFX& plug = *Bus.Plugin;
+    W.Marker("Sub");
+    W.Int("SubStyle", Bus.Kind);
+    W.String("SubName", StoredPluginName(plug.Path, true));
+    std::vector<double> params = PluginParameters(plug);
+    W.Int("SubNumParams", static_cast<std::int32_t>(params.size()));
+    W.Doubles("SubParams", params);
+    if (plug.Kind == 0) WritePluginState(W, "SubData", plug); // a VST bus keeps parameters only
+    W.Int("SubOutput", Bus.Output);
+    W.Int("SubDock", Bus.Docked);
+    W.Int("SubEditor", Bus.EditorShown);
+    if (Bus.HasPlugin()) W.Int("SubActive", plug.Enabled);
+    if (Bus.Kind == skGroupVolume) W.Double("SubVolume", Bus.Volume);
+    if (Bus.Channel) W.Int("SubShow", Bus.Channel->Show);
+}
+
+void WriteSoftsynthRecords(TSongWriter& W, TSoftItem& Item) {
+    TMFX& plug = *Item.Plugin;
+    W.Marker("Softsynth");
+    W.String("SoftsynthName", StoredPluginName(plug.Path, false));
+    if (plug.Kind == 1)
+        W.Int("SoftsynthVSTProgram", static_cast<std::int32_t>(plug.Dispatch(effGetProgram)));
+    W.Int("SoftsynthShow", Item.Channel ? Item.Channel->Show : 0);
+    TEditorPlacement place = SoftsynthWindows().Placement(Item);
+    if (place.Visible) W.Int("SoftsynthVisible", 1);
+    W.Int("SoftsynthLeft", place.Left);
+    W.Int("SoftsynthTop", place.Top);
+    if (place.RolledUp) W.Int("SoftsynthMinimized", 1);
+    W.Int("SoftsynthWidth", place.Width);
+    W.Int("SoftsynthHeight", place.Height);
+    std::vector<double> params = PluginParameters(plug);
+    W.Int("SoftsynthNumParams", static_cast<std::int32_t>(params.size()));
+    W.Doubles("SoftsynthParams", params);
+    WritePluginState(W, "SoftsynthData", plug);
+    W.Int("SoftsynthOutputCount", Item.OutputCount);
+    for (int i = 0; i < Item.OutputCount; ++i)
+        WriteSlot(W, "SoftsynthOutput", Item.Outputs[static_cast<std::size_t>(i)]);
+}
+
 // ---- the song --------------------------------------------------------------------------------
 
 namespace {
@@ -121,6 +227,106 @@ TSongFileHost* host = &headlessHost;
 
 int StoredMode(int Mode) {
     return Mode >= 1 && Mode <= 4 ? Mode : 0;
+}
+
+void WriteSlot(TSongWriter& W, const std::string& Family, const TSoftOut& Slot) {
+    W.Marker(Family);
+    W.Int(Family + "Active", Slot.Active);
+    W.Double(Family + "Volume", Slot.Volume);
+    W.Double(Family + "Pan", Slot.Pan);
+    W.Int(Family + "Bus", Slot.Bus);
+    W.Int(Family + "Mute", Slot.Mute);
+    W.Int(Family + "Solo", Slot.Solo);
+    const std::size_t sends = SubEngine ? SubEngine->SendBuses.size() : 0;
+    for (std::size_t j = 0; j < sends && j < static_cast<std::size_t>(SendCount); ++j)
+        W.Double(Family + "Send", Slot.Sends[j]);
+    for (const TSub* bus : Slot.Inserts)
+        WriteSubRecords(W, *bus);
+}
+
+// Slots 0 up to the first that is not active.
+void WriteActiveSlots(TSongWriter& W, const std::string& Family,
+                      const std::array<TSoftOut, OutputSlotCount>& Slots) {
+    for (const TSoftOut& slot : Slots) {
+        if (slot.Active != 1) break;
+        WriteSlot(W, Family, slot);
+    }
+}
+
+void WriteSamples(TSongWriter& W, const _TTrack& T) {
+    for (const auto& sp : T.Samples) {
+        const TSample& s = *sp;
+        W.Marker("Sample");
+        W.Int("SampleIndex", s.Index);
+        W.Double("SampleVolume2", s.Volume);
+        W.Int("SamplePan", s.Pan);
+        W.Flag("SampleMute", s.Mute);
+        W.Flag("SampleFR", s.FR);
+        W.Int("SampleBus", s.Bus);
+    }
+    if (!T.Samples.empty()) WriteActiveSlots(W, "TrackBus", T.Outputs);
+}
+
+void WriteAutomation(TSongWriter& W, const _TTrack& T) {
+    for (const TAutoPlug* entry : T.AutoPlugs) {
+        TPlugId id; // zeroed: the index a code does not use is written as 0
+        if (!SubEngine || !SubEngine->MakePlugId(entry->Plugin, id)) continue;
+        W.Marker("AutoFX");
+        W.String("AutoFXId", id.Code);
+        W.Int("AutoFXInd1", id.Ind1);
+        W.Int("AutoFXInd2", id.Ind2);
+        W.Int("AutoFXInd3", id.Ind3);
+        for (int i = 0; i < entry->ParamCount && i < MaxAutoParams; ++i) {
+            W.Int("AutoFXParam", entry->Params[static_cast<std::size_t>(i)].Param);
+            W.Int("AutoFXParamRamp", entry->Params[static_cast<std::size_t>(i)].Kind);
+        }
+    }
+}
+
+// The sample pool goes beside the song, put in place only after it.
+void WriteSamplePool(TSongWriter& W, std::string_view Path, TSideFiles& Side) {
+    if (!Song->SamplePool || Song->SamplePool->Items.Count() == 0) return;
+    W.Marker("SampleDXG");
+    platform::TMemoryStream bank;
+    Song->SamplePool->Items.SaveToStream(bank);
+    if (!Side.Write(SideFilePath(Path, ".dxg"), bank.View()))
+        throw platform::EFCreateError("Cannot create file " + SideFilePath(Path, ".dxg"));
+}
+
+void WriteSongRecords(TSongWriter& W, std::string_view Path, TSideFiles& Side) {
+    for (const TDiskSample* d : Song->DiskSamples) {
+        W.String("DiskFileName", d->FileName);
+        W.Int("DiskInternal", d->Internal);
+    }
+    WriteActiveSlots(W, "DiskOutput", Song->DiskOutputs);
+    for (const TSongArea& a : host->Areas()) {
+        W.Marker("Area");
+        W.String("AreaName", a.Name);
+        W.Int("AreaLeft", a.Left);
+        W.Int("AreaRight", a.Right);
+    }
+    TMidiEditorsSeam& editors = MidiEditors();
+    if (AweAvailable) {
+        W.Int("AWEReverb", editors.AweListIndex(aweReverb));
+        W.Int("AWEChorus", editors.AweListIndex(aweChorus));
+        W.Int("AWEBass", editors.AweListIndex(aweBass));
+        W.Int("AWETreble", editors.AweListIndex(aweTreble));
+    }
+    W.Marker("MIDIFaders");
+    for (int controller : editors.FaderControllers())
+        W.Int("MIDIFader", controller);
+    WriteSamplePool(W, Path, Side);
+    if (SubEngine) {
+        for (const TSub* bus : SubEngine->Buses)
+            WriteSubRecords(W, *bus);
+        for (const TSub* bus : SubEngine->MasterBuses)
+            WriteSubRecords(W, *bus);
+    }
+    if (SoftEngine)
+        for (TSoftItem* item : SoftEngine->Items)
+            WriteSoftsynthRecords(W, *item);
+    W.Double("MasterOutputVolume", Song->MasterOut.Volume);
+    W.Int("MasterOutputShow", Song->MasterChannel ? Song->MasterChannel->Show : 0);
 }
 
 void WriteTrack(TSongWriter& W, const _TTrack& T) {
@@ -154,6 +360,8 @@ void WriteTrack(TSongWriter& W, const _TTrack& T) {
         W.Int("PartNumEvents", count);
         W.Events("PartEvents", *p);
     }
+    if (T.Mode == tmAudio) WriteSamples(W, T);
+    if (T.Mode == tmParameter) WriteAutomation(W, T);
 }
 
 // Path: where the song file goes; the files beside it are named after it.
@@ -169,6 +377,7 @@ void WriteSong(TSongWriter& W, std::string_view Name, std::string_view Path, TSi
         W.Int("SeqTempoItem", platform::StrToIntDef(line, 120));
     for (int i = 0; i < TrackCount; ++i)
         WriteTrack(W, *Song->Tracks[i]);
+    WriteSongRecords(W, Path, Side);
     // Last: the SoundFont banks, listed in a file beside the song.
     if (SBLive && SBLive->Available && SBLive->AutoOpenSave) {
         W.Marker("SFBank");
@@ -231,16 +440,23 @@ bool SaveSongFile(std::string_view FileName) {
     // The song takes its new name only once the file is complete.
     platform::TAtomicFile file(path);
     TSideFiles side; // put in place only after the song
+    std::string error;
     bool ok = file.Open();
     if (ok) {
-        TSongWriter writer(file.Stream());
-        WriteSong(writer, name, path, side);
-        ok = file.Commit();
+        try {
+            TSongWriter writer(file.Stream());
+            WriteSong(writer, name, path, side);
+            ok = file.Commit();
+        } catch (const std::exception& e) { // a file beside the song could not be written
+            ok = false;
+            error = e.what();
+            file.Discard();
+        }
     }
     if (ok) side.Commit();
     if (!ok) {
-        platform::MessageBox(file.Error() + "\nThe song was not saved.", "Save song",
-                             platform::MB_OK | platform::MB_ICONERROR);
+        platform::MessageBox((error.empty() ? file.Error() : error) + "\nThe song was not saved.",
+                             "Save song", platform::MB_OK | platform::MB_ICONERROR);
         return false;
     }
 

@@ -1,6 +1,7 @@
 #include "song/songfile.h"
 
 #include "devices/midimsg.h"
+#include "fake_midi_editors.h"
 #include "platform/core/files.h"
 #include "platform/core/ini.h"
 #include "platform/core/paths.h"
@@ -67,9 +68,11 @@ protected:
     void SetUp() override {
         SongTest::SetUp();
         SetSongFileHost(&host);
+        SetMidiEditors(&editors);
     }
     void TearDown() override {
         SetSongFileHost(nullptr);
+        SetMidiEditors(nullptr);
         platform::ClearFileFailures();
         SongTest::TearDown();
     }
@@ -84,6 +87,7 @@ protected:
     }
 
     FakeFileHost host;
+    FakeMidiEditors editors;
     TempDir dir;
 };
 
@@ -133,6 +137,9 @@ TEST_F(SongFileTest, GoldenFileLoadsToTheExpectedSong) {
                                  "0 0 130 F0 0 0\n"
                                  "0 0 135 F0 1 0\n"
                                  "1 480 580 B1 10 64\n");
+    EXPECT_EQ(editors.Clears, 1);
+    EXPECT_EQ(editors.Rows, (std::vector<int>{7, 10, -3}));
+    EXPECT_EQ(Song->DiskOutputs[0].Active, 1);
     EXPECT_TRUE(CheckSongInvariants(*Song));
 }
 

@@ -1,7 +1,16 @@
 #include "songdump/dump.h"
 
+#include "devices/dxsounds.h"
+#include "devices/mfx.h"
 #include "devices/midimsg.h"
+#include "song/automation.h"
+#include "song/disk.h"
+#include "song/seams.h"
+#include "song/softengine.h"
 #include "song/song.h"
+#include "song/songfile.h"
+#include "song/songfile_items.h"
+#include "song/subengine.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,7 +48,7 @@ std::string Num(float v) {
 // The fields of an output slot that differ from a fresh slot's. Built as a plain string: a
 // song has over 16,000 slots, nearly all fresh, and a stream for each cost more than the rest
 // of the dump.
-std::string SlotDifferences(const TSoftOut& o, int slot) {
+std::string SlotDifferences(const TSoftOut& o, int slot, int channels) {
     std::string s;
     auto add = [&s](const char* field, const std::string& value) {
         s += ' ';
@@ -54,17 +63,18 @@ std::string SlotDifferences(const TSoftOut& o, int slot) {
     if (o.Bus != -1) add("bus", std::to_string(o.Bus));
     if (o.Mute) add("mute", std::to_string(o.Mute));
     if (o.Solo) add("solo", std::to_string(o.Solo));
-    if (o.Channels) add("channels", std::to_string(o.Channels));
+    if (o.Channels != channels) add("channels", std::to_string(o.Channels));
     for (int i = 0; o.Sends.Used() && i < SendCount; ++i)
         if (o.Sends[i] != 0.0f) add(("send" + std::to_string(i)).c_str(), Num(o.Sends[i]));
     if (!o.Inserts.empty()) add("inserts", std::to_string(o.Inserts.size()));
     return s;
 }
 
+// Channels: what a fresh slot of the owner holds (a softsynth's are mono until its pins say).
 void DumpSlots(std::ostringstream& out, const char* indent,
-               const std::array<TSoftOut, OutputSlotCount>& slots) {
+               const std::array<TSoftOut, OutputSlotCount>& slots, int channels = 0) {
     for (int s = 0; s < OutputSlotCount; ++s) {
-        std::string diff = SlotDifferences(slots[s], s);
+        std::string diff = SlotDifferences(slots[s], s, channels);
         if (!diff.empty()) out << indent << "output " << s << diff << "\n";
     }
 }
@@ -106,7 +116,16 @@ void DumpTrack(std::ostringstream& out, const _TTrack& t, int index) {
         out << "  sample " << i << " index " << s.Index << " pan " << s.Pan << " mute " << s.Mute
             << " fr " << s.FR << " bus " << s.Bus << " volume " << Num(s.Volume) << "\n";
     }
-    if (!t.AutoPlugs.empty()) out << "  autoplugs " << t.AutoPlugs.size() << "\n";
+    for (std::size_t i = 0; i < t.AutoPlugs.size(); ++i) {
+        const TAutoPlug& a = *t.AutoPlugs[i];
+        out << "  autofx " << i << " " << Quoted(a.Id.Code) << " " << a.Id.Ind1 << " " << a.Id.Ind2
+            << " " << a.Id.Ind3 << " plugin " << (a.Plugin ? 1 : 0) << " automated "
+            << (a.Plugin && a.Plugin->Automated ? 1 : 0) << " params";
+        for (int p = 0; p < a.ParamCount && p < MaxAutoParams; ++p)
+            out << " " << a.Params[static_cast<std::size_t>(p)].Param << "/"
+                << a.Params[static_cast<std::size_t>(p)].Kind;
+        out << "\n";
+    }
     if (t.MixChannel) out << "  mixchannel\n";
     DumpSlots(out, "  ", t.Outputs);
     for (const _TPart* p = t.Parts; p; p = p->Next) {
@@ -120,6 +139,91 @@ void DumpTrack(std::ostringstream& out, const _TTrack& t, int index) {
         for (const _TEvent* e = p->Events; e; e = e->Next)
             DumpEvent(out, *e, tick += e->Delta);
     }
+}
+
+// A plug-in: its name as the song file stores it, whether it loaded, its parameters and the
+// size of its state.
+std::string PluginText(TMFX& P, bool Effect) {
+    std::string s = "plugin " + Quoted(StoredPluginName(P.Path, Effect)) + " loaded " +
+                    std::to_string(P.Loaded ? 1 : 0);
+    if (int n = P.NumParams()) {
+        s += " params";
+        for (int i = 0; i < n; ++i)
+            s += " " + Num(static_cast<float>(P.GetParameter(i)));
+    }
+    void* data = nullptr;
+    std::intptr_t size = 0;
+    if (P.Loaded && P.Kind == 0)
+        size = P.Command(MFX_STATE, -1, reinterpret_cast<std::intptr_t>(&data));
+    else if (P.Loaded && P.Effect && (P.Effect->flags & effFlagsProgramChunks))
+        size = P.Dispatch(effGetChunk, 0, 0, &data);
+    if (size > 0 && data) {
+        s += " state";
+        const auto* b = static_cast<const std::uint8_t*>(data);
+        for (std::intptr_t i = 0; i < size && i < 64; ++i)
+            s += " " + Hex(b[i], 2);
+        if (size > 64) s += " ... (" + std::to_string(size) + " bytes)";
+    }
+    return s;
+}
+
+void DumpBus(std::ostringstream& out, const std::string& indent, const TSub& b) {
+    out << indent << "bus kind " << b.Kind << " output " << b.Output << " dock " << b.Docked
+        << " editor " << b.EditorShown;
+    if (b.HasPlugin()) out << " active " << b.Plugin->Enabled;
+    if (b.Kind == skGroupVolume) out << " volume " << Num(b.Volume);
+    if (b.Channel) out << " show " << b.Channel->Show;
+    if (b.Kind != skGroupVolume) out << " " << PluginText(*b.Plugin, true);
+    out << "\n";
+}
+
+void DumpInserts(std::ostringstream& out, const std::string& what,
+                 const std::array<TSoftOut, OutputSlotCount>& slots) {
+    for (int s = 0; s < OutputSlotCount; ++s)
+        for (const TSub* b : slots[static_cast<std::size_t>(s)].Inserts)
+            DumpBus(out, what + " output " + std::to_string(s) + " insert ", *b);
+}
+
+// The song's records beyond its tracks: disk samples, buses, softsynths, areas, fader rows,
+// the master's strip and the sample pool.
+void DumpRecords(std::ostringstream& out, const TSong& S) {
+    for (std::size_t i = 0; i < S.DiskSamples.size(); ++i)
+        out << "disksample " << i << " " << Quoted(S.DiskSamples[i]->FileName) << " internal "
+            << S.DiskSamples[i]->Internal << " open " << int(S.DiskSamples[i]->Opened) << "\n";
+    DumpInserts(out, "disk", S.DiskOutputs);
+    for (int t = 0; t < TrackCount; ++t)
+        DumpInserts(out, "track " + std::to_string(t + 1),
+                    S.Tracks[static_cast<std::size_t>(t)]->Outputs);
+    if (SubEngine) {
+        for (const TSub* b : SubEngine->Buses)
+            DumpBus(out, "", *b);
+        for (const TSub* b : SubEngine->MasterBuses)
+            DumpBus(out, "master ", *b);
+    }
+    if (SoftEngine)
+        for (int i = 0; i < SoftEngine->Count(); ++i) {
+            TSoftItem& item = *SoftEngine->Items[static_cast<std::size_t>(i)];
+            TEditorPlacement p = SoftsynthWindows().Placement(item);
+            out << "softsynth " << i << " outputs " << item.OutputCount << " show "
+                << (item.Channel ? item.Channel->Show : 0) << " window " << p.Left << " " << p.Top
+                << " " << p.Width << " " << p.Height << " rolledup " << p.RolledUp << " visible "
+                << p.Visible << " " << PluginText(*item.Plugin, false) << "\n";
+            DumpSlots(out, "  ", item.Outputs, 1);
+            DumpInserts(out, "softsynth " + std::to_string(i), item.Outputs);
+        }
+    for (const TSongArea& a : SongFileHost().Areas())
+        out << "area " << Quoted(a.Name) << " " << a.Left << " " << a.Right << "\n";
+    std::vector<int> faders = MidiEditors().FaderControllers();
+    if (!faders.empty()) {
+        out << "faders";
+        for (int c : faders)
+            out << " " << c;
+        out << "\n";
+    }
+    if (S.MasterChannel && S.MasterChannel->Show)
+        out << "master show " << S.MasterChannel->Show << "\n";
+    if (S.SamplePool && S.SamplePool->Items.Count())
+        out << "samplepool " << S.SamplePool->Items.Count() << " samples\n";
 }
 
 } // namespace
@@ -205,6 +309,7 @@ std::string DumpSong(const TSong& S) {
     for (const _TPart* p = S.Clipboard; p; p = p->Next)
         ++clip;
     if (clip) out << "clipboard " << clip << " parts\n";
+    DumpRecords(out, S);
     return out.str();
 }
 

@@ -25,6 +25,14 @@ def string(tag, s):
     return item(tag, sstr(s))
 
 
+def dbl(tag, v):
+    return item(tag, struct.pack("<d", v))
+
+
+def doubles(tag, vs):
+    return item(tag, b"".join(struct.pack("<d", v) for v in vs))
+
+
 def msg(status, d1=0, d2=0):
     return status | (d1 << 8) | (d2 << 16)
 
@@ -68,6 +76,45 @@ def default_track(i):
     return track("Track %d" % (i + 1), i % 16, 0, 2)
 
 
+def slot(family, active=1, vol=1.0, pan=0.0, bus=-1, mute=0, solo=0, sends=()):
+    b = item(family) + i32(family + "Active", active) + dbl(family + "Volume", vol)
+    b += dbl(family + "Pan", pan) + i32(family + "Bus", bus) + i32(family + "Mute", mute)
+    b += i32(family + "Solo", solo)
+    for v in sends:
+        b += dbl(family + "Send", v)
+    return b
+
+
+def sub(kind, name, params=(), data=None, output=-1, dock=0, editor=0, active=None,
+        volume=None, show=None):
+    b = item("Sub") + i32("SubStyle", kind) + string("SubName", name)
+    b += i32("SubNumParams", len(params)) + doubles("SubParams", params)
+    if data is not None:
+        b += item("SubData", data)
+    b += i32("SubOutput", output) + i32("SubDock", dock) + i32("SubEditor", editor)
+    if active is not None:
+        b += i32("SubActive", active)
+    if volume is not None:
+        b += dbl("SubVolume", volume)
+    if show is not None:
+        b += i32("SubShow", show)
+    return b
+
+
+def sample(index, vol, pan, mute, fr, bus):
+    return (item("Sample") + i32("SampleIndex", index) + dbl("SampleVolume2", vol)
+            + i32("SamplePan", pan) + i32("SampleMute", mute) + i32("SampleFR", fr)
+            + i32("SampleBus", bus))
+
+
+def faders(controllers):
+    return item("MIDIFaders") + b"".join(i32("MIDIFader", c) for c in controllers)
+
+
+def master(vol, show):
+    return dbl("MasterOutputVolume", vol) + i32("MasterOutputShow", show)
+
+
 def golden():
     b = MAGIC + string("SeqName", "golden.seq") + i32("SeqTempo", 135)
     b += i32("SeqBeatsInBar", 3) + i32("SeqLeft", 480) + i32("SeqRight", 2400)
@@ -86,11 +133,53 @@ def golden():
     b += part("Take", 8, 480, 1920, [event(100, msg(0xB1, 10, 64))], sample=2)
     for i in range(2, 128):
         b += default_track(i)
+    # The records every song has: the first disk output, the fader rows (those the test gives
+    # the fader window), the master.
+    b += slot("DiskOutput") + faders([7, 10, -3]) + master(1.0, 0)
+    return b
+
+
+STATE = b"\x01\x02\x03xyz"
+
+
+# One record group of each kind: sample slots, a track slot with a send and an insert bus, an
+# automation entry, a disk sample, an area, a bus of each kind, an own-interface softsynth with
+# its state and two outputs. Plug-ins are the tests' "statefx" (2 parameters, state).
+def golden_records():
+    b = MAGIC + string("SeqName", "records.seq") + i32("SeqTempo", 120)
+    b += i32("SeqBeatsInBar", 4) + i32("SeqLeft", 0) + i32("SeqRight", 1920) + i32("SeqPos", 0)
+    b += track("Drums", 9, 0, 1)
+    b += sample(0, 0.5, 63, 0, 1, 0) + sample(1, 1.0, 20, 1, 0, 2)
+    b += slot("TrackBus", vol=0.75, pan=-0.5, sends=[0.25])
+    b += sub(5, "statefx", [0.5, 0.125], STATE)
+    b += track("Auto", 0, 0, 3)
+    b += item("AutoFX") + string("AutoFXId", "grp") + i32("AutoFXInd1", 0)
+    b += i32("AutoFXInd2", 0) + i32("AutoFXInd3", 0)
+    b += i32("AutoFXParam", 1) + i32("AutoFXParamRamp", 2)
+    for i in range(2, 128):
+        b += default_track(i)
+    b += string("DiskFileName", "C:\\Takes\\take1.wav") + i32("DiskInternal", 1)
+    b += slot("DiskOutput", sends=[0.0])
+    b += item("Area") + string("AreaName", "Chorus") + i32("AreaLeft", 960)
+    b += i32("AreaRight", 1920)
+    b += faders([7])
+    b += sub(1, "statefx", [0.25, 1.0], STATE, dock=1, active=1, show=1)
+    b += sub(2, "sub\\statefx", [0.0, 0.5], editor=1, active=0, show=0)
+    b += sub(3, "", output=0, volume=0.5, show=0)
+    b += sub(4, "statefx", [0.75, 0.0], STATE, active=1, show=0)
+    b += item("Softsynth") + string("SoftsynthName", "statesyn") + i32("SoftsynthShow", 1)
+    b += i32("SoftsynthVisible", 1) + i32("SoftsynthLeft", 100) + i32("SoftsynthTop", 50)
+    b += i32("SoftsynthWidth", 168) + i32("SoftsynthHeight", 201)
+    b += i32("SoftsynthNumParams", 2) + doubles("SoftsynthParams", [0.375, 0.625])
+    b += item("SoftsynthData", STATE) + i32("SoftsynthOutputCount", 2)
+    b += slot("SoftsynthOutput", sends=[0.0]) + slot("SoftsynthOutput", active=0, sends=[0.0])
+    b += master(0.625, 1)
     return b
 
 
 FILES = {
     "golden.seq": golden(),
+    "golden_records.seq": golden_records(),
     "magic_only.seq": MAGIC,
     # An item of a newer writer, 12 bytes, between two known ones.
     "unknown_tag.seq": MAGIC + i32("SeqBeatsInBar", 5) + item("FutureThing", bytes(range(12)))
