@@ -3,11 +3,14 @@
 // input and output, the virtual clock, and a fake of the windows the transport calls.
 #include "app/transport.h"
 
-#include "app/dialogs.h"
+#include "app/app_fixture.h"
+
 #include "app/main.h"
 #include "devices/audio.h"
+#include "devices/call16.h"
 #include "devices/midi.h"
 #include "platform/core/dynlib.h"
+#include "platform/core/thunk.h"
 #include "platform/forms/application.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/virtualmidi.h"
@@ -61,20 +64,25 @@ public:
     }
 };
 
-class TransportFixture : public testing::Test {
+class TransportFixture : public AppTest {
 protected:
     void SetUp() override {
-        SetMidiRealPorts(false);
-        program.WriteFile("MidiEngine.DLL", "stand-in");
+        AppTest::SetUp();
         // The built drivers and plug-ins, under the temporary program folder.
         for (const char* f : {"system", "synth", "fx"}) {
             std::filesystem::remove_all(program.Path() + f);
             std::filesystem::create_directory_symlink(std::string(TOLVERN_BIN_DIR "/") + f,
                                                       program.Path() + f);
         }
+        if (EngineMode) {
+            // The 16-bit engine back end: the stand-in engine library of the build.
+            std::filesystem::remove(program.Path() + "MidiEngine.DLL");
+            std::filesystem::create_symlink(TOLVERN_BIN_DIR "/midiengine.dll",
+                                            program.Path() + "midiengine.dll");
+            SetHas16BitThunking(true);
+        }
         settings.WriteIni("[Audio]\nSystem=scripted\n");
-        ASSERT_TRUE(StartProgram({}));
-        gui.Pump();
+        ASSERT_TRUE(Start());
         ASSERT_TRUE(Audio && Audio->Properties);
         driverEntry = Audio->Properties;
         Audio->Properties = &LoggingProperties;
@@ -85,16 +93,12 @@ protected:
     }
     void TearDown() override {
         SetTransportWindows(nullptr);
-        if (fmMdi) {
-            gui.Dialogs().AllowUnexpectedBoxes();
-            fmMdi->OnCloseQuery = nullptr;
-            fmMdi->Close();
-            fmMdi->Free();
-        }
+        AppTest::TearDown();
         driverCommands.clear();
-        FreeApplicationForms();
-        Application->ResetTerminated();
-        SetMidiRealPorts(true);
+        if (EngineMode) {
+            SetHas16BitThunking(false);
+            ChooseMidiMode();
+        }
     }
     // Track 0 plays a quarter note on every beat of two bars on the virtual output.
     void MakeSong() {
@@ -128,13 +132,9 @@ protected:
         return true;
     }
 
+    bool EngineMode = false; // set by a derived fixture's constructor
     using RunFn = std::int32_t (*)(std::int32_t, std::int32_t);
     RunFn run = nullptr;
-    TempSettings settings;
-    TempProgramFolder program;
-    TVirtualMidiIn keys{"Keys"};
-    TVirtualMidiOut synth{"Synth"};
-    testsupport::GuiHarness gui;
     CountingWindows windows;
 };
 

@@ -280,4 +280,43 @@ TEST_F(Transport, StoppingAPlayingSongAfterWindingRestartsAtTheWoundPosition) {
     fmMdi->StopPlayback(false);
 }
 
+// The 16-bit engine records the input itself; Stop collects it into the record part.
+class EngineTransport : public TransportFixture {
+protected:
+    EngineTransport() { EngineMode = true; }
+    void Settle() {
+        auto settle = reinterpret_cast<void (*)()>(
+            GetProcAddress(LoadLibrary(TOLVERN_BIN_DIR "/midiengine.dll"), "MidiEngineSettle"));
+        if (settle) settle();
+    }
+};
+
+TEST_F(EngineTransport, StopCollectsTheRecordedInputAndNothingGoesBeforeThePart) {
+    ASSERT_EQ(MidiMode, 0);
+    Song->CurrentTrackIndex = 1;
+    _TTrack* t = Song->TrackAt(1);
+    t->Mode = tmMidi;
+    _TPart* part = NewPart("Take", 480, 1920, 1);
+    ASSERT_TRUE(InsertPart(t, part));
+    Song->RecordPart = part;
+    Midi->Record(0, 0, 0, false);
+    ASSERT_EQ(Song->State, 1);
+    Settle();
+    gui.Advance(125); // tick 60, before the part
+    keys.Send({0x90, 60, 100});
+    Settle();
+    gui.Advance(1125); // tick 600
+    keys.Send({0x80, 60, 0});
+    fmMdi->StopPlayback(false);
+    EXPECT_EQ(Song->State, 0);
+    EXPECT_EQ(Song->RecordPart, nullptr);
+    std::vector<std::pair<int, std::uint32_t>> got; // tick in the part, message
+    for (_TEvent* e = part->Events; e; e = e->Next)
+        got.push_back({EventTime(part, e), e->Msg & 0xFFFFFF});
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], (std::pair<int, std::uint32_t>{0, 0x643C90}));
+    EXPECT_EQ(got[1].second, 0x3C80u);
+    EXPECT_NEAR(got[1].first, 120, 2);
+}
+
 } // namespace
