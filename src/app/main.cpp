@@ -1,6 +1,7 @@
 #include "app/main.h"
 
 #include "app/arrange.h"
+#include "app/cursors.h"
 #include "app/dialogs.h"
 #include "devices/audio.h"
 #include "devices/call16.h"
@@ -117,7 +118,8 @@ void FillBitmap(TBitmap& b, int w, int h, TColor face, TColor edge) {
 
 } // namespace
 
-TfmMdi::TfmMdi(TComponent* AOwner) : TForm(AOwner) {
+TfmMdi::TfmMdi(TComponent* AOwner)
+    : TForm(AOwner), Skin(SkinBinding().Skin), SkinName(SkinBinding().SkinFileName) {
     Caption = "Tolvern";
     FormStyle = fsMDIForm;
     SetBounds(0, 0, 1024, 740);
@@ -294,9 +296,9 @@ void TfmMdi::FormCreate() {
         EnsureProgramSubFolder(f);
     SplashStep();
 
-    // Dropped files (the file menu issue), the transport bar's settings and layout (the
-    // transport bar issue) and the skin library (the skin binding) take their place here.
-    Skin = nullptr;
+    // Dropped files (the file menu issue) and the transport bar's settings and layout (the
+    // transport bar issue) take their place here.
+    SkinBinding().LoadSkinFromSettings();
 
     SBLive = new TSBLive();
     SBLive->AutoOpenSave = ini.ReadBool("SBLive!", "AutoOpenSave", false);
@@ -320,7 +322,7 @@ void TfmMdi::FormCreate() {
         MenuBitmaps[i] = std::make_unique<TBitmap>();
         MenuImages.GetBitmap(kMenuIndex[i], *MenuBitmaps[i]);
     }
-    // Cursors 500 "KEYINSERT" and 501 "KEYSTEP" are registered with their artwork.
+    RegisterKeyCursors();
 
     for (UINT vk : {UINT(VK_RETURN), UINT(VK_SPACE), UINT(VK_NUMPAD0), UINT(VK_HOME),
                     UINT(VK_NUMPAD1), UINT(VK_NUMPAD2), UINT(VK_NUMPAD9)})
@@ -384,9 +386,9 @@ void TfmMdi::FormCloseQuery(bool& CanClose) {
 
 void TfmMdi::FormClose(TCloseAction& Action) {
     systemTimer.Enabled = false;
-    // The softsynth menu's detach, the skin library's unloading and the AWE window come with
-    // their issues.
-    Midi->Stop(1);
+    // The softsynth menu's detach and the AWE window come with their issues.
+    SkinBinding().UnloadSkin();
+    if (Midi) Midi->Stop(1);
     SaveMainSettings();
     // Editors, the arrange window and the mixer write their settings and go here.
     if (fmArrange) {
@@ -394,7 +396,7 @@ void TfmMdi::FormClose(TCloseAction& Action) {
         fmArrange->Free();
     }
     // The input's callback reads the song and feeds the thru softsynth: it goes before them.
-    if (Midi->InPort) Midi->InPort->Close();
+    if (Midi && Midi->InPort) Midi->InPort->Close();
     delete Song;
     Song = nullptr;
     Action = caFree;

@@ -4,6 +4,7 @@
 // and takes them down in order when it closes. The program's entry lives here too.
 
 #include "gui/leds.h"
+#include "gui/skinbind.h"
 #include "gui/transpimages.h"
 #include "platform/core/timers.h"
 #include "platform/forms/form.h"
@@ -59,8 +60,9 @@ public:
     platform::TColor LoopBkColor = 0xC0C0C0;
     int Part3d = 24;
     platform::TColor PartsSelectedColor = 0xADD6D6;
-    void* Skin = nullptr;
-    std::string SkinName;
+    // The skin library's object and file name live in the skin binding (gui/skinbind.h).
+    TSkinObject& Skin;
+    std::string& SkinName;
     bool LedActive = false;
 
     // Transport state and the main window's lists.

@@ -22,15 +22,20 @@ protected:
         program.WriteFile("MidiEngine.DLL", "stand-in");
     }
     void TearDown() override {
+        Quit();
+        platform::SetMidiRealPorts(true);
+    }
+    // Closes the program without questions.
+    void Quit() {
         if (fmMdi) {
             gui.Dialogs().AllowUnexpectedBoxes();
             fmMdi->OnCloseQuery = nullptr;
             fmMdi->Close();
             fmMdi->Free();
+            gui.Dialogs().AllowUnexpectedBoxes(false);
         }
         FreeApplicationForms();
         platform::Application->ResetTerminated();
-        platform::SetMidiRealPorts(true);
     }
     bool Start(const std::vector<std::string>& args = {}) {
         const bool ok = StartProgram(args);

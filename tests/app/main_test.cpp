@@ -3,17 +3,27 @@
 #include "app/app_fixture.h"
 #include "app/main.h"
 
+#include "app/cursors.h"
 #include "devices/audio.h"
 #include "devices/inport.h"
 #include "devices/midi.h"
 #include "platform/core/dialogs.h"
+#include "platform/core/files.h"
 #include "platform/core/ini.h"
+#include "platform/core/thunk.h"
 #include "platform/forms/application.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/virtualmidi.h"
 #include "platform/window/window.h"
+#include "song/seams.h"
 #include "song/song.h"
 #include "song/songfile.h"
+#include "songdump/dump.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -228,6 +238,135 @@ TEST_F(Startup, SaveAsChoosesTheWriterByExtensionThenFilter) {
         ASSERT_GE(head.size(), 4u) << c.name;
         EXPECT_EQ(head.substr(0, 4) == "MThd", c.midi) << c.name;
     }
+}
+
+// With 16-bit thunking the engine library is used unless the one parameter is "Win2k".
+TEST_F(Startup, WinTwoKParameterChoosesTheMultimediaBackEnd) {
+    std::filesystem::copy_file(TOLVERN_BIN_DIR "/midiengine.dll",
+                               program.Path() + "midiengine.dll");
+    std::filesystem::remove(program.Path() + "MidiEngine.DLL");
+    SetHas16BitThunking(true);
+    struct Case {
+        std::vector<std::string> args;
+        int mode;
+    } cases[] = {{{}, 0}, {{"Win2k"}, 1}, {{"win2k"}, 0}, {{"Win2k", "x"}, 0}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Start(c.args));
+        EXPECT_EQ(MidiMode, c.mode) << testing::PrintToString(c.args);
+        EXPECT_EQ(Midi->Mode(), c.mode);
+        EXPECT_EQ(Song->SyncToAudio.load(), c.mode == 0 ? 1 : 0);
+        Quit();
+    }
+    SetHas16BitThunking(false);
+}
+
+class ThrowingEngines : public TSongEngines {
+public:
+    void CreateEngines(TSong&) override { throw std::runtime_error("No engines here"); }
+};
+
+TEST_F(Startup, AStepThatThrowsEndsTheStart) {
+    ThrowingEngines engines;
+    SetSongEngines(&engines);
+    gui.Dialogs().Answer(IDOK, "No engines here.");
+    gui.Dialogs().Answer(IDOK, "Tolvern could not initialize properly. Shutting down...");
+    EXPECT_FALSE(Start());
+    SetSongEngines(nullptr);
+    const auto boxes = gui.Dialogs().Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Icon, MB_ICONERROR);
+    EXPECT_EQ(boxes[1].Caption, "Startup error");
+    EXPECT_EQ(boxes[1].Icon, MB_ICONERROR);
+    EXPECT_FALSE(InitDone);
+    EXPECT_FALSE(dlgSplach->Visible);
+    // The log stops where the start stopped.
+    EXPECT_EQ(program.ReadFile("runtimelog.txt").find("Song object created"), std::string::npos);
+}
+
+TEST_F(Startup, AFailedWriteWhileClosingKeepsTheWindowAndTheSong) {
+    ASSERT_TRUE(Start());
+    Song->Modified = 1;
+    const std::string before = DumpSong(*Song);
+    const std::string target = program.Path() + "mine.seq";
+    gui.Dialogs().AllowUnexpectedBoxes(); // the writer's own report of the failure
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    gui.Dialogs().Answer(IDYES, "Save changes to Undefined.seq?");
+    gui.Dialogs().SaveFile(target, 1);
+    FailNextFileOp(FileOp::Write);
+    fmMdi->Close();
+    ClearFileFailures();
+    EXPECT_FALSE(Application->Terminated());
+    ASSERT_NE(Song, nullptr);
+    EXPECT_TRUE(Song->Modified);
+    EXPECT_EQ(DumpSong(*Song), before);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "0");
+}
+
+TEST_F(Startup, SkinAndKeyCursors) {
+    std::filesystem::remove_all(program.Path() + "skin");
+    std::filesystem::create_directory_symlink(TOLVERN_BIN_DIR "/skin", program.Path() + "skin");
+    settings.WriteIni("[skin]\nfilename=" + program.Path() + "skin/testskin.so\n");
+    ASSERT_TRUE(Start());
+    EXPECT_NE(fmMdi->Skin, nullptr);
+    EXPECT_EQ(fmMdi->SkinName, "testskin.so");
+    for (int n : {crKeyInsert, crKeyStep}) {
+        const CursorImage* image = FindCursorImage(CursorOf(n));
+        ASSERT_NE(image, nullptr) << n;
+        TBitmap b;
+        b.LoadFromFile(image->path);
+        EXPECT_EQ(b.Width(), 32);
+        EXPECT_EQ(b.Canvas().Pixel(0, 0), 0); // transparent
+        EXPECT_EQ(image->hotSpot.X, 1);
+        EXPECT_EQ(image->hotSpot.Y, 30);
+    }
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    fmMdi->Close();
+    EXPECT_EQ(SkinBinding().Skin, nullptr);
+    EXPECT_FALSE(SkinBinding().SkinLoaded);
+}
+
+// Counts the audio callback's blocks and notes one that ran without the MIDI object.
+class CountingHooks : public TAudioHooks {
+public:
+    void SetPeaks(const float*, int) override {
+        if (!Midi) ++WithoutMidi;
+        ++Blocks;
+    }
+    std::atomic<int> Blocks{0}, WithoutMidi{0};
+};
+
+TEST_F(Startup, EmergencyQuitStopsTheDriverBeforeFreeingMidi) {
+    std::filesystem::remove_all(program.Path() + "system");
+    std::filesystem::create_directory_symlink(TOLVERN_BIN_DIR "/system", program.Path() + "system");
+    setenv("TOLVERN_WAVE_FILE", (program.Path() + "out.wav").c_str(), 1);
+    settings.WriteIni("[Audio]\nSystem=wavefile\nFrames=256\n[LastSaved]\nFile1=a.seq\n");
+    ASSERT_TRUE(Start());
+    CountingHooks hooks;
+    SetAudioHooks(&hooks);
+    Audio->Open(fmMdi->Handle());
+    Audio->Start();
+    ASSERT_TRUE(Audio->Running);
+    for (int i = 0; i < 200 && hooks.Blocks < 4; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(hooks.Blocks, 4) << "the real-time driver runs";
+
+    fmMdi->EmergencyQuit();
+    const int blocks = hooks.Blocks;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(hooks.Blocks, blocks) << "no block after the quit";
+    EXPECT_EQ(hooks.WithoutMidi, 0);
+    EXPECT_EQ(Midi, nullptr);
+    EXPECT_EQ(Audio, nullptr);
+    EXPECT_TRUE(Application->Terminated());
+    // The audio object wrote its own settings as it went; nothing else was written.
+    EXPECT_EQ(Setting("Audio", "ShutdownOK"), "0");
+    EXPECT_EQ(TIniFile().ReadSectionValues("LastSaved"),
+              (std::vector<std::pair<std::string, std::string>>{{"File1", "a.seq"}}));
+    SetAudioHooks(nullptr);
+    // The run ends without closing the main window.
+    fmMdi->Free();
+    unsetenv("TOLVERN_WAVE_FILE");
 }
 
 } // namespace
