@@ -38,7 +38,7 @@ TSAN_TESTS ?= ^(Preview|Capture|Sound|Mixer|AudioTest|AudioJack)
 tsan: setup
 	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DTOLVERN_TSAN=ON >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target test_devices test_platform
-	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 bench: setup

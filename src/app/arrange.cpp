@@ -568,8 +568,7 @@ void TfmArrange::FormCreate() {
     if (ini.ReadBool("Mixer", "Visible", true) && ArrangeSeams().ToggleMixer) // 19
         ArrangeSeams().ToggleMixer();
     if (Audio) Audio->SetDevice(ini.ReadInteger("Audio", "Output", 0)); // 20
-    const int input = ini.ReadInteger("Audio", "Input", 0);
-    if (ArrangeSeams().SetCaptureDevice) ArrangeSeams().SetCaptureDevice(input);
+    if (Audio) Audio->SetCaptureDevice(ini.ReadInteger("Audio", "Input", 0));
     bool enabled = ini.ReadBool("Audio", "Enabled", false); // 21
     if (enabled) enabled = ini.ReadBool("Audio", "ShutdownOK", true);
     SetAudioEnabled(enabled);
@@ -792,10 +791,7 @@ void SaveArrangeSettings() {
     for (std::size_t i = 0; i < a->Favourites.size(); ++i)
         ini.WriteString("Songs Favorites", a->Favourites[i], std::to_string(i));
     ini.WriteInteger("Audio", "Output", Audio ? Audio->GetDevice() : 0);
-    // Until the capture device exists the stored one is kept as it was read.
-    ini.WriteInteger("Audio", "Input",
-                     ArrangeSeams().GetCaptureDevice ? ArrangeSeams().GetCaptureDevice()
-                                                     : ini.ReadInteger("Audio", "Input", 0));
+    ini.WriteInteger("Audio", "Input", Audio ? Audio->GetCaptureDevice() : 0);
     ini.WriteBool("Audio", "Enabled", a->sbAudio->Down);
     ini.WriteBool("MIDI", "Thru", a->btnThru->Down);
     // The metronome's click settings live in the options window; until it exists the stored

@@ -58,9 +58,6 @@ struct TArrangeSeams {
     std::function<void(int Which)> EditorsLocators;
     // The key editor's scroll timer runs (holds off the position post).
     std::function<bool()> KeyEditorScrolling;
-    // The audio object's capture device ([Audio] Input), which the capture issue adds.
-    std::function<void(int)> SetCaptureDevice;
-    std::function<int()> GetCaptureDevice;
     // The mixer window toggled by the main window.
     std::function<void()> ToggleMixer;
     // The main window's locator displays.

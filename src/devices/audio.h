@@ -164,9 +164,6 @@ private:
     platform::TLayerThread thread_;
 };
 
-// [Audio] Input: the capture device chosen at start-up and written back at the end.
-void LoadCaptureDeviceSetting();
-void SaveCaptureDeviceSetting();
 
 // The program's audio object; nil until the main window makes it.
 extern TAudio* Audio;

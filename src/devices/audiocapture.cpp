@@ -5,7 +5,6 @@
 
 #include "devices/wave.h"
 #include "platform/core/dialogs.h"
-#include "platform/core/ini.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -252,16 +251,4 @@ void TRecThread::Execute() {
             audio_->ProcessCapture(c.Index, c.Position);
         if (audio_->startFailed_.load() && audio_->takeState_.load() == 1) audio_->EndTake(true);
     }
-}
-
-void LoadCaptureDeviceSetting() {
-    if (!Audio) return;
-    platform::TIniFile ini;
-    Audio->SetCaptureDevice(ini.ReadInteger("Audio", "Input", 0));
-}
-
-void SaveCaptureDeviceSetting() {
-    if (!Audio) return;
-    platform::TIniFile ini;
-    ini.WriteInteger("Audio", "Input", Audio->GetCaptureDevice());
 }

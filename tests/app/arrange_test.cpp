@@ -10,6 +10,7 @@
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
 #include "gui/scroll.h"
+#include "platform/audio/sound.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/ini.h"
 #include "platform/forms/application.h"
@@ -158,6 +159,8 @@ TEST_F(ArrangeTest, CreationFinishesStartup) {
 }
 
 TEST_F(ArrangeTest, PlacementColumnsAndSettingsWrittenAtShutdown) {
+    // The default input and two more: Input=2 names the last.
+    platform::UseAudioDevices(platform::TAudioDevices::Scripted);
     Start("[Song edit]\nLeft=800\nTop=20\nWidth=500\nHeight=300\nSplit=150\n"
           "[Song Edit]\nCol1=90\n[MIDI]\nThru=0\n[Songs Favorites]\n/songs/a=0\n"
           "[beep]\nmidinote=42\nmidich=3\n[Audio]\nInput=2\n");
@@ -183,12 +186,27 @@ TEST_F(ArrangeTest, PlacementColumnsAndSettingsWrittenAtShutdown) {
     EXPECT_EQ(Setting("Songs Favorites", "/songs/a"), "0");
     EXPECT_EQ(Setting("MIDI", "Thru"), "0");
     EXPECT_EQ(Setting("Audio", "Input"), "2"); // written back as read
+    platform::UseAudioDevices(platform::TAudioDevices::Null);
     EXPECT_EQ(Setting("Audio", "Enabled"), "0");
     EXPECT_EQ(Setting("beep", "precounts"), "2");
     EXPECT_EQ(Setting("beep", "midinote"), "42");
     EXPECT_EQ(Setting("beep", "midich"), "3");
     EXPECT_EQ(Setting("Audio", "ShutdownOK"), "1");
     fmMdi->Free();
+}
+
+TEST_F(ArrangeTest, TheInputSettingChoosesTheCaptureDeviceAndIsWrittenBack) {
+    platform::UseAudioDevices(platform::TAudioDevices::Scripted);
+    Start("[Audio]\nInput=1\n");
+    ASSERT_NE(Audio, nullptr);
+    EXPECT_EQ(Audio->GetCaptureDevice(), 1);
+    EXPECT_EQ(Audio->CaptureGuid, CaptureDrivers[1].Guid) << "the second device of the list";
+    Audio->SetCaptureDevice(2);
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    fmMdi->Close();
+    EXPECT_EQ(Setting("Audio", "Input"), "2");
+    fmMdi->Free();
+    platform::UseAudioDevices(platform::TAudioDevices::Null);
 }
 
 TEST_F(ArrangeTest, AudioStaysOffAfterARunThatDidNotEndCleanly) {

@@ -175,7 +175,7 @@ TEST_F(AudioTest, DriverLifecycleAndFlags) {
     a.OpenCapture();
     ASSERT_TRUE(a.CaptureOpen);
     TWave take;
-    a.PrepareRecordWave(1000, &take);
+    a.PrepareRecordWave(1764000, &take); // ten seconds: the null input does not fill it here
     hooks.Capture = true;
     Song->State = 2;
     midi.Pending = true;

@@ -4,7 +4,6 @@
 #include "devices/audio.h"
 #include "devices/wave.h"
 #include "platform/audio/scripted.h"
-#include "platform/core/ini.h"
 #include "support/pump.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_settings.h"
@@ -142,7 +141,7 @@ TEST_F(CaptureTest, AnOverdubAddsTheCaptureToTheTakeSaturated) {
     EXPECT_EQ(s[16383], -32768);
 }
 
-TEST_F(CaptureTest, TheCaptureDeviceIsChosenByIndexAndKeptInTheSettings) {
+TEST_F(CaptureTest, TheCaptureDeviceIsChosenByIndex) {
     ASSERT_EQ(CaptureDrivers.size(), 3u);
     EXPECT_FALSE(CaptureDrivers[0].Guid) << "the default device first";
     audio->SetCaptureDevice(2);
@@ -153,18 +152,14 @@ TEST_F(CaptureTest, TheCaptureDeviceIsChosenByIndexAndKeptInTheSettings) {
     audio->SetCaptureDevice(7);
     EXPECT_EQ(audio->GetCaptureDevice(), 0);
 
-    settings.WriteIni("[Audio]\nSystem=None\nInput=1\n");
-    LoadCaptureDeviceSetting();
-    EXPECT_EQ(audio->GetCaptureDevice(), 1);
+    audio->SetCaptureDevice(1);
     EXPECT_EQ(*audio->CaptureGuid, "Scripted: Scripted input A");
     audio->OpenCapture();
     EXPECT_TRUE(audio->CaptureOpen);
     audio->CloseCapture();
-    audio->SetCaptureDevice(2);
-    SaveCaptureDeviceSetting();
-    EXPECT_EQ(platform::TIniFile().ReadInteger("Audio", "Input", -9), 2);
 
     // A device that went away since: capture does not open.
+    audio->SetCaptureDevice(2);
     ScriptedAudio().InputNames = {"Scripted input A"};
     audio->OpenCapture();
     EXPECT_FALSE(audio->CaptureOpen);
