@@ -2,7 +2,9 @@
 #include "app/transport_fixture.h"
 #include "devices/mfx.h"
 #include "devices/vsthost.h"
+#include "gui/unativewnd.h"
 #include "platform/forms/form.h"
+#include "platform/window/focus.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
 #include "song/engine.h"
@@ -278,6 +280,20 @@ TEST_F(Messages, AModalDialogHoldingTheMidiWindowForwardsPositionAndRefill) {
     EXPECT_EQ(fmMdi->MidiLed->Level, 1.0f);
     fmMdi->StopPlayback(false);
     dialog->Free();
+}
+
+TEST_F(Messages, MinimiseHidesTheShownPopupsAndRestoreShowsThoseAgain) {
+    TNativeWin editor(fmMdi->Handle(), 200, 100), hidden(fmMdi->Handle(), 200, 100);
+    editor.Show();
+    gui.Pump();
+    ASSERT_TRUE(IsWindowVisible(editor.Handle));
+    ASSERT_TRUE(Application->OnMinimize && Application->OnRestore);
+    Application->OnMinimize(Application);
+    EXPECT_FALSE(IsWindowVisible(editor.Handle));
+    EXPECT_EQ(GetActiveWindow(), 0);
+    Application->OnRestore(Application);
+    EXPECT_TRUE(IsWindowVisible(editor.Handle));
+    EXPECT_FALSE(IsWindowVisible(hidden.Handle));
 }
 
 } // namespace

@@ -2,8 +2,11 @@
 #include "app/transport_fixture.h"
 #include "devices/vsthost.h"
 #include "song/engine.h"
+#include "song/song_invariants.h"
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 using namespace platform;
 using namespace transporttest;
@@ -278,6 +281,57 @@ TEST_F(Transport, StoppingAPlayingSongAfterWindingRestartsAtTheWoundPosition) {
     EXPECT_EQ(Song->State, 2);
     EXPECT_EQ(Midi->StartPos, 720);
     fmMdi->StopPlayback(false);
+}
+
+// Guarded edits of every kind while another thread renders block after block of the playing
+// song: nothing the renderer walks changes under it (run under AddressSanitizer by make asan).
+TEST_F(Transport, RandomGuardedEditsWhileBlocksRender) {
+    OpenAudio();
+    Song->TrackAt(1)->Mode = tmMidi;
+    fmMdi->StartPlayback(false);
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        while (!done)
+            run(1, 64);
+    });
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t N) {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>((seed >> 8) % N);
+    };
+    for (int i = 0; i < 10000; ++i) {
+        TEditGuard guard;
+        ASSERT_TRUE(guard) << i;
+        _TTrack* t = Song->TrackAt(next(2));
+        switch (next(4)) {
+        case 0: // a note into the first part
+            if (t->Parts) {
+                _TPart* p = t->Parts;
+                InsertEvent(p, NewEvent(next(1920), 0x600090u | unsigned(next(128)) << 8));
+            }
+            break;
+        case 1: // a part goes
+            if (t->Parts) DeletePart(t, t->Parts);
+            break;
+        case 2: { // a new part with a few notes
+            _TPart* p = NewPart("Edit", next(16) * 480, 960, t == Song->TrackAt(0) ? 0 : 1);
+            for (int n = 0; n < 4; ++n)
+                AppendEvent(p, NewEvent(next(240), 0x647890u));
+            if (!InsertPart(t, p)) FreePart(p);
+            break;
+        }
+        default: // elsewhere in the song
+            Song->Position = next(7680);
+            break;
+        }
+    }
+    done = true;
+    audio.join();
+    EXPECT_EQ(Song->State, 2);
+    EXPECT_FALSE(Paused);
+    fmMdi->StopPlayback(false);
+    EXPECT_TRUE(RendererFree());
+    EXPECT_TRUE(CheckSongInvariants(*Song));
 }
 
 // The 16-bit engine records the input itself; Stop collects it into the record part.
