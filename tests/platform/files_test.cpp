@@ -1,3 +1,4 @@
+#include "platform/core/dynlib.h"
 #include "platform/core/filemap.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -140,4 +141,23 @@ TEST_F(Files, MapsWholeFiles) {
     TFileMap moved = std::move(ro);
     EXPECT_FALSE(ro.IsOpen());
     EXPECT_EQ(moved.Bytes(), "Xbcdef");
+}
+
+// A fuzzer confines what the program opens: streams, maps and libraries outside fail.
+TEST_F(Files, AnOpenHookConfinesFilesAndLibraries) {
+    static std::string allowed;
+    allowed = dir.Path();
+    SetFileOpenHook([](std::string_view p) { return p.rfind(allowed, 0) == 0; });
+    std::string inside = dir.WriteFile("in.bin", "x");
+    EXPECT_TRUE(TFileStream(inside, TFileMode::Read).IsOpen());
+    EXPECT_TRUE(TFileMap(inside).IsOpen());
+    TFileStream out("/tmp/../" + inside.substr(1), TFileMode::Read);
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_NE(out.Error().find("Permission denied"), std::string::npos);
+    EXPECT_FALSE(TFileMap(std::string(TOLVERN_TEST_LIB_DIR) + "/Sub/DynTest.so").IsOpen());
+    EXPECT_EQ(LoadLibrary(std::string(TOLVERN_TEST_LIB_DIR) + "/Sub/DynTest.so"), 0);
+    SetFileOpenHook(nullptr);
+    HMODULE h = LoadLibrary(std::string(TOLVERN_TEST_LIB_DIR) + "/Sub/DynTest.so");
+    EXPECT_NE(h, 0);
+    FreeLibrary(h);
 }

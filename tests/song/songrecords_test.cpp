@@ -6,6 +6,7 @@
 
 #include "devices/dxsounds.h"
 #include "devices/mfx.h"
+#include "devices/vst2.h"
 #include "fake_midi_editors.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -153,6 +154,10 @@ protected:
     }
 
     TSongFileHost host;
+    // A host that leaves the disk samples to the test (the headless one purges after a save).
+    struct KeepingHost : TSongFileHost {
+        void AddTodo(int) override {}
+    } keep;
     FakeMidiEditors editors;
     TempDir dir;
     FakeLibrary fx{"statefx", {{"MFXConnect", FakeLibrary::Entry(&StatePlug::Connect)}}};
@@ -428,4 +433,112 @@ TEST_F(SongRecordsTest, AnUnusedSongSampleOutsideItsFolderSurvivesASave) {
     EXPECT_TRUE(platform::FileExists(wave));
     std::string bytes = dir.ReadFile("kept.seq");
     EXPECT_NE(bytes.find(Str("DiskFileName", wave) + Int("DiskInternal", 1)), std::string::npos);
+}
+
+namespace {
+
+// A VST instrument that keeps its programs as chunks and notes the order of what it is given.
+struct ChunkVst {
+    AEffect E{};
+    float Params[2] = {0, 0};
+    int Program = 0;
+    std::string Chunk;
+    std::vector<std::string> Calls;
+
+    ChunkVst() {
+        E.magic = kEffectMagic;
+        E.dispatcher = &Dispatcher;
+        E.setParameter = [](AEffect* e, std::int32_t i, float v) {
+            Self(e)->Params[i] = v;
+            Self(e)->Calls.push_back("param");
+        };
+        E.getParameter = [](AEffect* e, std::int32_t i) { return Self(e)->Params[i]; };
+        E.numParams = 2;
+        E.numOutputs = 2;
+        E.flags = effFlagsProgramChunks | effFlagsIsSynth;
+        E.object = this;
+        Current = this;
+    }
+    ~ChunkVst() { Current = nullptr; }
+    static ChunkVst* Self(AEffect* e) { return static_cast<ChunkVst*>(e->object); }
+    static VstIntPtr Dispatcher(AEffect* e, std::int32_t op, std::int32_t, VstIntPtr value,
+                                void* ptr, float) {
+        ChunkVst& f = *Self(e);
+        switch (op) {
+        case effSetProgram:
+            f.Program = static_cast<int>(value);
+            f.Calls.push_back("program");
+            return 0;
+        case effGetProgram:
+            return f.Program;
+        case effGetChunk:
+            *static_cast<void**>(ptr) = f.Chunk.data();
+            return static_cast<VstIntPtr>(f.Chunk.size());
+        case effSetChunk:
+            f.Chunk.assign(static_cast<const char*>(ptr), static_cast<std::size_t>(value));
+            f.Calls.push_back("chunk");
+            return 0;
+        default:
+            return 0;
+        }
+    }
+    static inline ChunkVst* Current = nullptr;
+    static AEffect* Main(audioMasterCallback) { return Current ? &Current->E : nullptr; }
+    FakeLibrary Library{"chunkvst", {{"main", FakeLibrary::Entry(&Main)}}};
+};
+
+} // namespace
+
+TEST_F(SongRecordsTest, AVstSoftsynthGetsItsProgramThenParametersThenChunk) {
+    ChunkVst vst;
+    AddBus(skGroupEffect, "chunkvst"); // a VST bus keeps its parameters only
+    TSoftItem* item = SoftEngine->AddSoftsynth("chunkvst");
+    ASSERT_TRUE(item->Plugin->Loaded);
+    item->Plugin->Dispatch(effSetProgram, 0, 5);
+    item->Plugin->SetParameter(1, 0.75);
+    vst.Chunk = "bank";
+    TEditorPlacement rolled;
+    rolled.RolledUp = true;
+    rolled.Width = 300;
+    rolled.Height = 120;
+    rolled.Left = -20; // on a screen left of the main one
+    SoftsynthWindows().SetPlacement(*item, rolled);
+
+    vst.Calls.clear();
+    std::string bytes = RoundTrip("vst.seq");
+    EXPECT_NE(bytes.find(Int("SoftsynthVSTProgram", 5)), std::string::npos);
+    EXPECT_NE(bytes.find(Int("SoftsynthMinimized", 1)), std::string::npos);
+    EXPECT_EQ(CountTag(bytes, "SoftsynthVisible"), 0);
+    EXPECT_EQ(CountTag(bytes, "SoftsynthData"), 1);
+    EXPECT_EQ(CountTag(bytes, "SubData"), 0);
+    // The bus (a load sets program 0) with its two parameters, then the softsynth: its program,
+    // its parameters, its chunk last.
+    EXPECT_EQ(vst.Calls, (std::vector<std::string>{"program", "param", "param", "program",
+                                                   "program", "param", "param", "chunk"}));
+    EXPECT_EQ(vst.Program, 5);
+    EXPECT_EQ(vst.Chunk, "bank");
+    TEditorPlacement read = SoftsynthWindows().Placement(*SoftEngine->Items[0]);
+    EXPECT_TRUE(read.RolledUp);
+    EXPECT_FALSE(read.Visible);
+    EXPECT_EQ(read.Width, 300);
+    EXPECT_EQ(read.Left, -20);
+    Song->Clear(); // the plug-ins go before the fake does
+}
+
+TEST_F(SongRecordsTest, LongPluginPathsAndDiskFileNamesComeBackWhole) {
+    std::string longDir = "/nowhere/" + std::string(280, 'd') + "/";
+    SubEngine->AddSub(skGroupEffect, longDir + "fx.so", -1);
+    auto* d = new TDiskSample;
+    d->FileName = longDir + "take.wav";
+    Song->DiskSamples.push_back(d);
+    SetSongFileHost(&keep);
+    keep.Areas().push_back({std::string(300, 'a'), 1, 2});
+    RoundTrip("long.seq");
+    ASSERT_EQ(SubEngine->Count(), 1);
+    EXPECT_EQ(StoredPluginName(SubEngine->GetSub(0)->Plugin->Path, true),
+              platform::ToStoredPath(longDir) + "fx");
+    ASSERT_EQ(Song->DiskSamples.size(), 1u);
+    EXPECT_EQ(Song->DiskSamples[0]->FileName, longDir + "take.wav");
+    ASSERT_EQ(keep.Areas().size(), 1u);
+    EXPECT_EQ(keep.Areas()[0].Name.size(), 300u);
 }

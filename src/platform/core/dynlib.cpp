@@ -1,5 +1,6 @@
 #include "platform/core/dynlib.h"
 
+#include "platform/core/files.h"
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 
@@ -89,6 +90,10 @@ HMODULE LoadLibrary(std::string_view stored, std::string_view folder) {
         m.File = ResolveLibraryPath(stored, folder);
         if (m.File.empty()) {
             t_error = "Library not found: " + std::string(stored);
+            return 0;
+        }
+        if (!FileOpenAllowed(m.File)) {
+            t_error = "Library not allowed: " + m.File;
             return 0;
         }
         if (m.File.find('/') == std::string::npos) m.File = "./" + m.File;

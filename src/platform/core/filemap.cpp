@@ -45,6 +45,7 @@ bool TFileMap::Open(std::string_view path, Access access) {
     if (rw) {
         if (int err = TakeFileFailure(FileOp::OpenWrite)) return fail("open", err);
     }
+    if (!FileOpenAllowed(path_)) return fail("open", EACCES);
     int fd = ::open(path_.c_str(), (rw ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) return fail("open", errno);
     struct stat st;

@@ -44,6 +44,19 @@ int TakeFileFailure(FileOp op) {
     return 0;
 }
 
+namespace {
+std::atomic<TFileOpenHook> g_openHook{nullptr};
+} // namespace
+
+void SetFileOpenHook(TFileOpenHook hook) {
+    g_openHook.store(hook);
+}
+
+bool FileOpenAllowed(std::string_view path) {
+    TFileOpenHook hook = g_openHook.load();
+    return !hook || hook(path);
+}
+
 std::string FileErrorText(std::string_view what, std::string_view path, int err) {
     std::string s = "Cannot ";
     s += what;
@@ -100,6 +113,7 @@ bool TFileStream::Open(std::string_view path, TFileMode mode) {
     if (mode != TFileMode::Read) {
         if (int err = TakeFileFailure(op)) return Fail(what, err);
     }
+    if (!FileOpenAllowed(path_)) return Fail(what, EACCES);
     readOnly_ = mode == TFileMode::Read;
     fd_ = ::open(path_.c_str(), flags, 0666);
     if (fd_ < 0) return Fail(what, errno);

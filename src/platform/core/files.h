@@ -23,6 +23,12 @@ void ClearFileFailures();
 // Used by the file layer: 0, or the errno an injected failure asks for (consuming it).
 int TakeFileFailure(FileOp op);
 
+// A fuzzer confines the files and libraries the program opens to its own folder: a path the
+// hook answers false for fails to open with EACCES. Nil (the default) allows every path.
+using TFileOpenHook = bool (*)(std::string_view path);
+void SetFileOpenHook(TFileOpenHook hook);
+bool FileOpenAllowed(std::string_view path);
+
 // "Cannot <what> <path>: <strerror(err)>"
 std::string FileErrorText(std::string_view what, std::string_view path, int err);
 
