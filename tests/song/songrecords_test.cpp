@@ -6,6 +6,7 @@
 
 #include "devices/dxsounds.h"
 #include "devices/mfx.h"
+#include "devices/midimsg.h"
 #include "devices/vst2.h"
 #include "fake_midi_editors.h"
 #include "platform/core/files.h"
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -541,4 +543,94 @@ TEST_F(SongRecordsTest, LongPluginPathsAndDiskFileNamesComeBackWhole) {
     EXPECT_EQ(Song->DiskSamples[0]->FileName, longDir + "take.wav");
     ASSERT_EQ(keep.Areas().size(), 1u);
     EXPECT_EQ(keep.Areas()[0].Name.size(), 300u);
+}
+
+namespace {
+
+// Songs with the example plug-ins of the program folder.
+class ExampleSongTest : public SongRecordsTest {
+protected:
+    void SetUp() override {
+        folder = platform::ProgramFolder();
+        platform::SetProgramFolder(TOLVERN_BIN_DIR "/");
+        SongRecordsTest::SetUp();
+        SetSongFileHost(&keep);
+    }
+    void TearDown() override {
+        SongRecordsTest::TearDown();
+        platform::SetProgramFolder(folder);
+    }
+    // A note into every softsynth, then blocks of the stopped song: what the synths and buses
+    // make of it.
+    std::vector<float> Play() {
+        for (TSoftItem* item : SoftEngine->Items)
+            item->Plugin->AddEvent(true, PackMidiMsg(0x90, 57, 100));
+        TSoftEngine::UpdateMuteSolo();
+        std::vector<float> out(2 * 256 * 16);
+        for (int b = 0; b < 16; ++b)
+            Song->Render(out.data() + 2 * 256 * b, 256);
+        return out;
+    }
+    std::string folder;
+};
+
+} // namespace
+
+TEST_F(ExampleSongTest, ASongOfEveryKindSoundsAndReadsTheSameAfterASave) {
+    const std::string bin = TOLVERN_BIN_DIR "/";
+    TSoftItem* vst = SoftEngine->AddSoftsynth(bin + "synth/tvsynth.so");
+    TSoftItem* own = SoftEngine->AddSoftsynth(bin + "synth/mfxsynth.so");
+    ASSERT_TRUE(vst->Plugin->Loaded && own->Plugin->Loaded);
+    vst->Plugin->Dispatch(effSetProgram, 0, 1);
+    vst->Plugin->SetParameter(2, 0.4);
+    own->Plugin->SetParameter(0, 0.5);
+    own->Plugin->SetParameter(1, 1.0);
+    TSub* group = SubEngine->AddSub(skGroupEffect, bin + "fx/mfxgain.so", -1);
+    TSub* send = SubEngine->AddSub(skSendEffect, bin + "fx/tvgain.so", -1);
+    ASSERT_TRUE(group->Plugin->Loaded && send->Plugin->Loaded);
+    group->Plugin->SetParameter(0, 0.3);
+    send->Plugin->SetParameter(0, 0.8);
+    own->Outputs[0].Bus = 0;
+    SetSendLevel(vst->Outputs[0], 0, 0.5f);
+    AddInsert(vst->Outputs[0]);
+    TSub* insert = vst->Outputs[0].Inserts[0];
+    insert->Plugin->Path = bin + "fx/mfxgain.so"; // the example, not the test's plug-in
+    insert->Plugin->Unload();
+    ASSERT_TRUE(insert->Plugin->Load(0));
+    insert->Plugin->SetParameter(0, 0.6);
+    // A sample track, a disk track, a parameter track automating the group bus.
+    _TTrack& drums = *Song->Tracks[0];
+    drums.Mode = tmAudio;
+    drums.Samples.push_back(std::make_unique<TSample>());
+    drums.Samples[0]->Index = 0;
+    drums.Outputs[0].Volume = 0.5f;
+    Song->UpdateSampleChannel(0);
+    TWaveCollectionItem* kick = Song->SamplePool->Items.Add();
+    kick->SetName("Kick");
+    kick->Wave.SetPCMFormat(44100, 16, 1);
+    kick->Wave.SetSize(2);
+    Song->Tracks[1]->Mode = tmDisk;
+    auto* take = new TDiskSample;
+    take->FileName = dir.Path() + "take.wav";
+    Song->DiskSamples.push_back(take);
+    _TTrack& param = *Song->Tracks[2];
+    param.Mode = tmParameter;
+    auto* entry = new TAutoPlug;
+    entry->Plugin = group->Plugin;
+    SubEngine->MakePlugId(group->Plugin, entry->Id);
+    entry->ParamCount = 1;
+    entry->Params[0] = {0, 3};
+    param.AutoPlugs.push_back(entry);
+    group->Plugin->Automated = true;
+    LinkAutomationEntries(*Song);
+
+    ASSERT_TRUE(Save("every.seq"));
+    const std::string written = DumpSong(*Song);
+    const std::vector<float> before = Play();
+    ASSERT_TRUE(LoadSongFile(dir.Path() + "every.seq"));
+    EXPECT_EQ(DumpSong(*Song), written);
+    EXPECT_EQ(SoftEngine->Items[0]->Plugin->Dispatch(effGetProgram), 1);
+    const std::vector<float> after = Play();
+    EXPECT_NE(std::count(before.begin(), before.end(), 0.0f), static_cast<long>(before.size()));
+    EXPECT_TRUE(before == after);
 }
