@@ -17,6 +17,7 @@
 #include "song/songfile_items.h"
 #include "song/subengine.h"
 #include "song/todo.h"
+#include "song/songfile_old.h"
 
 #include <algorithm>
 #include <cmath>
@@ -840,6 +841,7 @@ bool ReadMappedSongFile(std::string_view FileName) {
     }
     if (r.Pending) RunPending(r);
     DropUnlinkedPart(r);
+    Song->FileName = SongNameFromFile(Song->FileName, FileName);
     bool damaged = r.Damaged || MapTruncated;
     MapFileClose();
     FinishSongRecords();

@@ -1,4 +1,5 @@
 #include "devices/midimsg.h"
+#include "oldsong_writer.h"
 #include "song/primitives.h"
 #include "song_fixture.h"
 #include "songdump/dump.h"
@@ -146,4 +147,20 @@ TEST(Songdump, ReadsNativeSongFiles) {
     EXPECT_EQ(cut.status, 1);
     EXPECT_NE(cut.out.find("damaged"), std::string::npos);
     EXPECT_NE(cut.out.find("track 1 \"Piano\""), std::string::npos);
+}
+
+TEST(Songdump, ReadsTheOlderVersions) {
+    TempSettings settings;
+    TempDir dir;
+    for (int v = oldsong::V0; v <= oldsong::V3209; ++v) {
+        std::string magic = oldsong::Magic(v);
+        ToolRun events = RunSongdump("--events " + dir.WriteFile(magic + ".seq", oldsong::Fixture(v)));
+        ASSERT_EQ(events.status, 0) << magic << "\n" << events.out;
+        EXPECT_EQ(events.out, std::string("0 0 0 93 60 100\n"
+                                          "0 0 120 83 60 0\n") +
+                                  (v >= oldsong::V3204 ? "0 0 130 F0 0 0\n" : "") +
+                                  "1 960 960 90 40 127\n"
+                                  "1 960 1200 80 40 0\n")
+            << magic;
+    }
 }

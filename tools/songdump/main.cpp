@@ -8,6 +8,7 @@
 #include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
+#include "song/songfile_old.h"
 #include "songdump/dump.h"
 
 #include <iostream>
@@ -33,6 +34,10 @@ bool LoadSong(const std::string& path, std::string& message, bool& complete) {
     MapFileClose();
     if (magic == SongFileMagic) {
         complete = LoadSongFile(path);
+        return true;
+    }
+    if (TOldSongReader reader = OldSongReader(magic)) {
+        complete = reader(path);
         return true;
     }
     MapFileOpen(path);
