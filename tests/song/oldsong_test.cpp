@@ -3,8 +3,12 @@
 #include "devices/dxsounds.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
+#include "devices/mfx.h"
+#include "platform/core/dynlib.h"
+#include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "song/primitives.h"
+#include "song/softengine.h"
 #include "song/songfile.h"
 #include "oldsong_writer.h"
 #include "song_fixture.h"
@@ -506,4 +510,52 @@ TEST_F(OldSongTest, CutFilesAndHugeCountsKeepWhatWasRead) {
     std::string full = Fixture(V3201);
     EXPECT_FALSE(LoadSongV3201(Write(full.substr(0, full.size() - 3))));
     EXPECT_EQ(Song->Tracks[0]->Name, "Piano");
+}
+
+namespace {
+
+// The plug-in search dialog, cancelled each time; it remembers what it was asked for.
+class CancelledSearch : public TSoftsynthWindows {
+public:
+    std::vector<std::string> Asked;
+    bool SearchPlugin(const std::string& FileName) override {
+        Asked.push_back(FileName);
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(OldSongTest, SoftsynthsComeFromTheSynthFolder) {
+    // The program folder holds the example instrument in its "synth" folder; a library x lies
+    // two folders up from there, where a name with ".." parts would reach it.
+    const std::string program = dir.Path() + "app/program/";
+    ASSERT_TRUE(platform::ForceDirectories(program + "synth"));
+    std::string library;
+    ASSERT_TRUE(platform::ReadWholeFile(TOLVERN_BIN_DIR "/synth/tvsynth.so", library));
+    dir.WriteFile("app/program/synth/tvsynth.so", library);
+    dir.WriteFile("x.so", library);
+    platform::SetProgramFolder(program);
+    CancelledSearch search;
+    SetSoftsynthWindows(&search);
+
+    Writer w(V3209);
+    w.Keyword("Softsynth").Count(2).Str("tvsynth").Str("..\\..\\x");
+    w.Keyword("Softsynth2").Count(1).Str("TVSynth").Count(2).Double(0.25).Double(0.75);
+    bool read = LoadSongV3209(Write(w.Bytes));
+    SetSoftsynthWindows(nullptr);
+    platform::SetProgramFolder("");
+    ASSERT_TRUE(read);
+
+    ASSERT_EQ(SoftEngine->Count(), 3);
+    TMFX& first = *SoftEngine->GetItem(0)->Plugin;
+    EXPECT_TRUE(first.Loaded);
+    EXPECT_EQ(platform::ExtractFileName(platform::ModuleFileName(first.Dll)), "tvsynth.so");
+    // Nothing outside the synth folder: the search by the file name found nothing there.
+    EXPECT_FALSE(SoftEngine->GetItem(1)->Plugin->Loaded);
+    EXPECT_EQ(search.Asked.size(), 1u);
+    TMFX& second = *SoftEngine->GetItem(2)->Plugin;
+    ASSERT_TRUE(second.Loaded);
+    EXPECT_FLOAT_EQ(second.GetParameter(0), 0.25f);
+    EXPECT_FLOAT_EQ(second.GetParameter(1), 0.75f);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Composes song files of the twelve older versions byte for byte (the program writes none):
-// big-endian 32-bit integers, short strings, and the records of each version in file order.
+// big-endian 32-bit integers, short strings, doubles as they lie in memory, and the records of each version in file order.
 // Versions are counted from 0 ("Tolvern") to 11 ("Tolvern3209"). Every count written is
 // remembered by its offset, so that tests can replace it.
 
@@ -72,12 +72,11 @@ public:
         Bytes.append(S);
         return *this;
     }
+    // Doubles are stored as they lie in memory.
     Writer& Double(double D) {
-        std::uint64_t u;
-        static_assert(sizeof u == sizeof D);
-        __builtin_memcpy(&u, &D, sizeof u);
-        for (int s = 56; s >= 0; s -= 8)
-            Bytes.push_back(static_cast<char>((u >> s) & 0xFF));
+        char b[sizeof D];
+        __builtin_memcpy(b, &D, sizeof D);
+        Bytes.append(b, sizeof D);
         return *this;
     }
 
