@@ -44,8 +44,8 @@ struct Fixture {
         w.Keyword("Tempo").Int(120);
         w.Tracks(Build());
         platform::SaveFileAtomic(old, w.Bytes);
-        LoadSongV3209(old); // the native file holds the song as the old reader leaves it
-        SaveSongFile(native);
+        // The native file holds the song as the old reader leaves it.
+        if (!LoadSongV3209(old) || !SaveSongFile(native)) std::abort();
         nativeSeconds = 1e9;
         for (int i = 0; i < 3; ++i) {
             auto t0 = std::chrono::steady_clock::now();
@@ -91,13 +91,15 @@ Fixture& F() {
 }
 
 void BM_NativeReader(benchmark::State& state) {
+    const std::string& file = F().native;
     for (auto _ : state)
-        LoadSongFile(F().native);
+        LoadSongFile(file);
 }
 
 void BM_Reader3209(benchmark::State& state) {
+    const std::string& file = F().old;
     for (auto _ : state)
-        LoadSongV3209(F().old);
+        LoadSongV3209(file);
     state.counters["x_native"] =
         benchmark::Counter(double(state.iterations()) * F().nativeSeconds,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
