@@ -22,9 +22,9 @@ std::int64_t GrowthLimit(const _TPart* P) {
     return room > P->Length ? room : P->Length;
 }
 
-// Grows the part by one bar, never past GrowthLimit; False when it cannot grow at all.
-bool GrowByBar(_TPart* P) {
-    std::int64_t len = static_cast<std::int64_t>(P->Length) + BarTicks();
+// Grows the part by Bars bars, never past GrowthLimit; False when it cannot grow at all.
+bool GrowByBar(_TPart* P, std::int64_t Bars = 1) {
+    std::int64_t len = static_cast<std::int64_t>(P->Length) + Bars * BarTicks();
     std::int64_t limit = GrowthLimit(P);
     if (len > limit) len = limit;
     if (len <= P->Length) return false;
@@ -120,7 +120,8 @@ int InsertEvent(_TPart*& Part, _TEvent* Event) {
         t = IsNoteOn(Event->Msg) ? t % Part->Length : Part->Length - 1;
 
     while (t >= Part->Length) {
-        if (BarsToNextPart(Part) == 0) {
+        const int toNext = BarsToNextPart(Part);
+        if (toNext == 0) {
             // The next part follows within half a bar: it takes the event.
             Part->Flags |= pfRedraw;
             t -= Part->Length;
@@ -128,7 +129,14 @@ int InsertEvent(_TPart*& Part, _TEvent* Event) {
             result = 0;
             continue;
         }
-        if (!GrowByBar(Part)) {
+        // Bar by bar in effect, in one step: by the bars the event needs, and short of the bar
+        // that brings the next part within half a bar (no bar before that one can).
+        std::int64_t bars = (t - Part->Length) / BarTicks() + 1;
+        if (toNext > 1)
+            bars = std::min<std::int64_t>(bars, toNext - 1);
+        else if (Part->Next)
+            bars = 1;
+        if (!GrowByBar(Part, bars)) {
             // Only at the end of the tick range: the event goes on the part's last tick.
             t = Part->Length > 0 ? Part->Length - 1 : 0;
             break;
@@ -174,7 +182,8 @@ int AppendEvent(_TPart* Part, _TEvent* Event) {
     int result = 0;
     std::int64_t t = static_cast<std::int64_t>(Part->EndTime) + Event->Delta;
     while (t >= Part->Length) {
-        if (GrowByBar(Part)) {
+        // At once by the bars the event needs: a time far beyond the end costs one step.
+        if (GrowByBar(Part, (t - Part->Length) / BarTicks() + 1)) {
             result = 4;
             continue;
         }
