@@ -8,6 +8,7 @@
 #include "platform/core/paths.h"
 #include "song/filehelpers.h"
 #include "song/primitives.h"
+#include "song/seams.h"
 #include "song/softengine.h"
 #include "song/song.h"
 #include "song/songfile.h"
@@ -134,12 +135,6 @@ int DataByteOrNone(int V) {
     return V >= 0 && V <= 127 ? V : -1;
 }
 
-// ---- what the song-file host and the sound-card window take -----------------------------------
-
-void ClearSongLists() {}
-void AddArea(const std::string&, int, int) {}
-void ApplyAwe(const std::int32_t (&)[4]) {}
-
 // ---- tracks and parts ------------------------------------------------------------------------
 
 void ReadPart(TOldReader& R, int TrackIndex) {
@@ -253,7 +248,7 @@ void ReadAreas(TOldReader& R) {
         int left = ReadInt();
         int right = ReadInt();
         ReadInt();
-        if (Whole()) AddArea(name, left, right);
+        if (Whole()) SongFileHost().Areas().push_back({name, left, right});
     });
 }
 
@@ -352,12 +347,18 @@ void SecArea(TOldReader& R) {
     ReadAreas(R);
 }
 
+// The sound card's reverb, chorus, bass and treble selections.
 void SecAwe(TOldReader&) {
     std::int32_t lists[4];
     for (std::int32_t& l : lists)
         l = ReadInt();
     ReadInt(); // not used
-    if (Whole()) ApplyAwe(lists);
+    TMidiEditorsSeam& editors = MidiEditors();
+    if (!Whole() || !editors.AweWindowExists()) return;
+    if (AweAvailable)
+        for (int list = aweReverb; list <= aweTreble; ++list)
+            editors.SetAweListIndex(list, lists[list]);
+    editors.SetAweTakeFromCard(false);
 }
 
 // Read completely and dropped.
@@ -484,7 +485,7 @@ bool LoadOldSong(std::string_view FileName, const TOldVersion& V) {
     }
     Song->Clear();
     SongFileHost().ClearSamplePool();
-    ClearSongLists();
+    SongFileHost().ClearSongLists();
     Song->Folder = platform::ExtractFilePath(FileName);
 
     TOldReader r{V, std::string(FileName)};

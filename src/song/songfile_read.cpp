@@ -15,9 +15,9 @@
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/songfile_items.h"
+#include "song/songfile_old.h"
 #include "song/subengine.h"
 #include "song/todo.h"
-#include "song/songfile_old.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,6 +8,7 @@
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "song/primitives.h"
+#include "song/seams.h"
 #include "song/softengine.h"
 #include "song/songfile.h"
 #include "oldsong_writer.h"
@@ -31,6 +32,27 @@ public:
     std::vector<std::string> Tempo;
     std::vector<std::string> TempoLines() override { return Tempo; }
     void AppendTempoLine(std::string_view Line) override { Tempo.emplace_back(Line); }
+    void ClearSongLists() override {
+        TSongFileHost::ClearSongLists();
+        Tempo.clear();
+    }
+    std::vector<std::string> AreaTexts() {
+        std::vector<std::string> texts;
+        for (const TSongArea& a : Areas())
+            texts.push_back(a.Name + " " + std::to_string(a.Left) + " " + std::to_string(a.Right));
+        return texts;
+    }
+};
+
+// The sound-card window: whether it exists, and what the reader set in it.
+class AweWindow : public TMidiEditorsSeam {
+public:
+    bool Exists = false;
+    std::vector<std::pair<int, int>> Lists;
+    std::vector<bool> TakeFromCard;
+    bool AweWindowExists() override { return Exists; }
+    void SetAweListIndex(int List, int Index) override { Lists.emplace_back(List, Index); }
+    void SetAweTakeFromCard(bool Take) override { TakeFromCard.push_back(Take); }
 };
 
 // The song as text without its folder, split into its head and one block per track.
@@ -153,9 +175,12 @@ protected:
 TEST_F(OldSongTest, EveryVersionReadsItsFixture) {
     for (int v = V0; v <= V3209; ++v) {
         SCOPED_TRACE(Magic(v));
+        // A song with tempo presets and areas of its own is open.
         host.Tempo = {"120", "96"};
+        host.Areas().clear();
         Song->Clear();
         SongText before(*Song);
+        host.Areas() = {{"A", 0, 960}, {"B", 960, 1920}};
         std::string path = Write(Fixture(v));
         ASSERT_TRUE(Read(v, path));
 
@@ -164,7 +189,7 @@ TEST_F(OldSongTest, EveryVersionReadsItsFixture) {
         head.replace(head.find("\"Undefined.seq\""), 15, "\"Old tune\"");
         if (v >= V3209) head.replace(head.find("beatsperbar 4"), 13, "beatsperbar 3");
         EXPECT_EQ(after.Head, head);
-        EXPECT_EQ(after.Tail, before.Tail);
+        EXPECT_EQ(after.Tail, before.Tail + "area \"Verse\" 960 1920\n");
         ASSERT_EQ(after.Tracks.size(), std::size_t(TrackCount));
         EXPECT_EQ(after.Tracks[0], PianoText(v));
         EXPECT_EQ(after.Tracks[1], BassText(v));
@@ -174,6 +199,10 @@ TEST_F(OldSongTest, EveryVersionReadsItsFixture) {
                 << "track " << i + 1;
         EXPECT_EQ(Song->Folder, dir.Path());
         EXPECT_EQ(midi.Tempo, 133);
+        EXPECT_EQ(host.AreaTexts(), std::vector<std::string>{"Verse 960 1920"});
+        const std::vector<std::string> presets =
+            v >= V3202 ? std::vector<std::string>{"100", "90"} : std::vector<std::string>{};
+        EXPECT_EQ(host.Tempo, presets);
 
         // The bank and program of each track at once; the first versions skip a track without
         // a program, the later ones still send its bank (its channel is the next test's).
@@ -257,6 +286,48 @@ TEST_F(OldSongTest, TrackTypeMuteAndOutputOfSoftsynthTracks) {
         EXPECT_EQ(read.Mute.load(), c.Muted);
         EXPECT_EQ(SentAfterClear().size(), c.Mode == tmMidi ? 1u : 0u);
     }
+}
+
+TEST_F(OldSongTest, AreaListsHoldTheirLastIndex) {
+    for (int last : {-1, 0, 1}) {
+        SCOPED_TRACE(last);
+        Writer w(V3202);
+        std::vector<Area> areas;
+        for (int i = 0; i <= last; ++i)
+            areas.push_back({"A" + std::to_string(i), i * 960, i * 960 + 480});
+        w.Areas(areas);
+        ASSERT_TRUE(LoadSongV3202(Write(w.Bytes)));
+        EXPECT_EQ(host.Areas().size(), std::size_t(last + 1));
+    }
+}
+
+TEST_F(OldSongTest, SoundCardSelectionsReachItsWindow) {
+    struct Case {
+        bool Exists;
+        std::uint8_t Available;
+        std::vector<std::pair<int, int>> Lists;
+        std::vector<bool> Take;
+    };
+    const Case cases[] = {
+        {true, 1, {{aweReverb, 1}, {aweChorus, 2}, {aweBass, 3}, {aweTreble, 4}}, {false}},
+        {true, 0, {}, {false}},
+        {false, 1, {}, {}},
+    };
+    const std::uint8_t saved = AweAvailable;
+    for (const Case& c : cases) {
+        AweWindow window;
+        window.Exists = c.Exists;
+        AweAvailable = c.Available;
+        SetMidiEditors(&window);
+        Writer w(V3203);
+        w.Keyword("AWE").Int(1).Int(2).Int(3).Int(4).Int(5);
+        bool read = LoadSongV3203(Write(w.Bytes));
+        SetMidiEditors(nullptr);
+        EXPECT_TRUE(read);
+        EXPECT_EQ(window.Lists, c.Lists);
+        EXPECT_EQ(window.TakeFromCard, c.Take);
+    }
+    AweAvailable = saved;
 }
 
 TEST_F(OldSongTest, PartsOfTheFileKeepTheirTrackAndOrder) {
