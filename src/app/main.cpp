@@ -3,6 +3,9 @@
 #include "app/arrange.h"
 #include "app/cursors.h"
 #include "app/dialogs.h"
+#include "app/filemenu.h"
+#include "app/options.h"
+
 #include "devices/audio.h"
 #include "devices/call16.h"
 #include "devices/dxsounds.h"
@@ -76,6 +79,10 @@ public:
     std::vector<TSongArea>& Areas() override {
         return fmMdi ? fmMdi->Areas.Items : TSongFileHost::Areas();
     }
+    void ClearSongLists() override { SongListsCleared(); }
+    // The tempo presets live in the options window.
+    std::vector<std::string> TempoLines() override { return OptionsTempoLines(); }
+    void AppendTempoLine(std::string_view Line) override { OptionsAppendTempo(Line); }
 };
 
 TMdiSeam g_seam;
@@ -185,24 +192,6 @@ void TfmMdi::ReadAppearance() {
     SetButtonColors(ControlBkColor, ControlTextColor);
 }
 
-void TfmMdi::LoadRecentFiles() {
-    TIniFile ini;
-    RecentFiles.clear();
-    for (int i = 1; i <= 5; ++i) {
-        std::string f = ini.ReadString("LastSaved", "File" + std::to_string(i), "");
-        if (!f.empty()) RecentFiles.push_back(f);
-    }
-    // The File menu's items are the file menu issue's.
-}
-
-void TfmMdi::AddRecentFile(std::string_view Path) {
-    auto it = std::find_if(RecentFiles.begin(), RecentFiles.end(),
-                           [&](const std::string& s) { return SameText(s, Path); });
-    if (it != RecentFiles.end()) RecentFiles.erase(it);
-    RecentFiles.insert(RecentFiles.begin(), std::string(Path));
-    if (RecentFiles.size() > 5) RecentFiles.resize(5);
-}
-
 void TfmMdi::FormCreate() {
     fmMdi = this;
     RunLogStart();
@@ -309,6 +298,7 @@ void TfmMdi::FormCreate() {
 
     if (!DragRect) DragRect = new TSelect();
 
+    InitFileMenu();
     LoadRecentFiles();
     Winding = false;
     WindStep = 16;
@@ -345,7 +335,7 @@ bool TfmMdi::Save1Click() {
 bool TfmMdi::Saveas1Click() {
     TFileDialogRequest r;
     r.Title = "Save song";
-    r.Filter = "Tolvern songs (*.seq)|*.seq|MIDI files (*.mid)|*.mid";
+    r.Filter = "Tolvern song (*.seq)|*.seq|MIDI file (*.mid)|*.mid";
     r.DefaultExt = "seq";
     r.OverwritePrompt = true;
     if (Song->Untitled) {
@@ -475,7 +465,11 @@ bool StartProgram(const std::vector<std::string>& args) {
     } catch (...) {
         Application->ShowException(std::current_exception());
     }
-    if (InitDone) MakeForm(fmDirectory);
+    if (InitDone) {
+        MakeForm(fmDirectory);
+        // Hidden to the end: other windows read their settings from it.
+        MakeForm(fmOptions);
+    }
     if (!InitDone) {
         dlgSplach->Close();
         MessageBox("Tolvern could not initialize properly. Shutting down...", "Startup error",

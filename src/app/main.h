@@ -11,6 +11,7 @@
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/imagelist.h"
 #include "song/songfile.h"
+#include "platform/menus/menus.h"
 
 #include <array>
 #include <atomic>
@@ -146,6 +147,24 @@ public:
     // The current track's name and input transposition (dialogs.cpp).
     void ShowRenameTrack();
     void ShowTrackTranspose();
+
+    // The File and Help menus, dropped files and the song's areas (filemenu.cpp).
+    platform::TMainMenu MainMenu;
+    platform::TMenuItem* File1 = nullptr;
+    platform::TMenuItem* Help1 = nullptr;
+    platform::TMenuItem* VirtualAwe1 = nullptr;
+    platform::TMenuItem* AweLine = nullptr; // the separator above it
+    std::array<platform::TMenuItem*, 5> lastSaved{};
+    void InitFileMenu(); // menus, recent-file items, dropped files accepted
+    void Open1Click();
+    void New1Click();
+    void Append1Click();
+    void Options1Click();
+    void MIDIreset1Click();
+    void ClearAreas();
+    void FillAreaList();
+    // WM_DROPFILES: the first dropped file is appended to the current track.
+    void WMDropFiles(std::uintptr_t Drop);
 
 private:
     // The owned pop-up windows minimise hid, shown again on restore.

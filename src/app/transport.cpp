@@ -7,6 +7,7 @@
 // audio callback issues a pending MIDI start before it renders and that block must render.
 #include "app/transport.h"
 
+#include "app/filemenu.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/mfx.h"
@@ -90,7 +91,14 @@ void CollectEngineInput() {
 } // namespace
 
 void TTransportWindows::DropFiles(WPARAM Drop) {
-    DragFinish(static_cast<HDROP>(Drop));
+    if (fmMdi)
+        fmMdi->WMDropFiles(Drop);
+    else
+        DragFinish(static_cast<HDROP>(Drop));
+}
+
+void TTransportWindows::SendTrackSetup() {
+    ::SendTrackSetup();
 }
 
 TTransportWindows& TransportWindows() {

@@ -4,6 +4,7 @@
 // the editors, the editor plug-ins). Those windows fill TTransportWindows when they are built;
 // until then a headless default answers.
 
+#include "devices/inport.h" // WM_SYNCSTARTSTOP
 #include "platform/core/messages.h"
 
 #include <cstdint>
@@ -21,7 +22,6 @@ inline constexpr platform::UINT WM_WHEELFORWARD = platform::WM_USER + 200;
 inline constexpr platform::UINT WM_SETSONGPOS = platform::WM_USER + 501;
 inline constexpr platform::UINT WM_REFILLQUEUE = platform::WM_USER + 502;
 inline constexpr platform::UINT WM_TRACKACTIVITY = platform::WM_USER + 503;
-inline constexpr platform::UINT WM_SYNCSTARTSTOP = platform::WM_USER + 504;
 inline constexpr platform::UINT WM_RESTARTAUDIO = platform::WM_USER + 987;
 inline constexpr platform::UINT WM_ENGINEERROR = platform::WM_USER + 999;
 
@@ -42,7 +42,7 @@ public:
     // The MIDI LED's field (after its level changed), when that field is visible.
     virtual void PaintMidiLed() {}
     // Bank, program, volume, pan, reverb and chorus of every MIDI track (file menu).
-    virtual void SendTrackSetup() {}
+    virtual void SendTrackSetup(); // the file menu's
     // The arrange window's horizontal scroll bar: to 0 (song start), or so that Tick stands in
     // the middle of the parts area, growing the bar's maximum when needed (song end).
     virtual void ScrollArrangeToStart() {}

@@ -445,12 +445,23 @@ int TMIDI::GetLoopCount() {
 }
 
 void TMIDI::SendProgramChange(int Port, int Channel, int Bank, int Program, int BankMode) {
-    std::uint32_t b = 0xB0 + U(Channel), c = 0xC0 + U(Channel);
+    // Channel -1 (a track that keeps its events' channels) goes out on channel 0, as the song
+    // gives it for the track's controllers; any other channel is taken as its low four bits.
+    const std::uint32_t ch = Channel == -1 ? 0 : U(Channel) & 15;
+    const std::uint32_t b = 0xB0 + ch, c = 0xC0 + ch;
+    // A byte outside 0..127 would be packed into another status or value: such a bank sends
+    // no bank select.
+    auto fits = [](std::int64_t v) { return v >= 0 && v <= 127; };
+    auto bankSelect = [&](std::int64_t msb, std::int64_t lsb) {
+        if (!fits(msb) || !fits(lsb)) return;
+        DirectMidiOut(Port, PackMidiMsg(b, 0, U(int(msb))));
+        DirectMidiOut(Port, PackMidiMsg(b, 32, U(int(lsb))));
+    };
     int program = Program;
     switch (BankMode) {
     case 0:
     case 1:
-        if (Bank != -1) DirectMidiOut(Port, PackMidiMsg(b, 0, U(Bank)));
+        if (Bank != -1 && fits(Bank)) DirectMidiOut(Port, PackMidiMsg(b, 0, U(Bank)));
         break;
     case 2:
     case 4:
@@ -459,20 +470,16 @@ void TMIDI::SendProgramChange(int Port, int Channel, int Bank, int Program, int 
         if (Bank != -1) {
             int msb = BankMode == 2 ? 0 : BankMode == 4 ? 63 : BankMode == 8 ? 64 : Bank;
             int lsb = BankMode == 2 || BankMode == 4 ? Bank : 0;
-            DirectMidiOut(Port, PackMidiMsg(b, 0, U(msb)));
-            DirectMidiOut(Port, PackMidiMsg(b, 32, U(lsb)));
+            bankSelect(msb, lsb);
         }
         program = Program - 1;
         break;
     case 32:
-        if (Bank != -1) {
-            DirectMidiOut(Port, PackMidiMsg(b, 0, U(Bank) >> 16));
-            DirectMidiOut(Port, PackMidiMsg(b, 32, U(Bank) & 0xFFFF));
-        }
+        if (Bank != -1) bankSelect(U(Bank) >> 16, U(Bank) & 0xFFFF);
         break;
     default:
         return;
     }
-    // Below 0 the program byte would become 0xFF, the System Reset status.
-    if (Program != -1 && program >= 0) DirectMidiOut(Port, PackMidiMsg(c, U(program), 0));
+    // Below 0 the program byte would become 0xFF, the System Reset status; above 127 another.
+    if (Program != -1 && program >= 0 && program <= 127) DirectMidiOut(Port, PackMidiMsg(c, U(program), 0));
 }

@@ -81,7 +81,8 @@ public:
     std::unique_ptr<TInPort> InPort;
     int StartPos = 0, LoopStart = 0, LoopEnd = 0;
     bool LoopOn = false;
-    bool MapInput = false;
+    // Set by the options window, read by the input callback on its own thread.
+    std::atomic<bool> MapInput{false};
     bool ClickOn = false;
     int PrecountBeats = 0, ClickChannel = 0, ClickDevice = 0, ClickNote = 0;
     // Written by the start (audio thread with audio open), read by the input callback.

@@ -1,5 +1,6 @@
 // The edit guard and the transport commands of the main window, headless.
 #include "app/transport_fixture.h"
+#include "app/options.h"
 #include "devices/vsthost.h"
 #include "song/engine.h"
 #include "song/song_invariants.h"
@@ -347,6 +348,9 @@ protected:
 
 TEST_F(EngineTransport, StopCollectsTheRecordedInputAndNothingGoesBeforeThePart) {
     ASSERT_EQ(MidiMode, 0);
+    // No count-in: the options window gave the engine the song's four beats at start-up.
+    Song->Precounts = 0;
+    OptionsSendMetronome();
     Song->CurrentTrackIndex = 1;
     _TTrack* t = Song->TrackAt(1);
     t->Mode = tmMidi;

@@ -402,8 +402,19 @@ TEST(MidiProgramChange, EveryBankMode) {
     struct {
         int bank, program, mode;
         std::vector<std::uint32_t> sent;
+        int channel = 2;
     } cases[] = {
         {5, 10, 0, {0x0500B2, 0x0AC2}},
+        // A track that keeps its events' channels: channel 0, never pressure and controller 16.
+        {5, 10, 0, {0x0500B0, 0x0AC0}, -1},
+        {5, 10, 32, {0x0000B0, 0x0520B0, 0x0AC0}, -1},
+        // Bytes outside 0..127 send nothing rather than another status or value.
+        {300, 300, 0, {}},
+        {128, 128, 1, {}},
+        {200, 10, 2, {0x09C2}},
+        {0x00020080, 10, 32, {0x0AC2}},
+        {0x00800000, 10, 32, {0x0AC2}},
+        {200, 10, 16, {0x09C2}},
         {5, 10, 1, {0x0500B2, 0x0AC2}},
         {5, 10, 2, {0x0000B2, 0x0520B2, 0x09C2}},
         {-1, 5, 2, {0x04C2}},
@@ -418,14 +429,14 @@ TEST(MidiProgramChange, EveryBankMode) {
     };
     for (auto& c : cases) {
         TMIDI midi;
-        midi.SendProgramChange(4, 2, c.bank, c.program, c.mode);
+        midi.SendProgramChange(4, c.channel, c.bank, c.program, c.mode);
         std::vector<std::uint32_t> sent;
         for (auto& s : midi.Sent) {
             EXPECT_EQ(s.Port, 4);
             sent.push_back(s.Msg);
         }
         EXPECT_EQ(sent, c.sent) << "bank " << c.bank << " program " << c.program << " mode "
-                                << c.mode;
+                                << c.mode << " channel " << c.channel;
     }
 }
 
