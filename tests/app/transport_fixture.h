@@ -34,6 +34,13 @@ inline std::int32_t LoggingProperties(std::int32_t Cmd, std::intptr_t A, std::in
     return driverEntry(Cmd, A, B);
 }
 
+// True when a block could render now (nothing holds the renderer).
+inline bool RendererFree() {
+    if (!EnterRenderBlock()) return false;
+    LeaveRenderBlock();
+    return true;
+}
+
 // What the transport asked of the windows of later issues.
 class CountingWindows : public TTransportWindows {
 public:
@@ -61,7 +68,10 @@ public:
     void ToggleSynthEditor() override { ++Toggles; }
     void BroadcastEditors(int Cmd, std::intptr_t A, std::intptr_t B) override {
         Broadcasts.push_back({Cmd, A, B});
+        // Play and Stop tell the editor plug-ins inside their hold; the resume after it.
+        if (A != 3 && RendererFree()) ++UnheldBroadcasts;
     }
+    int UnheldBroadcasts = 0;
 };
 
 class TransportFixture : public AppTest {
@@ -81,13 +91,13 @@ protected:
                                             program.Path() + "midiengine.dll");
             SetHas16BitThunking(true);
         }
-        settings.WriteIni("[Audio]\nSystem=scripted\n");
+        settings.WriteIni(AudioSettings);
         ASSERT_TRUE(Start());
         ASSERT_TRUE(Audio && Audio->Properties);
         driverEntry = Audio->Properties;
         Audio->Properties = &LoggingProperties;
         run = reinterpret_cast<RunFn>(GetProcAddress(Audio->Library, "ScriptedRunBlocks"));
-        ASSERT_TRUE(run);
+        ASSERT_TRUE(run || AudioSettings.find("scripted") == std::string::npos);
         SetTransportWindows(&windows);
         MakeSong();
     }
@@ -125,14 +135,10 @@ protected:
         const int n = flags ? flags(out, 64) : 0;
         return std::vector<int>(out, out + n);
     }
-    // True when a block could render now (nothing holds the renderer).
-    static bool RendererFree() {
-        if (!EnterRenderBlock()) return false;
-        LeaveRenderBlock();
-        return true;
-    }
 
-    bool EngineMode = false; // set by a derived fixture's constructor
+    // Set by a derived fixture's constructor.
+    bool EngineMode = false;
+    std::string AudioSettings = "[Audio]\nSystem=scripted\n";
     using RunFn = std::int32_t (*)(std::int32_t, std::int32_t);
     RunFn run = nullptr;
     CountingWindows windows;

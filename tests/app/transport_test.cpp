@@ -3,9 +3,12 @@
 #include "app/options.h"
 #include "devices/vsthost.h"
 #include "song/engine.h"
+#include "song/softengine.h"
 #include "song/song_invariants.h"
+#include "support/recording_synths.h"
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -375,6 +378,65 @@ TEST_F(EngineTransport, StopCollectsTheRecordedInputAndNothingGoesBeforeThePart)
     EXPECT_EQ(got[0], (std::pair<int, std::uint32_t>{0, 0x643C90}));
     EXPECT_EQ(got[1].second, 0x3C80u);
     EXPECT_NEAR(got[1].first, 120, 2);
+}
+
+// The WAV-file driver calls blocks in real time on its own thread.
+class RealTimeTransport : public TransportFixture {
+protected:
+    RealTimeTransport() { AudioSettings = "[Audio]\nSystem=wavefile\nDevice=0\nFrames=256\n"; }
+    void SetUp() override {
+        setenv("TOLVERN_WAVE_FILE", (wave.Path() + "out.wav").c_str(), 1);
+        TransportFixture::SetUp();
+        // The softsynth notes when its command 12 comes while a block may render.
+        recorder.R.Command = &CheckedCommand;
+        Current = this;
+        ASSERT_TRUE(SoftEngine->AddSoftsynth("recmfx"));
+        Song->TrackAt(1)->Mode = tmSoftsynth;
+        Song->TrackAt(1)->Output = 0;
+    }
+    void TearDown() override {
+        TransportFixture::TearDown();
+        Current = nullptr;
+        unsetenv("TOLVERN_WAVE_FILE");
+    }
+    static intptr_t CheckedCommand(TMfxInterface* R, std::int32_t Cmd, intptr_t A, intptr_t B) {
+        if (Cmd == MFX_POSITION && A == 0 && Current && RendererFree()) ++Current->freeNotesOff;
+        return RecordingMfx::Command(R, Cmd, A, B);
+    }
+    // Real time passes, blocks come.
+    static void Wait(int Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+    // The audio thread counts them.
+    int BlocksSoFar() { return std::atomic_ref<int>(recorder.Blocks).load(); }
+
+    TempDir wave;
+    RecordingMfx recorder;
+    int freeNotesOff = 0;
+    static inline RealTimeTransport* Current = nullptr;
+};
+
+TEST_F(RealTimeTransport, NoBlockRendersWhileTheGuardHoldsAndTheSoftsynthIsToldInBetween) {
+    OpenAudio();
+    Wait(50);
+    ASSERT_GT(BlocksSoFar(), 2) << "the driver renders in real time";
+    fmMdi->StartPlayback(false);
+    Wait(50);
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(fmMdi->PausePlayback());
+        const int blocks = BlocksSoFar();
+        EXPECT_EQ(recorder.NotesOff, 2 * round + 1);
+        Wait(40); // a handful of blocks' time: all silence
+        EXPECT_EQ(BlocksSoFar(), blocks) << round;
+        fmMdi->ResumePlayback();
+        Wait(40);
+        EXPECT_GT(BlocksSoFar(), blocks) << round;
+        EXPECT_EQ(Song->State, 2);
+        fmMdi->StopPlayback(false);
+        fmMdi->StartPlayback(false);
+    }
+    fmMdi->StopPlayback(false);
+    EXPECT_EQ(freeNotesOff, 0) << "command 12 came while a block could render";
+    EXPECT_EQ(windows.UnheldBroadcasts, 0) << "Play or Stop told the editors outside the hold";
+    EXPECT_EQ(recorder.NotesOff, 11);
 }
 
 } // namespace
