@@ -14,6 +14,8 @@
 #include "song/primitives.h"
 #include "song/song.h"
 
+#include "private_settings.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -33,10 +35,7 @@ constexpr int kMiddle = kPartsPerTrack * kPartTicks / 2 + 15;
 
 struct Program {
     Program() {
-        // Settings of our own, never the user's.
-        char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary folder");
-        setenv("XDG_CONFIG_HOME", tmpl, 1);
+        PrivateSettings();
         SetMidiRealPorts(false);
         if (!StartProgram({})) throw std::runtime_error("the program did not start");
         Build();
