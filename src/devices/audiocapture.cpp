@@ -24,6 +24,7 @@ int TAudio::CaptureBytes() const {
 }
 
 void TAudio::PrepareRecordWave(int Bytes, TWave* Wave) {
+    StopCapture(); // a take that still runs is handed over before another is made
     if (!Wave) {
         if (madeWave_ && RecordWave.load() != madeWave_) madeWave_ = nullptr; // handed over
         Wave = new TWave;

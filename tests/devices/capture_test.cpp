@@ -260,16 +260,21 @@ TEST_F(CaptureTest, CloseCaptureFinishesWhileTheThreadWaitsInItsSend) {
     EXPECT_FALSE(audio->CaptureOpen);
 }
 
-TEST_F(CaptureTest, CloseCaptureDuringATakeHandsOverThePartialTake) {
+TEST_F(CaptureTest, CloseCaptureOrANewTakeDuringATakeHandsOverThePartialTake) {
     audio->OpenCapture();
-    TWave take;
+    TWave first, take;
+    audio->PrepareRecordWave(100000, &first);
+    audio->StartCapture();
+    Hear(3000);
     audio->PrepareRecordWave(100000, &take);
+    EXPECT_EQ(Done(), 1);
+    EXPECT_EQ(audio->Written, 3000);
     audio->StartCapture();
     Hear(5000);
     audio->CloseCapture();
-    EXPECT_EQ(Done(), 1);
+    EXPECT_EQ(Done(), 2);
     EXPECT_EQ(audio->Written, 5000);
-    ExpectRamp(take, 5000);
+    ExpectRamp(take, 5000, 3000);
 }
 
 TEST_F(CaptureTest, ARunResumedAfterItsTakeWasHandedOverCapturesNothing) {

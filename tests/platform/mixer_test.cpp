@@ -111,6 +111,10 @@ TEST(MixerScripted, DevicesOpenByIdAndControlsReadAndWriteTheirValues) {
     ScriptedAudio().Reset();
     ScriptedAudio().Mixers = {MixerModelFromAlsa("HDA Intel PCH", HdaCodec())};
     EXPECT_EQ(MixerCount(), 1);
+    std::string name;
+    ASSERT_TRUE(MixerName(0, name));
+    EXPECT_EQ(name, "HDA Intel PCH");
+    EXPECT_FALSE(MixerName(-1, name));
     EXPECT_FALSE(TMixerDevice::Open(-1));
     EXPECT_FALSE(TMixerDevice::Open(1));
     auto m = TMixerDevice::Open(0);

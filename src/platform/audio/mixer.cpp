@@ -84,6 +84,11 @@ int MixerCount() {
     return AlsaMixerCount();
 }
 
+bool MixerName(int Id, std::string& Name) {
+    std::unique_ptr<TMixerDevice> m = TMixerDevice::Open(Id);
+    return m && m->GetName(Name);
+}
+
 std::unique_ptr<TMixerDevice> TMixerDevice::Open(int Id) {
     if (Id < 0 || Id >= MixerCount()) return nullptr;
     if (AudioDevicesInUse() == TAudioDevices::Scripted) {

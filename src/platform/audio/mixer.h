@@ -85,8 +85,9 @@ struct TMixerControlInfo {
     std::string Name;
 };
 
-// Number of mixer devices.
+// Number of mixer devices, and the product name of one (false for an id out of range).
 int MixerCount();
+bool MixerName(int Id, std::string& Name);
 
 class TMixerDevice {
 public:
