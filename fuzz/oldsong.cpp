@@ -6,7 +6,9 @@
 #include "platform/core/files.h"
 #include "song/filehelpers.h"
 #include "song/song.h"
+#include "song/songfile.h"
 #include "song/songfile_old.h"
+#include "song/songreaders.h"
 #include "song_check.h"
 
 #include <cstdint>
@@ -21,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string magic;
     if (size > 0 && static_cast<std::size_t>(data[0]) < size)
         magic.assign(reinterpret_cast<const char*>(data) + 1, data[0]);
-    TOldSongReader reader = OldSongReader(magic);
-    (reader ? reader : LoadSongV0)(path);
+    TSongReader reader = SongReaderFor(magic);
+    if (!reader || reader == &LoadSongFile) reader = &LoadSongV0;
+    reader(path);
     CheckSong();
     Midi->Sent.clear();
     return 0;

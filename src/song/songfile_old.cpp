@@ -66,18 +66,18 @@ constexpr unsigned F3208 = F3207 | ofSoftsynth;
 constexpr unsigned F3209 = F3208 | ofBeats;
 
 constexpr TOldVersion Versions[] = {
-    {OldSongMagics[0], 16, 0, "", 0},
-    {OldSongMagics[1], 16, F01, "", 0},
-    {OldSongMagics[2], 16, F02, "", 0},
-    {OldSongMagics[3], 32, F02, "", 0},
-    {OldSongMagics[4], 32, F3202, LaterVersion, Info},
-    {OldSongMagics[5], 32, F3203, NewerVersion, Info},
-    {OldSongMagics[6], 32, F3204, NewerVersion, Info},
-    {OldSongMagics[7], 32, F3205, NewerVersion, Info},
-    {OldSongMagics[8], 32, F3206, NewerVersion, Info},
-    {OldSongMagics[9], 32, F3207, NewerVersion, Stop},
-    {OldSongMagics[10], 32, F3208, NewerVersion, Stop},
-    {OldSongMagics[11], 32, F3209, NewerVersion, Stop},
+    {"Tolvern", 16, 0, "", 0},
+    {"Tolvern01", 16, F01, "", 0},
+    {"Tolvern02", 16, F02, "", 0},
+    {"Tolvern3201", 32, F02, "", 0},
+    {"Tolvern3202", 32, F3202, LaterVersion, Info},
+    {"Tolvern3203", 32, F3203, NewerVersion, Info},
+    {"Tolvern3204", 32, F3204, NewerVersion, Info},
+    {"Tolvern3205", 32, F3205, NewerVersion, Info},
+    {"Tolvern3206", 32, F3206, NewerVersion, Info},
+    {"Tolvern3207", 32, F3207, NewerVersion, Stop},
+    {"Tolvern3208", 32, F3208, NewerVersion, Stop},
+    {"Tolvern3209", 32, F3209, NewerVersion, Stop},
 };
 
 // ---- the reading ------------------------------------------------------------------------------
@@ -544,17 +544,6 @@ bool LoadSongV3208(std::string_view FileName) {
 }
 bool LoadSongV3209(std::string_view FileName) {
     return LoadVersion<11>(FileName);
-}
-
-TOldSongReader OldSongReader(std::string_view Magic) {
-    static constexpr TOldSongReader Readers[] = {
-        LoadSongV0,    LoadSongV01,   LoadSongV02,   LoadSongV3201,
-        LoadSongV3202, LoadSongV3203, LoadSongV3204, LoadSongV3205,
-        LoadSongV3206, LoadSongV3207, LoadSongV3208, LoadSongV3209};
-    static_assert(std::size(Readers) == std::size(OldSongMagics));
-    for (std::size_t i = 0; i < std::size(OldSongMagics); ++i)
-        if (OldSongMagics[i] == Magic) return Readers[i];
-    return nullptr;
 }
 
 std::string SongNameFromFile(std::string_view Stored, std::string_view FileName) {

@@ -1,6 +1,7 @@
 #pragma once
 // The song files of twelve earlier versions, read only. Each version is known by its magic,
-// the leading short string; its reader replaces the song with the file's. Nothing happens when
+// the leading short string (SongReaderFor in songreaders.h gives its reader); the reader
+// replaces the song with the file's. Nothing happens when
 // the file cannot be mapped; a file of another magic is refused with a message and leaves the
 // song as it was. A damaged or cut-off file keeps what could be read and says so, and a
 // section the version does not know ends the reading with that version's message: the result
@@ -21,15 +22,6 @@ bool LoadSongV3206(std::string_view FileName);
 bool LoadSongV3207(std::string_view FileName);
 bool LoadSongV3208(std::string_view FileName);
 bool LoadSongV3209(std::string_view FileName);
-
-using TOldSongReader = bool (*)(std::string_view FileName);
-// The reader of the older version whose magic is Magic (compared exactly); nil for any other.
-TOldSongReader OldSongReader(std::string_view Magic);
-
-// The magics of the older versions, oldest first.
-constexpr std::string_view OldSongMagics[] = {
-    "Tolvern",     "Tolvern01",   "Tolvern02",   "Tolvern3201", "Tolvern3202", "Tolvern3203",
-    "Tolvern3204", "Tolvern3205", "Tolvern3206", "Tolvern3207", "Tolvern3208", "Tolvern3209"};
 
 // The name a song read from FileName takes: the name the file stores, unless that would place
 // the song elsewhere when saved (empty, "." or "..", or holding a path separator or a drive

@@ -1,25 +1,25 @@
 #include "song/songreaders.h"
 
 #include "song/songfile.h"
+#include "song/songfile_old.h"
 
 #include <array>
 
 namespace {
 
-// The older versions get their readers from the older-formats unit.
 std::array<TSongReaderEntry, 13> g_readers = {{
-    {"Tolvern", nullptr},
-    {"Tolvern01", nullptr},
-    {"Tolvern02", nullptr},
-    {"Tolvern3201", nullptr},
-    {"Tolvern3202", nullptr},
-    {"Tolvern3203", nullptr},
-    {"Tolvern3204", nullptr},
-    {"Tolvern3205", nullptr},
-    {"Tolvern3206", nullptr},
-    {"Tolvern3207", nullptr},
-    {"Tolvern3208", nullptr},
-    {"Tolvern3209", nullptr},
+    {"Tolvern", &LoadSongV0},
+    {"Tolvern01", &LoadSongV01},
+    {"Tolvern02", &LoadSongV02},
+    {"Tolvern3201", &LoadSongV3201},
+    {"Tolvern3202", &LoadSongV3202},
+    {"Tolvern3203", &LoadSongV3203},
+    {"Tolvern3204", &LoadSongV3204},
+    {"Tolvern3205", &LoadSongV3205},
+    {"Tolvern3206", &LoadSongV3206},
+    {"Tolvern3207", &LoadSongV3207},
+    {"Tolvern3208", &LoadSongV3208},
+    {"Tolvern3209", &LoadSongV3209},
     {SongFileMagic, &LoadSongFile},
 }};
 

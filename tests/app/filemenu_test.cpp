@@ -21,6 +21,7 @@
 #include "song/songfile.h"
 #include "song/songreaders.h"
 #include "app_fixture.h"
+#include "song/oldsong_writer.h"
 #include "support/gui_harness.h"
 #include "support/temp_settings.h"
 
@@ -379,3 +380,34 @@ TEST_F(FileMenu, TrackSetupAndResetSendOnlyWhatFits) {
 }
 
 } // namespace
+
+// Songs of the twelve older versions reach their readers through the one opener; one that stops
+// at a section its version does not know keeps what it read and leaves the song untitled.
+TEST_F(FileMenu, OlderSongsOpenThroughTheirReaders) {
+    for (int v = oldsong::V0; v <= oldsong::V3209; ++v) {
+        const std::string magic = oldsong::Magic(v);
+        SCOPED_TRACE(magic);
+        const std::string path = Path(magic + ".seq");
+        WriteBytes(path, oldsong::Fixture(v));
+        fmMdi->Areas.Items = {{"A", 0, 960}, {"B", 960, 1920}};
+        ASSERT_TRUE(OpenSong(path));
+        EXPECT_EQ(DumpEvents(*Song), std::string("0 0 0 93 60 100\n0 0 120 83 60 0\n") +
+                                         (v >= oldsong::V3204 ? "0 0 130 F0 0 0\n" : "") +
+                                         "1 960 960 90 40 127\n1 960 1200 80 40 0\n");
+        EXPECT_EQ(Song->FileName, "Old tune");
+        ASSERT_EQ(fmMdi->Areas.Items.size(), 1u);
+        EXPECT_EQ(fmMdi->Areas.Items[0].Name, "Verse");
+        EXPECT_FALSE(Song->Untitled);
+        EXPECT_EQ(fmMdi->RecentFiles.front(), path);
+    }
+    oldsong::Writer w(oldsong::V3205);
+    w.Keyword("Name").Str("kept");
+    w.Keyword("Positions");
+    const std::string stopped = Path("stopped.seq");
+    WriteBytes(stopped, w.Bytes);
+    gui.Dialogs().Answer(IDOK, "You need a newer version of Tolvern to read this file");
+    EXPECT_FALSE(OpenSong(stopped));
+    EXPECT_EQ(Song->FileName, "kept");
+    EXPECT_TRUE(Song->Untitled); // the next Save asks for a name
+    EXPECT_NE(fmMdi->RecentFiles.front(), stopped);
+}

@@ -8,7 +8,7 @@
 #include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
-#include "song/songfile_old.h"
+#include "song/songreaders.h"
 #include "songdump/dump.h"
 
 #include <iostream>
@@ -32,11 +32,7 @@ bool LoadSong(const std::string& path, std::string& message, bool& complete) {
     std::string magic;
     MapReadString(magic);
     MapFileClose();
-    if (magic == SongFileMagic) {
-        complete = LoadSongFile(path);
-        return true;
-    }
-    if (TOldSongReader reader = OldSongReader(magic)) {
+    if (TSongReader reader = SongReaderFor(magic)) { // the native format and its older versions
         complete = reader(path);
         return true;
     }
