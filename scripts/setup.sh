@@ -9,7 +9,7 @@ PACKAGES=(
     librtmidi-dev librtaudio-dev libasound2-dev jackd2 libjack-jackd2-dev
     libfreetype-dev libfontconfig1-dev fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick alsa-utils
     sox
     midicsv abcmidi
     dpf-plugins-vst

@@ -546,3 +546,37 @@ TEST_F(ArrangeView, InsertBetweenTheLocators) {
 }
 
 } // namespace
+
+namespace {
+
+// The play cursor follows playback through the position posts: two seconds at 120 BPM are two
+// bars, 24 pixels at 6 pixels a beat.
+TEST_F(ArrangeView, PlayCursorMovesAtTheSongsRate) {
+    Song->TrackAt(0)->Mode = tmMidi;
+    Song->TrackAt(0)->Output = 0;
+    AddPart(0, 0, 3840, "Notes", {{0, 60}, {240, 62}, {480, 64}, {720, 65}});
+    Song->Position = 0;
+    Repaint();
+    const std::uint32_t inv = Back() ^ 0xFFFFFF;
+    auto cursorAt = [&](int x) {
+        int lit = 0;
+        for (int y = 40; y < 60; ++y)
+            lit += PartsPixel(x, y) == inv;
+        return lit >= 5; // dotted
+    };
+    EXPECT_TRUE(cursorAt(0));
+    fmMdi->StartPlayback(false);
+    ASSERT_EQ(Song->State, 2);
+    gui.Advance(2000);
+    EXPECT_NEAR(Song->Position, 960, 12);
+    EXPECT_EQ(TickToPixel(Song->Position), 24);
+    EXPECT_TRUE(cursorAt(24));
+    EXPECT_FALSE(cursorAt(0));
+    int ons = 0;
+    for (const auto& m : synth.Sent())
+        ons += m.Bytes.size() == 3 && (m.Bytes[0] & 0xF0) == 0x90 && m.Bytes[2];
+    EXPECT_EQ(ons, 4); // the notes of the first bar went to the output
+    fmMdi->StopPlayback(false);
+}
+
+} // namespace

@@ -26,12 +26,14 @@ using testsupport::Spawn;
 using testsupport::WaitFor;
 
 // MIDI tracks 0 and 1, parts 0-1920 and 1920-3840, a note every beat, output 0.
-void WriteFixture(const std::string& Path) {
+void WriteFixture(const std::string& Path, int Output = 0) {
     TSong* keep = Song;
     Song = new TSong;
     const int keys[2][4] = {{36, 38, 36, 38}, {40, 43, 45, 47}};
     for (int t = 0; t < 2; ++t) {
         Song->TrackAt(t)->Name = t ? "Bass" : "Drums";
+        Song->TrackAt(t)->Mode = tmMidi;
+        Song->TrackAt(t)->Output = Output;
         _TPart* p = NewPart(t ? "Bass" : "Drums", 1920 * t, 1920, t);
         for (int b = 0; b < 4; ++b) {
             AppendEvent(p, NewEvent(b ? 180 : 0, 0x00640090u | std::uint32_t(keys[t][b]) << 8));
@@ -61,6 +63,30 @@ bool FindFill(const QImage& Image, QRgb Fill, int& X, int& Y) {
                 return true;
             }
     return false;
+}
+
+// The note-ons of the log ("90 24" and so on), in the order they were sent.
+std::vector<std::string> NoteOns(const std::string& Log) {
+    std::ifstream in(Log);
+    std::vector<std::string> r;
+    for (std::string l; std::getline(in, l);) {
+        unsigned st = 0, key = 0, vel = 0;
+        if (std::sscanf(l.c_str(), "%X %X %X", &st, &key, &vel) == 3 && (st & 0xF0) == 0x90 && vel)
+            r.push_back(l.substr(0, 5));
+    }
+    return r;
+}
+
+// A dotted column (the play cursor) of XOR white on the parts background right of X0.
+int DottedColumn(const QImage& Image, int X0, int Y0, int Skip) {
+    for (int x = X0 + 1; x < X0 + 400 && x < Image.width(); ++x) {
+        if (x == Skip) continue;
+        int lit = 0;
+        for (int y = Y0; y < Y0 + 40; ++y)
+            lit += (Image.pixel(x, y) & 0xFFFFFF) == 0xE0E0E0;
+        if (lit >= 10 && lit <= 30) return x;
+    }
+    return -1;
 }
 
 class ArrangeXcb : public testing::Test {
@@ -129,4 +155,76 @@ TEST_F(ArrangeXcb, TheAutoloadedSongShowsItsPartBoxes) {
     EXPECT_NE(px(x1 + 48 + 20, y1 + 18 + 17), kFill);
 }
 
+} // namespace
+
+namespace {
+
+TEST_F(ArrangeXcb, AutoplayPlaysTheSongToTheLoggingOutput) {
+    Run("[Autoplay]\nEnabled=1\n");
+    QImage img;
+    int fx = 0, fy = 0;
+    ASSERT_TRUE(WaitForBoxes(shots + "arrange-xcb-play.png", img, fx, fy));
+    // After a note-on or two the cursor has left its first place (the left edge of the parts).
+    for (int i = 0; i < 100 && NoteOns(log).size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_GE(NoteOns(log).size(), 2u) << "nothing was played to the logging output";
+    ASSERT_TRUE(Shot(x.Display(), shots + "arrange-xcb-play.png", img));
+    const int x1 = fx - 1, y1 = fy - 1;
+    const int cursor = DottedColumn(img, x1, y1 + 40, x1 + 48);
+    EXPECT_GT(cursor, x1) << "no play cursor right of the song start in " << shots
+                          << "arrange-xcb-play.png";
+    // The whole song, in song order (track 1 plays on channel 2).
+    const std::vector<std::string> want = {"90 24", "90 26", "90 24", "90 26",
+                                           "91 28", "91 2B", "91 2D", "91 2F"};
+    for (int i = 0; i < 150 && NoteOns(log).size() < want.size(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::vector<std::string> got = NoteOns(log);
+    if (got.size() > want.size()) got.resize(want.size());
+    EXPECT_EQ(got, want);
+}
+
+// The same song to a real ALSA sequencer port when the machine has one.
+TEST_F(ArrangeXcb, AutoplayPlaysToAnAlsaSequencerPort) {
+    if (access("/dev/snd/seq", R_OK | W_OK) != 0)
+        GTEST_SKIP() << "no ALSA sequencer on this machine (/dev/snd/seq)";
+    if (!testsupport::OnPath("aseqdump")) GTEST_SKIP() << "aseqdump (alsa-utils) is missing";
+    const std::string dump = dir.Path() + "aseqdump.txt";
+    pid_t d = Spawn({"sh", "-c", "exec aseqdump > " + dump}, {});
+    ASSERT_NE(d, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The output devices are the ports that take messages in client order (aconnect -o):
+    // the song plays to aseqdump's.
+    const std::string list = dir.Path() + "ports.txt";
+    pid_t l = Spawn({"sh", "-c", "aconnect -o > " + list}, {});
+    ASSERT_TRUE(l && WaitFor(l, 5000) == 0);
+    int index = -1, n = 0;
+    bool inDump = false;
+    {
+        std::ifstream in(list);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("client ", 0) == 0) {
+                inDump = line.find("'aseqdump'") != std::string::npos;
+                continue;
+            }
+            if (line.empty() || line[0] != ' ') continue;
+            if (inDump && index < 0) index = n;
+            ++n;
+        }
+    }
+    ASSERT_GE(index, 0) << "aseqdump's port is not in aconnect -o";
+    WriteFixture(song, index);
+    log.clear();
+    Run("[Autoplay]\nEnabled=1\n");
+    bool heard = false;
+    for (int i = 0; i < 100 && !heard; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream in(dump);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        heard = ss.str().find("Note on") != std::string::npos;
+    }
+    kill(d, SIGTERM);
+    WaitFor(d, 2000);
+    EXPECT_TRUE(heard) << "aseqdump heard no note-on";
+}
 } // namespace
