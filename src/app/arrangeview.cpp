@@ -238,15 +238,21 @@ void TfmArrange::PaintParts(TCanvas& C) {
 
 void TfmArrange::DrawPartsIn(TCanvas& C, int Which) {
     const int left = -arrange->OffsetX, right = arrange->GetClientWidth() - arrange->OffsetX;
+    const TRect clip = C.ClipRect();
     C.Font = arrange->Font.Get();
     for (int i = 0; i < TrackCount; ++i) {
         _TTrack* t = Song->TrackAt(i);
+        // A row the canvas clips away entirely: its parts count as drawn without the calls.
+        const bool rowShown = i * TrackHeight < clip.Bottom && (i + 1) * TrackHeight > clip.Top;
         for (_TPart* p = t ? t->Parts : nullptr; p; p = p->Next) {
             const int x2 = TickToPixel(p->Start + p->Length) - 2;
             if (x2 < left) continue;
             if (TickToPixel(p->Start) > right) break;
             if (Which != -1 && !(p->Flags & pfRedraw)) continue;
-            DrawPart(p, C, 0);
+            if (rowShown)
+                DrawPart(p, C, 0);
+            else
+                p->Flags &= ~pfSkipDraw;
             p->Flags &= ~pfRedraw;
         }
     }
