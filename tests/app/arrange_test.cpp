@@ -580,3 +580,48 @@ TEST_F(ArrangeView, PlayCursorMovesAtTheSongsRate) {
 }
 
 } // namespace
+
+namespace {
+
+// Erasing the selected parts paints the background over them and leaves the others; a redraw
+// of the flagged parts brings them back where they now are.
+TEST_F(ArrangeView, EraseSelectedPartsAndRedrawThemMoved) {
+    _TPart* keep = AddPart(0, 0, 1920, "Keep");
+    _TPart* moved = AddPart(1, 0, 1920, "Moved");
+    Repaint();
+    moved->Flags |= pfSelected;
+    a->EraseSelectedParts();
+    EXPECT_EQ(PartsPixel(44, 18 + 14), Back());
+    EXPECT_EQ(PartsPixel(44, 14), Fill());
+    moved->Start = 1920; // as a move would leave it
+    moved->Flags &= ~pfSelected;
+    moved->Flags |= pfRedraw;
+    a->RedrawParts(false);
+    EXPECT_EQ(PartsPixel(48 + 44, 18 + 14), Fill());
+    EXPECT_EQ(PartsPixel(44, 18 + 14), Back());
+    EXPECT_FALSE(moved->Flags & pfRedraw);
+    EXPECT_EQ(keep->Start, 0);
+}
+
+// Dragging a locator out of the view to the right starts the auto-scroll, which moves the view
+// 36 pixels every 50 ms and grows the range at its end; the release stops it.
+TEST_F(ArrangeView, ALocatorDraggedOutOfTheViewScrollsIt) {
+    const HWND m = a->meter->Handle();
+    const int w = a->meter->GetClientWidth();
+    gui.Press(testsupport::GuiHarness::At(m, 20, 5));
+    EXPECT_EQ(a->DragLocator, 0);
+    EXPECT_EQ(a->Dragging, 1);
+    gui.MoveTo(testsupport::GuiHarness::At(m, a->arrange->GetClientWidth() + 30, 5));
+    EXPECT_TRUE(a->scrollTimer.Enabled);
+    const int before = a->ScrollX->Position;
+    EXPECT_GT(before, 0); // one step at once
+    gui.Advance(100);
+    EXPECT_EQ(a->ScrollX->Position, before + 72);
+    gui.Release(testsupport::GuiHarness::At(m, a->arrange->GetClientWidth() + 30, 5));
+    EXPECT_FALSE(a->scrollTimer.Enabled);
+    EXPECT_EQ(a->DragLocator, 2);
+    EXPECT_EQ(a->Dragging, 0);
+    EXPECT_GT(Song->LeftLocator, PixelToTick(w)); // the locator followed the mouse
+}
+
+} // namespace
