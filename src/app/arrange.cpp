@@ -3,6 +3,7 @@
 #include "app/arrangetransport.h"
 
 #include "app/dialogs.h"
+#include "app/filemenu.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
@@ -53,6 +54,38 @@ TOpenSongFn ArrangeOpenSong = LeastOpenSong;
 namespace {
 
 TArrangeTransportWindows g_transportWindows;
+
+// What the file menu asks of the arrange window after it opened, cleared or changed the song.
+class TArrangeFileMenuWindows : public TFileMenuWindows {
+public:
+    void SendThru() override {
+        if (fmArrange) fmArrange->SendThru();
+    }
+    void SongOpened() override {
+        if (!fmArrange) return;
+        fmArrange->SongChanged();
+        if (Midi) fmArrange->editBpm->Text = std::to_string(Midi->GetTempo());
+    }
+    void SongCleared() override {
+        if (fmArrange) fmArrange->SongChanged();
+    }
+    void ShowTempo(int Bpm) override {
+        if (fmArrange) fmArrange->editBpm->Text = std::to_string(Bpm);
+    }
+    void FollowPlayback() override {
+        if (fmArrange && Song) fmArrange->ScrollToTick(Song->Position);
+    }
+    void RepaintTrackList() override {
+        if (fmArrange) fmArrange->tracks->Invalidate();
+    }
+    void RefreshTrackbar() override {
+        if (fmArrange) fmArrange->RefreshTrackbar();
+    }
+    void BuildOutputMenus() override {
+        if (ArrangeSeams().BuildOutputMenus) ArrangeSeams().BuildOutputMenus();
+    }
+};
+TArrangeFileMenuWindows g_fileMenuWindows;
 
 // The header sections of the track list: text, width, owner-drawn or clickable.
 struct TColumn {
@@ -151,6 +184,7 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     OnClose = [](TObject*, TCloseAction& Action) { Action = caNone; };
     OnDestroy = [this](TObject*) {
         if (&TransportWindows() == &g_transportWindows) SetTransportWindows(nullptr);
+        if (&FileMenuWindows() == &g_fileMenuWindows) SetFileMenuWindows(nullptr);
         ledTimer.Enabled = false;
         scrollTimer.Enabled = false;
         if (fmArrange == this) fmArrange = nullptr;
@@ -519,6 +553,8 @@ void TfmArrange::FormCreate() {
     // Installed unless another window (or a test) answers the transport already.
     if (typeid(TransportWindows()) == typeid(TTransportWindows))
         SetTransportWindows(&g_transportWindows);
+    if (typeid(FileMenuWindows()) == typeid(TFileMenuWindows))
+        SetFileMenuWindows(&g_fileMenuWindows);
     SplashStep();               // 1
     BuildArrangeSkinControls(); // 2
     SnapMode = 2;               // 3
@@ -536,13 +572,8 @@ void TfmArrange::FormCreate() {
     UserList.clear();        // 8
     ReadSettings();          // 9 - 13
     LoadArrangeAppearance(); // 14
-    if (Midi && Song) {      // 15
-        _TTrack* t = Song->CurrentTrack();
-        Midi->SetMThru(btnThru->Down, t ? int(t->Output) : 0, Song->CurrentChannel(),
-                       Song->CurrentTrackIndex, CurrentSynthPlugin());
-        Midi->SetTranspose(t ? int(t->Transpose) : 0);
-    }
-    TIniFile ini; // 16
+    SendThru();              // 15
+    TIniFile ini;            // 16
     if (ArrangeSeams().BuildMixerPage)
         ArrangeSeams().BuildMixerPage(ini.ReadInteger("Mixer", "Playback", 0));
     if (ArrangeSeams().FillBankLists) ArrangeSeams().FillBankLists();
@@ -580,13 +611,24 @@ void TfmArrange::FormCreate() {
 
 void TfmArrange::FormShow() {
     Caption = Song && !Song->FileName.empty() ? FileNameOnly(Song->FileName) : "Untitled";
-    if (Midi && Song) {
-        _TTrack* t = Song->CurrentTrack();
-        Midi->SetMThru(btnThru->Down, t ? int(t->Output) : 0, Song->CurrentChannel(),
-                       Song->CurrentTrackIndex, CurrentSynthPlugin());
-        Midi->SetTranspose(t ? int(t->Transpose) : 0);
-    }
+    SendThru();
     sbAudio->Down = Audio && Audio->AudioOn;
+}
+
+void TfmArrange::SendThru() {
+    if (!Midi || !Song) return;
+    _TTrack* t = Song->CurrentTrack();
+    Midi->SetMThru(btnThru->Down, t ? int(t->Output) : 0, Song->CurrentChannel(),
+                   Song->CurrentTrackIndex, CurrentSynthPlugin());
+    Midi->SetTranspose(t ? int(t->Transpose) : 0);
+}
+
+void TfmArrange::SongChanged() {
+    arrange->Invalidate();
+    meter->Invalidate();
+    tracks->Invalidate();
+    RefreshTrackbar();
+    Caption = Song && !Song->FileName.empty() ? FileNameOnly(Song->FileName) : "Untitled";
 }
 
 void TfmArrange::FormActivate() {

@@ -183,6 +183,10 @@ public:
     void RulerMouseUp();
     void RefreshTrackbar();
     void InvalidateTrackRow(int Row);
+    // The thru route and input transposition of the current track go to the MIDI object.
+    void SendThru();
+    // Another song (opened or new): caption, ruler, parts, track list and settings bar.
+    void SongChanged();
 
 private:
     void BuildPanes();

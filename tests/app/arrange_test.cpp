@@ -4,6 +4,7 @@
 #include "app/arrange.h"
 
 #include "app/dialogs.h"
+#include "app/filemenu.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
@@ -622,6 +623,22 @@ TEST_F(ArrangeView, ALocatorDraggedOutOfTheViewScrollsIt) {
     EXPECT_EQ(a->DragLocator, 2);
     EXPECT_EQ(a->Dragging, 0);
     EXPECT_GT(Song->LeftLocator, PixelToTick(w)); // the locator followed the mouse
+}
+
+} // namespace
+
+namespace {
+
+// A song opened from the File menu shows in the window at once: caption and parts.
+TEST_F(ArrangeAutoload, ASongOpenedLaterShowsItsCaptionAndParts) {
+    const std::string song = NativeSong();
+    Start();
+    EXPECT_EQ(a->Caption(), "Undefined.seq"); // the new song's name
+    ASSERT_TRUE(OpenSong(song));
+    gui.Pump();
+    EXPECT_EQ(a->Caption(), "fixture.seq");
+    EXPECT_EQ(gui.Pixel(a->arrange->Handle(), 48 + 44, 18 + 14), Rgb(fmMdi->PartsBkColor))
+        << "Bass";
 }
 
 } // namespace
