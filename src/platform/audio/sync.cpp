@@ -34,8 +34,8 @@ void FutexWait(std::atomic<std::uint32_t>& Word, std::uint32_t Seen, std::uint32
 
 void TAutoEvent::Set() {
     state_.store(1, std::memory_order_release);
-    g_epoch.fetch_add(1, std::memory_order_acq_rel);
-    if (g_waiters.load(std::memory_order_acquire) > 0)
+    g_epoch.fetch_add(1); // sequentially consistent with the waiter's count and look
+    if (g_waiters.load() > 0)
         syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&g_epoch), FUTEX_WAKE_PRIVATE, INT_MAX,
                 nullptr, nullptr, 0);
 }
@@ -48,11 +48,11 @@ int WaitAny(TAutoEvent* const* Events, int Count, std::uint32_t timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     for (;;) {
-        g_waiters.fetch_add(1, std::memory_order_acq_rel);
-        const std::uint32_t seen = g_epoch.load(std::memory_order_acquire);
+        g_waiters.fetch_add(1);
+        const std::uint32_t seen = g_epoch.load();
         for (int i = 0; i < Count; ++i) {
             if (Events[i] && Events[i]->TryTake()) {
-                g_waiters.fetch_sub(1, std::memory_order_acq_rel);
+                g_waiters.fetch_sub(1);
                 return i;
             }
         }
@@ -61,13 +61,13 @@ int WaitAny(TAutoEvent* const* Events, int Count, std::uint32_t timeoutMs) {
             auto spent =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
             if (spent.count() >= timeoutMs) {
-                g_waiters.fetch_sub(1, std::memory_order_acq_rel);
+                g_waiters.fetch_sub(1);
                 return -1;
             }
             left = timeoutMs - static_cast<std::uint32_t>(spent.count());
         }
         FutexWait(g_epoch, seen, left);
-        g_waiters.fetch_sub(1, std::memory_order_acq_rel);
+        g_waiters.fetch_sub(1);
     }
 }
 
