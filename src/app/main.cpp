@@ -60,6 +60,12 @@ public:
     void PaintParts(int All) override {
         if (fmArrange) fmArrange->DrawParts(All);
     }
+    void RefreshMixer() override {
+        if (fmMdi) fmMdi->RefreshMixer();
+    }
+    void RefreshParamEditorIfNoPart() override {
+        if (fmMdi) fmMdi->RefreshParamEditorIfNoPart();
+    }
 };
 
 class TMdiAudioHooks : public TAudioHooks {
@@ -236,7 +242,8 @@ void TfmMdi::FormCreate() {
     }
     OnResize = [this](TObject*) {
         if (HWND client = ClientHandle()) {
-            MoveWindow(client, 0, 0, ClientRect().Width(), ClientRect().Height(), true);
+            // The client area takes what the docked transport bar leaves.
+            Realign();
             // A grown client has area that was never painted.
             InvalidateRect(client, nullptr, true);
         }
@@ -285,8 +292,10 @@ void TfmMdi::FormCreate() {
         EnsureProgramSubFolder(f);
     SplashStep();
 
-    // Dropped files (the file menu issue) and the transport bar's settings and layout (the
-    // transport bar issue) take their place here.
+    // Dropped files (the file menu issue) take their place here.
+    CreateTransportBar();
+    OnKeyDown = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyDown(S, Key, Sh); };
+    OnKeyUp = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyUp(S, Key, Sh); };
     SkinBinding().LoadSkinFromSettings();
 
     SBLive = new TSBLive();
@@ -320,8 +329,8 @@ void TfmMdi::FormCreate() {
     RunLogAdd("Registering hot keys done...");
 
     PressedButton = DrawnState = DrawnButton = 0;
-    // The idle handler and the softsynth menu are the plug-in menus'.
     InstallTransport();
+    InstallSynthMenu();
     TSoftEngine::UpdateMuteSolo();
 
     InitDone = 1;
@@ -376,7 +385,8 @@ void TfmMdi::FormCloseQuery(bool& CanClose) {
 
 void TfmMdi::FormClose(TCloseAction& Action) {
     systemTimer.Enabled = false;
-    // The softsynth menu's detach and the AWE window come with their issues.
+    DetachSynthMenu();
+    // The AWE window comes with its issue.
     SkinBinding().UnloadSkin();
     if (Midi) Midi->Stop(1);
     SaveMainSettings();
@@ -435,6 +445,7 @@ void SaveMainSettings() {
     for (std::size_t i = 0; i < fmMdi->RecentFiles.size() && i < 5; ++i)
         ini.WriteString("LastSaved", "File" + std::to_string(i + 1), fmMdi->RecentFiles[i]);
     // The [Transporter] rows are the transport bar's.
+    fmMdi->WriteTransportSettings();
     ini.WriteBool("Transporter", "PosAsTime", fmMdi->PosAsTime);
     ini.WriteBool("Song edit", "LedActive", fmMdi->LedActive);
     // [Mixer] Visible, Left and Top come with the mixer window.

@@ -7,9 +7,11 @@
 #include "gui/skinbind.h"
 #include "gui/transpimages.h"
 #include "platform/core/timers.h"
+#include "platform/forms/extctrls.h"
 #include "platform/forms/form.h"
 #include "platform/gdi/graphics.h"
 #include "platform/gdi/imagelist.h"
+#include "platform/menus/menus.h"
 #include "song/songfile.h"
 #include "platform/menus/menus.h"
 
@@ -143,6 +145,51 @@ public:
 
     // Ctrl+Alt+NumPad9: out at once, nothing saved, nothing asked.
     void EmergencyQuit();
+
+    // The transport bar (transportbar.cpp): docked at the top of the frame or floating inside
+    // its client area; the song name and ten fields painted with gdi.
+    platform::TPanel* panelTransporter = nullptr;
+    platform::TPanel* panelSongName = nullptr;
+    platform::TPaintBox *paintMidiLed = nullptr, *paintTransp = nullptr, *paintLoop = nullptr,
+                        *paintBeep = nullptr, *paintVU = nullptr, *paintTimeSig = nullptr,
+                        *paintPos = nullptr, *paintLeft = nullptr, *paintRight = nullptr,
+                        *paintCPU = nullptr;
+    std::unique_ptr<platform::TPopupMenu> PopupTransp, PopupBars;
+    platform::TPoint DragStart{};
+    // Creation step 20: makes the bar, reads [Transporter] and lays it out.
+    void CreateTransportBar();
+    // [Transporter] as SaveMainSettings stores it.
+    void WriteTransportSettings();
+    void PaintSongPosition();
+    void PaintCpu(platform::HDC DC);
+    // Draws the MIDI LED on its field when that is visible (MIDI input activity).
+    void PaintMidiLed();
+    void SetBeatsPerBar(int Beats);
+    void systemTimerTimer();
+    void Gui1Click();
+
+    // The softsynth menu and the plug-ins' GUI side (synthmenu.cpp).
+    std::unique_ptr<platform::TPopupMenu> PopupSynth;
+    // Creation steps 29 and 30: the idle handler (VstEditorIdle) and the menu.
+    void InstallSynthMenu();
+    void BuildSynthMenu();
+    // Takes the menu out of the menu that shows it (before a rebuild, at shut-down).
+    void DetachSynthMenu();
+    void PopupSynthPopup();
+    void BroadcastTempo();
+    void NotifySoftsynthCount();
+    void ToggleSoftsynthEditor(int Index);
+    void ToggleMixer();
+    void RefreshMixer();
+    void RefreshParamEditor();
+    void RefreshParamEditorIfNoPart();
+
+    // The main window's keys, and every editor's unused ones (keyboard.cpp).
+    void FormKeyDown(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+    void FormKeyUp(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+    void EnterKey(platform::TShiftState Shift);
+    // The metronome switch of the B key and the transport bar's metronome button.
+    void ToggleMetronome();
 
     // The current track's name and input transposition (dialogs.cpp).
     void ShowRenameTrack();

@@ -26,7 +26,8 @@ inline constexpr platform::UINT WM_RESTARTAUDIO = platform::WM_USER + 987;
 inline constexpr platform::UINT WM_ENGINEERROR = platform::WM_USER + 999;
 
 // What the transport asks of the windows of the arrange window, transport bar, editors, mixer
-// and editor plug-ins. Every default does nothing (the window does not exist yet).
+// and editor plug-ins. Every default but the transport bar's does nothing (the window does not
+// exist yet).
 class TTransportWindows {
 public:
     virtual ~TTransportWindows() = default;
@@ -35,12 +36,13 @@ public:
     // TfmArrange.MovePlayCursor: XOR-draws the play cursor at Position (called once at the old
     // place to erase, once at the new one to draw); InEditors also in every open editor.
     virtual void MovePlayCursor(int /*Position*/, bool /*InEditors*/, bool /*NoScroll*/) {}
-    // The transport bar: the song-position field, the buttons, the loop button.
-    virtual void PaintSongPosition() {}
-    virtual void PaintTransportButtons() {}
-    virtual void PaintLoopButton() {}
+    // The transport bar: the song-position field, the buttons, the loop button (the defaults
+    // paint the main window's bar, transportbar.cpp).
+    virtual void PaintSongPosition();
+    virtual void PaintTransportButtons();
+    virtual void PaintLoopButton();
     // The MIDI LED's field (after its level changed), when that field is visible.
-    virtual void PaintMidiLed() {}
+    virtual void PaintMidiLed();
     // Bank, program, volume, pan, reverb and chorus of every MIDI track (file menu).
     virtual void SendTrackSetup(); // the file menu's
     // The arrange window's horizontal scroll bar: to 0 (song start), or so that Tick stands in
@@ -63,7 +65,7 @@ public:
     // track list, softsynth count, and the current softsynth's editor shown or hidden.
     virtual void BuildOutputMenus() {}
     virtual void RepaintTrackList() {}
-    virtual void NotifySoftsynthCount() {}
+    virtual void NotifySoftsynthCount(); // the default is the main window's (synthmenu.cpp)
     virtual void ToggleSynthEditor() {}
     // TEditorEngine.Broadcast to the editor plug-ins (8: 1 stop, 2 start, 3 continue).
     virtual void BroadcastEditors(int /*Cmd*/, std::intptr_t /*A*/, std::intptr_t /*B*/) {}

@@ -98,7 +98,10 @@ int ParsePosition(int Bar, int Beat, int Tick) {
 
 void TicksToTime(int Ticks, int& H, int& M, int& S) {
     float seconds = static_cast<float>(Ticks / (static_cast<double>(MidiTempo()) * 4));
-    int s = FloorToInt(seconds);
+    // A true floor: FloorToInt takes a second off every odd whole second (75 s showed 1:14).
+    int s = std::isfinite(seconds)
+                ? static_cast<int>(std::floor(std::clamp(seconds, -2.0e9f, 2.0e9f)))
+                : 0;
     S = s % 60;
     M = (s / 60) % 60;
     H = s / 3600;

@@ -154,6 +154,9 @@ TEST_F(PositionTest, TicksToTimeTakesMinutesWithinTheHour) {
     EXPECT_EQ(h, 1);
     EXPECT_EQ(m, 0);
     EXPECT_EQ(s, 0);
+    TicksToTime(75 * 480, h, m, s); // a whole odd second stays itself
+    EXPECT_EQ(m, 1);
+    EXPECT_EQ(s, 15);
     TicksToTime(3725 * 480 + 479, h, m, s);
     EXPECT_EQ(h, 1);
     EXPECT_EQ(m, 2);
