@@ -82,10 +82,20 @@ Xvfb::Xvfb() {
                 pid = 0;
                 break;
             }
+            // Two tests may start a server on the same free number at once: the socket is ours
+            // only when the server's lock names our process.
             if (access(socket.c_str(), F_OK) == 0) {
-                pid_ = pid;
-                display_ = ":" + std::to_string(n);
-                break;
+                long owner = 0;
+                if (FILE* f = std::fopen(lock.c_str(), "r")) {
+                    if (std::fscanf(f, "%ld", &owner) != 1) owner = 0;
+                    std::fclose(f);
+                }
+                if (owner == pid) {
+                    pid_ = pid;
+                    display_ = ":" + std::to_string(n);
+                    break;
+                }
+                if (owner != 0) break; // another test's server: ours is ended below
             }
             usleep(20000);
         }
