@@ -13,8 +13,6 @@
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 #include "platform/forms/application.h"
-#include "platform/forms/edit.h"
-#include "gui/scroll.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
 #include "song/filehelpers.h"
@@ -33,42 +31,7 @@ using namespace platform;
 
 namespace {
 
-// What the arrange window shows of the file commands, while the other windows (editors,
-// transport bar, plug-in menus) have not filled the rest.
-class TArrangeFileWindows : public TFileMenuWindows {
-public:
-    void SongOpened() override {
-        SongCleared();
-        if (fmArrange && fmArrange->editBpm && Midi)
-            fmArrange->editBpm->Text = std::to_string(Midi->GetTempo());
-    }
-    void SongCleared() override {
-        if (!fmArrange) return;
-        for (TControl* c : {static_cast<TControl*>(fmArrange->arrange),
-                            static_cast<TControl*>(fmArrange->tracks),
-                            static_cast<TControl*>(fmArrange->meter)})
-            if (c) c->Invalidate();
-        fmArrange->RefreshTrackbar();
-        fmArrange->Caption = ExtractFileName(Song->FileName);
-    }
-    void ShowTempo(int Bpm) override {
-        if (fmArrange && fmArrange->editBpm) fmArrange->editBpm->Text = std::to_string(Bpm);
-    }
-    void FollowPlayback() override {
-        if (fmArrange && Song) fmArrange->FollowPlayback(Song->Position);
-    }
-    void RepaintTrackList() override {
-        if (fmArrange && fmArrange->tracks) fmArrange->tracks->Invalidate();
-    }
-    void RefreshTrackbar() override {
-        if (fmArrange) fmArrange->RefreshTrackbar();
-    }
-    void BuildOutputMenus() override {
-        if (fmArrange && ArrangeSeams().BuildOutputMenus) ArrangeSeams().BuildOutputMenus();
-    }
-};
-
-TArrangeFileWindows headlessWindows;
+TFileMenuWindows headlessWindows;
 TFileMenuWindows* fileMenuWindows = &headlessWindows;
 
 constexpr std::string_view kOpenFilter =
@@ -201,6 +164,7 @@ void TfmMdi::InitFileMenu() {
     AddItem(File1, "E&xit", [this] { Close(); });
 
     Help1 = AddItem(MainMenu.Items, "&Help", nullptr);
+    Help1->GroupIndex = 9; // after the menus a child window brings (groups 1..8)
     AddItem(Help1, "&Contents", [] { Application->HelpJump("Overview"); });
     AddItem(Help1, "&Hints", [] { Application->HelpJump("Hints"); });
     AddItem(Help1, "&Key shortcuts", [] { Application->HelpJump("Keys"); });

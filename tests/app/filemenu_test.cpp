@@ -164,6 +164,25 @@ TEST_F(FileMenu, TheLeadingStringChoosesTheReader) {
     EXPECT_EQ(TIniFile().ReadString("Autoload", "Song", ""), mid);
 }
 
+// Opening while the song plays: stopped, read, and played from the new song's own position.
+TEST_F(FileMenu, OpeningWhilePlayingPlaysTheNewSongFromItsPosition) {
+    Audio->Stop(); // the saves run the song's deferred actions at once
+    SaveSong("first.seq");
+    Song->Position = 1920;
+    const std::string second = Path("second.seq");
+    ASSERT_TRUE(SaveSongFile(second));
+    Song->Position = 0;
+    Audio->Start();
+    fmMdi->StartPlayback(false);
+    ASSERT_EQ(Song->State, 2);
+    ASSERT_TRUE(OpenSong(second));
+    EXPECT_EQ(Song->FileName, "second.seq");
+    EXPECT_EQ(Song->State, 2);
+    EXPECT_GE(Song->Position, 1920);
+    EXPECT_TRUE(Audio->Running);
+    fmMdi->StopPlayback(false);
+}
+
 // A read that stops half-way keeps what it read, but Save then asks for a name: the file stays
 // as it is and becomes neither a recent file nor the autoload song.
 TEST_F(FileMenu, APartialReadIsNeverSavedOverItsFile) {

@@ -2,6 +2,7 @@
 // child run of this executable on Qt's xcb platform, keys typed with xdotool. File > Open goes
 // through the real Qt file dialog; File > "O&ptions" opens by keyboard, a screenshot of it is
 // saved in the build folder (build/tests/options-xcb.png) and Escape closes it.
+#include "app/arrange.h"
 #include "app/dialogs.h"
 #include "app/filemenu.h"
 #include "app/main.h"
@@ -42,12 +43,17 @@ TEST(FileMenuXcb, OpenAndOptionsOnARealDisplay) {
         std::fputs("leak:libdbus-1.so\nleak:libfontconfig.so\n", f);
         std::fclose(f);
     }
-    pid_t child = testsupport::Spawn({"/proc/self/exe", "--gtest_filter=FileMenuXcbChild.*"},
-                                     {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb",
-                                      std::string(kChildVar) + "=" + shot,
-                                      "LSAN_OPTIONS=suppressions=" + suppressions});
-    ASSERT_NE(child, 0);
-    EXPECT_EQ(testsupport::WaitFor(child, 90000), 0) << "the child run failed (its output is above)";
+    // Keys typed by another client can be lost on a loaded machine: one more run then.
+    int status = -1;
+    for (int run = 0; run < 2 && status != 0; ++run) {
+        pid_t child = testsupport::Spawn({"/proc/self/exe", "--gtest_filter=FileMenuXcbChild.*"},
+                                         {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb",
+                                          std::string(kChildVar) + "=" + shot,
+                                          "LSAN_OPTIONS=suppressions=" + suppressions});
+        ASSERT_NE(child, 0);
+        status = testsupport::WaitFor(child, 90000);
+    }
+    EXPECT_EQ(status, 0) << "the child run failed (its output is above)";
     std::remove(suppressions.c_str());
     EXPECT_EQ(access(shot.c_str(), F_OK), 0) << "no screenshot at " << shot;
 }
@@ -107,22 +113,25 @@ TEST_F(FileMenuXcbChild, OpenTypedInTheDialogThenOptionsByKeyboard) {
         show(Sender);
     };
     const std::string shot = std::getenv(kChildVar);
-    const pid_t keys = Script("sleep 1; xdotool key alt+f; sleep 0.6; xdotool key p; sleep 2; "
+    const pid_t keys = Script("sleep 1; xdotool search --name '^Tolvern$' windowfocus --sync; sleep 1; "
+                              "xdotool key alt+f; sleep 1.5; xdotool key p; sleep 3; "
                               "import -window root '" +
-                              shot + "'; sleep 0.3; xdotool key Escape");
+                              shot + "'; sleep 0.5; xdotool key Escape");
     EXPECT_TRUE(testsupport::SpinUntil([&] { return Exited(keys); }, 30000));
     EXPECT_TRUE(testsupport::SpinUntil([&] { return shown && !fmOptions->Visible; }, 5000));
     EXPECT_TRUE(shown) << "Alt+F, P did not open the options";
     EXPECT_FALSE(fmOptions->Visible) << "Escape did not close the options";
 
     // Ctrl+O: the real open dialog; the typed name opens the song.
-    const pid_t typer = Script("sleep 1.5; xdotool type --delay 20 '" + song +
-                               "'; sleep 0.3; xdotool key Return");
+    const pid_t typer = Script("sleep 3; xdotool type --delay 20 '" + song +
+                               "'; sleep 1; xdotool key Return");
     ASSERT_TRUE(testsupport::RunTool("xdotool", {"key", "ctrl+o"}));
     EXPECT_TRUE(testsupport::SpinUntil([&] { return Exited(typer); }, 15000));
     EXPECT_TRUE(testsupport::SpinUntil([] { return Song->FileName == "typed.seq"; }, 5000));
     EXPECT_FALSE(Song->Untitled);
     EXPECT_EQ(fmMdi->RecentFiles.front(), song);
+    ASSERT_NE(fmArrange, nullptr);
+    EXPECT_EQ(fmArrange->Caption(), "typed.seq");
 
 }
 
