@@ -1,0 +1,217 @@
+// The real program on an X server: Xvfb started by the test, the program's executable run from
+// a temporary program folder, its main window closed through the display (WM_DELETE_WINDOW,
+// "Are you sure?" answered with the keyboard); and its dialogs opened once each by a child run
+// of this executable on Qt's xcb platform. Screenshots go to the build folder
+// (build/tests/program-*.png) for a person to look at.
+#include "app/dialogs.h"
+#include "app/main.h"
+#include "app/x11_close.h"
+#include "platform/core/ini.h"
+#include "platform/core/paths.h"
+#include "platform/forms/display.h"
+#include "platform/midi/midi.h"
+#include "song/song.h"
+#include "support/gui_xvfb.h"
+#include "support/temp_settings.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+using namespace platform;
+using testsupport::Spin;
+using testsupport::SpinUntil;
+
+constexpr const char* kChildVar = "TOLVERN_PROGRAM_XCB_CHILD";
+const std::string kShots = std::string(TOLVERN_BIN_DIR) + "/../tests/";
+
+// The output of a command line run on the test's display.
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+// The first visible window of that exact title, 0 when none.
+unsigned long FindWindow(const std::string& title) {
+    std::istringstream ids(
+        Output("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null"));
+    unsigned long id = 0;
+    ids >> id;
+    return id;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (done()) return true;
+        usleep(50000);
+    }
+    return done();
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ProgramXcb, RunsOpensItsDialogsAndClosesThroughTheDisplay) {
+    if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";
+    for (const char* tool : {"Xvfb", "xdotool", "import"})
+        if (!testsupport::OnPath(tool))
+            GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
+    testsupport::Xvfb x;
+    if (x.Display().empty()) GTEST_SKIP() << "Xvfb could not start on a free display";
+    setenv("DISPLAY", x.Display().c_str(), 1);
+    const std::string suppressions = kShots + "program-xcb.lsan";
+    if (FILE* f = std::fopen(suppressions.c_str(), "w")) {
+        std::fputs("leak:libdbus-1.so\nleak:libfontconfig.so\n", f);
+        std::fclose(f);
+    }
+    const std::string lsan = "LSAN_OPTIONS=suppressions=" + suppressions;
+
+    // The dialogs, once each, by the program's code in a child run.
+    {
+        TempSettings settings;
+        pid_t child = testsupport::Spawn({"/proc/self/exe", "--gtest_filter=ProgramXcbChild.*"},
+                                         {"QT_QPA_PLATFORM=xcb", std::string(kChildVar) + "=1",
+                                          "XDG_CONFIG_HOME=" + settings.ConfigHome(), lsan});
+        ASSERT_NE(child, 0);
+        EXPECT_EQ(testsupport::WaitFor(child, 90000), 0)
+            << "the child run failed (its output is above)";
+    }
+
+    // The program itself, from a program folder of its own.
+    TempDir folder("tolvern-xcb-program");
+    TempDir config("tolvern-xcb-config");
+    const std::string exe = folder.Path() + "tolvern";
+    std::filesystem::copy_file(TOLVERN_BIN_DIR "/tolvern", exe);
+    std::filesystem::permissions(exe, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::copy_file(TOLVERN_BIN_DIR "/midiengine.dll", folder.Path() + "midiengine.dll");
+    const std::string log = folder.Path() + "runtimelog.txt";
+    pid_t program = testsupport::Spawn(
+        {exe}, {"QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + config.Path(), lsan});
+    ASSERT_NE(program, 0);
+    unsigned long main = 0;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            main = FindWindow("Tolvern");
+            return main && ReadText(log).find("Initialization done...") != std::string::npos;
+        },
+        20000))
+        << "the main window did not show";
+    usleep(500000);
+    Output("import -window root " + kShots + "program-main.png");
+
+    ASSERT_TRUE(main);
+    ASSERT_TRUE(SendDeleteWindow(x.Display(), main));
+    unsigned long box = 0;
+    EXPECT_TRUE(WaitUntil([&] { return (box = FindWindow("Exit Tolvern")) != 0; }, 10000))
+        << "no \"Are you sure?\"";
+    usleep(300000);
+    Output("import -window root " + kShots + "program-exit.png");
+    // Yes is the box's default button: Return on the box answers it.
+    Output("xdotool windowfocus --sync " + std::to_string(box) + " key Return 2>&1");
+    const int code = testsupport::WaitFor(program, 20000);
+    EXPECT_EQ(code, 0) << "the program's exit status";
+    EXPECT_EQ(ReadText(config.Path() + "tolvern/tolvern.ini").find("ShutdownOK=1") !=
+                  std::string::npos,
+              true)
+        << ReadText(config.Path() + "tolvern/tolvern.ini");
+    const std::string text = ReadText(log);
+    for (const char* line :
+         {"Song object created...", "Audio object created...", "MIDI object created...",
+          "Show main window...", "Registering hot keys done...", "Initialization done..."})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " missing from\n" << text;
+    std::remove(suppressions.c_str());
+}
+
+class ProgramXcbChild : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv(kChildVar))
+            GTEST_SKIP() << "runs inside ProgramXcb.RunsOpensItsDialogsAndClosesThroughTheDisplay";
+        std::string error;
+        ASSERT_TRUE(OpenDisplay(&error)) << error;
+        SetMidiRealPorts(false);
+        program.WriteFile("midiengine.dll", "stand-in");
+    }
+    void TearDown() override {
+        if (!std::getenv(kChildVar)) return;
+        FreeApplicationForms();
+        SetMidiRealPorts(true);
+        CloseDisplay();
+    }
+    // Saves the part of the screen a form covers.
+    static void Grab(TForm* form, const std::string& name) {
+        ASSERT_NE(form, nullptr) << name;
+        QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        ASSERT_FALSE(screen.isNull());
+        TRect r{};
+        GetWindowRect(form->Handle(), &r);
+        QImage part = screen.copy(r.Left, r.Top, r.Width(), r.Height());
+        EXPECT_TRUE(part.save(QString::fromStdString(kShots + "program-" + name + ".png")));
+    }
+    // Shows a modal dialog through its command, grabs it once it settled, and cancels it.
+    static void GrabModal(const std::function<TForm*()>& form, const std::string& name,
+                          const std::function<void()>& show) {
+        QTimer::singleShot(700, [form, name] {
+            Grab(form(), name);
+            if (form()) form()->ModalResult = mrCancel;
+        });
+        show();
+    }
+    TempProgramFolder program;
+};
+
+TEST_F(ProgramXcbChild, OpensEachDialogOnce) {
+    ASSERT_TRUE(DisplayIsX11());
+    ASSERT_TRUE(StartProgram({}));
+    Spin(300);
+    // The splash as the start shows it, and again as the about box.
+    dlgSplach->Show();
+    Spin(400);
+    Grab(dlgSplach, "splash");
+    dlgSplach->Close();
+    ShowAboutBox();
+    Spin(400);
+    Grab(dlgSplach, "about");
+    dlgSplach->Close();
+
+    fmDirectory->DirectoryListBox1->Directory = program.Path();
+    GrabModal([] { return fmDirectory; }, "folder", [] { fmDirectory->ShowModal(); });
+    Song->CurrentTrack()->Name = "Piano";
+    GrabModal([] { return dlgRenameTrack; }, "rename-track", [] { fmMdi->ShowRenameTrack(); });
+    GrabModal([] { return dlgTransp; }, "transpose", [] { fmMdi->ShowTrackTranspose(); });
+    GrabModal([] { return fmSync; }, "sync", [] { ShowSyncDialog(); });
+    MakeForm(dlgRenameSample)->editName->Text = "Kick 01";
+    GrabModal([] { return dlgRenameSample; }, "rename-sample",
+              [] { dlgRenameSample->ShowModal(); });
+
+    fmMdi->OnCloseQuery = nullptr;
+    fmMdi->Close();
+    if (fmMdi) fmMdi->Free();
+}
+
+} // namespace
