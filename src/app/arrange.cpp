@@ -309,6 +309,10 @@ void TfmArrange::BuildPanes() {
     guiScrolly->Align = alRight;
     guiScrolly->Width = 16;
     arrange = new TScroll(this);
+    panelParts->OnResize = [this](TObject*) {
+        for (TMScroll* s : {guiScrolly, guiScrollx})
+            if (s) s->AlignControls();
+    };
     arrange->Parent = panelParts;
     arrange->Align = alClient;
     arrange->Color = 0x1F1F1F;

@@ -642,3 +642,18 @@ TEST_F(ArrangeAutoload, ASongOpenedLaterShowsItsCaptionAndParts) {
 }
 
 } // namespace
+
+TEST_F(ArrangeTest, ScrollStripsFollowThePartsPanelWhenItsWidthChanges) {
+    Start();
+    for (int browser : {132, 0, 300}) {
+        a->panelBrowser->Width = browser;
+        gui.Pump();
+        const int w = a->guiScrollx->GetClientWidth();
+        TGuiBase* zoom = a->guiScrollx->GetControlWithID("zoomOff");
+        ASSERT_NE(zoom, nullptr);
+        EXPECT_EQ(zoom->Right, w) << "browser " << browser;
+        EXPECT_EQ(a->ScrollX->Right, w - 3 * 16) << "browser " << browser;
+        const int h = a->guiScrolly->GetClientHeight();
+        EXPECT_EQ(a->guiScrolly->GetControlWithID("zoomVertIn")->Bottom, h) << "browser " << browser;
+    }
+}

@@ -50,6 +50,14 @@ void TPanel::CreateParams(TCreateParams& p) {
     if (borderStyle_ == bsSingleBorder) p.Style |= WS_BORDER;
 }
 
+void TPanel::BoundsChanged() {
+    TCustomControl::BoundsChanged();
+    if (width_ == resizedWidth_ && height_ == resizedHeight_) return;
+    resizedWidth_ = width_;
+    resizedHeight_ = height_;
+    Fire(OnResize, this);
+}
+
 void TPanel::Changed() {
     Realign();
     Invalidate();

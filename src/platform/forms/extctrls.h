@@ -44,9 +44,12 @@ public:
     TAlignment GetAlignment() const { return alignment_; }
     void SetAlignment(TAlignment v);
     TProperty<TPanel, TAlignment, &TPanel::GetAlignment, &TPanel::SetAlignment> Alignment{this};
+    // After the panel's size changed and its aligned children were laid out again.
+    TNotifyEvent OnResize;
 
 protected:
     void Paint() override;
+    void BoundsChanged() override;
     void AdjustClientRect(TRect& rect) const override;
     void CreateParams(TCreateParams& params) override;
     void TextChanged() override;
@@ -57,6 +60,7 @@ private:
     int bevelWidth_ = 1, borderWidth_ = 0;
     TBorderStyle borderStyle_ = bsNoneBorder;
     TAlignment alignment_ = taCenter;
+    int resizedWidth_ = -1, resizedHeight_ = -1;
 };
 
 class TPaintBox : public TGraphicControl {
