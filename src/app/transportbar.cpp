@@ -258,6 +258,25 @@ void PlaceFloating(int Left, int Top) {
     bar->SetBounds(Left, Top, bar->Width, TransportBarHeight);
 }
 
+// The product name in bold 16 points, a point smaller at a time while it is wider than its
+// field, so that the MIDI LED beside it never covers a letter.
+int SongNameFontSize(const TFont& Base, const std::string& Text, int Width) {
+    HDC dc = CreateCompatibleDC(0);
+    int size = 16;
+    {
+        TCanvas c(dc);
+        TFont f = Base;
+        for (; size > 8; --size) {
+            f.SetSize(size);
+            c.Font = f;
+            if (c.TextWidth(Text) <= Width) break;
+        }
+        c.SetHandle(0);
+    }
+    DeleteDC(dc);
+    return size;
+}
+
 } // namespace
 
 TMdiHooks& MdiHooks() {
@@ -283,8 +302,8 @@ void TfmMdi::CreateTransportBar() {
     panelSongName->ParentColor = true;
     panelSongName->Caption = "Tolvern";
     panelSongName->Font.Name = "Arial";
-    panelSongName->Font.SetSize(16);
     panelSongName->Font.Style = TFontStyles(fsBold);
+    panelSongName->Font.SetSize(SongNameFontSize(panelSongName->Font.Get(), "Tolvern", kLedLeft));
     panelSongName->PopupMenu = PopupTransp.get();
     panelSongName->Parent = panelTransporter;
 

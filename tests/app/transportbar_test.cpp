@@ -396,3 +396,16 @@ TEST_F(TransportBar, MidiInputLightsTheLed) {
 }
 
 } // namespace
+
+TEST_F(TransportBar, TheProductNameFitsBesideTheMidiLed) {
+    Start();
+    TfmMdi& m = *fmMdi;
+    HDC dc = CreateCompatibleDC(0);
+    TCanvas c(dc);
+    c.Font = m.panelSongName->Font.Get();
+    EXPECT_LE(c.TextWidth("Tolvern"), m.paintMidiLed->Left);
+    EXPECT_GE(m.panelSongName->Font.Get().Size(), 12); // still the bar's large bold name
+    EXPECT_TRUE(m.panelSongName->Font.Get().Style & fsBold);
+    c.SetHandle(0);
+    DeleteDC(dc);
+}
