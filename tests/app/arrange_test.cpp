@@ -256,7 +256,7 @@ TEST_F(ArrangeAutoload, OpensTheSongAndNotesAutoplayOnlyForALoadedOne) {
     TearDown();
 
     // A missing file is skipped silently; a cut-off MIDI file stays untitled; neither plays.
-    const std::string cut = program.WriteFile("cut.mid", std::string("MThd\0\0\0\6\0\1\0\2", 14));
+    const std::string cut = program.WriteFile("cut.mid", std::string("MThd\0\0\0\6\0\1\0\2", 12));
     for (const std::string& f : {program.Path() + "missing.seq", cut}) {
         SCOPED_TRACE(f);
         gui.Dialogs().AllowUnexpectedBoxes(); // the cut file's reader says what it could not read
