@@ -12,6 +12,7 @@
 #include "devices/inport.h"
 #include "devices/midi.h"
 #include "devices/sblive.h"
+#include "devices/ui/uplugeditor.h"
 #include "gui/dragrect.h"
 #include "gui/looks.h"
 #include "gui/nybutton.h"
@@ -331,6 +332,7 @@ void TfmMdi::FormCreate() {
     PressedButton = DrawnState = DrawnButton = 0;
     InstallTransport();
     InstallSynthMenu();
+    InstallPluginWindows();
     TSoftEngine::UpdateMuteSolo();
 
     InitDone = 1;

@@ -8,6 +8,7 @@
 #include "song/song.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -21,6 +22,9 @@ std::string HostText;
 // The sample rate whose address the own interface keeps for the whole run when there is no
 // audio object.
 float fallbackRate = 44100.0f;
+
+// The largest editor width or height taken from a plug-in.
+constexpr std::int32_t MaxEditorExtent = 8192;
 
 // Generously sized for whatever a plug-in writes; the name is taken from its first 32 bytes.
 constexpr int TextBufferBytes = 256;
@@ -76,6 +80,13 @@ TPluginPanels& PluginPanels() {
 }
 void SetPluginPanels(TPluginPanels* Panels) {
     panels = Panels ? Panels : &defaultPanels;
+}
+void NoNativeWindowNotice() {
+    static std::atomic<bool> said{false};
+    if (said.exchange(true)) return;
+    std::fputs("Plug-in editors need an X11 display: plug-ins show their parameter pages "
+               "instead.\n",
+               stderr);
 }
 void SetLoadedSoftsynths(TLoadedSoftsynthFn Fn) {
     loadedSoftsynths = Fn;
@@ -230,8 +241,15 @@ bool TMFX::Load(platform::HWND ParentWnd) {
             return false;
         }
         Loaded = true;
-        HasEditor =
-            Command(MFX_EDITOR, ParentWnd, reinterpret_cast<std::intptr_t>(&EditorSize)) != -1;
+        // The editor is built in the display's window behind ParentWnd; without one the
+        // plug-in is not asked for an editor at all and shows its parameter page.
+        const std::uintptr_t parent = PluginPanels().NativeWindowId(ParentWnd);
+        HasEditor = false;
+        if (parent)
+            HasEditor = Command(MFX_EDITOR, static_cast<std::intptr_t>(parent),
+                                reinterpret_cast<std::intptr_t>(&EditorSize)) != -1;
+        else
+            NoNativeWindowNotice();
         Command(MFX_SAMPLE_RATE, reinterpret_cast<std::intptr_t>(HostRateAddress()), 0);
         Command(MFX_TEMPO, HostTempo(), 0);
         Command(MFX_BLOCK_SIZE, HostBlockSize(), 0);
@@ -265,7 +283,13 @@ bool TMFX::Load(platform::HWND ParentWnd) {
         return false;
     }
     Loaded = true;
+    // The editor opens later in a panel of the window ParentWnd belongs to; where that window
+    // has no display window behind it, none can open and the editor counts as missing.
     HasEditor = (Effect->flags & effFlagsHasEditor) != 0;
+    if (HasEditor && !PluginPanels().NativeWindowId(ParentWnd)) {
+        HasEditor = false;
+        NoNativeWindowNotice();
+    }
     Dispatch(effOpen);
     Dispatch(effSetProgram, 0, 0);
     Dispatch(effSetSampleRate, 0, 0, nullptr, HostRate());
@@ -370,7 +394,13 @@ void TMFX::GetName(std::string& Name) const {
 
 void TMFX::OpenEditor(platform::HWND ParentWnd) {
     if (!Loaded || !Effect || !HasEditor || EditorOpen) return;
-    Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(ParentWnd));
+    // The plug-in's parent is the display's window; a window without one gets no editor.
+    const std::uintptr_t parent = PluginPanels().NativeWindowId(ParentWnd);
+    if (!parent) {
+        NoNativeWindowNotice();
+        return;
+    }
+    Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent));
     Dispatch(effEditIdle);
     EditorOpen = true;
 }
@@ -379,14 +409,26 @@ void TMFX::ShowEditor(platform::HWND Parent, TEditorSize& Size) {
     Size = {};
     if (!Loaded || !HasEditor) return;
     if (Interface) {
-        Size = EditorSize;
+        Size = {std::clamp<std::int32_t>(EditorSize.Width, 0, MaxEditorExtent),
+                std::clamp<std::int32_t>(EditorSize.Height, 0, MaxEditorExtent)};
         return;
     }
-    EditorPanel = PluginPanels().CreatePanel(Parent);
-    OpenEditor(EditorPanel);
+    if (!EditorOpen) {
+        EditorPanel = PluginPanels().CreatePanel(Parent);
+        if (!EditorPanel) return; // no panel, no editor
+        OpenEditor(EditorPanel);
+        if (!EditorOpen) {
+            PluginPanels().FreePanel(EditorPanel);
+            EditorPanel = 0;
+            return;
+        }
+    }
     EditorRect = nullptr;
     Dispatch(effEditGetRect, 0, 0, &EditorRect);
-    if (EditorRect) Size = {EditorRect->right, EditorRect->bottom};
+    // The right and bottom coordinates are taken as the size; nonsense stays on the screen.
+    if (EditorRect)
+        Size = {std::clamp<std::int32_t>(EditorRect->right, 0, MaxEditorExtent),
+                std::clamp<std::int32_t>(EditorRect->bottom, 0, MaxEditorExtent)};
     PluginPanels().ShowPanel(EditorPanel, Size.Width, Size.Height);
 }
 

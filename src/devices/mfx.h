@@ -84,17 +84,27 @@ struct TEditorSize {
     std::int32_t Height = 0;
 };
 
-// Where a VST plug-in's own editor lives: a child panel of a window control. The plug-in
-// editor window installs the real one; the headless default makes no panel.
+// Where plug-ins draw their own editors: windows of the display behind windows of the window
+// model. A VST plug-in's editor lives in a child panel of a window control; an own-interface
+// plug-in builds its editor in the window it got at its load. The plug-in editor window
+// installs the real one; the headless default makes no panel and has no display windows.
 class TPluginPanels {
 public:
     virtual ~TPluginPanels() = default;
+    // A hidden child panel of Parent for a VST editor; 0 when none can be made.
     virtual platform::HWND CreatePanel(platform::HWND /*Parent*/) { return 0; }
+    // Places the panel at (0, 0) with that size and shows it in front.
     virtual void ShowPanel(platform::HWND /*Panel*/, int /*Width*/, int /*Height*/) {}
     virtual void FreePanel(platform::HWND /*Panel*/) {}
+    // The id of the display's window behind Wnd (an X11 window id): what a plug-in takes as its
+    // editor's parent. 0 when Wnd has none (headless, offscreen): no editor opens there.
+    virtual std::uintptr_t NativeWindowId(platform::HWND /*Wnd*/) { return 0; }
 };
 TPluginPanels& PluginPanels();
 void SetPluginPanels(TPluginPanels* Panels);
+// Says once per run on standard error that plug-in editors are not shown (no display windows
+// to put them in); the generic parameter pages stand in for them.
+void NoNativeWindowNotice();
 
 // The most pins of either direction a block hands a VST plug-in; larger counts are capped.
 constexpr int MaxPluginPins = 4096;

@@ -81,7 +81,7 @@ void SetSoftsynthWindows(TSoftsynthWindows* Windows) {
 // ---- TSoftItem ----
 
 TSoftItem::TSoftItem() : Plugin(std::make_unique<TMFX>()), Queue(std::make_unique<TSoftQ>()) {
-    Editor = SoftsynthWindows().CreateEditor(Plugin.get());
+    Editor = SoftsynthWindows().CreateEditor(Plugin.get(), false);
     EditorWnd = SoftsynthWindows().EditorHandle(Editor);
     for (int i = 0; i < OutputSlotCount; ++i) {
         TSoftOut& slot = Outputs[static_cast<std::size_t>(i)];
@@ -178,7 +178,7 @@ TSoftItem* TSoftEngine::AddSoftsynth(std::string FileName) {
     auto* item = new TSoftItem;
     TMFX& plug = *item->Plugin;
     plug.Path = FileName;
-    plug.Load(item->EditorWnd);
+    plug.Load(SoftsynthWindows().EditorParent(item->Editor));
     // 3.
     item->OutputCount = plug.NumOutputs();
     std::string name;

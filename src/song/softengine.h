@@ -194,9 +194,14 @@ private:
 class TSoftsynthWindows {
 public:
     virtual ~TSoftsynthWindows() = default;
-    // The editor window (main window as parent, 168 x 201, no title bar) for the plug-in.
-    virtual TSoftsynthEditor* CreateEditor(TMFX* /*Plugin*/) { return nullptr; }
+    // The editor window (main window as parent, 168 x 201) for the plug-in: softsynths show
+    // an own-interface editor alone, bus effects under the title bar.
+    virtual TSoftsynthEditor* CreateEditor(TMFX* /*Plugin*/, bool /*WithTitleBar*/) {
+        return nullptr;
+    }
     virtual platform::HWND EditorHandle(TSoftsynthEditor* /*Editor*/) { return 0; }
+    // The window an own-interface plug-in builds its editor in when it is loaded.
+    virtual platform::HWND EditorParent(TSoftsynthEditor* /*Editor*/) { return 0; }
     virtual void HideEditor(TSoftsynthEditor* /*Editor*/) {}
     virtual void FreeEditor(TSoftsynthEditor* /*Editor*/) {}
     // Shows the plug-in search dialog for FileName (made on first use); False when cancelled.

@@ -103,7 +103,7 @@ TChannel::TChannel(int Width, int Height, const std::string& Name, bool HasPlugi
 // ---- TSub ----
 
 TSub::TSub() : Plugin(new TMFX), Buffer(2 * MaxBlockFrames, 0.0f) {
-    Editor = SoftsynthWindows().CreateEditor(Plugin);
+    Editor = SoftsynthWindows().CreateEditor(Plugin, true);
 }
 
 TSub::~TSub() {
@@ -154,7 +154,7 @@ TSub* TSubEngine::AddSub(int Kind, std::string FileName, platform::HWND Wnd) {
     sub->Kind = Kind;
     if (Kind != skGroupVolume) {
         sub->Plugin->Path = FileName;
-        sub->Plugin->Load(SoftsynthWindows().EditorHandle(sub->Editor));
+        sub->Plugin->Load(SoftsynthWindows().EditorParent(sub->Editor));
     }
     // 3.
     std::string name;

@@ -6,9 +6,11 @@
 #include "support/fake_library.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_settings.h"
+#include "support/test_panels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -26,6 +28,8 @@ struct FakeVst {
     // processReplacing: frames of every call and the value of parameter 0 when it came.
     std::vector<std::pair<int, float>> Calls;
     float Add = 0.25f; // what each output sample gets
+    ERect Rect{0, 0, 300, 400};
+    void* EditParent = nullptr; // effEditOpen's ptr
 
     FakeVst() {
         E.magic = CCONST('V', 's', 't', 'P');
@@ -51,6 +55,8 @@ struct FakeVst {
         f->Log.push_back(entry);
         if (op == effGetParamName || op == effGetParamDisplay)
             std::strcpy(static_cast<char*>(ptr), f->ParamText.c_str());
+        if (op == effEditOpen) f->EditParent = ptr;
+        if (op == effEditGetRect) *static_cast<ERect**>(ptr) = &f->Rect;
         return 0;
     }
     // Output i gets input i (silence past the inputs) plus Add x (i + 1).
@@ -84,6 +90,9 @@ struct FakeMfx {
     std::intptr_t Outputs = -1;
     double Values[4] = {};
     float* RateAddress = nullptr;
+    std::intptr_t EditorParent = 0;  // command 4's A
+    std::intptr_t EditorAnswer = -1; // command 4's answer
+    std::int32_t EditorSize[2] = {240, 120};
 
     FakeMfx() {
         R.NumParams = 3;
@@ -107,11 +116,15 @@ struct FakeMfx {
             f->RateAddress = reinterpret_cast<float*>(a);
             a = 0;
         }
+        if (cmd == MFX_EDITOR) {
+            f->EditorParent = a;
+            if (f->EditorAnswer != -1) std::memcpy(reinterpret_cast<void*>(b), f->EditorSize, 8);
+        }
         if (cmd == MFX_EDITOR || cmd == MFX_HOST_CALLBACK) a = b = 0;
         f->Log.push_back(std::to_string(cmd) + ":" + std::to_string(a) + ":" + std::to_string(b));
         if (cmd == MFX_AUTOMATION && a == 1) return f->Automatable.at(b);
         if (cmd == MFX_OUTPUTS) return f->Outputs;
-        return cmd == MFX_EDITOR ? -1 : 0;
+        return cmd == MFX_EDITOR ? f->EditorAnswer : 0;
     }
 };
 
@@ -203,6 +216,7 @@ TEST_F(MfxTest, LoadMatrixWithItsMessagesAndSilences) {
 }
 
 TEST_F(MfxTest, VstLoadAndUnloadSendTheirOpcodesInOrder) {
+    TestPanels panels;
     FakeVst vst;
     vst.E.numParams = 200;
     vst.E.flags |= effFlagsHasEditor;
@@ -237,7 +251,8 @@ TEST_F(MfxTest, OwnInterfaceCommandOrderAndAutomatableParameters) {
     TMFX plug;
     plug.Path = "fx\\own.dll";
     ASSERT_TRUE(plug.Load(0));
-    EXPECT_EQ(mfx.Log, (std::vector<std::string>{"4:0:0", "5:0:0", "3:133:0", "13:4096:0", "15:0:0",
+    // No display window to build an editor in: no command 4.
+    EXPECT_EQ(mfx.Log, (std::vector<std::string>{"5:0:0", "3:133:0", "13:4096:0", "15:0:0",
                                                  "10:1:0", "10:1:1", "10:1:2"}));
     ASSERT_NE(mfx.RateAddress, nullptr);
     EXPECT_EQ(*mfx.RateAddress, 44100.0f);
@@ -263,6 +278,106 @@ TEST_F(MfxTest, OwnInterfaceCommandOrderAndAutomatableParameters) {
     mfx.Log.clear();
     plug.Unload();
     EXPECT_EQ(mfx.Log, (std::vector<std::string>{"2:0:0"}));
+    theMfx = nullptr;
+}
+
+// Editors open only in windows of the display: the plug-in's parent is the panel's display
+// window id; no id or no panel opens nothing, and the missing windows are said once.
+TEST_F(MfxTest, EditorsOpenOnlyInDisplayWindows) {
+    FakeVst vst;
+    vst.E.flags |= effFlagsHasEditor;
+    theVst = &vst;
+    FakeMfx mfx;
+    mfx.EditorAnswer = 0;
+    theMfx = &mfx;
+    FakeLibrary vstLib("withedit", {{"main", FakeLibrary::Entry(&VstMain)}});
+    FakeLibrary mfxLib("ownedit", {{"MFXConnect", FakeLibrary::Entry(&MfxConnect)}});
+    auto opened = [&] {
+        return std::count_if(vst.Log.begin(), vst.Log.end(),
+                             [](const std::string& e) { return e.rfind("14:", 0) == 0; });
+    };
+    {
+        // Headless: no ids. The VST editor counts as missing, the own interface is not asked.
+        testing::internal::CaptureStderr();
+        TMFX v, m;
+        v.Path = "withedit";
+        m.Path = "ownedit";
+        ASSERT_TRUE(v.Load(77));
+        ASSERT_TRUE(m.Load(77));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(v.HasEditor);
+        EXPECT_FALSE(m.HasEditor);
+        EXPECT_EQ(mfx.EditorParent, 0);
+        EXPECT_TRUE(std::none_of(mfx.Log.begin(), mfx.Log.end(),
+                                 [](const std::string& e) { return e.rfind("4:", 0) == 0; }));
+        TEditorSize size{1, 1};
+        v.HasEditor = true; // even when asked to
+        v.ShowEditor(5, size);
+        EXPECT_EQ(opened(), 0);
+        EXPECT_FALSE(v.EditorOpen);
+        EXPECT_EQ(size.Width, 0);
+        // Said at most once per run, whatever earlier tests did.
+        std::size_t count = 0;
+        for (std::size_t at = said.find("X11 display"); at != std::string::npos;
+             at = said.find("X11 display", at + 1))
+            ++count;
+        EXPECT_LE(count, 1u) << said;
+    }
+    TestPanels panels;
+    {
+        // No panel made: the editor is not opened with a null parent.
+        panels.MakePanels = false;
+        TMFX v;
+        v.Path = "withedit";
+        ASSERT_TRUE(v.Load(77));
+        EXPECT_TRUE(v.HasEditor);
+        TEditorSize size{1, 1};
+        v.ShowEditor(5, size);
+        EXPECT_EQ(opened(), 0);
+        EXPECT_FALSE(v.EditorOpen);
+        EXPECT_EQ(v.EditorPanel, 0);
+        EXPECT_EQ(size.Width, 0);
+        EXPECT_EQ(size.Height, 0);
+        panels.MakePanels = true;
+    }
+    {
+        panels.Log.clear();
+        TMFX v;
+        v.Path = "withedit";
+        ASSERT_TRUE(v.Load(77));
+        TEditorSize size;
+        v.ShowEditor(5, size);
+        ASSERT_TRUE(v.EditorOpen);
+        ASSERT_NE(v.EditorPanel, 0);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(vst.EditParent),
+                  TestPanels::IdOf(v.EditorPanel));
+        EXPECT_EQ(size.Width, 400); // right and bottom as the size
+        EXPECT_EQ(size.Height, 300);
+        const std::string panel = std::to_string(v.EditorPanel);
+        EXPECT_EQ(panels.Log, (std::vector<std::string>{"create 5", "show " + panel + " 400x300"}));
+        // A hostile rectangle stays within reason.
+        vst.Rect = {0, 0, -20, 32000};
+        v.ShowEditor(5, size);
+        EXPECT_EQ(size.Height, 0);
+        EXPECT_LE(size.Width, 8192);
+        EXPECT_EQ(opened(), 1); // shown again, not opened again
+        v.CloseEditor();
+        EXPECT_EQ(panels.Log.back(), "free " + panel);
+        EXPECT_FALSE(v.EditorOpen);
+    }
+    {
+        // The own interface builds its editor in the display window behind the load's window.
+        TMFX m;
+        m.Path = "ownedit";
+        ASSERT_TRUE(m.Load(77));
+        EXPECT_TRUE(m.HasEditor);
+        EXPECT_EQ(static_cast<std::uintptr_t>(mfx.EditorParent), TestPanels::IdOf(77));
+        TEditorSize size;
+        m.ShowEditor(0, size);
+        EXPECT_EQ(size.Width, 240);
+        EXPECT_EQ(size.Height, 120);
+    }
+    theVst = nullptr;
     theMfx = nullptr;
 }
 
