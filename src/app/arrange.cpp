@@ -3,10 +3,12 @@
 #include "app/arrangetransport.h"
 
 #include "app/dialogs.h"
+#include "app/editorstrips.h"
 #include "app/filemenu.h"
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
+#include "editors/midi/key.h"
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
 #include "gui/scroll.h"
@@ -58,6 +60,7 @@ TArrangeTransportWindows g_transportWindows;
 // What the file menu asks of the arrange window after it opened, cleared or changed the song.
 class TArrangeFileMenuWindows : public TFileMenuWindows {
 public:
+    void CloseEditors() override { CloseKeyEditor(); }
     void SendThru() override {
         if (fmArrange) fmArrange->SendThru();
     }
@@ -103,17 +106,6 @@ constexpr TColumn kColumns[11] = {
     {"Transp", 46, taCenter, true}};
 
 constexpr int kZoomBeatMin = 1, kZoomBeatMax = 1000, kZoomRowMin = 10, kZoomRowMax = 40;
-
-TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
-    auto* p = new TPanel(Owner);
-    p->Parent = Parent;
-    p->Align = Align;
-    if (Align == alLeft || Align == alRight) p->Width = Size;
-    if (Align == alTop || Align == alBottom) p->Height = Size;
-    p->BevelOuter = bvNone;
-    p->Caption = "";
-    return p;
-}
 
 std::string FileTitle(std::string_view Path) {
     std::string p(Path);
@@ -185,6 +177,7 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     OnDestroy = [this](TObject*) {
         if (&TransportWindows() == &g_transportWindows) SetTransportWindows(nullptr);
         if (&FileMenuWindows() == &g_fileMenuWindows) SetFileMenuWindows(nullptr);
+        RemoveKeyEditorSeams();
         ledTimer.Enabled = false;
         scrollTimer.Enabled = false;
         if (fmArrange == this) fmArrange = nullptr;
@@ -203,13 +196,13 @@ TfmArrange::~TfmArrange() {
 }
 
 void TfmArrange::BuildPanes() {
-    panelControl = MakePanel(this, this, alTop, 27);
+    panelControl = MakeAlignedPanel(this, this, alTop, 27);
     panelControl->Color = 0x303030;
     editBpm = new TEdit(this);
     editBpm->Parent = panelControl;
     editBpm->SetBounds(4, 3, 48, 21);
     editBpm->Text = "120";
-    panelRes = MakePanel(this, panelControl, alNone, 0);
+    panelRes = MakeAlignedPanel(this, panelControl, alNone, 0);
     panelRes->SetBounds(56, 3, 40, 21);
     panelRes->BevelOuter = bvLowered;
     panelRes->Caption = "16";
@@ -228,17 +221,17 @@ void TfmArrange::BuildPanes() {
     sbAudio->AllowAllUp = true;
     sbAudio->OnClick = [this](TObject*) { SetAudioEnabled(!(Audio && Audio->AudioOn)); };
 
-    panelTrackbar = MakePanel(this, this, alTop, 27);
+    panelTrackbar = MakeAlignedPanel(this, this, alTop, 27);
     panelTrackbar->Color = 0x303030;
     // The bank panels and the softsynth "Edit" panel, moved into the bar at creation.
     for (const char* name : {"Default", "GM", "GS", "User", "AWE", "SB Live!", "MSB/LSB"}) {
-        TPanel* p = MakePanel(this, this, alNone, 0);
+        TPanel* p = MakeAlignedPanel(this, this, alNone, 0);
         p->Visible = false;
         p->Hint = name;
         p->SetBounds(0, 0, 180, 27);
         BankPanels.push_back(p);
     }
-    panelSynthEdit = MakePanel(this, this, alNone, 0);
+    panelSynthEdit = MakeAlignedPanel(this, this, alNone, 0);
     panelSynthEdit->Visible = false;
     panelSynthEdit->SetBounds(0, 0, 60, 27);
     comboGM = new TComboBox(this);
@@ -248,16 +241,16 @@ void TfmArrange::BuildPanes() {
     comboGS->Parent = BankPanels[2];
     comboGS->SetBounds(2, 3, 170, 21);
 
-    panelAwe = MakePanel(this, this, alBottom, 120);
+    panelAwe = MakeAlignedPanel(this, this, alBottom, 120);
     panelAwe->Visible = false;
-    panelBrowser = MakePanel(this, this, alRight, 132);
+    panelBrowser = MakeAlignedPanel(this, this, alRight, 132);
     panelBrowser->Color = 0x1F1F1F;
     guiMixer = new TMScroll(this);
     guiMixer->Parent = panelBrowser;
     guiMixer->Align = alClient;
     guiMixer->Visible = false; // the browser's system-mixer page shows it
 
-    panelTracks = MakePanel(this, this, alLeft, 180);
+    panelTracks = MakeAlignedPanel(this, this, alLeft, 180);
     panelTracks->Color = 0x1F1F1F;
     trackTitles = new THeaderControl(this);
     trackTitles->Parent = panelTracks;
@@ -287,7 +280,7 @@ void TfmArrange::BuildPanes() {
     splitTracks->Width = 3;
     splitTracks->Left = 181;
 
-    panelParts = MakePanel(this, this, alClient, 0);
+    panelParts = MakeAlignedPanel(this, this, alClient, 0);
     meter = new TScroll(this);
     meter->Parent = panelParts;
     meter->Align = alTop;
@@ -497,46 +490,22 @@ void TfmArrange::LoadArrangeAppearance() {
 }
 
 void TfmArrange::BuildArrangeSkinControls() {
-    void* skin = fmMdi ? fmMdi->Skin : nullptr;
-    for (TMScroll* s : {guiScrolly, guiScrollx, guiColumns, guiMixer}) {
-        s->Clear();
-        s->Skin = static_cast<TSkinObject>(skin);
-    }
-    ScrollY = new TGuiScrollbar(guiScrolly);
-    ScrollY->Id = "scrolly";
-    ScrollY->Vertical = true;
-    ScrollY->Align = alClient;
+    const TEditorStrips strips = BuildEditorStrips(guiScrolly, guiScrollx, guiColumns, Handle());
+    guiMixer->Clear();
+    guiMixer->Skin = static_cast<TSkinObject>(fmMdi ? fmMdi->Skin : nullptr);
+    ScrollY = strips.ScrollY;
     ScrollY->LineStep = TrackHeight;
     ScrollY->PageStep = 3 * TrackHeight;
-    ScrollY->Max = 0;
-    guiScrolly->Add(ScrollY);
-    guiScrolly->AddIconButton("zoomVertIn", "", 8, alBottom, 0, nullptr, Handle())->Bottom = 16;
-    guiScrolly->AddIconButton("zoomVertOut", "", 7, alBottom, 0, nullptr, Handle())->Bottom = 16;
     guiScrolly->OnControl = [this](TObject*, const std::string& Id, int V, const std::string&) {
         ScrollYControl(Id, V);
     };
-
-    ScrollX = new TGuiScrollbar(guiScrollx);
-    ScrollX->Id = "scrollx";
-    ScrollX->Align = alClient;
+    ScrollX = strips.ScrollX;
     ScrollX->LineStep = 4 * BeatWidth;
     ScrollX->PageStep = 32 * BeatWidth;
     ScrollX->PageSize = std::max(1, arrange->GetClientWidth());
-    ScrollX->Max = 1000;
-    guiScrollx->Add(ScrollX);
-    guiScrollx->AddIconButton("zoomOff", "", 12, alRight, 0, nullptr, Handle())->SetWidth(16);
-    guiScrollx->AddIconButton("zoomHorzIn", "", 10, alRight, 0, nullptr, Handle())->SetWidth(16);
-    guiScrollx->AddIconButton("zoomHorzOut", "", 9, alRight, 0, nullptr, Handle())->SetWidth(16);
     guiScrollx->OnControl = [this](TObject*, const std::string& Id, int V, const std::string&) {
         ScrollXControl(Id, V);
     };
-
-    TGuiAlign* cols = guiColumns->AddAlign(alClient, 0, 0, nullptr);
-    cols->Color = 0xC0C0C0;
-    guiColumns->AddIconButton("less", "", 9, alLeft, 0, cols, Handle());
-    guiColumns->AddIconButton("more", "", 10, alLeft, 0, cols, Handle());
-    guiColumns->AddIconButton("all", "", 11, alLeft, 0, cols, Handle());
-    guiColumns->AddIconButton("last", "Last", 0, alLeft, 0, cols, Handle())->SetWidth(32);
 
     TGuiAlign* top = guiMixer->AddAlign(alTop, 0, 20, nullptr);
     MixerSelector = guiMixer->AddEnum("", 120, alClient, top);
@@ -548,8 +517,7 @@ void TfmArrange::BuildArrangeSkinControls() {
     bar->Vertical = true;
     bar->LineStep = 36;
     bar->PageStep = 108;
-    for (TMScroll* s : {guiScrolly, guiScrollx, guiColumns, guiMixer})
-        s->AlignControls();
+    guiMixer->AlignControls();
 }
 
 void TfmArrange::FormCreate() {
@@ -559,6 +527,7 @@ void TfmArrange::FormCreate() {
         SetTransportWindows(&g_transportWindows);
     if (typeid(FileMenuWindows()) == typeid(TFileMenuWindows))
         SetFileMenuWindows(&g_fileMenuWindows);
+    InstallKeyEditorSeams();
     SplashStep();               // 1
     BuildArrangeSkinControls(); // 2
     SnapMode = 2;               // 3
@@ -771,6 +740,7 @@ void TfmArrange::InvalidateTrackRow(int Row) {
 void TfmArrange::LedTimerTick() {
     if (scrollTimer.Enabled) return;
     if (fmMdi && fmMdi->transportTimer.Enabled) return;
+    if (fmKey && fmKey->scrollTimer.Enabled) return;
     if (ArrangeSeams().KeyEditorScrolling && ArrangeSeams().KeyEditorScrolling()) return;
     if (trackTitles->SectionCount() == 0) return;
     // The activity bars' decay comes with the track list.
@@ -882,6 +852,14 @@ void TArrangeTransportWindows::RedrawCurrentPart() {
 
 void TArrangeTransportWindows::BuildOutputMenus() {
     if (ArrangeSeams().BuildOutputMenus) ArrangeSeams().BuildOutputMenus();
+}
+
+void TArrangeTransportWindows::RepaintKeyEditor() {
+    if (fmKey && Song && Song->CurrentPart) fmKey->RepaintViews();
+}
+
+platform::HWND TArrangeTransportWindows::KeyEditorWindow() {
+    return fmKey && fmKey->HandleAllocated() ? fmKey->Handle() : 0;
 }
 
 void TArrangeTransportWindows::RepaintTrackList() {

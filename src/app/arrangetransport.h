@@ -18,4 +18,7 @@ public:
     void RedrawCurrentPart() override;
     void BuildOutputMenus() override;
     void RepaintTrackList() override;
+    // The key editor's grid, lane and list; its window for MIDI input.
+    void RepaintKeyEditor() override;
+    platform::HWND KeyEditorWindow() override;
 };

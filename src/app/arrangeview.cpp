@@ -6,6 +6,7 @@
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midimsg.h"
+#include "editors/midi/key.h"
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
 #include "gui/scroll.h"
@@ -182,6 +183,7 @@ void TfmArrange::MovePlayCursor(int Position, bool InEditors, bool NoScroll) {
         DrawPlayCursorAt(c, Position);
     }
     if (!NoScroll) FollowPlayback(Position);
+    if (InEditors && fmKey) fmKey->MovePlayCursor(Position, false);
     if (InEditors && ArrangeSeams().EditorsPlayCursor) ArrangeSeams().EditorsPlayCursor(Position);
 }
 
@@ -190,6 +192,7 @@ void TfmArrange::DrawLocators(int Which, bool InEditors) {
         TCanvas& c = meter->Canvas();
         meter->ApplyOrigin();
         DrawRulerBand(c);
+        if (InEditors && fmKey) fmKey->DrawLocators();
         if (InEditors && ArrangeSeams().EditorsLocators) ArrangeSeams().EditorsLocators(Which);
     }
     if ((Which & 1) && arrange->HandleAllocated()) {
@@ -516,5 +519,8 @@ void InsertPartBetweenLocators(int Track) {
 void TfmArrange::OpenPartEditor() {
     if (!Song->CurrentPart) return;
     const int mode = TrackModeOf(Song->CurrentPart);
-    if (mode >= 0 && mode <= 4 && ArrangeSeams().OpenEditor) ArrangeSeams().OpenEditor(mode);
+    if (mode == tmMidi || mode == tmSoftsynth)
+        OpenKeyEditor();
+    else if (mode >= 0 && mode <= 4 && ArrangeSeams().OpenEditor)
+        ArrangeSeams().OpenEditor(mode);
 }

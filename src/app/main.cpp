@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/filemenu.h"
 #include "app/options.h"
+#include "editors/midi/key.h"
 
 #include "devices/audio.h"
 #include "devices/call16.h"
@@ -145,7 +146,8 @@ TfmMdi::TfmMdi(TComponent* AOwner)
 }
 
 TfmMdi::~TfmMdi() {
-    // The arrange window is the frame's child: it goes first.
+    // The editors and the arrange window are the frame's children: they go first.
+    if (fmKey) fmKey->Free();
     if (fmArrange) fmArrange->Free();
     if (fmMdi == this) fmMdi = nullptr;
 }
@@ -393,6 +395,8 @@ void TfmMdi::FormClose(TCloseAction& Action) {
     if (Midi) Midi->Stop(1);
     SaveMainSettings();
     // Editors, the arrange window and the mixer write their settings and go here.
+    if (fmKey && fmKey->Visible) fmKey->Close();
+    if (fmKey) fmKey->Free();
     if (fmArrange) {
         if (fmArrange->Visible) SaveArrangeSettings();
         fmArrange->Free();

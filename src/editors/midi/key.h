@@ -1,0 +1,254 @@
+#pragma once
+// The key editor: the MIDI editor of the song's current part, an MDI child of the main window.
+// A piano roll (note grid `key`) with the keyboard strip at its left, the time ruler above it,
+// the controller lane and the horizontal scroll strip below, the event list at the left, the
+// toolbar and the edit bar on top. Made on first use by the arrange window and bound again to
+// the song's current part at every activation.
+//
+// Geometry: x is a content coordinate, 0 at the part's start, Width16th pixels to the sixteenth
+// note; rows of NoteHeight pixels with key 127 at the top (song/timebase.h NoteToKeyY).
+
+#include "platform/core/timers.h"
+#include "platform/forms/form.h"
+#include "platform/gdi/graphics.h"
+#include "song/keyb.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform {
+class TPanel;
+class TSpeedButton;
+class TEdit;
+class THeaderControl;
+class TMainMenu;
+class TMenuItem;
+class TPopupMenu;
+} // namespace platform
+
+class TScroll;
+class TMScroll;
+class TGuiScrollbar;
+class TSplitterEx2;
+class THemisphereButton;
+struct _TPart;
+
+// What the key editor asks of routines that later parts of the program fill in; each empty one
+// does nothing.
+struct TKeyEditorSeams {
+    // The event list refreshed after a change of events; the step cursor's selection renewed;
+    // Track > Output rebuilt; the list's column chooser built.
+    std::function<void()> RefreshEventList, ReselectStepCursor, BuildOutputMenu, BuildColumnMenu;
+    // A message sent at once to a track's output or softsynth (the edit commands' routine).
+    std::function<void(int Track, std::uint32_t Msg)> SendToTrack;
+    // TfmMdi.ToggleSolo(FollowCurrent) of the edit commands.
+    std::function<void(bool FollowCurrent)> ToggleSolo;
+    // The lane's and the list's repaint (their Parts fill these).
+    std::function<void()> RepaintLane, RepaintList;
+};
+TKeyEditorSeams& KeyEditorSeams();
+
+class TfmKey : public platform::TForm {
+public:
+    explicit TfmKey(platform::TComponent* AOwner);
+    ~TfmKey() override;
+    std::string_view ClassName() const override { return "TfmKey"; }
+
+    // Edit state.
+    int EditMode = 0;          // 0 default, 1 insert, 2 step notes, 3 step controllers
+    std::uint8_t LaneKind = 0; // 0 velocity, 1 pitch bend, 2 controller, 3 NRPN, 4 sysex, 5 program
+    int LaneCode = -4;
+    int StepTick = 0;
+    int StepPitch = 72;
+    int TrackerBase = 24;
+    int GridSpacing = 60;       // ticks between grid lines, -1 the edit resolution's step
+    _TPart* Snapshot = nullptr; // owned: the bound part as it was bound
+    _TPart* BoundPart = nullptr;
+    std::uint8_t Busy = 0;
+    std::uint8_t LaneDrawing = 0;
+    std::uint8_t PaintInsert = 0;
+    int HeldMidiKeys = 0;
+    std::uint8_t PreviewOn = 0;
+    std::uint8_t ListView = 0;
+    int RowHeight = 14;
+    std::uint8_t HandScroll = 0;
+    int HoveredKey = -1;
+    std::uint8_t RulerButton = 2;    // 2 none
+    std::uint8_t AutoScrollPane = 0; // 0 note grid, 1 lane or ruler
+    TKeyb TrackerKeys;
+    bool GridShowOctaves = true;
+    bool GridShowFlats = false;
+    // The lane's height before it was hidden (0: none yet); the list's width likewise.
+    int LaneHeight = 0;
+    int ListWidth = 0;
+
+    // Panes.
+    platform::TPanel* Toolbar = nullptr;
+    platform::TPanel* editbar = nullptr;
+    platform::TPanel* panelList = nullptr;
+    TSplitterEx2* SplitterEx21 = nullptr;
+    platform::THeaderControl* listTitles = nullptr;
+    TScroll* list = nullptr;
+    TMScroll* sbListVert = nullptr;
+    TMScroll* guiColumns = nullptr;
+    THemisphereButton* HemisphereButton1 = nullptr;
+    platform::TPanel* panelGrid = nullptr; // keyboard, ruler and grid
+    platform::TPanel* panelKeyboard = nullptr;
+    platform::TPanel* panelKeyboardTop = nullptr; // above the keyboard, beside the ruler
+    TScroll* Keyboard = nullptr;
+    platform::TPanel* panelMeter = nullptr;
+    TScroll* meter = nullptr;
+    platform::TPanel* panelKey = nullptr;
+    TScroll* key = nullptr;
+    TMScroll* guiScrolly = nullptr;
+    TSplitterEx2* SplitterEx22 = nullptr;
+    platform::TPanel* panelBottom = nullptr;
+    platform::TPanel* PanelToolCC = nullptr;
+    platform::TPanel* PanelHideCC = nullptr; // the lane toolbar's hide panel
+    platform::TPanel* panelLane = nullptr;   // value panel and lane
+    platform::TPanel* panelValue = nullptr;
+    platform::TPanel* Panel4 = nullptr;
+    TScroll* control = nullptr;
+    TMScroll* guiScrollx = nullptr;
+    TGuiScrollbar* ScrollY = nullptr;
+    TGuiScrollbar* ScrollX = nullptr;
+
+    // Toolbar.
+    platform::TSpeedButton *sbDefault = nullptr, *sbInsert = nullptr, *sbStep = nullptr,
+                           *sbStepCtrl = nullptr, *sbSnap = nullptr, *sbSolo = nullptr,
+                           *sbMute = nullptr, *sbKeyb = nullptr, *sbPrior = nullptr,
+                           *sbNext = nullptr, *SpeedButton4 = nullptr, *SpeedButton8 = nullptr;
+    platform::TEdit* editBpm = nullptr;
+    platform::TPanel* panelRes = nullptr;
+    // Edit bar.
+    platform::TSpeedButton *sbMoveLeft1 = nullptr, *sbMoveRight1 = nullptr, *sbMoveUp12 = nullptr,
+                           *sbMoveDown12 = nullptr, *sbMoveUp1 = nullptr, *sbMoveDown1 = nullptr,
+                           *sbLengthLeft = nullptr, *sbLengthRight = nullptr, *sbVelPlus = nullptr,
+                           *sbVelMinus = nullptr;
+    platform::TEdit *editBars = nullptr, *editBeats = nullptr, *editTicks = nullptr,
+                    *editCh = nullptr, *editNote = nullptr, *editLength = nullptr,
+                    *editVel = nullptr, *editCtrlValue = nullptr;
+    platform::TPanel *panelVel = nullptr, *panelCtrlValue = nullptr, *panelTime = nullptr,
+                     *panelCh = nullptr, *panelNote = nullptr, *panelLength = nullptr,
+                     *panelBpm = nullptr;
+
+    // Menus.
+    platform::TMainMenu* MainMenu = nullptr;
+    platform::TMenuItem *miEdit = nullptr, *miUndo = nullptr, *miUndoAll = nullptr,
+                        *miSelectAllNotes = nullptr, *miSelectAllEvents = nullptr,
+                        *miInvertSelection = nullptr, *miSelectSame = nullptr, *miCopy = nullptr,
+                        *miPaste = nullptr, *miGrid = nullptr;
+    platform::TMenuItem *miTrack = nullptr, *miTrackCh = nullptr, *miOutput = nullptr,
+                        *miRename = nullptr, *miTransposeInput = nullptr, *miMute = nullptr,
+                        *miSolo = nullptr;
+    platform::TMenuItem *miPart = nullptr, *miCompose = nullptr, *miDelete = nullptr,
+                        *miEcho = nullptr, *miGrooves = nullptr, *miLegato = nullptr,
+                        *miLength = nullptr, *miOverlap = nullptr, *miQuantize = nullptr,
+                        *miTranspose = nullptr, *miVelocity = nullptr;
+    platform::TMenuItem *miEvents = nullptr, *miEventsDelete = nullptr, *miKeep = nullptr,
+                        *miDeleteSame = nullptr, *miKeepSame = nullptr, *miStretch = nullptr,
+                        *miTimeScale = nullptr, *miRotateLeft = nullptr, *miRotateRight = nullptr,
+                        *miMuteNotes = nullptr, *miInsertSysex = nullptr, *miEditSysex = nullptr,
+                        *miViewAs = nullptr, *miViewText = nullptr, *miViewNumber = nullptr,
+                        *miStepPreview = nullptr;
+    platform::TMenuItem *ShowMenu = nullptr, *miToolbar = nullptr, *miEditbar = nullptr,
+                        *miControllers = nullptr, *miListOfEvents = nullptr,
+                        *miMidiFaders = nullptr, *miTransporter = nullptr, *miCustomize = nullptr;
+    platform::TPopupMenu *PopupKey = nullptr, *PopupControl = nullptr, *Popupres = nullptr,
+                         *PopupQuick = nullptr, *PopupColumns = nullptr;
+
+    // 50 ms auto-scroll while a drag leaves its pane.
+    platform::TTimer scrollTimer;
+
+    // Geometry (Width16th, NoteHeight and the current part).
+    // Grid lines and the locator band: Round(Ticks x Width16th x 4 / 240), halves to even.
+    static int TickToX(std::int64_t Ticks);
+    // Note boxes, lane bars, cursors: FloorToInt(Width16th x Ticks / 60).
+    static int TickToFloorX(std::int64_t Ticks);
+    static int XToTicks(int X);
+    // XToTicks cut toward zero to a multiple of Step.
+    static int XToSnappedTicks(int X, int Step);
+    static int GridHeight();
+    // The current part's whole beats in pixels; the grid's client width without a part.
+    int PartWidthPixels() const;
+
+    // Creation, show, activation, close.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormDeactivate();
+    void FormClose(platform::TCloseAction& Action);
+    void FormResize();
+    platform::LRESULT WndProc(platform::UINT Msg, platform::WPARAM W, platform::LPARAM L) override;
+
+    void BuildScrollStrips();
+    void ApplyLook();
+    void ScrollToFirstNote();
+    void UndoAllEditing();
+    void EnableControls();
+    void UpdatePartButtons();
+    void UpdateMuteButton();
+    // Grid, lane and event list.
+    void RepaintViews();
+    void RefreshEventList();
+    void WriteSettings();
+
+    // Scrolling and zoom.
+    void ScrollYControl(const std::string& Id, int Value);
+    void ScrollXControl(const std::string& Id, int Value);
+    void UpdateHScrollRange();
+    void UpdateVScrollRange();
+    void WMMouseWheel(int Delta, platform::TPoint ScreenPos);
+    // One auto-scroll step for the pane the drag is in (AutoScrollPane), and the timer's start.
+    void AutoScrollStep();
+    void StartAutoScroll(int Pane);
+    void StopAutoScroll();
+
+    // Show menu.
+    void ShowMenuPopup();
+    void ToggleLane();
+    void ToggleEventList();
+    void FitLane();
+
+    // Track > Ch: 17 items bound to the arrange window's channel handler.
+    void BuildChannelMenu();
+
+    // Binds the editor to Part (nil: unbound): the bound part and its snapshot.
+    void BindPart(_TPart* Part);
+    // The bound part is the current part, still where it was bound.
+    bool BoundToCurrent() const;
+
+private:
+    void BuildPanes();
+    void BuildToolbars();
+    void BuildMenus();
+    void ReadSettings();
+    void PlaceWindow();
+
+public:
+    // ---- Note grid (keypaint.cpp, keymouse.cpp) ----
+    void PaintGrid(platform::TCanvas& C);
+    void PaintKeyboard(platform::TCanvas& C);
+    void PaintRuler(platform::TCanvas& C);
+    void MovePlayCursor(int Position, bool GridOnly);
+    void DrawLocators();
+    // MM_MIM_DATA passed on by the main window.
+    void StepMidiInput(std::uint32_t Msg);
+    // The grid's and the ruler's mouse handlers are bound here (called at creation).
+    void BindGridMouse();
+    void CancelDrag();
+    void ChangeNoteLength(int Delta);
+};
+
+extern TfmKey* fmKey;
+
+// The arrange window's Ctrl+E for a MIDI or softsynth part: the key editor made on first use,
+// scrolled to the part's first note and brought to the front.
+void OpenKeyEditor();
+// Closes the key editor when it exists (a new or opened song, shut-down).
+void CloseKeyEditor();
+// The seams through which the arrange window, the transport, the file menu and the song model
+// reach the key editor; installed by the arrange window's creation.
+void InstallKeyEditorSeams();
+void RemoveKeyEditorSeams();
