@@ -3,6 +3,7 @@
 #include "app/arrange.h"
 #include "app/cursors.h"
 #include "app/dialogs.h"
+#include "app/editorhost.h"
 #include "app/filemenu.h"
 #include "app/options.h"
 #include "editors/midi/key.h"
@@ -11,6 +12,7 @@
 #include "devices/call16.h"
 #include "devices/dxsounds.h"
 #include "devices/inport.h"
+#include "devices/meditor.h"
 #include "devices/midi.h"
 #include "devices/sblive.h"
 #include "devices/ui/uplugeditor.h"
@@ -75,6 +77,9 @@ public:
     bool RecordAudio() override { return fmMdi && fmMdi->AudioRecord.load(); }
     void SetPeaks(const float* Buffer, int Frames) override {
         if (fmMdi && fmMdi->VU) fmMdi->VU->SetPeaks(Buffer, Frames);
+    }
+    void BroadcastBlock(float* Buffer, int Frames) override {
+        BroadcastEditorBlock(Buffer, Frames);
     }
 };
 
@@ -335,6 +340,7 @@ void TfmMdi::FormCreate() {
     InstallTransport();
     InstallSynthMenu();
     InstallPluginWindows();
+    InstallEditorPlugins();
     TSoftEngine::UpdateMuteSolo();
 
     InitDone = 1;

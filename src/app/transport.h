@@ -67,8 +67,9 @@ public:
     virtual void RepaintTrackList() {}
     virtual void NotifySoftsynthCount(); // the default is the main window's (synthmenu.cpp)
     virtual void ToggleSynthEditor() {}
-    // TEditorEngine.Broadcast to the editor plug-ins (8: 1 stop, 2 start, 3 continue).
-    virtual void BroadcastEditors(int /*Cmd*/, std::intptr_t /*A*/, std::intptr_t /*B*/) {}
+    // TEditorEngine.Broadcast to the editor plug-ins (8: 1 stop, 2 start, 3 continue); the
+    // default is the engine's (editorhost.cpp).
+    virtual void BroadcastEditors(int Cmd, std::intptr_t A, std::intptr_t B);
 };
 TTransportWindows& TransportWindows();
 void SetTransportWindows(TTransportWindows* Windows);

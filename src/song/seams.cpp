@@ -1,6 +1,7 @@
 #include "song/seams.h"
 
 #include "devices/audio.h"
+#include "devices/meditor.h"
 #include "devices/mfx.h"
 #include "song/automation.h"
 #include "song/softengine.h"
@@ -54,8 +55,15 @@ void TSongEngines::BeginUndo(TSong& S, int Kind, std::string_view Caption) {
 }
 
 void TSongEngines::CreateEngines(TSong&) {
+    CreatePluginFileLists();
     CreateSoftEngine();
+    CreateEditorEngine();
     CreateSubEngine();
+}
+
+void TSongEngines::BroadcastCurrentPart(_TPart* Part, int NotMidi) {
+    if (EditorEngine)
+        EditorEngine->Broadcast(ME_PART, reinterpret_cast<std::intptr_t>(Part), NotMidi);
 }
 
 void TSongEngines::CreateStrips(TSong& S) {
@@ -82,6 +90,8 @@ void TSongEngines::DestroyAll(TSong& S) {
     delete S.MasterChannel;
     S.MasterChannel = nullptr;
     FreeDiskSamples(S);
+    DestroyPluginFileLists();
+    DestroyEditorEngine();
     DestroySoftEngine();
     DestroySubEngine();
 }

@@ -75,7 +75,7 @@ public:
     virtual ~TSongEngines() = default;
     // Engine and AudioEngine (the song makes its undo store itself), the plug-in file lists,
     // SoftEngine, EditorEngine and SubEngine, in that order.
-    virtual void CreateEngines(TSong&);   // the default makes the softsynth and bus engines
+    virtual void CreateEngines(TSong&);   // the default makes the lists and engines above
     virtual void CreateHolders(TSong&) {} // deferred actions, sample pool
     virtual void CreateStrips(TSong&);    // the master and disk-channel strips
     virtual void DestroyAll(TSong&);      // strips, inserts, entries, disk samples, the engines
@@ -96,7 +96,7 @@ public:
     // the audio system runs).
     virtual void PurgeDiskSamples(TSong& S);
     // Editor plug-ins hear of the current part (command 5).
-    virtual void BroadcastCurrentPart(_TPart*, int /*NotMidi*/) {}
+    virtual void BroadcastCurrentPart(_TPart* Part, int NotMidi);
 };
 
 TMainWindowSeam& MainWindow();
