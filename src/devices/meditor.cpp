@@ -1,5 +1,6 @@
 #include "devices/meditor.h"
 
+#include "devices/mfx.h"
 #include "platform/core/messages.h"
 #include "platform/core/paths.h"
 
@@ -115,11 +116,15 @@ void TMEditor::Open(TMeHostCallback HostCallback) {
     if (!Form) Form = formFactory(*this);
     if (!Form) return;
     Loaded.store(true, std::memory_order_release);
-    Command(ME_OPEN, static_cast<std::intptr_t>(Form->ParentId()),
-            reinterpret_cast<std::intptr_t>(&Size));
+    // Without a window of the display (offscreen) the plug-in has nothing to build in.
+    if (const std::uintptr_t parent = Form->ParentId())
+        Command(ME_OPEN, static_cast<std::intptr_t>(parent), reinterpret_cast<std::intptr_t>(&Size));
+    else
+        NoNativeWindowNotice();
     Command(ME_CALLBACK, reinterpret_cast<std::intptr_t>(HostCallback), 0);
     if (EditorEngine) EditorEngine->PublishBlockTargets();
-    Form->SetClientSize(Size.Width, Size.Height);
+    // A form without a size the plug-in asked for keeps its own.
+    if (Size.Width > 0 && Size.Height > 0) Form->SetClientSize(Size.Width, Size.Height);
     Form->ShowForm();
 }
 

@@ -47,7 +47,8 @@ class TMEditor;
 class TEditorHostForm {
 public:
     virtual ~TEditorHostForm() = default;
-    // The X11 window the plug-in creates its editor in (command 2); 0 where there is none.
+    // The X11 window the plug-in creates its editor in (command 2); 0 where there is none, and
+    // then the plug-in gets no command 2.
     virtual std::uintptr_t ParentId() = 0;
     virtual void SetClientSize(int Width, int Height) = 0;
     virtual void ShowForm() = 0;

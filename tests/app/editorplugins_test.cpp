@@ -10,6 +10,7 @@
 #include "devices/ui/editorform.h"
 #include "song/seams.h"
 #include "song/undo.h"
+#include "support/test_panels.h"
 #include "testlibs/testeditor.h"
 
 #include <cstring>
@@ -47,6 +48,8 @@ protected:
         TransportFixture::SetUp();
         // The editor plug-ins hear of the transport through the windows' default.
         SetTransportWindows(nullptr);
+        // Windows of a display with made-up ids, in place of the program's offscreen ones.
+        SetPluginPanels(&panels);
         SetMidiEditors(&editors);
         part = Song->TrackAt(0)->Parts;
     }
@@ -100,6 +103,7 @@ protected:
     TTestEditorBlocksFn blocks = nullptr;
     TTestEditorCallFn call = nullptr;
     TTestEditorSetup config;
+    TestPanels panels;
     CountingEditors editors;
     _TPart* part = nullptr;
 };
@@ -170,7 +174,7 @@ TEST_F(EditorPlugins, AFirstOpenSendsOpenAndCallbackThenSizeThenTitleAReopenOnly
     ASSERT_NE(form, nullptr);
     const auto log = Log();
     ASSERT_EQ(Commands(), (std::vector<int>{ME_OPEN, ME_CALLBACK, ME_RESIZE, ME_TITLE}));
-    EXPECT_EQ(log[0].A, 0) << "offscreen there is no X11 window to open in";
+    EXPECT_EQ(log[0].A, Ptr(reinterpret_cast<void*>(TestPanels::IdOf(form->Host))));
     EXPECT_EQ(log[0].B, Ptr(&Slot().Size));
     EXPECT_EQ(log[1].A, Ptr(reinterpret_cast<void*>(&EditorHostCallback)));
     EXPECT_EQ(log[2].A, 300);
@@ -195,6 +199,15 @@ TEST_F(EditorPlugins, AFirstOpenSendsOpenAndCallbackThenSizeThenTitleAReopenOnly
     EXPECT_EQ(Log().back().Cmd, ME_RESIZE);
     EXPECT_EQ(Log().back().A, 420);
     EXPECT_EQ(Log().back().B, 260);
+}
+
+TEST_F(EditorPlugins, WithoutAWindowOfTheDisplayThePluginGetsNoOpenCommand) {
+    SetPluginPanels(nullptr); // offscreen: no window ids
+    TfmEditor* form = Open();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(Commands(), (std::vector<int>{ME_CALLBACK, ME_TITLE}));
+    EXPECT_TRUE(Slot().Loaded);
+    EXPECT_GT(form->GetClientWidth(), 0) << "the form keeps its own size";
 }
 
 TEST_F(EditorPlugins, TheFormIsAPopupWithTheFrameItsStyleAsksFor) {

@@ -23,10 +23,20 @@ TMeHostCallback host = nullptr;
 Display* display = nullptr;
 Window child = 0;
 
+// Made-up parents of the offscreen tests are no windows of the display: their errors are
+// caught, not fatal.
+bool xError = false;
+int CatchError(Display*, XErrorEvent*) {
+    xError = true;
+    return 0;
+}
+
 void OpenChild(std::intptr_t Parent) {
     if (Parent == 0 || child) return;
     display = XOpenDisplay(nullptr);
     if (!display) return;
+    xError = false;
+    XErrorHandler old = XSetErrorHandler(CatchError);
     const unsigned long pixel = setup.Colour; // TrueColor visuals take 0xRRGGBB as the pixel
     child = XCreateSimpleWindow(display, static_cast<Window>(Parent), 0, 0,
                                 static_cast<unsigned>(std::max(setup.Size.Width, 1)),
@@ -34,6 +44,12 @@ void OpenChild(std::intptr_t Parent) {
                                 pixel);
     XMapWindow(display, child);
     XSync(display, False);
+    XSetErrorHandler(old);
+    if (xError) {
+        XCloseDisplay(display);
+        display = nullptr;
+        child = 0;
+    }
 }
 
 void CloseChild() {

@@ -1,5 +1,6 @@
 #include "devices/ui/editorform.h"
 
+#include "devices/mfx.h"
 #include "platform/window/native_host.h"
 
 #include <cstring>
@@ -26,7 +27,7 @@ void TfmEditor::CreateParams(TCreateParams& P) {
 }
 
 std::uintptr_t TfmEditor::HostId() {
-    return NativeWindowId(Host);
+    return PluginPanels().NativeWindowId(Host);
 }
 
 void TfmEditor::DoShow() {

@@ -16,7 +16,8 @@ public:
     // The native window the plug-in draws in, as large as the client area.
     platform::HWND Host = 0;
 
-    // The X11 window behind Host; 0 where the display has none (offscreen).
+    // The X11 window behind Host, as the plug-in panels tell it; 0 where the display has none
+    // (offscreen).
     std::uintptr_t HostId();
 
     platform::LRESULT WndProc(platform::UINT Msg, platform::WPARAM W, platform::LPARAM L) override;
