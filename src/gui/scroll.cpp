@@ -74,3 +74,8 @@ void TScroll::Paint() {
     Guarded([&] { OnPaint(c); });
     painting_ = false;
 }
+
+LRESULT TScroll::WndProc(UINT msg, WPARAM w, LPARAM l) {
+    if (msg == WM_CAPTURECHANGED && OnCaptureLost && HWND(l) != ExistingHandle()) OnCaptureLost();
+    return TCustomControl::WndProc(msg, w, l);
+}

@@ -23,6 +23,8 @@ public:
     // The window's background is erased before painting only with this set.
     bool EraseBkgnd = false;
     TPaintEvent OnPaint;
+    // The mouse capture went to another window (or was released) while this one held it.
+    std::function<void()> OnCaptureLost;
 
     // Inside OnPaint the paint's canvas; elsewhere a canvas on the window for immediate
     // drawing (mouse feedback), valid until the next call.
@@ -32,6 +34,7 @@ public:
 
 protected:
     void Paint() override;
+    platform::LRESULT WndProc(platform::UINT msg, platform::WPARAM w, platform::LPARAM l) override;
     bool EraseBackground(platform::HDC dc) override;
 
 private:

@@ -1016,9 +1016,10 @@ void TfmKey::AutoScrollStep() {
             scroll(ScrollY, 3 * NoteHeight);
         else if (p.Y < 0)
             scroll(ScrollY, -3 * NoteHeight);
-        if (moved && DragRect && DragRect->Mode != 0) {
+        if (moved && GridDrag && DragRect && DragRect->Mode != 0) {
+            TCanvas& c = key->Canvas();
             key->ApplyOrigin();
-            DragRect->DragTo(key->Canvas(), p.X - key->OffsetX, p.Y - key->OffsetY);
+            DragRect->DragTo(c, p.X - key->OffsetX, p.Y - key->OffsetY);
         }
     } else {
         if (p.X > w)

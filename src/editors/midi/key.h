@@ -33,6 +33,7 @@ class TGuiScrollbar;
 class TSplitterEx2;
 class THemisphereButton;
 struct _TPart;
+struct _TEvent;
 
 // What the key editor asks of routines that later parts of the program fill in; each empty one
 // does nothing.
@@ -46,6 +47,8 @@ struct TKeyEditorSeams {
     std::function<void(bool FollowCurrent)> ToggleSolo;
     // The lane's and the list's repaint (their Parts fill these).
     std::function<void()> RepaintLane, RepaintList;
+    // TfmKey.UpdateEditbar: the edit bar shows the selection.
+    std::function<void()> UpdateEditbar;
 };
 TKeyEditorSeams& KeyEditorSeams();
 
@@ -231,17 +234,68 @@ public:
     void PaintGrid(platform::TCanvas& C);
     void PaintKeyboard(platform::TCanvas& C);
     void PaintRuler(platform::TCanvas& C);
+    // The play cursor XOR-drawn at Position (drawn again it goes), the view following it while
+    // the song runs, and unless GridOnly the song position's line across the event list.
     void MovePlayCursor(int Position, bool GridOnly);
+    // The locator band XOR-drawn on the ruler.
     void DrawLocators();
     // MM_MIM_DATA passed on by the main window.
     void StepMidiInput(std::uint32_t Msg);
-    // The grid's and the ruler's mouse handlers are bound here (called at creation).
+    // The grid's, the keyboard's and the ruler's mouse handlers are bound here (creation).
     void BindGridMouse();
+    // A drag of the grid ends where it is, applying nothing (Esc, deactivation).
     void CancelDrag();
-    void ChangeNoteLength(int Delta);
+    // The notes marked for redraw (All: every note), drawn on the grid at once with the play
+    // cursor lifted around them.
+    void DrawNotes(bool All);
+    // The box of the note-on Event at Tick (from the part's start); False when it starts right
+    // of Clip, the canvas's clip box (the walk stops there).
+    bool PaintNote(platform::TCanvas& C, const _TEvent* Event, std::int64_t Tick,
+                   const platform::TRect& Clip);
+    // The selected notes into the shared drag picture (move and copy drags).
+    void DrawSelectedNotesToBitmap();
+    void HighlightKeyboardKey(bool Show, bool Force);
+    // A key played on the MIDI input lit ($C0C0C0) or put back.
+    void ShowMidiInKey(int Note, bool On);
+    // Edit > Grid: ticks between grid lines, -1 the edit resolution's step.
+    void SetGridSpacing(int Spacing);
+    void keyMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void keyMouseMove(platform::TShiftState Shift, int X, int Y);
+    void keyMouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void meterMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void meterMouseMove(platform::TShiftState Shift, int X, int Y);
+    void meterMouseUp();
+    // The ruler lost the mouse capture while a button was held in it.
+    void meterCaptureLost();
+    // Refused (message box) when a note would leave the part; True when the notes moved.
+    bool MoveSelectedNotes(int DeltaTicks, int DeltaNotes, bool ScrollTo);
+    bool CopySelectedNotes(int DeltaTicks, int DeltaNotes);
+    void ChangeNoteLength(int Delta, bool SelectedOnly);
+    // Scrolls the view so that the note-on at Tick with Length shows (only while stopped).
+    void ScrollToEvent(int Tick, int Length);
+    int PaintKey = 0;         // the key Shift-painting writes
+    int HandX = 0, HandY = 0; // the pointer when hand scrolling last moved the view
+    bool GridDrag = false;    // DragRect holds a drag of the grid
+
+private:
+    void DrawNotesOn(platform::TCanvas& C, bool All);
+    void DrawPlayCursorOn(platform::TCanvas& C, int Position);
+    void FollowPlayCursor(int X);
+    void DrawListMark(int Position);
+    void DrawBand(platform::TCanvas& C);
+    void PaintKeyShape(platform::TCanvas& C, int Note, platform::TColor Colour, bool Restore);
+    void RulerPress(int Button, platform::TShiftState Shift, int X);
+    void InsertNoteAt(int Tick, int Note);
+    bool FitsInPart(int DeltaTicks, const char* Text, const char* Caption);
+    void BeginGridDrag(int Mode, int Kind, int X, int Y);
+    // CopySelectedNotes, with the undo step "Undo copy" opened inside the guard (mouse copies).
+    bool CopyNotes(int DeltaTicks, int DeltaNotes, bool RecordUndo);
 };
 
 extern TfmKey* fmKey;
+
+// Seen by tests: runs while an inserted or painted note is linked, the renderer held.
+extern std::function<void()> KeyInsertHeldHook;
 
 // The arrange window's Ctrl+E for a MIDI or softsynth part: the key editor made on first use,
 // scrolled to the part's first note and brought to the front.

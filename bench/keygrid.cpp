@@ -1,0 +1,106 @@
+// The key editor's note grid, 1600 x 900, repainted whole over a part of 100,000 notes: scrolled
+// to the part's end against the same paint scrolled to its start, where the same pattern of
+// notes is in view ("x_start": the end's time over the start's, measured in the same run; the
+// goal is at most 2). The paint walks the part from its first event, so the end costs the walk
+// past every note left of the view.
+#include "app/arrange.h"
+#include "app/main.h"
+#include "editors/midi/key.h"
+#include "gui/mscroll.h"
+#include "gui/scroll.h"
+#include "platform/core/messages.h"
+#include "platform/midi/midi.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
+#include "song/primitives.h"
+#include "song/song.h"
+
+#include "timing.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+using namespace platform;
+
+namespace {
+
+constexpr int kW = 1600, kH = 900, kNotes = 100000;
+
+struct Program {
+    Program() {
+        // Settings of our own, never the user's.
+        char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
+        if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary folder");
+        setenv("XDG_CONFIG_HOME", tmpl, 1);
+        SetMidiRealPorts(false);
+        SetScreenGeometry(2800, 1800);
+        if (!StartProgram({})) throw std::runtime_error("the program did not start");
+        // A note every sixteenth, keys climbing in steps of 7 over four octaves, 40 ticks long.
+        _TPart* p = NewPart("Long", 0, kNotes * 60 + 960, 0);
+        for (int n = 0; n < kNotes; ++n) {
+            const std::uint32_t key = 36 + (n * 7) % 48;
+            AppendEvent(p, NewEvent(n ? 20 : 0, 0x00640090u | key << 8));
+            AppendEvent(p, NewEvent(40, 0x00000080u | key << 8));
+        }
+        if (!InsertPart(Song->TrackAt(0), p)) throw std::runtime_error("no part");
+        Song->SetCurrentPart(p);
+        Song->Position = 0;
+        fmArrange->OpenPartEditor();
+        if (!fmKey) throw std::runtime_error("no key editor");
+        fmKey->WindowState = wsNormal;
+        fmKey->SetBounds(0, 0, 2600, 1600);
+        fmKey->SetBounds(0, 0, 2600 + kW - fmKey->key->GetClientWidth(),
+                         1600 + kH - fmKey->key->GetClientHeight());
+        PumpMessages();
+    }
+};
+
+Program& TheProgram() {
+    static Program p;
+    return p;
+}
+
+// Scrolled so that the view starts at the first note (0) or at the 1,000th note from the end;
+// the same notes fall in view either way.
+void ScrollTo(bool End) {
+    TfmKey* k = fmKey;
+    k->UpdateHScrollRange();
+    const int x = End ? TfmKey::TickToFloorX(std::int64_t(kNotes - 1000) * 60) : 0;
+    k->ScrollX->SetPosition(x);
+    k->ScrollX->Changed();
+    PumpMessages();
+}
+
+void Full() {
+    fmKey->key->Invalidate();
+    UpdateWindow(fmKey->key->Handle());
+}
+
+double StartSeconds() {
+    TheProgram();
+    ScrollTo(false);
+    return SecondsPerCall(Full);
+}
+
+void BM_GridFullPaintAtTheStart(benchmark::State& state) {
+    TheProgram();
+    ScrollTo(false);
+    for (auto _ : state)
+        Full();
+}
+BENCHMARK(BM_GridFullPaintAtTheStart)->Unit(benchmark::kMillisecond);
+
+void BM_GridFullPaintAtTheEnd(benchmark::State& state) {
+    static const double start = StartSeconds();
+    ScrollTo(true);
+    for (auto _ : state)
+        Full();
+    state.counters["x_start"] =
+        benchmark::Counter(double(state.iterations()) * start,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_GridFullPaintAtTheEnd)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,249 @@
+// The key editor's pictures read back from the retained surfaces: note boxes with their fills
+// and bevels, grid and row lines, the keyboard strip with its labels, hovered and MIDI-input
+// keys, the ruler's labels, the play cursor and the locator band as XOR marks.
+#include "editors/key_fixture.h"
+
+#include "app/transport.h"
+#include "devices/midimsg.h"
+#include "gui/mscroll.h"
+#include "gui/scroll.h"
+#include "platform/core/messages.h"
+#include "platform/gdi/surface.h"
+#include "platform/window/window.h"
+#include "song/timebase.h"
+
+using namespace platform;
+
+namespace {
+
+// Pixels read back as 0xRRGGBB; colours are stored 0xBBGGRR.
+std::uint32_t Rgb(TColor c) {
+    const std::uint32_t v = std::uint32_t(c);
+    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+
+constexpr std::uint32_t kBackground = 0x1F1F1F, kLine = 0x313131, kBlack = 0;
+// PartsBkColor $50A0A0 with Part3d 24: the bevels the fill blends into.
+constexpr std::uint32_t kFill = 0xA0A050, kLight = 0xB2B271, kShadow = 0x828241;
+
+bool SameSurface(const Surface& A, const Surface& B) {
+    if (A.width != B.width || A.height != B.height) return false;
+    for (int y = 0; y < A.height; ++y)
+        for (int x = 0; x < A.width; ++x)
+            if ((A.Row(y)[x] & 0xFFFFFF) != (B.Row(y)[x] & 0xFFFFFF)) return false;
+    return true;
+}
+
+class KeyGridTest : public KeyTest {
+protected:
+    // Content coordinates of the grid, keyboard and ruler.
+    std::uint32_t Grid(int x, int y) const {
+        return gui.Pixel(k->key->Handle(), x + k->key->OffsetX, y + k->key->OffsetY);
+    }
+    std::uint32_t Keys(int x, int y) const {
+        return gui.Pixel(k->Keyboard->Handle(), x, y + k->Keyboard->OffsetY);
+    }
+    std::uint32_t Ruler(int x, int y) const {
+        return gui.Pixel(k->meter->Handle(), x + k->meter->OffsetX, y);
+    }
+    void Repaint() {
+        k->key->Invalidate();
+        k->Keyboard->Invalidate();
+        k->meter->Invalidate();
+        gui.Pump();
+    }
+    // The middle row of a note's box.
+    static int BoxRow(int Note) { return NoteToKeyY(Note) + 3; }
+    // Columns of the ruler with ink (black) in its upper half, where only labels reach,
+    // between x0 and x1.
+    int InkColumns(int x0, int x1) const {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            for (int y = 0; y < k->meter->GetClientHeight() / 2; ++y)
+                if (Ruler(x, y) == kBlack) {
+                    ++n;
+                    break;
+                }
+        return n;
+    }
+};
+
+TEST_F(KeyGridTest, NoteBoxesFillsBevelsAndGridLines) {
+    Start();
+    // The part starts at bar 2, so the play cursor at 0 lies left of the grid.
+    _TPart* p = AddPart(0, 960, 1920, {{0, 72, 60}, {120, 74, 1}, {240, 76, 60}});
+    OpenKey(p);
+    Repaint();
+    // Ticks 0..60 at Width16th 16 cover x 1..16: light bevel left and on top, shadow right and
+    // below.
+    const int y = BoxRow(72), top = NoteToKeyY(72) + 1, bottom = top + NoteHeight - 2;
+    EXPECT_NE(Grid(0, y), kFill);
+    EXPECT_EQ(Grid(1, y), kLight);
+    for (int x = 2; x <= 15; ++x)
+        EXPECT_EQ(Grid(x, y), kFill) << x;
+    EXPECT_EQ(Grid(16, y), kShadow);
+    EXPECT_EQ(Grid(17, y), kBackground);
+    EXPECT_EQ(Grid(16, top), kLight);
+    EXPECT_EQ(Grid(8, bottom), kShadow);
+    // A one-tick note at 120 (x1 = 33) is still 3 pixels wide.
+    EXPECT_EQ(Grid(33, BoxRow(74)), kLight);
+    EXPECT_EQ(Grid(35, BoxRow(74)), kFill);
+    EXPECT_EQ(Grid(36, BoxRow(74)), kShadow);
+    EXPECT_EQ(Grid(37, BoxRow(74)), kBackground);
+    // Beat lines black, other grid steps $313131, on a row without notes.
+    const int empty = BoxRow(100);
+    EXPECT_EQ(Grid(64, empty), kBlack);
+    EXPECT_EQ(Grid(128, empty), kBlack);
+    EXPECT_EQ(Grid(16, empty), kLine);
+    EXPECT_EQ(Grid(48, empty), kLine);
+    EXPECT_EQ(Grid(8, empty), kBackground);
+
+    // A selected note takes the selected colour.
+    for (_TEvent* e = p->Events; e; e = e->Next)
+        if (MidiData1(e->Msg) == 76) e->Flags |= efSelected;
+    Repaint();
+    EXPECT_EQ(Grid(70, BoxRow(76)), Rgb(fmMdi->PartsSelectedColor));
+    EXPECT_EQ(Grid(70, BoxRow(72)), kBackground);
+
+    // At Width16th 18 a note at tick 10 starts at x 3.
+    Width16th = 18;
+    FreePartEvents(p);
+    AppendEvent(p, NewEvent(10, 0x00644F90u));
+    AppendEvent(p, NewEvent(60, 0x00004F80u));
+    Repaint();
+    EXPECT_EQ(Grid(3, BoxRow(79)), kLight);
+    EXPECT_EQ(Grid(2, BoxRow(79)), kBackground);
+}
+
+TEST_F(KeyGridTest, RowLinesBelowEachCAreBlackWithBothSwitches) {
+    Start();
+    _TPart* p = AddPart(0, 960, 960, {{0, 60, 60}});
+    OpenKey(p);
+    struct Case {
+        bool Octaves, Flats;
+        int BelowC, BelowD, EAndF; // the boundary under C, under D, and between F and E
+    };
+    const Case cases[] = {
+        {true, true, kBlack, kLine, kLine},
+        {true, false, kBlack, kLine, kLine},
+        {false, true, kBackground, kLine, kBackground}, // no black key between B and C
+        {false, false, kBackground, kBackground, kBackground},
+    };
+    for (const Case& c : cases) {
+        k->GridShowOctaves = c.Octaves;
+        k->GridShowFlats = c.Flats;
+        Repaint();
+        // x 8 lies between grid lines; boundaries under C3 and D3 (keys 48 and 50), and the top
+        // of E3's row (key 52), under F3.
+        EXPECT_EQ(Grid(8, NoteToKeyY(48) + NoteHeight), std::uint32_t(c.BelowC))
+            << c.Octaves << c.Flats;
+        EXPECT_EQ(Grid(8, NoteToKeyY(50) + NoteHeight), std::uint32_t(c.BelowD))
+            << c.Octaves << c.Flats;
+        EXPECT_EQ(Grid(8, NoteToKeyY(52)), std::uint32_t(c.EAndF)) << c.Octaves << c.Flats;
+    }
+}
+
+TEST_F(KeyGridTest, KeyboardLabelsTheLowestCAndLightsHoveredAndPlayedKeys) {
+    Start();
+    _TPart* p = AddPart(0, 0, 960, {{0, 60, 60}});
+    OpenKey(p);
+    k->ScrollY->SetPosition(k->ScrollY->Max);
+    k->ScrollY->Changed();
+    Repaint();
+    const int w = k->Keyboard->GetClientWidth();
+    auto ink = [&](int Note) {
+        int n = 0;
+        const int y0 = NoteToKeyY(Note);
+        for (int y = y0 - 4; y < y0 + NoteHeight + 4; ++y)
+            for (int x = w / 2; x < w; ++x)
+                n += Keys(x, y) == kBlack;
+        return n;
+    };
+    EXPECT_GT(ink(0), 6) << "no label \"-2\" at note 0";
+    EXPECT_LT(ink(4), 4 + w / 2 * 2); // E: its two boundary lines only
+
+    // MIDI input passed on by the main window lights the key and puts it back.
+    const int y = NoteToKeyY(60) + 3;
+    SendMessage(fmMdi->Handle(), MM_MIM_DATA, 0, LPARAM(0x00643C90));
+    gui.Pump();
+    EXPECT_EQ(Keys(w - 3, y), 0xC0C0C0u);
+    SendMessage(fmMdi->Handle(), MM_MIM_DATA, 0, LPARAM(0x00003C80));
+    gui.Pump();
+    EXPECT_EQ(Keys(w - 3, y), 0xFFFFFFu);
+
+    // The key under the pointer is blue; its name shows in the value panel.
+    const int blackY = NoteToKeyY(61) + 3;
+    gui.MoveTo(
+        testsupport::GuiHarness::At(k->Keyboard->Handle(), 2, blackY + k->Keyboard->OffsetY));
+    gui.Pump();
+    EXPECT_EQ(Keys(2, blackY), 0x0000FFu);
+    EXPECT_EQ(k->HoveredKey, 61);
+    EXPECT_EQ(k->panelValue->Caption(), MidiNoteName(61));
+    gui.MoveTo(testsupport::GuiHarness::At(k->Keyboard->Handle(), 2, y + k->Keyboard->OffsetY));
+    gui.Pump();
+    EXPECT_EQ(Keys(2, blackY), kBlack);
+    EXPECT_EQ(Keys(w - 3, y), 0x0000FFu);
+}
+
+TEST_F(KeyGridTest, RulerLabelsTheEndOfThePart) {
+    Start();
+    // One bar at bar 4: its end, bar 5, reads "5 end of part"; a two-bar part's bar 5 is "5".
+    _TPart* p = AddPart(0, 2880, 960, {{0, 60, 60}});
+    _TPart* q = AddPart(1, 2880, 1920, {{0, 60, 60}});
+    OpenKey(p);
+    Repaint();
+    const int oneBar = InkColumns(256 + 1, 256 + 64);
+    EXPECT_GT(InkColumns(5, 20), 2); // "4"
+    OpenKey(q);
+    Repaint();
+    const int twoBars = InkColumns(256 + 1, 256 + 64);
+    EXPECT_GT(twoBars, 2);
+    EXPECT_GT(oneBar, twoBars + 30) << "no \" end of part\" after the 5";
+}
+
+TEST_F(KeyGridTest, PlayCursorAndBandAreXorMarks) {
+    Start();
+    _TPart* p = AddPart(0, 960, 1920, {{0, 60, 60}});
+    OpenKey(p);
+    Song->Position = 0;
+    Song->LeftLocator = 960;
+    Song->RightLocator = 1920;
+    Repaint();
+    const Surface grid = gui.Capture(k->key->Handle()), ruler = gui.Capture(k->meter->Handle());
+
+    k->MovePlayCursor(960 + 240, true);
+    EXPECT_FALSE(SameSurface(gui.Capture(k->key->Handle()), grid));
+    k->MovePlayCursor(960 + 240, true);
+    EXPECT_TRUE(SameSurface(gui.Capture(k->key->Handle()), grid));
+
+    k->DrawLocators();
+    EXPECT_FALSE(SameSurface(gui.Capture(k->meter->Handle()), ruler));
+    k->DrawLocators();
+    EXPECT_TRUE(SameSurface(gui.Capture(k->meter->Handle()), ruler));
+
+    // No band at all when the left locator lies after the right one.
+    Song->LeftLocator = 2400;
+    Song->RightLocator = 1200;
+    Repaint();
+    const Surface bare = gui.Capture(k->meter->Handle());
+    k->DrawLocators();
+    EXPECT_TRUE(SameSurface(gui.Capture(k->meter->Handle()), bare));
+    Song->LeftLocator = 0;
+    Song->RightLocator = 1920;
+}
+
+TEST_F(KeyGridTest, InvalidateViewsRepaintsTheGrid) {
+    Start();
+    _TPart* p = AddPart(0, 960, 960, {{0, 60, 60}});
+    OpenKey(p);
+    Repaint();
+    EXPECT_EQ(Grid(8, BoxRow(60)), kFill);
+    p->Events->Flags |= efSelected;
+    gui.Pump();
+    EXPECT_EQ(Grid(8, BoxRow(60)), kFill);
+    MidiEditors().InvalidateViews();
+    gui.Pump();
+    EXPECT_EQ(Grid(8, BoxRow(60)), Rgb(fmMdi->PartsSelectedColor));
+}
+
+} // namespace
