@@ -8,11 +8,14 @@
 #include "devices/meditor.h"
 #include "devices/midimsg.h"
 #include "devices/ui/editorform.h"
+#include "platform/window/focus.h"
 #include "song/seams.h"
 #include "song/undo.h"
 #include "support/test_panels.h"
 #include "testlibs/testeditor.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -316,7 +319,48 @@ TEST_F(EditorPlugins, AudioBlocksReachAVisibleFormOnlyFromTheDriversThread) {
     EXPECT_EQ(frames, 4);
 }
 
+TEST_F(EditorPlugins, BlockBroadcastsRunningWhileTheEngineGoesNeverReachAFreedPlugin) {
+    config.Capabilities = ME_WANTS_AUDIO;
+    Open();
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        float buffer[8] = {};
+        while (!stop) BroadcastEditorBlock(buffer, 4);
+    });
+    while (blocks(nullptr) < 100) std::this_thread::yield();
+    // The song's engine goes (its plug-in told and released) and a new one comes, twice.
+    for (int i = 0; i < 2; ++i) {
+        DestroyEditorEngine();
+        const int after = blocks(nullptr);
+        EXPECT_EQ(Log().back().Cmd, ME_DESTROY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(blocks(nullptr), after);
+        CreateEditorEngine();
+        BuildEditorSlots();
+        setup(&config);
+        Slot().Open(EditorHostCallback);
+        while (blocks(nullptr) < 50) std::this_thread::yield();
+    }
+    stop = true;
+    audio.join();
+}
+
+TEST_F(EditorPlugins, AtTheEndOfTheRunThePluginIsToldBeforeItGoes) {
+    Open();
+    Quit();
+    EXPECT_EQ(Log().back().Cmd, ME_DESTROY);
+    EXPECT_EQ(EditorEngine, nullptr);
+}
+
 // ---- the host callback ----
+
+TEST_F(EditorPlugins, Operation3GivesTheMainWindowTheFocus) {
+    TfmEditor* form = Open();
+    SetFocus(form->Handle());
+    ASSERT_NE(GetFocus(), fmMdi->Handle());
+    EXPECT_EQ(Call(ME_OP_FOCUS), -1);
+    EXPECT_EQ(GetFocus(), fmMdi->Handle());
+}
 
 TEST_F(EditorPlugins, Operation1RunsTheTransportCommands) {
     Open();

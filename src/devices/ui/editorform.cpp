@@ -57,6 +57,9 @@ void TfmEditor::Activate() {
 
 LRESULT TfmEditor::WndProc(UINT Msg, WPARAM W, LPARAM L) {
     if (Msg == WM_ERASEBKGND) return 1; // the plug-in's window covers the client
+    // Hidden or shown by other means than the form's (the window layer, a minimised program):
+    // the audio blocks follow the window itself.
+    if (Msg == WM_SHOWWINDOW) Editor.FormVisible.store(W != 0, std::memory_order_release);
     return TForm::WndProc(Msg, W, L);
 }
 
