@@ -341,6 +341,7 @@ void TfmMdi::FormCreate() {
     InstallSynthMenu();
     InstallPluginWindows();
     InstallEditorPlugins();
+    InstallEditCommands();
     TSoftEngine::UpdateMuteSolo();
 
     InitDone = 1;

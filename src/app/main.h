@@ -23,6 +23,8 @@
 #include <vector>
 
 class TDXWaveList;
+struct _TPart;
+struct _TGroovesItem;
 namespace platform {
 class TIniFile;
 }
@@ -195,6 +197,36 @@ public:
     void ShowRenameTrack();
     void ShowTrackTranspose();
 
+    // The edit commands the arrange window and the editors share (editcommands.cpp). Those that
+    // change events run in the edit guard and do nothing when it refuses. SelectedOnly: only
+    // the selected events of each selected part (the editors pass it when events are selected).
+    void QuantizeSelection(bool SelectedOnly);
+    void LegatoSelection(bool SelectedOnly);
+    void SetNoteLengths(int Ticks, bool SelectedOnly);
+    void DeleteControllers(int Controller); // -1 every controller
+    void DeleteAweNrpns(int Param);         // -1 every sound-card parameter
+    void DeleteStatusEvents(int Status);    // $C0 program changes, $E0 pitch bends
+    void DeleteDoubleNotes();
+    void OverlapNotes(_TPart* Part, bool SelectedOnly);
+    // False when the edit guard refused (nothing changed).
+    bool ApplyGroove(const _TGroovesItem* Groove, bool SelectedOnly);
+    void DeleteEvents(bool SelectedOnly);
+    void DeleteNotes();
+    // The edit grid: Value divides 960; Caption is shown in every window's grid panel.
+    void SetGridValue(int Value, std::string_view Caption);
+    // Solo of the current track, or back to no solo; FollowCurrent moves an active solo to the
+    // current track.
+    void ToggleSolo(bool FollowCurrent);
+    // The locators around the selected parts; Pause: a looping playback restarts with them.
+    void LocatorsToSelection(bool Pause);
+    void ShowTransposeDialog();
+    // Mode: the target track's kind (0 MIDI, 1 sample notes, 2 softsynth); Sample preselected.
+    void ShowComposeNotes(int Mode, int Sample);
+    void ShowComposeControllers();
+    void ShowComposeAweNrpn();
+    void ShowEchoDialog();
+    void ShowUserBankDialog();
+
     // The File and Help menus, dropped files and the song's areas (filemenu.cpp).
     platform::TMainMenu MainMenu;
     platform::TMenuItem* File1 = nullptr;
@@ -217,6 +249,7 @@ private:
     // The owned pop-up windows minimise hid, shown again on restore.
     std::vector<platform::HWND> hiddenPopups_;
     void InstallTransport();
+    void InstallEditCommands(); // the keys' hooks of the edit commands
     void ReadAppearance();
     void DrawArtwork();
     void LoadRecentFiles();

@@ -6,6 +6,7 @@
 #include "platform/core/dialogs.h"
 #include "song/primitives.h"
 #include "song/seams.h"
+#include "song/trackout.h"
 
 #include <algorithm>
 
@@ -55,11 +56,10 @@ _TPart* SnapshotPart(const _TPart* Part) {
 }
 
 void SendPartController(const _TTrack* Track, const _TPart* Part, int Controller, int Value) {
-    if (!Midi || !Track) return;
-    int port = Track->Output;
-    int channel = Track->Channel;
-    if (channel >= 0) {
-        Midi->DirectMidiOut(port, PackMidiMsg(0xB0 + (channel & 15), Controller, Value));
+    if (!Track) return;
+    const std::uint32_t msg = PackMidiMsg(0xB0, std::uint32_t(Controller), std::uint32_t(Value));
+    if (Track->Channel >= 0) {
+        SendOnTrackChannel(Track, msg);
         return;
     }
     bool used[16] = {};
@@ -67,8 +67,8 @@ void SendPartController(const _TTrack* Track, const _TPart* Part, int Controller
         std::uint32_t kind = MidiStatus(e->Msg);
         if (kind >= 0x80 && kind <= 0xE0) used[MidiChannel(e->Msg)] = true;
     }
-    for (int c = 0; c < 16; ++c)
-        if (used[c]) Midi->DirectMidiOut(port, PackMidiMsg(0xB0 + c, Controller, Value));
+    for (std::uint32_t c = 0; c < 16; ++c)
+        if (used[c]) SendToTrack(Track, msg + c);
 }
 
 TUndo::TUndo(TSong& Owner) : Owner(Owner) {}

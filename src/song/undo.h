@@ -100,9 +100,9 @@ void SetUndoSamples(TUndoSamples* Seam);
 // groups back.
 _TPart* SnapshotPart(const _TPart* Part);
 
-// Sends a controller at once to the track's output on the track's channel. A track without a
-// channel of its own (-1) plays each event on the event's channel, so the message goes on every
-// channel the part's events use (none for a part without channel messages).
+// Sends a controller at once to the track's instrument (SendToTrack) on the track's channel. A
+// track without a channel of its own (-1) plays each event on the event's channel, so the message
+// goes on every channel the part's events use (none for a part without channel messages).
 void SendPartController(const _TTrack* Track, const _TPart* Part, int Controller, int Value);
 
 // Calls F on every selected part of tracks 0-127 (of MIDI-event tracks only when MidiOnly).

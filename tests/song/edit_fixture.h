@@ -30,6 +30,12 @@ inline std::uint32_t Cc(int n, int v, int channel = 0) {
 
 class EditTest : public SongTest {
 protected:
+    // MIDI tracks, so that the controllers the commands send show as the port's messages.
+    void SetUp() override {
+        SongTest::SetUp();
+        for (int i = 0; i < TrackCount; ++i)
+            Track(i)->Mode = tmMidi;
+    }
     _TTrack* Track(int i) { return Song->Tracks[i].get(); }
 
     // A part linked into a track, with events at the given times from its start.
