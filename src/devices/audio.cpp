@@ -285,19 +285,41 @@ void RecordOutputBlock(const float* Buffer, int Frames, int /*Flag*/) {
                            std::memory_order_release);
 }
 
+namespace {
+
+// Set by the first block of a run, cleared once that run's MIDI start is issued (or there is
+// none); audio thread only.
+std::atomic<bool> startOwed{false};
+
+// Issues the pending MIDI start inside the busy flag, so that a pause or Stop holding the
+// renderer (which stops MIDI under the hold) cannot come between the look at Pending and the
+// start. A block that finds the renderer held keeps the start owed for the next block.
+void IssuePendingStart(std::int32_t Flag) {
+    if (Flag == 0) startOwed.store(true, std::memory_order_relaxed);
+    if (!startOwed.load(std::memory_order_relaxed)) return;
+    if (!Midi || !Song || !Midi->Pending) {
+        startOwed.store(false, std::memory_order_relaxed);
+        return;
+    }
+    if (!EnterRenderBlock()) return;
+    startOwed.store(false, std::memory_order_relaxed);
+    const int state = Song->State;
+    if (Midi->Pending && (state == 2 || state == 1)) {
+        if (AudioHooks().RecordAudio() && Audio) Audio->StartCapture();
+        if (state == 2)
+            Midi->StartPending();
+        else
+            Midi->RecordPending();
+    }
+    LeaveRenderBlock();
+}
+
+} // namespace
+
 extern "C" void AudioCallback(float* Buffer, std::int32_t Frames, std::int32_t Flag) {
     if (!Buffer || Frames <= 0) return;
     const std::uint32_t t0 = platform::TimeGetTime();
-    if (Flag == 0 && Midi && Midi->Pending && Song) {
-        int state = Song->State;
-        if (state == 2 || state == 1) {
-            if (AudioHooks().RecordAudio() && Audio) Audio->StartCapture();
-            if (state == 2)
-                Midi->StartPending();
-            else
-                Midi->RecordPending();
-        }
-    }
+    IssuePendingStart(Flag);
     if (Song)
         Song->Render(Buffer, Frames);
     else
