@@ -408,11 +408,18 @@ void TfmMdi::FormClose(TCloseAction& Action) {
         if (fmArrange->Visible) SaveArrangeSettings();
         fmArrange->Free();
     }
+    Action = caFree;
+    FreeStartObjects();
+    TIniFile().WriteBool("Audio", "ShutdownOK", true);
+}
+
+void TfmMdi::FreeStartObjects() {
     // The input's callback reads the song and feeds the thru softsynth: it goes before them.
     if (Midi && Midi->InPort) Midi->InPort->Close();
     delete Song;
     Song = nullptr;
-    Action = caFree;
+    delete SBLive;
+    SBLive = nullptr;
     for (auto& b : MenuBitmaps)
         b.reset();
     VU.reset();
@@ -425,7 +432,6 @@ void TfmMdi::FormClose(TCloseAction& Action) {
     delete Midi;
     Midi = nullptr;
     SetAudioHooks(nullptr);
-    TIniFile().WriteBool("Audio", "ShutdownOK", true);
 }
 
 void TfmMdi::EmergencyQuit() {
@@ -488,6 +494,7 @@ bool StartProgram(const std::vector<std::string>& args) {
         Application->CreateForm(fmMdi);
     } catch (...) {
         Application->ShowException(std::current_exception());
+        if (fmMdi) fmMdi->FreeStartObjects();
     }
     if (InitDone) {
         MakeForm(fmDirectory);
@@ -505,7 +512,10 @@ bool StartProgram(const std::vector<std::string>& args) {
 }
 
 int RunProgram(const std::vector<std::string>& args) {
-    if (!StartProgram(args)) return 1;
+    if (!StartProgram(args)) {
+        FreeApplicationForms();
+        return 1;
+    }
     Application->Run();
     FreeApplicationForms();
     return 0;

@@ -101,6 +101,9 @@ public:
     void FormCreate();
     void FormCloseQuery(bool& CanClose);
     void FormClose(platform::TCloseAction& Action);
+    // Frees the song, device and indicator objects that start-up made (the close's last steps;
+    // also what a start that threw had made).
+    void FreeStartObjects();
 
     // File menu: Save and Save As; True when the song was written.
     bool Save1Click();

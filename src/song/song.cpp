@@ -184,6 +184,13 @@ TSong::TSong() {
     LoopOn = 0;
     SoloTrack = -1;
     IsMidiFile = 0;
+    // A step that throws leaves nothing behind: what the steps before it made is freed.
+    struct TFreeOnThrow {
+        TSong* Song;
+        ~TFreeOnThrow() {
+            if (Song) Song->FreeAll();
+        }
+    } freeOnThrow{this};
     // 2. Holders and buffers.
     Grooves = new TGroove;
     SamplePool = new TDXWaveList;
@@ -241,17 +248,25 @@ TSong::TSong() {
     MasterOut.Volume = 1.0f;
     MasterOut.Bus = 0; // the master slot has nothing but its volume set
     SongEngines().CreateStrips(*this);
+    freeOnThrow.Song = nullptr;
 }
 
 TSong::~TSong() {
-    ClearTodos(); // before the lists they name go
+    FreeAll();
+}
+
+void TSong::FreeAll() {
+    if (Todos) ClearTodos(); // before the lists they name go
     delete Engine;
     Engine = nullptr;
     delete AudioEngine;
     AudioEngine = nullptr;
-    SongEngines().DestroyAll(*this);
-    for (int i = 0; i < TrackCount; ++i)
-        FreeTrackParts(*Tracks[i]);
+    // Without every track the engines were never made, nor parts added.
+    if (std::all_of(Tracks.begin(), Tracks.end(), [](const auto& t) { return t != nullptr; })) {
+        SongEngines().DestroyAll(*this);
+        for (int i = 0; i < TrackCount; ++i)
+            FreeTrackParts(*Tracks[i]);
+    }
     ClearClipboard();
     FreeMetronome();
     delete UndoStore;

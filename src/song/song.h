@@ -368,6 +368,8 @@ public:
 
 private:
     void FreeMetronome();
+    // Frees what the song holds; also what a constructor that threw had made so far.
+    void FreeAll();
 };
 
 // The program's song; the main window makes it.

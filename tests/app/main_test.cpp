@@ -7,6 +7,7 @@
 #include "devices/audio.h"
 #include "devices/inport.h"
 #include "devices/midi.h"
+#include "devices/sblive.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/ini.h"
@@ -103,6 +104,7 @@ TEST_F(Startup, CreatesEverythingInOrderAndClosesCleanly) {
     EXPECT_EQ(Song, nullptr);
     EXPECT_EQ(Midi, nullptr);
     EXPECT_EQ(Audio, nullptr);
+    EXPECT_EQ(SBLive, nullptr);
     EXPECT_EQ(Setting("Audio", "ShutdownOK"), "1");
     fmMdi->Free();
 }
