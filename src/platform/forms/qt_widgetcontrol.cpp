@@ -223,6 +223,12 @@ void TWidgetControl::ApplyColors() {
     p.setColor(QPalette::Window, QtColorOf(color_));
     p.setColor(QPalette::Text, QtColorOf(Font.Get().Color));
     p.setColor(QPalette::WindowText, QtColorOf(Font.Get().Color));
+    // A disabled control draws greyed, as the system draws its own: grey text and marks, and
+    // a field of the window colour takes the button face.
+    for (QPalette::ColorRole r : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, r, QtColorOf(clGrayText));
+    if (ColorToRGB(color_) == ColorToRGB(clWindow))
+        p.setColor(QPalette::Disabled, QPalette::Base, QtColorOf(clBtnFace));
     w->setPalette(p);
     WidgetChanged();
 }

@@ -1,8 +1,10 @@
 // The painted controls' pixels and sizes, and the edit's state.
 #include "platform/forms/application.h"
+#include "platform/forms/checkbox.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/label.h"
+#include "platform/gdi/syscolors.h"
 #include "platform/window/focus.h"
 #include "support/gui_harness.h"
 
@@ -129,6 +131,41 @@ TEST_F(PaintedTest, EditStateReadOnlyCaseAndSelection) {
     form->ActiveControl = nullptr;
     EXPECT_FALSE(e->Focused());
     EXPECT_EQ(GetFocus(), form->Handle());
+}
+
+// Disabled controls draw greyed, like the system's own: no text in the control's black, the
+// grey text colour instead, and an edit field on the button face.
+TEST_F(PaintedTest, DisabledEditAndCheckBoxDrawGreyed) {
+    auto* e = new TEdit(form);
+    e->Parent = form;
+    e->SetBounds(10, 10, 80, 23);
+    e->Text = "MMMM";
+    auto* c = new TCheckBox(form);
+    c->Parent = form;
+    c->SetBounds(10, 50, 150, 20);
+    c->Caption = "MMMMMMMM";
+    form->Show();
+    gui.Pump();
+    const HWND h = form->Handle();
+    const TRect edit{12, 12, 88, 31}, check{10, 50, 160, 70};
+    const std::uint32_t grey = 0x808080, face = 0xC0C0C0;
+    ASSERT_EQ(ColorToRGB(clGrayText), 0x808080u);
+    ASSERT_EQ(ColorToRGB(clBtnFace), 0xC0C0C0u);
+    EXPECT_TRUE(AnyPixel(h, edit, 0x000000u));
+    EXPECT_TRUE(AnyPixel(h, check, 0x000000u));
+    EXPECT_FALSE(AnyPixel(h, edit, face));
+    e->Enabled = false;
+    c->Enabled = false;
+    gui.Pump();
+    for (const TRect& r : {edit, check}) {
+        EXPECT_FALSE(AnyPixel(h, r, 0x000000u)) << r.Top << ": black text on a disabled control";
+        EXPECT_TRUE(AnyPixel(h, r, grey)) << r.Top;
+    }
+    EXPECT_EQ(gui.Pixel(h, 80, 20), face) << "the disabled field's background";
+    e->Enabled = true;
+    gui.Pump();
+    EXPECT_TRUE(AnyPixel(h, edit, 0x000000u));
+    EXPECT_EQ(gui.Pixel(h, 80, 20), 0xFFFFFFu);
 }
 
 } // namespace
