@@ -807,7 +807,7 @@ void SaveArrangeSettings() {
     for (std::size_t i = 0; i < a->Favourites.size(); ++i)
         ini.WriteString("Songs Favorites", a->Favourites[i], std::to_string(i));
     ini.WriteInteger("Audio", "Output", Audio ? Audio->GetDevice() : 0);
-    ini.WriteInteger("Audio", "Input", Audio ? Audio->GetCaptureDevice() : 0);
+    ini.WriteInteger("Audio", "Input", Audio ? Audio->CaptureDeviceSetting() : 0);
     ini.WriteBool("Audio", "Enabled", a->sbAudio->Down);
     ini.WriteBool("MIDI", "Thru", a->btnThru->Down);
     // The metronome's click settings live in the options window; until it exists the stored

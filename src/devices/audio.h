@@ -103,6 +103,7 @@ public:
     // Audio capture (audiocapture.cpp). The take belongs to the capture thread while a take
     // runs; it is handed over by one WM_USER+150, sent to MainWnd after its last byte.
     std::optional<std::string> CaptureGuid; // none: the default device
+    int MissingCaptureDevice = -1;          // the chosen device beyond the list, or -1
     std::unique_ptr<platform::TSoundIn> CaptureObject;
     std::unique_ptr<platform::TCaptureBuffer> CaptureBuffer;
     bool CaptureNotify = false; // the notification positions are set
@@ -121,6 +122,9 @@ public:
     void PrepareRecordWave(int Bytes, TWave* Wave);
     int GetCaptureDevice() const;
     void SetCaptureDevice(int Index);
+    // The capture device to store: a device chosen at start-up that is missing now (unplugged)
+    // keeps its number until another is chosen, while the default device records.
+    int CaptureDeviceSetting() const;
     void OpenCapture();
     void CloseCapture();
     void StartCapture(); // the audio thread, with the first block of a capturing run

@@ -47,10 +47,16 @@ int TAudio::GetCaptureDevice() const {
 }
 
 void TAudio::SetCaptureDevice(int Index) {
-    if (Index >= 0 && Index < static_cast<int>(CaptureDrivers.size()))
+    const int count = static_cast<int>(CaptureDrivers.size());
+    MissingCaptureDevice = Index >= count ? Index : -1;
+    if (Index >= 0 && Index < count)
         CaptureGuid = CaptureDrivers[static_cast<std::size_t>(Index)].Guid;
     else
         CaptureGuid.reset();
+}
+
+int TAudio::CaptureDeviceSetting() const {
+    return MissingCaptureDevice >= 0 && !CaptureGuid ? MissingCaptureDevice : GetCaptureDevice();
 }
 
 void TAudio::ReleaseCapture() {

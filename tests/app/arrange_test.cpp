@@ -198,15 +198,27 @@ TEST_F(ArrangeTest, PlacementColumnsAndSettingsWrittenAtShutdown) {
 
 TEST_F(ArrangeTest, TheInputSettingChoosesTheCaptureDeviceAndIsWrittenBack) {
     platform::UseAudioDevices(platform::TAudioDevices::Scripted);
-    Start("[Audio]\nInput=1\n");
-    ASSERT_NE(Audio, nullptr);
-    EXPECT_EQ(Audio->GetCaptureDevice(), 1);
-    EXPECT_EQ(Audio->CaptureGuid, CaptureDrivers[1].Guid) << "the second device of the list";
-    Audio->SetCaptureDevice(2);
-    gui.Dialogs().Answer(IDYES, "Are you sure?");
-    fmMdi->Close();
-    EXPECT_EQ(Setting("Audio", "Input"), "2");
-    fmMdi->Free();
+    // The default input and two more. A stored device that is missing (unplugged) records
+    // through the default and keeps its number until another is chosen.
+    struct Case {
+        const char* input;
+        int device;
+        int chosen; // -1: none chosen
+        const char* written;
+    } cases[] = {{"1", 1, 2, "2"}, {"5", 0, -1, "5"}, {"5", 0, 1, "1"}, {"5", 0, 0, "0"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input + std::string(" ") + c.written);
+        Start(std::string("[Audio]\nInput=") + c.input + "\n");
+        ASSERT_NE(Audio, nullptr);
+        EXPECT_EQ(Audio->GetCaptureDevice(), c.device);
+        EXPECT_EQ(Audio->CaptureGuid, CaptureDrivers[std::size_t(c.device)].Guid);
+        if (c.chosen >= 0) Audio->SetCaptureDevice(c.chosen);
+        gui.Dialogs().Answer(IDYES, "Are you sure?");
+        fmMdi->Close();
+        EXPECT_EQ(Setting("Audio", "Input"), c.written);
+        fmMdi->Free();
+        FreeApplicationForms();
+    }
     platform::UseAudioDevices(platform::TAudioDevices::Null);
 }
 
