@@ -213,6 +213,26 @@ void TGuiBase::MouseUp(TMouseButton, TShiftState, int, int) {
 void TGuiBase::MouseEnter() {
     Hot = true;
     if (Owner) Owner->SetHostCursor(Cursor);
+    if (HoverRedraws()) Redraw();
+}
+
+void TGuiBase::MouseLeave() {
+    Hot = false;
+    if (HoverRedraws()) Redraw();
+}
+
+bool TGuiBase::PaintSize(int& W, int& H) {
+    W = GetWidth();
+    H = GetHeight();
+    return IsShowing() && W > 0 && H > 0;
+}
+
+TvSkinPaintRec TGuiBase::SkinRecord(int W, int H, bool Scrolled) const {
+    TvSkinPaintRec rec{};
+    rec.Rect = {0, 0, W, H};
+    rec.X = Scrolled ? Left - ParentScrollXOffset() : Left;
+    rec.Y = Scrolled ? Top - ParentScrollYOffset() : Top;
+    return rec;
 }
 
 void TGuiBase::Exit() {

@@ -117,7 +117,7 @@ public:
     virtual int GetValue() { return 0; }
     virtual void GetText(std::string& S) { S.clear(); }
     virtual void MouseEnter();
-    virtual void MouseLeave() { Hot = false; }
+    virtual void MouseLeave();
     virtual void Enter() { Focused = true; }
     virtual void Exit();
     virtual void KeyDown(std::uint16_t& /*Key*/, platform::TShiftState /*Shift*/) {}
@@ -151,6 +151,13 @@ public:
     void Redraw();
 
 protected:
+    // Whether the pointer's coming and going repaints the control at once.
+    virtual bool HoverRedraws() const { return false; }
+    // The size a paint fills; false when the control does not show or has no area.
+    bool PaintSize(int& W, int& H);
+    // A skin record of the control's W x H rectangle where it sits in the host, less the
+    // parent's scroll offsets when Scrolled.
+    TvSkinPaintRec SkinRecord(int W, int H, bool Scrolled) const;
     // Calls the skin with a paint record for this control; true when it answered 1.
     bool SkinPaint(const char* Type, platform::HDC DC, TvSkinPaintRec& Rec);
     // Copies an off-screen image of the control to (Left, Top - ParentScrollY) on the target,
@@ -343,8 +350,7 @@ public:
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Position; }
     void GetText(std::string& S) override { S = std::to_string(Position); }
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return true; }
     void Step(int Delta) override;
     void PaintCross(platform::TCanvas& Canvas) override;
     // The value at a pixel position.
@@ -405,8 +411,7 @@ public:
     void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Checked ? 1 : 0; }
     void GetText(std::string& S) override { S.clear(); }
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return true; }
 };
 
 class TGuiButton : public TGuiBase {
@@ -430,8 +435,7 @@ public:
     bool Down = false;
     void Paint(platform::TCanvas& Canvas) override;
     void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return true; }
     // The skin's name of a glyph ("" for glyphs without one).
     static const char* GlyphName(int Glyph);
 };
@@ -452,8 +456,7 @@ public:
     void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Tag; }
     void GetText(std::string& S) override { S = Caption; }
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return !Transparent; }
     void Enter() override;
     void Exit() override;
 
@@ -608,8 +611,7 @@ public:
                    int Y) override;
     void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return true; }
     void Enter() override {}
     void Exit() override {}
 };
@@ -630,8 +632,7 @@ public:
                    int Y) override;
     void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return true; }
     void Enter() override;
     void Exit() override;
     void GetText(std::string& S) override { S = Caption; }
@@ -662,8 +663,7 @@ public:
     void MouseMove(platform::TShiftState Shift, int X, int Y) override;
     int GetValue() override { return Position; }
     void GetText(std::string& S) override { S.clear(); }
-    void MouseEnter() override;
-    void MouseLeave() override;
+    bool HoverRedraws() const override { return true; }
     void Exit() override;
     void Step(int Delta) override;
 

@@ -81,8 +81,8 @@ void TGuiAlign::AlignChildren() {
 }
 
 void TGuiAlign::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     const int content = ContentHeight();
     ScrollY = content > h ? std::min(ScrollY, content - h) : 0;
     ScrollY = std::max(ScrollY, 0);
@@ -90,10 +90,7 @@ void TGuiAlign::Paint(TCanvas& Canvas) {
     std::unique_ptr<TOffscreenScope> off;
     if (!Transparent) {
         off = std::make_unique<TOffscreenScope>(Owner, w, h);
-        TvSkinPaintRec rec{};
-        rec.Rect = {0, 0, w, h};
-        rec.X = Left;
-        rec.Y = Top;
+        TvSkinPaintRec rec = SkinRecord(w, h, false);
         rec.Tail.Text = {BkgndName.c_str(), 0};
         if (!SkinPaint("bkgnd", off->DC(), rec)) {
             if (OnPaintBackground)
@@ -212,25 +209,12 @@ void TGuiSize::MouseMove(TShiftState, int, int) {
     Owner->Paint();
 }
 
-void TGuiSize::MouseEnter() {
-    TGuiBase::MouseEnter();
-    Redraw();
-}
-
-void TGuiSize::MouseLeave() {
-    TGuiBase::MouseLeave();
-    Redraw();
-}
-
 void TGuiSize::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left - ParentScrollXOffset();
-    rec.Y = Top - ParentScrollYOffset();
+    TvSkinPaintRec rec = SkinRecord(w, h, true);
     rec.Flags = Pressed ? TV_SKIN_PRESSED : 0;
     rec.Tail.Image = {"sizebottomright", "", {0, 0, w, h}, {0, 0, w, h}, 0};
     if (!SkinPaint("imagebutton", off.DC(), rec)) {
@@ -287,16 +271,6 @@ void TGuiDrag::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     Redraw();
 }
 
-void TGuiDrag::MouseEnter() {
-    TGuiBase::MouseEnter();
-    Redraw();
-}
-
-void TGuiDrag::MouseLeave() {
-    TGuiBase::MouseLeave();
-    Redraw();
-}
-
 void TGuiDrag::Enter() {
     TGuiBase::Enter();
     Redraw();
@@ -308,14 +282,11 @@ void TGuiDrag::Exit() {
 }
 
 void TGuiDrag::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left;
-    rec.Y = Top;
+    TvSkinPaintRec rec = SkinRecord(w, h, false);
     rec.Flags = Pressed ? TV_SKIN_PRESSED : 0;
     rec.Tail.Text = {Caption.c_str(), 0};
     if (!SkinPaint("caption", off.DC(), rec)) {

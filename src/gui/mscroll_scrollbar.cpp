@@ -135,16 +135,6 @@ void TGuiScrollbar::MouseUp(TMouseButton, TShiftState, int, int) {
     Redraw();
 }
 
-void TGuiScrollbar::MouseEnter() {
-    TGuiBase::MouseEnter();
-    Redraw();
-}
-
-void TGuiScrollbar::MouseLeave() {
-    TGuiBase::MouseLeave();
-    Redraw();
-}
-
 void TGuiScrollbar::Exit() {
     TGuiBase::Exit();
     PressedPart = 0;
@@ -160,8 +150,8 @@ void TGuiScrollbar::Step(int Delta) {
 }
 
 void TGuiScrollbar::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     const bool needed = Needed();
     const double TL = ThumbLength();
     const int BS = ButtonSize(), len = Length(), TP = ThumbPos();
@@ -170,10 +160,7 @@ void TGuiScrollbar::Paint(TCanvas& Canvas) {
     const TRect thumb = along(BS + TP, GuiRound(BS + TP + TL));
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left;
-    rec.Y = Top;
+    TvSkinPaintRec rec = SkinRecord(w, h, false);
     rec.Flags = (needed ? 0 : TV_SKIN_DISABLED) | (Vertical ? TV_SKIN_VERTICAL : 0) |
                 (PressedPart ? TV_SKIN_PART1 << (PressedPart - 1) : 0);
     auto tv = [](const TRect& r) { return TvRect{r.Left, r.Top, r.Right, r.Bottom}; };

@@ -44,16 +44,6 @@ void TGuiLabel::MouseUp(TMouseButton, TShiftState, int, int) {
     Changed();
 }
 
-void TGuiLabel::MouseEnter() {
-    TGuiBase::MouseEnter();
-    if (!Transparent) Redraw();
-}
-
-void TGuiLabel::MouseLeave() {
-    TGuiBase::MouseLeave();
-    if (!Transparent) Redraw();
-}
-
 void TGuiLabel::Enter() {
     TGuiBase::Enter();
     Redraw();
@@ -85,8 +75,8 @@ void TGuiLabel::PaintOpaque(TCanvas& C, int W, int H) {
 }
 
 void TGuiLabel::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     const int dy = ParentScrollY();
     TvSkinPaintRec rec{};
     // The skin has always been given the vertical offset for X as well.
@@ -143,20 +133,17 @@ void TGuiMenuLabel::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
 }
 
 void TGuiMenuLabel::MouseLeave() {
-    TGuiBase::MouseLeave();
     Pressed = false;
-    Redraw();
+    TGuiBase::MouseLeave();
+    if (!HoverRedraws()) Redraw();
 }
 
 void TGuiMenuLabel::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left;
-    rec.Y = Top;
+    TvSkinPaintRec rec = SkinRecord(w, h, false);
     rec.Flags = (Pressed ? TV_SKIN_PRESSED : 0) | (Focused ? TV_SKIN_MENUFOCUS : 0);
     rec.Tail.Text = {Caption.c_str(), 0};
     if (!SkinPaint("menuitem", off.DC(), rec)) {
@@ -347,14 +334,11 @@ void TGuiEdit::KeyPress(int Key) {
 }
 
 void TGuiEdit::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left - ParentScrollXOffset();
-    rec.Y = Top - ParentScrollYOffset();
+    TvSkinPaintRec rec = SkinRecord(w, h, true);
     rec.Flags = Focused ? TV_SKIN_FOCUSED : 0;
     rec.Tail.Text = {Text.c_str(), 0};
     if (!SkinPaint("edit", off.DC(), rec)) {
@@ -576,14 +560,11 @@ void TGuiMenu::PopupMouse(UINT Msg, TPoint P) {
 }
 
 void TGuiMenu::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left;
-    rec.Y = Top;
+    TvSkinPaintRec rec = SkinRecord(w, h, false);
     rec.Flags = (Pressed ? TV_SKIN_PRESSED : 0) | (Focused ? TV_SKIN_MENUFOCUS : 0) |
                 (IsSubMenu ? TV_SKIN_SUBMENU : TV_SKIN_TOPMENU);
     rec.Tail.Text = {Caption.c_str(), 0};

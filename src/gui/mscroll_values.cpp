@@ -89,16 +89,6 @@ void TGuiFader::Step(int Delta) {
     Redraw();
 }
 
-void TGuiFader::MouseEnter() {
-    TGuiBase::MouseEnter();
-    Redraw();
-}
-
-void TGuiFader::MouseLeave() {
-    TGuiBase::MouseLeave();
-    Redraw();
-}
-
 void TGuiFader::PaintCross(TCanvas& Canvas) {
     const int w = GetWidth(), h = GetHeight();
     Canvas.Pen.Color = kGuiRed;
@@ -110,16 +100,13 @@ void TGuiFader::PaintCross(TCanvas& Canvas) {
 }
 
 void TGuiFader::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     std::string text = std::to_string(Position);
     if (OnGetText) OnGetText(this, text);
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left - ParentScrollXOffset();
-    rec.Y = Top - ParentScrollYOffset();
+    TvSkinPaintRec rec = SkinRecord(w, h, true);
     rec.Flags = (Pressed ? TV_SKIN_PRESSED : 0) | (Enabled ? 0 : TV_SKIN_DISABLED);
     rec.Tail.Fader = {text.c_str(), Min, Max, Position};
     if (!SkinPaint("fader", off.DC(), rec)) {
@@ -307,15 +294,12 @@ void TGuiEnum::PopupMouse(UINT Msg, TPoint P) {
 }
 
 void TGuiEnum::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     const std::string name = Text();
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left;
-    rec.Y = Top;
+    TvSkinPaintRec rec = SkinRecord(w, h, false);
     rec.Tail.Combo.Text = name.c_str();
     if (DropDown) {
         rec.Tail.Combo.Zones = 1;
@@ -370,19 +354,9 @@ void TGuiCheck::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     }
 }
 
-void TGuiCheck::MouseEnter() {
-    TGuiBase::MouseEnter();
-    Redraw();
-}
-
-void TGuiCheck::MouseLeave() {
-    TGuiBase::MouseLeave();
-    Redraw();
-}
-
 void TGuiCheck::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
     GuiFillRect(c, kGuiAccent, {0, 0, w, h});
@@ -428,8 +402,8 @@ void TGuiButton::MouseUp(TMouseButton, TShiftState, int X, int Y) {
 }
 
 void TGuiButton::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
     GuiFillRect(c, GuiFace(), {0, 0, w, h});
@@ -458,25 +432,12 @@ void TGuiImageButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
         DefWindowProc(Wnd, WM_SYSCOMMAND, 0xF020 /* minimize */, 0);
 }
 
-void TGuiImageButton::MouseEnter() {
-    TGuiBase::MouseEnter();
-    Redraw();
-}
-
-void TGuiImageButton::MouseLeave() {
-    TGuiBase::MouseLeave();
-    Redraw();
-}
-
 void TGuiImageButton::Paint(TCanvas& Canvas) {
-    const int w = GetWidth(), h = GetHeight();
-    if (!IsShowing() || w <= 0 || h <= 0) return;
+    int w = 0, h = 0;
+    if (!PaintSize(w, h)) return;
     TOffscreenScope off(Owner, w, h);
     TCanvas& c = off.Canvas();
-    TvSkinPaintRec rec{};
-    rec.Rect = {0, 0, w, h};
-    rec.X = Left;
-    rec.Y = Top;
+    TvSkinPaintRec rec = SkinRecord(w, h, false);
     rec.Flags = (Pressed ? TV_SKIN_PRESSED : 0) | (Down ? TV_SKIN_DOWN : 0);
     rec.Tail.Image = {GlyphName(Glyph), Caption.c_str(), Tv({0, 0, w, h}), Tv({0, 0, w, h}), 1};
     if (!SkinPaint("imagebutton", off.DC(), rec)) {
