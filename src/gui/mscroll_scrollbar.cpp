@@ -4,8 +4,25 @@
 #include "platform/gdi/gdi.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 using namespace platform;
+
+namespace {
+
+// The classic scroll track: the button face with every other pixel in the highlight colour.
+void PaintTrack(TCanvas& Canvas, HDC Dc, int W, int H) {
+    GuiFillRect(Canvas, kGuiSilver, {0, 0, W, H});
+    const Surface light(W, H, 0xFFFFFFFFu);
+    std::vector<std::uint8_t> mask(std::size_t(W) * std::size_t(H));
+    for (int y = 0; y < H; ++y)
+        for (int x = (y & 1); x < W; x += 2)
+            mask[std::size_t(y) * std::size_t(W) + std::size_t(x)] = 1;
+    DrawMasked(Dc, 0, 0, light, mask.data());
+}
+
+} // namespace
 
 TGuiScrollbar::TGuiScrollbar(TMScroll* AOwner) : TGuiBase(AOwner) {
     Align = alBottom;
@@ -166,7 +183,7 @@ void TGuiScrollbar::Paint(TCanvas& Canvas) {
     auto tv = [](const TRect& r) { return TvRect{r.Left, r.Top, r.Right, r.Bottom}; };
     rec.Tail.Scroll = {tv(arrow1), tv(arrow2), tv(thumb)};
     if (!SkinPaint("scrollbar", off.DC(), rec)) {
-        GuiFillRect(c, kGuiBlack, {0, 0, w, h});
+        PaintTrack(c, off.DC(), w, h);
         for (int part : {1, 2}) {
             const TRect r = part == 1 ? arrow1 : arrow2;
             const bool held = PressedPart == part;

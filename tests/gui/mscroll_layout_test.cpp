@@ -160,7 +160,11 @@ TEST_F(Bars, SetPositionClampsSilentlyAndMaxZeroIgnoresPresses) {
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(bar->PressedPart, 0);
     host->Paint();
-    EXPECT_EQ(Pixel(100, 108), Rgb(kGuiBlack)); // no thumb
+    // No thumb: the classic track, the face and the highlight in alternate pixels.
+    EXPECT_EQ(Pixel(100, 108), Rgb(kGuiWhite));
+    EXPECT_EQ(Pixel(101, 108), Rgb(kGuiSilver));
+    EXPECT_EQ(Pixel(100, 109), Rgb(kGuiSilver));
+    EXPECT_EQ(Pixel(101, 109), Rgb(kGuiWhite));
 }
 
 TEST_F(Bars, VerticalThumbPressAndReleaseReportOnlyTheRelease) {
