@@ -17,6 +17,7 @@
 #include "devices/sblive.h"
 #include "devices/ui/uplugeditor.h"
 #include "gui/dragrect.h"
+#include "gui/glib.h"
 #include "gui/looks.h"
 #include "gui/nybutton.h"
 #include "platform/core/dialogs.h"
@@ -136,6 +137,35 @@ void FillBitmap(TBitmap& b, int w, int h, TColor face, TColor edge) {
     c.FillRect(TRect{1, 1, w - 1, h - 1});
 }
 
+// A fader knob: a raised cap, light at the top, with a grip line down its middle.
+void DrawKnob(TBitmap& b) {
+    b.SetSize(23, 14);
+    TCanvas& c = b.Canvas();
+    DrawGradient(c, 0xE8E8E8, 0x686868, 0, TRect{0, 0, 23, 14});
+    c.Brush.Color = clBlack;
+    c.FrameRect(TRect{0, 0, 23, 14});
+    c.Pen.Color = clWhite;
+    c.MoveTo(11, 2);
+    c.LineTo(11, 12);
+    c.Pen.Color = 0x303030;
+    c.MoveTo(12, 2);
+    c.LineTo(12, 12);
+}
+
+// A round LED on black, its light towards the top-left.
+void DrawLed(TBitmap& b, TColor face, TColor light) {
+    b.SetSize(12, 12);
+    TCanvas& c = b.Canvas();
+    c.Brush.Color = clBlack;
+    c.FillRect(TRect{0, 0, 12, 12});
+    c.Pen.Color = 0x202020;
+    c.Brush.Color = face;
+    c.Ellipse(1, 1, 11, 11);
+    c.Pen.Color = light;
+    c.Brush.Color = light;
+    c.Ellipse(3, 3, 6, 6);
+}
+
 } // namespace
 
 TfmMdi::TfmMdi(TComponent* AOwner)
@@ -171,9 +201,9 @@ void TfmMdi::DrawArtwork() {
     }
     FillBitmap(imgLedOff, 6, 14, 0x204020, 0x101010);
     FillBitmap(imgLedOn, 6, 14, 0x40FF40, 0x101010);
-    FillBitmap(imgKnob, 23, 14, 0x808080, 0x303030);
-    FillBitmap(imgLedOn2, 12, 12, 0x40E040, 0x202020);
-    FillBitmap(imgLedOff2, 12, 12, 0x304030, 0x202020);
+    DrawKnob(imgKnob);
+    DrawLed(imgLedOn2, 0x40E040, 0xC0FFC0);
+    DrawLed(imgLedOff2, 0x284028, 0x406040);
     // Menu icons: 0 open, 1 save, 2 new, 3 port, 4 synthesizer, 5 plug-in, 6 audio, 7 editor.
     static const TColor kIcon[8] = {0x40A0E0, 0xE08040, 0xF0F0F0, 0x40C040,
                                     0xC040C0, 0x4040E0, 0x40C0C0, 0xC0C040};
