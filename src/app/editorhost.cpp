@@ -14,6 +14,7 @@
 #include "song/primitives.h"
 #include "song/seams.h"
 #include "song/song.h"
+#include "song/trackout.h"
 #include "song/undo.h"
 
 #include <algorithm>
@@ -129,10 +130,7 @@ void Send(std::intptr_t A) {
     // Only channel messages take the track's channel; system messages pass as they are.
     if (track->Channel >= 0 && status >= 0x80 && status <= 0xEF)
         msg = (msg & ~0x0Fu) | static_cast<std::uint32_t>(track->Channel & 0x0F);
-    if (seams.SendToTrack)
-        seams.SendToTrack(*track, msg);
-    else if (Midi)
-        Midi->DirectMidiOut(track->Output, msg);
+    SendToTrack(track, msg);
 }
 
 // Operation 5: every node goes in from Part, its delta counting from Part's start.

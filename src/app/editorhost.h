@@ -7,17 +7,12 @@
 #include <cstdint>
 #include <functional>
 
-struct _TTrack;
-
 extern "C" std::int32_t EditorHostCallback(void* Context, std::int32_t Op, std::intptr_t A,
                                            std::intptr_t B);
 
 // What the callback reaches through windows that fill these in when they exist; each has a
 // default (see editorhost.cpp) while it is empty.
 struct TEditorHostSeams {
-    // Sends a packed message at once to a track's output (operation 4); the default sends it
-    // to the track's MIDI port.
-    std::function<void(_TTrack& Track, std::uint32_t Msg)> SendToTrack;
     // The arrange window's undo with its repaints (operation 6 with A = 1); the default undoes
     // inside the edit guard and repaints the parts and the key editor.
     std::function<void()> UndoAndRepaint;
