@@ -347,12 +347,15 @@ void LeaveRenderBlock() {
 
 void HoldRenderer() {
     if (guiHolds++ > 0) return;
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     while (busyFlag.exchange(true, std::memory_order_acquire))
         platform::WaitWhile([] { return busyFlag.load(std::memory_order_acquire); });
 }
 
 void ReleaseRenderer() {
     if (guiHolds == 0 || --guiHolds > 0) return;
+    // What was walked while the change ran is stale now.
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     busyFlag.store(false, std::memory_order_release);
 }
 

@@ -35,6 +35,7 @@ bool GrowByBar(_TPart* P, std::int64_t Bars = 1) {
 } // namespace
 
 _TEvent* NewEvent(int Delta, std::uint32_t Msg) {
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     _TEvent* e = new _TEvent;
     e->Delta = Delta;
     e->ToGo = Delta;

@@ -76,7 +76,10 @@ void SetEventValue(_TEvent& E, std::uint32_t Value) {
     E.DataLen = 0;
 }
 
+std::atomic<std::uint64_t> EventListEpoch{0};
+
 void FreeEvent(_TEvent* E) {
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     delete E;
 }
 

@@ -4,11 +4,13 @@
 #include "editors/key_fixture.h"
 
 #include "app/transport.h"
+#include "devices/audio.h"
 #include "devices/midimsg.h"
 #include "gui/mscroll.h"
 #include "gui/scroll.h"
 #include "platform/core/messages.h"
 #include "platform/gdi/surface.h"
+#include "platform/menus/menus.h"
 #include "platform/window/window.h"
 #include "song/timebase.h"
 
@@ -113,6 +115,31 @@ TEST_F(KeyGridTest, NoteBoxesFillsBevelsAndGridLines) {
     Repaint();
     EXPECT_EQ(Grid(3, BoxRow(79)), kLight);
     EXPECT_EQ(Grid(2, BoxRow(79)), kBackground);
+}
+
+TEST_F(KeyGridTest, GridMenuSetsTheLineSpacing) {
+    Start();
+    _TPart* p = AddPart(0, 960, 1920, {{0, 60, 60}});
+    OpenKey(p);
+    const int row = BoxRow(100);
+    struct Case {
+        const char* Item;
+        int Spacing, Line, NoLine; // a column with a grid line, one without
+    };
+    const Case cases[] = {{"8", 120, 32, 16}, {"16T", 40, 11, 16}, {"Editres", -1, 16, 8}};
+    for (const Case& c : cases) {
+        TMenuItem* item = nullptr;
+        for (int i = 0; i < k->miGrid->Count(); ++i)
+            if (k->miGrid->Items(i)->Caption == c.Item) item = k->miGrid->Items(i);
+        ASSERT_NE(item, nullptr) << c.Item;
+        item->OnClick(item);
+        gui.Pump();
+        EXPECT_EQ(k->GridSpacing, c.Spacing) << c.Item;
+        EXPECT_EQ(Grid(c.Line, row), kLine) << c.Item;
+        EXPECT_EQ(Grid(c.NoLine, row), kBackground) << c.Item;
+        k->miGrid->OnClick(k->miGrid);
+        EXPECT_TRUE(item->Checked) << c.Item;
+    }
 }
 
 TEST_F(KeyGridTest, RowLinesBelowEachCAreBlackWithBothSwitches) {
@@ -230,6 +257,46 @@ TEST_F(KeyGridTest, PlayCursorAndBandAreXorMarks) {
     EXPECT_TRUE(SameSurface(gui.Capture(k->meter->Handle()), bare));
     Song->LeftLocator = 0;
     Song->RightLocator = 1920;
+}
+
+// A long part: the walk resumes from marks near the view. Whatever the scroll position, the
+// picture is the one a walk from the part's first event gives, also for notes that began far
+// left of the view and sound into it, and after an edit.
+TEST_F(KeyGridTest, LongPartPaintsTheSameFromItsMarks) {
+    Start();
+    _TPart* p = NewPart("Long", 0, 20000 * 60 + 960, 0);
+    AppendEvent(p, NewEvent(0, 0x00643090u)); // key 48, sounding over the whole part
+    for (int n = 0; n < 20000; ++n) {
+        const std::uint32_t key = 50 + (n * 5) % 30;
+        AppendEvent(p, NewEvent(n ? 20 : 0, 0x00640090u | key << 8));
+        AppendEvent(p, NewEvent(40, 0x00000080u | key << 8));
+    }
+    AppendEvent(p, NewEvent(10, 0x00003080u));
+    ASSERT_TRUE(InsertPart(Song->TrackAt(0), p));
+    OpenKey(p);
+    auto cold = [&] {
+        HoldRenderer(); // a change: what the walk remembered is dropped
+        ReleaseRenderer();
+        Repaint();
+        return gui.Capture(k->key->Handle());
+    };
+    for (int sixteenth : {15000, 3000, 19900, 8000, 8001}) {
+        k->ScrollX->SetPosition(TfmKey::TickToFloorX(std::int64_t(sixteenth) * 60));
+        k->ScrollX->Changed();
+        Repaint();
+        Repaint();
+        const Surface warm = gui.Capture(k->key->Handle());
+        EXPECT_TRUE(SameSurface(warm, cold())) << sixteenth;
+        EXPECT_EQ(Grid(-k->key->OffsetX + 30, BoxRow(48)), kFill) << sixteenth;
+    }
+    // An edit inside the guard shows at once.
+    Song->State = 0;
+    for (_TEvent* e = p->Events; e; e = e->Next)
+        if (MidiData1(e->Msg) == 48) e->Flags |= efSelected;
+    EXPECT_TRUE(k->MoveSelectedNotes(0, 13, false));
+    Repaint();
+    EXPECT_EQ(Grid(-k->key->OffsetX + 30, BoxRow(61)), Rgb(fmMdi->PartsSelectedColor));
+    EXPECT_NE(Grid(-k->key->OffsetX + 30, BoxRow(48)), kFill);
 }
 
 TEST_F(KeyGridTest, InvalidateViewsRepaintsTheGrid) {

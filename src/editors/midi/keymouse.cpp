@@ -15,6 +15,7 @@
 #include "gui/scroll.h"
 #include "platform/core/dialogs.h"
 #include "platform/forms/buttons.h"
+#include "platform/menus/menus.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
 #include "song/noteedit.h"
@@ -439,4 +440,18 @@ void TfmKey::BindGridMouse() {
     meter->OnMouseMove = [this](TObject*, TShiftState S, int X, int Y) { meterMouseMove(S, X, Y); };
     meter->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int, int) { meterMouseUp(); };
     meter->OnCaptureLost = [this] { meterCaptureLost(); };
+    // Edit > Grid: each item's tag is its spacing in ticks; opening the menu checks the item of
+    // the spacing in use.
+    static constexpr int kSpacings[] = {15, 30, 60, 120, 240, 480, 10, 20, 40, 80, 160, 320, -1};
+    for (int i = 0; miGrid && i < miGrid->Count() && i < int(std::size(kSpacings)); ++i) {
+        TMenuItem* item = miGrid->Items(i);
+        item->Tag = kSpacings[i];
+        item->RadioItem = true;
+        item->OnClick = [this](TMenuItem* Sender) { SetGridSpacing(Sender->Tag); };
+    }
+    if (miGrid)
+        miGrid->OnClick = [this](TMenuItem*) {
+            for (int i = 0; i < miGrid->Count(); ++i)
+                miGrid->Items(i)->Checked = miGrid->Items(i)->Tag == GridSpacing;
+        };
 }

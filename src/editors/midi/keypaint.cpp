@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 using namespace platform;
 
@@ -128,12 +129,115 @@ bool TfmKey::PaintNote(TCanvas& C, const _TEvent* Event, std::int64_t Tick, cons
     return true;
 }
 
+namespace {
+
+// The first tick whose note-box x (TickToFloorX) reaches X: notes that end before it lie wholly
+// left of X.
+std::int64_t FirstTickAt(int X) {
+    if (Width16th <= 0 || TfmKey::TickToFloorX(0) >= X) return 0;
+    std::int64_t t = std::int64_t(X) * 60 / Width16th;
+    while (t > 0 && TfmKey::TickToFloorX(t) >= X)
+        t -= 1 + t / 1000000;
+    while (TfmKey::TickToFloorX(t) < X)
+        ++t;
+    return t;
+}
+
+using TWaitingNote = std::pair<_TEvent*, std::int64_t>; // a note-on and its tick
+
+// Note-ons whose note-off has not come yet, by key (the note-off of a key ends every note of
+// that key still waiting, as NoteLength pairs them).
+struct TWaiting {
+    std::array<std::vector<TWaitingNote>, 256> ByKey;
+    void Clear() {
+        for (auto& k : ByKey)
+            k.clear();
+    }
+    void Add(const std::vector<TWaitingNote>& Notes) {
+        for (const TWaitingNote& n : Notes)
+            ByKey[MidiData1(n.first->Msg)].push_back(n);
+    }
+    std::vector<TWaitingNote> All() const {
+        std::vector<TWaitingNote> r;
+        for (const auto& k : ByKey)
+            r.insert(r.end(), k.begin(), k.end());
+        return r;
+    }
+};
+
+// Where a walk over a part's events stood: the next event, the tick of the last one passed and
+// the notes sounding there.
+struct TWalkMark {
+    _TEvent* Next = nullptr;
+    std::int64_t Time = 0;
+    std::vector<TWaitingNote> Waiting;
+};
+
+// Marks every few thousand events of the part the grid last showed, so that a paint far into a
+// long part starts its walk near the view. Good while EventListEpoch stays as it was: nothing
+// made, freed or changed under the renderer's hold since (and nothing while recording).
+struct TWalkCache {
+    const _TPart* Part = nullptr;
+    std::uint64_t Epoch = 0;
+    std::vector<TWalkMark> Marks;
+};
+constexpr int kEventsPerMark = 4096;
+
+} // namespace
+
 void TfmKey::DrawNotesOn(TCanvas& C, bool All) {
     _TPart* part = Song ? Song->CurrentPart : nullptr;
     if (!part || !fmMdi) return;
     const TRect clip = C.ClipRect();
-    std::int64_t t = 0;
-    for (_TEvent* e = part->Events; e; e = e->Next) {
+    // Up to the view's left edge the walk only pairs note-ons with their note-offs (no length
+    // walk and no pixel arithmetic per note): a note whose note-off comes before the edge is
+    // not drawn; those still sounding at the edge are drawn first, in list order.
+    static TWaiting waiting;
+    static TWalkCache cache;
+    const std::uint64_t epoch = EventListEpoch.load(std::memory_order_relaxed);
+    const std::int64_t edge = FirstTickAt(clip.Left);
+    const TWalkMark start{part->Events, 0, {}};
+    const TWalkMark* mark = &start;
+    bool extend = false;
+    if (All && Song->State != 1) {
+        if (cache.Part != part || cache.Epoch != epoch) {
+            cache.Part = part;
+            cache.Epoch = epoch;
+            cache.Marks.assign(1, start);
+        }
+        std::size_t from = 0;
+        while (from + 1 < cache.Marks.size() && cache.Marks[from + 1].Time < edge)
+            ++from;
+        mark = &cache.Marks[from];
+        extend = from + 1 == cache.Marks.size();
+    }
+    waiting.Clear();
+    waiting.Add(mark->Waiting);
+    _TEvent* e = mark->Next;
+    std::int64_t t = mark->Time;
+    for (int passed = 0; e; e = e->Next) {
+        const std::int64_t at = t + e->Delta;
+        if (at >= edge) break;
+        t = at;
+        if (IsNoteOn(e->Msg)) {
+            if (All || (e->Flags & efRedraw)) waiting.ByKey[MidiData1(e->Msg)].push_back({e, t});
+        } else if (IsNoteOff(e->Msg)) {
+            auto& k = waiting.ByKey[MidiData1(e->Msg)];
+            for (auto& w : k)
+                if (w.first->Flags & efRedraw) w.first->Flags &= ~efRedraw;
+            k.clear();
+        }
+        if (extend && ++passed % kEventsPerMark == 0)
+            cache.Marks.push_back(TWalkMark{e->Next, t, waiting.All()});
+    }
+    std::vector<TWaitingNote> sounding = waiting.All();
+    std::stable_sort(sounding.begin(), sounding.end(),
+                     [](const auto& A, const auto& B) { return A.second < B.second; });
+    for (auto& [on, at] : sounding) {
+        PaintNote(C, on, at, clip);
+        on->Flags &= ~efRedraw;
+    }
+    for (; e; e = e->Next) {
         t += e->Delta;
         if (!IsNoteOn(e->Msg) || (!All && !(e->Flags & efRedraw))) continue;
         if (!PaintNote(C, e, t, clip)) break;
