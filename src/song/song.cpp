@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <sys/mman.h>
 #include <system_error>
 
 TSong* Song = nullptr;
@@ -37,7 +38,28 @@ constexpr std::size_t FloatsOf(std::size_t bytes) {
     return bytes / sizeof(float);
 }
 
+// Blocks from this size on are mapped pages of their own.
+constexpr std::size_t ZeroPagesFrom = std::size_t(64) << 10;
+
 } // namespace
+
+void* AllocZeroPages(std::size_t Bytes) {
+    if (Bytes >= ZeroPagesFrom) {
+        void* p = ::mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        return p;
+    }
+    if (void* p = std::calloc(Bytes ? Bytes : 1, 1)) return p;
+    throw std::bad_alloc();
+}
+
+void FreeZeroPages(void* P, std::size_t Bytes) noexcept {
+    if (!P) return;
+    if (Bytes >= ZeroPagesFrom)
+        ::munmap(P, Bytes);
+    else
+        std::free(P);
+}
 
 void MakeZeroBuffer(TFloatBuffer& Buffer, std::size_t Count) {
     if (Buffer.size() == Count) {

@@ -192,18 +192,24 @@ struct _TTrack {
 
 bool IsMidiMode(int Mode);
 
-// Allocator of the large sample buffers: calloc hands out zeroed pages that cost nothing until
-// they are written, and making an element writes nothing. So a buffer is made zero only through
-// MakeZeroBuffer, never grown by resize after it held data.
+// Zeroed memory of Bytes; a large block is fresh pages of the system, which cost nothing until
+// they are written (calloc may hand out reused heap memory that it must clear first).
+void* AllocZeroPages(std::size_t Bytes);
+// Gives back a block of AllocZeroPages with the same Bytes.
+void FreeZeroPages(void* P, std::size_t Bytes) noexcept;
+
+// Allocator of the large sample buffers: zeroed pages that cost nothing until they are written,
+// and making an element writes nothing. So a buffer is made zero only through MakeZeroBuffer,
+// never grown by resize after it held data.
 template <class T> struct TZeroPagesAllocator {
     using value_type = T;
     TZeroPagesAllocator() = default;
     template <class U> TZeroPagesAllocator(const TZeroPagesAllocator<U>&) noexcept {}
     T* allocate(std::size_t N) {
-        if (void* p = std::calloc(N, sizeof(T))) return static_cast<T*>(p);
-        throw std::bad_alloc();
+        if (N > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(AllocZeroPages(N * sizeof(T)));
     }
-    void deallocate(T* P, std::size_t) noexcept { std::free(P); }
+    void deallocate(T* P, std::size_t N) noexcept { FreeZeroPages(P, N * sizeof(T)); }
     template <class U> void construct(U* P) noexcept {
         ::new (static_cast<void*>(P)) U; // the page is zero already
     }

@@ -3,6 +3,10 @@
 #include "support/temp_settings.h"
 
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -166,4 +170,65 @@ TEST(Ini, FloatsUseAPointAndRejectJunk) {
     EXPECT_EQ(ini.ReadFloat("Mix", "d", -1), -1);
     ASSERT_TRUE(ini.WriteFloat("Mix", "e", 1.0 / 3));
     EXPECT_EQ(ini.ReadFloat("Mix", "e", 0), 1.0 / 3);
+}
+
+namespace {
+
+void ChangeInPlace(const std::string& Path, long Offset, char C) {
+    std::FILE* f = std::fopen(Path.c_str(), "r+");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, Offset, SEEK_SET);
+    std::fputc(C, f);
+    std::fclose(f);
+}
+
+void SetTimes(const std::string& Path, std::time_t Seconds) {
+    const timespec t[2] = {{Seconds, 0}, {Seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Path.c_str(), t, 0), 0);
+}
+
+} // namespace
+
+// A read may use the text of the last one, but never once the file changed: in place with the
+// same size at once (the same tick of the file clock), in place with its times set back, or
+// replaced by another program.
+TEST(Ini, EveryChangeOfTheFileIsReadWhateverItsSizeAndTimes) {
+    TempSettings settings;
+    const std::string path = settings.IniPath();
+    settings.WriteIni("[A]\nk=1\n");
+    TIniFile ini;
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 1);
+    ChangeInPlace(path, 6, '2');
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 2);
+
+    const std::time_t old = std::time(nullptr) - 60;
+    SetTimes(path, old);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 2);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 2);
+    ChangeInPlace(path, 6, '3');
+    SetTimes(path, old);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 3);
+
+    settings.WriteIni("[A]\nk=4\n");
+    SetTimes(path, old);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 4);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 0);
+}
+
+TEST(Ini, WritingTheValueAKeyHoldsLeavesTheFileAlone) {
+    TempSettings settings;
+    settings.WriteIni("[A]\nk=1\n");
+    const std::string path = settings.IniPath();
+    SetTimes(path, std::time(nullptr) - 60);
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    TIniFile ini;
+    EXPECT_TRUE(ini.WriteInteger("a", "K", 1));
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_TRUE(ini.WriteInteger("A", "k", 2));
+    EXPECT_EQ(settings.IniText(), "[A]\nk=2\n");
 }

@@ -4,16 +4,19 @@
 #include "platform/core/nocase.h"
 #include "platform/core/paths.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -281,12 +284,76 @@ TIniFile::TIniFile(std::string bareName) {
         bareName.find('/') == std::string::npos ? SettingsFolder() + bareName : std::move(bareName);
 }
 
+namespace {
+
+// The text of each settings file as last read, used again while the file is unchanged: a new
+// song reads the settings each time. A file counts as unchanged when its identity, size and
+// both times are the same and those times were already a while old when it was read: a
+// change made in place within the same tick of the file system's clock keeps the times, so a
+// file changed that recently is read again every time.
+struct TIniRead {
+    dev_t Dev = 0;
+    ino_t Ino = 0;
+    off_t Size = 0;
+    timespec Modified{}, Changed{};
+    std::string Text;
+};
+std::mutex g_readsMutex;
+std::vector<std::pair<std::string, TIniRead>> g_reads;
+constexpr std::int64_t SettledNs = 200'000'000;
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::int64_t Ns(const timespec& t) {
+    return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+bool Settled(const struct stat& st) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t newest = std::max(Ns(st.st_mtim), Ns(st.st_ctim));
+    return Ns(now) - newest > SettledNs;
+}
+
+bool Unchanged(const TIniRead& r, const struct stat& st) {
+    return r.Dev == st.st_dev && r.Ino == st.st_ino && r.Size == st.st_size &&
+           SameTime(r.Modified, st.st_mtim) && SameTime(r.Changed, st.st_ctim);
+}
+
+} // namespace
+
 TIniText TIniFile::Load() const {
     error_.clear();
     std::string text;
-    if (FileExists(path_) && !ReadWholeFile(path_, text, &error_)) {
+    struct stat st;
+    if (::stat(path_.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return TIniText(text);
+    const bool cacheable = S_ISREG(st.st_mode) && FileOpenAllowed(path_);
+    if (cacheable) {
+        std::lock_guard lock(g_readsMutex);
+        for (const auto& [path, read] : g_reads)
+            if (path == path_ && Unchanged(read, st)) return TIniText(read.Text);
+    }
+    if (!ReadWholeFile(path_, text, &error_)) {
         std::fprintf(stderr, "tolvern: %s\n", error_.c_str());
         text.clear();
+        return TIniText(text);
+    }
+    // Kept only when the file did not change while it was read and is old enough.
+    struct stat after;
+    if (cacheable && Settled(st) && ::stat(path_.c_str(), &after) == 0 &&
+        static_cast<off_t>(text.size()) == st.st_size) {
+        TIniRead read{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, text};
+        if (Unchanged(read, after)) {
+            std::lock_guard lock(g_readsMutex);
+            auto it = std::find_if(g_reads.begin(), g_reads.end(),
+                                   [&](const auto& e) { return e.first == path_; });
+            if (it != g_reads.end())
+                it->second = std::move(read);
+            else if (g_reads.size() < 16)
+                g_reads.emplace_back(path_, std::move(read));
+        }
     }
     return TIniText(text);
 }
@@ -355,7 +422,9 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
 
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     return Modify([&](TIniText& ini) {
-        if (ini.Write(section, key, value)) return Change::Made;
+        // The same value again leaves the file as it is.
+        const std::string before = ini.Text();
+        if (ini.Write(section, key, value)) return ini.Text() == before ? Change::None : Change::Made;
         error_ = "Cannot store key \"" + std::string(key) + "\" of section [" +
                  std::string(section) + "] in " + path_;
         return Change::Refused;
