@@ -4,6 +4,7 @@
 #include "editors/key_fixture.h"
 
 #include "app/transport.h"
+#include "devices/mfx.h"
 #include "devices/midimsg.h"
 #include "gui/hemibtn.h"
 #include "gui/mscroll.h"
@@ -13,9 +14,11 @@
 #include "platform/forms/extctrls.h"
 #include "platform/forms/header.h"
 #include "platform/menus/menus.h"
+#include "song/softengine.h"
 #include "song/timebase.h"
 #include "song/undo.h"
 #include "songdump/dump.h"
+#include "support/recording_synths.h"
 
 using namespace platform;
 
@@ -210,13 +213,15 @@ TEST_F(KeyTest, ActivationBindsTheCurrentPartAndItsTrack) {
     EXPECT_EQ(k->BoundPart, a);
     EXPECT_EQ(Song->CurrentTrackIndex, 3);
     // A solo moves to the new current track.
-    std::vector<bool> solos;
-    KeyEditorSeams().ToggleSolo = [&](bool Follow) { solos.push_back(Follow); };
-    Song->SoloTrack = 3;
+    fmMdi->ToggleSolo(false);
+    ASSERT_EQ(Song->SoloTrack, 3);
+    EXPECT_TRUE(k->sbSolo->Down);
     k->FormActivate();
     EXPECT_EQ(Song->CurrentTrackIndex, 0);
-    EXPECT_EQ(solos, std::vector<bool>{true});
-    Song->SoloTrack = -1;
+    EXPECT_EQ(Song->SoloTrack, 0);
+    EXPECT_EQ(Song->TrackAt(3)->Mute, 1);
+    fmMdi->ToggleSolo(false);
+    EXPECT_FALSE(k->sbSolo->Down);
     // Without a part every editing control is off.
     Song->SetCurrentPart(nullptr);
     k->FormActivate();
@@ -332,16 +337,13 @@ TEST_F(KeyTest, UndoAllEditingAfterThePartWasMovedBindsItWhereItIsNow) {
 
 TEST_F(KeyTest, UndoAllEditingLeavesTheEditorUnboundWhenTheCopyNoLongerFits) {
     Start();
+    Song->TrackAt(0)->Mode = tmMidi;
     _TPart* p = AddPart(0, 960, 960, {{0, 60, 60}});
     OpenKey(p);
     // The part shrinks and another part takes the freed time: the copy overlaps it.
     p->Length = 480;
     AddPart(0, 1440, 480, {}, "Later");
-    std::vector<std::uint32_t> sent;
-    KeyEditorSeams().SendToTrack = [&](int Track, std::uint32_t Msg) {
-        EXPECT_EQ(Track, 0);
-        sent.push_back(Msg);
-    };
+    synth.Clear();
     k->UndoAllEditing();
     EXPECT_EQ(Song->CurrentPart, nullptr);
     EXPECT_EQ(k->Snapshot, nullptr);
@@ -350,7 +352,8 @@ TEST_F(KeyTest, UndoAllEditingLeavesTheEditorUnboundWhenTheCopyNoLongerFits) {
     EXPECT_FALSE(k->editNote->Enabled);
     ASSERT_NE(PartAtTick(Song->TrackAt(0), 1440), nullptr);
     EXPECT_EQ(PartAtTick(Song->TrackAt(0), 1440)->Name, "Later");
-    EXPECT_EQ(sent, std::vector<std::uint32_t>{PackMidiMsg(0xB0, 123, 0)});
+    ASSERT_EQ(synth.Sent().size(), 1u);
+    EXPECT_EQ(synth.Sent()[0].Bytes, (std::vector<std::uint8_t>{0xB0, 123, 0}));
     k->miEdit->Click();
     EXPECT_FALSE(k->miUndoAll->Enabled);
 }
@@ -499,4 +502,38 @@ TEST_F(KeyTest, OtherWindowsReachTheEditorsViews) {
     gui.Pump();
     EXPECT_GT(grid, 0);
     EXPECT_EQ(TransportWindows().KeyEditorWindow(), k->Handle());
+    // Quantize from the arrange window (the part is selected there) and the grid value.
+    grid = lane = 0;
+    Song->CurrentPart->Events->Delta = 7;
+    fmMdi->QuantizeSelection(false);
+    gui.Pump();
+    EXPECT_EQ(Song->CurrentPart->Events->Delta, 0);
+    EXPECT_GT(grid, 0);
+    EXPECT_GT(lane, 0);
+    fmMdi->SetGridValue(32, "32");
+    EXPECT_EQ(k->panelRes->Caption, "32");
+}
+
+TEST_F(KeyTest, UndoAllEditingOnASoftsynthTrackSilencesTheSynthNotAPort) {
+    RecordingVst vst;
+    Start();
+    TSoftItem* item = SoftEngine->AddSoftsynth("recvst");
+    ASSERT_TRUE(item && item->Plugin->Loaded);
+    _TTrack* t = Song->TrackAt(1);
+    t->Mode = tmSoftsynth;
+    t->Output = 0;
+    t->Channel = 4;
+    _TPart* p = AddPart(1, 0, 960, {{0, 60, 60}});
+    OpenKey(p);
+    EditPart(p);
+    synth.Clear();
+    TRTEvent e;
+    while (item->Plugin->Events.Pop(e)) {
+    }
+    k->UndoAllEditing();
+    std::vector<std::uint32_t> got;
+    while (item->Plugin->Events.Pop(e))
+        got.push_back(e.Value);
+    EXPECT_EQ(got, std::vector<std::uint32_t>{PackMidiMsg(0xB4, 123, 0)});
+    EXPECT_EQ(synth.Sent().size(), 0u);
 }

@@ -5,6 +5,7 @@
 
 #include "app/arrange.h"
 #include "app/arrangetransport.h"
+#include "app/editcommands.h"
 #include "app/editorstrips.h"
 #include "app/filemenu.h"
 #include "app/main.h"
@@ -32,6 +33,7 @@
 #include "song/song.h"
 #include "song/textconv.h"
 #include "song/timebase.h"
+#include "song/trackout.h"
 #include "song/undo.h"
 
 #include <algorithm>
@@ -92,17 +94,6 @@ TMenuItem* AddItem(TMenuItem* Parent, const std::string& Caption, TShortCut Key 
 int TrackModeOf(const _TPart* P) {
     const _TTrack* t = Song ? Song->TrackAt(P->Track) : nullptr;
     return t ? int(t->Mode) : tmMidi;
-}
-
-// Sends a message at once to what a track plays on: its MIDI output (a softsynth track's
-// output number names a softsynth, not a port, so nothing goes out without the routine).
-void SendToTrack(int Track, std::uint32_t Msg) {
-    if (KeyEditorSeams().SendToTrack) {
-        KeyEditorSeams().SendToTrack(Track, Msg);
-        return;
-    }
-    const _TTrack* t = Song ? Song->TrackAt(Track) : nullptr;
-    if (Midi && t && t->Mode == tmMidi) Midi->DirectMidiOut(int(t->Output), Msg);
 }
 
 } // namespace
@@ -170,6 +161,10 @@ TfmKey::TfmKey(TComponent* AOwner) : TForm(AOwner) {
     OnResize = [this](TObject*) { FormResize(); };
     OnDestroy = [this](TObject*) {
         scrollTimer.Enabled = false;
+        TEditCommandSeams& s = EditCommandSeams();
+        s.KeyGrid = s.KeyLane = s.KeyEventList = nullptr;
+        s.KeyGridCaption = nullptr;
+        s.KeySolo = nullptr;
         if (fmKey == this) fmKey = nullptr;
     };
 }
@@ -314,7 +309,7 @@ void TfmKey::BuildToolbars() {
     sbSolo->GroupIndex = 6;
     sbSolo->AllowAllUp = true;
     sbSolo->OnClick = [](TObject*) {
-        if (KeyEditorSeams().ToggleSolo) KeyEditorSeams().ToggleSolo(false);
+        if (fmMdi) fmMdi->ToggleSolo(false);
     };
     sbMute = MakeButton(this, Toolbar, x, 40, "Mute", "Mute on/off\rShortcut M");
     sbMute->GroupIndex = 7;
@@ -433,7 +428,7 @@ void TfmKey::BuildMenus() {
     miTransposeInput = AddItem(miTrack, "&Transpose input...");
     miMute = AddItem(miTrack, "&Mute", ShortCut('M'));
     miSolo = AddItem(miTrack, "&Solo", ShortCut('S'), [](TMenuItem*) {
-        if (KeyEditorSeams().ToggleSolo) KeyEditorSeams().ToggleSolo(false);
+        if (fmMdi) fmMdi->ToggleSolo(false);
     });
 
     miPart = AddItem(root, "&Part");
@@ -549,6 +544,16 @@ void TfmKey::FormCreate() {
     BuildChannelMenu();
     ApplyLook(); // 5
     SetMenu(MainMenu);
+    // The shared edit commands repaint the views and show the grid and the solo here.
+    TEditCommandSeams& s = EditCommandSeams();
+    s.KeyGrid = [this] { key->Invalidate(); };
+    s.KeyLane = [this] {
+        control->Invalidate();
+        if (KeyEditorSeams().RepaintLane) KeyEditorSeams().RepaintLane();
+    };
+    s.KeyEventList = [this] { RefreshEventList(); };
+    s.KeyGridCaption = [this](const std::string& Caption) { panelRes->Caption = Caption; };
+    s.KeySolo = [this](bool Down) { sbSolo->Down = Down; };
 }
 
 void TfmKey::ReadSettings() {
@@ -665,8 +670,7 @@ void TfmKey::FormActivate() {
                 const _TTrack* t = Song->CurrentTrack();
                 Midi->SetTranspose(t ? int(t->Transpose) : 0);
             }
-            if (Song->SoloTrack != -1 && KeyEditorSeams().ToggleSolo)
-                KeyEditorSeams().ToggleSolo(true);
+            if (Song->SoloTrack != -1 && fmMdi) fmMdi->ToggleSolo(true);
         }
     } else {
         Caption = "Part edit"; // 4
@@ -797,7 +801,9 @@ void TfmKey::UndoAllEditing() {
         if (p && p->Start != start) p = nullptr;
         Song->SetCurrentPart(p);
         BindPart(p);
-        SendToTrack(track, PackMidiMsg(0xB0 + (Song->TrackChannel(track) & 15), 123, 0));
+        // On a softsynth track the output names a softsynth, not a port.
+        SendToTrack(Song->TrackAt(track),
+                    PackMidiMsg(0xB0 + (Song->TrackChannel(track) & 15), 123, 0));
     }
     if (!Song->CurrentPart) {
         Caption = "Part edit";

@@ -41,10 +41,6 @@ struct TKeyEditorSeams {
     // The event list refreshed after a change of events; the step cursor's selection renewed;
     // Track > Output rebuilt; the list's column chooser built.
     std::function<void()> RefreshEventList, ReselectStepCursor, BuildOutputMenu, BuildColumnMenu;
-    // A message sent at once to a track's output or softsynth (the edit commands' routine).
-    std::function<void(int Track, std::uint32_t Msg)> SendToTrack;
-    // TfmMdi.ToggleSolo(FollowCurrent) of the edit commands.
-    std::function<void(bool FollowCurrent)> ToggleSolo;
     // The lane's and the list's repaint (their Parts fill these).
     std::function<void()> RepaintLane, RepaintList;
     // TfmKey.UpdateEditbar: the edit bar shows the selection.
