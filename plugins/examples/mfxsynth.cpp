@@ -2,6 +2,7 @@
 // automatable, release not; its state is the three values.
 #include "mfxentry.h"
 #include "voice.h"
+#include "x11editor.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ struct Synth {
     tvexample::Oscillator Osc;
     const TMfxEvent* Events = nullptr;
     float State[NumParams] = {};
+    tvexample::X11Editor Editor;
     float* Value(int I) { return I == 0 ? &Osc.Volume : I == 1 ? &Osc.Wave : &Osc.Release; }
 };
 
@@ -51,8 +53,17 @@ intptr_t Command(TMfxInterface* R, std::int32_t Cmd, intptr_t A, intptr_t B) {
     case MFX_UNLOAD:
         delete s;
         return 0;
-    case MFX_EDITOR:
-        return -1;
+    case MFX_EDITOR: {
+        // A is the host's X11 window; without one there is no editor.
+        if (!s->Editor.Open(static_cast<std::uintptr_t>(A), 0x8A2E6B, "Tolvern Own Tone"))
+            return -1;
+        const float values[NumParams] = {*s->Value(0), *s->Value(1), *s->Value(2)};
+        s->Editor.Show(values, NumParams);
+        auto* size = reinterpret_cast<std::int32_t*>(B);
+        size[0] = tvexample::X11Editor::Width;
+        size[1] = tvexample::X11Editor::Height;
+        return 0;
+    }
     case MFX_SAMPLE_RATE:
         if (A) s->Osc.Rate = *reinterpret_cast<const float*>(A);
         return 0;

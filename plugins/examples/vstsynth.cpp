@@ -2,6 +2,7 @@
 // and its state as a chunk.
 #include "voice.h"
 #include "vstentry.h"
+#include "x11editor.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,8 @@ struct Synth {
                                      {"Pluck Saw", {0.6f, 1.0f, 0.05f}}};
     int Current = 0;
     Program Chunk{}; // the state handed out by effGetChunk
+    tvexample::X11Editor Editor;
+    ERect Rect{0, 0, tvexample::X11Editor::Height, tvexample::X11Editor::Width};
 
     float* Values() { return Programs[Current].Values; }
     void Apply() {
@@ -146,6 +149,21 @@ VstIntPtr Dispatcher(AEffect* E, std::int32_t Op, std::int32_t Index, VstIntPtr 
         }
         return 1;
     }
+    case effEditGetRect:
+        *static_cast<ERect**>(Ptr) = &s->Rect;
+        return 1;
+    case effEditOpen:
+        // Ptr is the host's X11 window; without one there is no editor.
+        if (!s->Editor.Open(reinterpret_cast<std::uintptr_t>(Ptr), 0x2E6B8A, "Tolvern Tone"))
+            return 0;
+        s->Editor.Show(s->Values(), NumParams);
+        return 1;
+    case effEditIdle:
+        s->Editor.Show(s->Values(), NumParams);
+        return 0;
+    case effEditClose:
+        s->Editor.Close();
+        return 0;
     case effGetEffectName:
         CopyText(Ptr, "Tolvern Tone", kVstMaxEffectNameLen);
         return 1;
@@ -178,7 +196,7 @@ AEffect* CreateEffect(audioMasterCallback Host) {
     e.numParams = NumParams;
     e.numInputs = 0;
     e.numOutputs = 2;
-    e.flags = effFlagsCanReplacing | effFlagsProgramChunks | effFlagsIsSynth;
+    e.flags = effFlagsCanReplacing | effFlagsProgramChunks | effFlagsIsSynth | effFlagsHasEditor;
     e.uniqueID = VstCConst('T', 'v', 'T', 'n');
     s->Apply();
     return &e;

@@ -272,7 +272,7 @@ void TfmMdi::ToggleSoftsynthEditor(int Index) {
     if (IsWindowVisible(h))
         SoftsynthWindows().HideEditor(item->Editor);
     else
-        ShowWindow(h, SW_SHOWNOACTIVATE);
+        SoftsynthWindows().ShowEditorWindow(*item); // built at its first showing
 }
 
 void TfmMdi::ToggleMixer() {

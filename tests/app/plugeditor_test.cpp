@@ -12,6 +12,7 @@
 #include "platform/menus/menus.h"
 #include "song/softengine.h"
 #include "song/song.h"
+#include "song/songfile.h"
 #include "song/subengine.h"
 #include "song/timebase.h"
 #include "support/fake_library.h"
@@ -299,6 +300,32 @@ TEST_F(PlugEditor, RollUpKeepsTheSizeForUnrolling) {
     EXPECT_TRUE(p.RolledUp);
     EXPECT_EQ(p.Width, 400);
     EXPECT_EQ(p.Height, 200);
+}
+
+// The song file keeps a softsynth's window: shown again after loading, rolled up, with the size
+// it unrolls to and its place.
+TEST_F(PlugEditor, TheSongKeepsTheWindow) {
+    ::TempDir dir;
+    TSoftsynthEditor* e = ShowSynth(kBin + "/synth/tvsynth.so");
+    e->SetLeft(300);
+    e->SetTop(250);
+    e->SetWidth(400);
+    e->SetHeight(200);
+    e->SetRolledUp(true);
+    const std::string file = dir.Path() + "window.seq";
+    ASSERT_TRUE(SaveSongFile(file));
+    ASSERT_TRUE(LoadSongFile(file));
+    gui.Pump();
+    ASSERT_EQ(SoftEngine->Count(), 1);
+    TSoftsynthEditor* back = SoftEngine->GetItem(0)->Editor;
+    EXPECT_TRUE(IsWindowVisible(back->Handle));
+    EXPECT_TRUE(back->RolledUp);
+    EXPECT_EQ(back->GetLeft(), 300);
+    EXPECT_EQ(back->GetTop(), 250);
+    EXPECT_EQ(back->GetHeight(), 22);
+    back->SetRolledUp(false);
+    EXPECT_EQ(back->GetWidth(), 400);
+    EXPECT_EQ(back->GetHeight(), 200);
 }
 
 TEST_F(PlugEditor, FadersShowAndSetTheParameters) {

@@ -9,6 +9,7 @@
 
 #include <bit>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,41 @@ TEST_F(FxBankTest, ShortOrLyingFilesAreRefusedBeforeAnyCall) {
     EXPECT_EQ(vst.Names[0], "0123456789012345678901234567");
     EXPECT_EQ(vst.Log, (std::vector<std::string>{"program 0", "name 0123456789012345678901234567",
                                                  "set 0", "set 1", "program 0"}));
+}
+
+} // namespace
+
+namespace {
+
+// A real plug-in of the distribution's dpf-plugins-vst: a program saved from one instance brings
+// its values into a fresh one.
+TEST(FxBankDpf, AProgramRestoresItsValuesInAFreshInstance) {
+    const std::string path = "/usr/lib/vst/3BandEQ-vst.so";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "dpf-plugins-vst is not installed (" << path << ")";
+    TMFX first;
+    first.Path = path;
+    ASSERT_TRUE(first.Load(0));
+    const int params = first.NumParams();
+    ASSERT_GT(params, 2);
+    std::vector<float> set;
+    for (int i = 0; i < params; ++i) {
+        first.SetParameter(i, 0.1 + 0.8 * i / params);
+        set.push_back(static_cast<float>(first.GetParameter(i)));
+    }
+    std::vector<std::uint8_t> file;
+    ASSERT_EQ(SaveFxFile(first, TFxFile::Program, file).Result, TFxResult::Done);
+    ASSERT_GE(file.size(), 56u);
+    first.Unload();
+
+    TMFX fresh;
+    fresh.Path = path;
+    ASSERT_TRUE(fresh.Load(0));
+    ASSERT_NE(fresh.GetParameter(1), set[1]); // not there by chance
+    ASSERT_EQ(LoadFxFile(fresh, TFxFile::Program, file.data(), file.size()).Result,
+              TFxResult::Done);
+    for (int i = 0; i < params; ++i)
+        EXPECT_FLOAT_EQ(static_cast<float>(fresh.GetParameter(i)), set[i]) << i;
 }
 
 } // namespace

@@ -97,6 +97,29 @@ TEST_F(PluginFiles, ExampleVstInstrumentPlaysProgramsAndKeepsItsChunk) {
     EXPECT_LT(Energy(synth, 4), sounding * 1e-4);
 }
 
+// The example instruments' editors are X11 windows in the host's window: none without one.
+TEST_F(PluginFiles, ExampleEditorsNeedAParentWindow) {
+    TMFX vst;
+    vst.Path = TOLVERN_BIN_DIR "/synth/tvsynth.so";
+    ASSERT_TRUE(vst.Load(0));
+    EXPECT_NE(vst.Effect->flags & effFlagsHasEditor, 0);
+    ERect* rect = nullptr;
+    vst.Dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right, 240);
+    EXPECT_EQ(rect->bottom, 120);
+    EXPECT_EQ(vst.Dispatch(effEditOpen, 0, 0, nullptr), 0);
+    vst.Dispatch(effEditIdle);
+    vst.Dispatch(effEditClose);
+
+    TMFX own;
+    own.Path = TOLVERN_BIN_DIR "/synth/mfxsynth.so";
+    ASSERT_TRUE(own.Load(0));
+    std::int32_t size[2] = {-1, -1};
+    EXPECT_EQ(own.Command(MFX_EDITOR, 0, reinterpret_cast<std::intptr_t>(size)), -1);
+    EXPECT_EQ(size[0], -1);
+}
+
 TEST_F(PluginFiles, ExampleGainsOfBothInterfaces) {
     for (const char* path : {TOLVERN_BIN_DIR "/fx/tvgain.so", TOLVERN_BIN_DIR "/fx/mfxgain.so"}) {
         SCOPED_TRACE(path);
