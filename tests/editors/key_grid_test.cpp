@@ -230,7 +230,7 @@ TEST_F(KeyGridTest, RulerLabelsTheEndOfThePart) {
 
 TEST_F(KeyGridTest, PlayCursorAndBandAreXorMarks) {
     Start();
-    _TPart* p = AddPart(0, 960, 1920, {{0, 60, 60}});
+    _TPart* p = AddPart(0, 960, 1920, {{0, 60, 60}, {120, 62, 60}, {240, 64, 60}});
     OpenKey(p);
     Song->Position = 0;
     Song->LeftLocator = 960;
@@ -247,6 +247,16 @@ TEST_F(KeyGridTest, PlayCursorAndBandAreXorMarks) {
     EXPECT_FALSE(SameSurface(gui.Capture(k->meter->Handle()), ruler));
     k->DrawLocators();
     EXPECT_TRUE(SameSurface(gui.Capture(k->meter->Handle()), ruler));
+
+    // The song position's line across the event list, at the row of the first event at or
+    // after it (the fifth event: top 4 x RowHeight - 2).
+    const Surface list = gui.Capture(k->list->Handle());
+    k->MovePlayCursor(960 + 240, false);
+    const int y = 4 * k->RowHeight - 2;
+    EXPECT_EQ(gui.Pixel(k->list->Handle(), 10, y), (list.Row(y)[10] & 0xFFFFFF) ^ 0x808080u);
+    EXPECT_EQ(gui.Pixel(k->list->Handle(), 10, y + 1), list.Row(y + 1)[10] & 0xFFFFFF);
+    k->MovePlayCursor(960 + 240, false);
+    EXPECT_TRUE(SameSurface(gui.Capture(k->list->Handle()), list));
 
     // No band at all when the left locator lies after the right one.
     Song->LeftLocator = 2400;

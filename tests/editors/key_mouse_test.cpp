@@ -123,6 +123,33 @@ TEST_F(KeyMouseTest, RubberBandSelectsAndShiftBandDeselects) {
     EXPECT_TRUE(Selected(p).empty());
 }
 
+TEST_F(KeyMouseTest, AltDragResizesANoteAndScrollsOnEmptyGrid) {
+    Start();
+    _TPart* p = AddPart(0, 0, 960 * 8, {{0, 60, 60}, {240, 62, 60}});
+    OpenKey(p);
+    // Alt over a note shows the size cursor; Alt-dragging it lengthens it alone by the snapped
+    // distance (x 0 to 32: 120 ticks).
+    SelectAllNotes(p);
+    gui.KeyDown(VK_MENU);
+    gui.MoveTo(At(8, Row(60)));
+    EXPECT_EQ(k->key->Cursor, crSizeWE);
+    gui.Press(At(8, Row(60)));
+    gui.MoveTo(At(20, Row(60)));
+    gui.MoveTo(At(40, Row(60)));
+    gui.Release(At(40, Row(60)));
+    gui.KeyUp(VK_MENU);
+    gui.Pump();
+    EXPECT_EQ(Notes(p), (std::vector<TNote>{{0, 60, 180}, {240, 62, 60}}));
+    EXPECT_EQ(Selected(p), (std::vector<int>{0}));
+    EXPECT_EQ(Song->UndoStore->Caption, "Undo resize");
+    // On empty grid Alt-drag moves the view with the pointer.
+    const int before = k->ScrollX->Position;
+    Drag({At(600, Row(80)), At(590, Row(80)), At(570, Row(80))}, {VK_MENU});
+    EXPECT_EQ(k->ScrollX->Position, before + 30);
+    EXPECT_EQ(k->HandScroll, 0);
+    EXPECT_EQ(Notes(p).size(), 2u);
+}
+
 TEST_F(KeyMouseTest, InsertModePressDragsTheNewNotesLength) {
     Start();
     _TPart* p = AddPart(0, 0, 960, {});
