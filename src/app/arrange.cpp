@@ -74,6 +74,7 @@ public:
     }
     void ShowTempo(int Bpm) override {
         if (fmArrange) fmArrange->editBpm->Text = std::to_string(Bpm);
+        if (fmKey) fmKey->editBpm->Text = std::to_string(Bpm);
     }
     void FollowPlayback() override {
         if (fmArrange && Song) fmArrange->ScrollToTick(Song->Position);
@@ -86,6 +87,7 @@ public:
     }
     void BuildOutputMenus() override {
         if (ArrangeSeams().BuildOutputMenus) ArrangeSeams().BuildOutputMenus();
+        if (fmKey && KeyEditorSeams().BuildOutputMenu) KeyEditorSeams().BuildOutputMenu();
     }
 };
 TArrangeFileMenuWindows g_fileMenuWindows;

@@ -3,6 +3,7 @@
 // closing.
 #include "editors/key_fixture.h"
 
+#include "app/filemenu.h"
 #include "app/transport.h"
 #include "devices/mfx.h"
 #include "devices/midimsg.h"
@@ -536,4 +537,28 @@ TEST_F(KeyTest, UndoAllEditingOnASoftsynthTrackSilencesTheSynthNotAPort) {
         got.push_back(e.Value);
     EXPECT_EQ(got, std::vector<std::uint32_t>{PackMidiMsg(0xB4, 123, 0)});
     EXPECT_EQ(synth.Sent().size(), 0u);
+    TearDown(); // the program unloads the plug-in while it is still there
+}
+
+TEST_F(KeyTest, TheArrangeWindowDrawsTheEditorsMarksAndTheFileMenuItsTempo) {
+    Start();
+    Song->LeftLocator = 960;
+    Song->RightLocator = 1920;
+    OpenKey(AddPart(0, 0, 3840, {{0, 60, 60}}));
+    gui.Pump();
+    // The band and the play cursor are XOR marks: drawn once they show, twice they are gone.
+    const int bandX = TfmKey::TickToX(1200);
+    const std::uint32_t ruler = gui.Pixel(k->meter->Handle(), bandX, 5);
+    fmArrange->DrawLocators(3, true);
+    EXPECT_NE(gui.Pixel(k->meter->Handle(), bandX, 5), ruler);
+    fmArrange->DrawLocators(3, true);
+    EXPECT_EQ(gui.Pixel(k->meter->Handle(), bandX, 5), ruler);
+    const int cursorX = TfmKey::TickToFloorX(480);
+    const std::uint32_t grid = gui.Pixel(k->key->Handle(), cursorX, 100);
+    fmArrange->MovePlayCursor(480, true, true);
+    EXPECT_NE(gui.Pixel(k->key->Handle(), cursorX, 100), grid);
+    fmArrange->MovePlayCursor(480, true, true);
+    EXPECT_EQ(gui.Pixel(k->key->Handle(), cursorX, 100), grid);
+    FileMenuWindows().ShowTempo(133);
+    EXPECT_EQ(k->editBpm->Text, "133");
 }

@@ -10,6 +10,7 @@
 #include "app/filemenu.h"
 #include "app/main.h"
 #include "app/transport.h"
+#include "app/transportbar.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "gui/dragrect.h"
@@ -486,12 +487,16 @@ void TfmKey::BuildMenus() {
         AddItem(ShowMenu, "&Controllers", ShortCut(VK_F10), [this](TMenuItem*) { ToggleLane(); });
     miListOfEvents = AddItem(ShowMenu, "&List of events", ShortCut(VK_F9),
                              [this](TMenuItem*) { ToggleEventList(); });
-    miMidiFaders = AddItem(ShowMenu, "&MIDI faders");
+    miMidiFaders = AddItem(ShowMenu, "&MIDI faders", 0, [](TMenuItem*) {
+        if (KeyEditorSeams().ToggleMidiFaders) KeyEditorSeams().ToggleMidiFaders();
+    });
     miTransporter = AddItem(ShowMenu, "&Transporter", ShortCut(VK_F12), [](TMenuItem*) {
         if (fmMdi && fmMdi->panelTransporter)
             fmMdi->panelTransporter->Visible = !fmMdi->panelTransporter->Visible;
     });
-    miCustomize = AddItem(ShowMenu, "&Customize");
+    miCustomize = AddItem(ShowMenu, "&Customize", 0, [](TMenuItem*) {
+        if (KeyEditorSeams().ShowCustomize) KeyEditorSeams().ShowCustomize();
+    });
 
     PopupKey = new TPopupMenu();
     PopupControl = new TPopupMenu();
@@ -1067,6 +1072,11 @@ TKeyMidiEditors g_midiEditors;
 
 void InstallKeyEditorSeams() {
     if (typeid(MidiEditors()) == typeid(TMidiEditorsSeam)) SetMidiEditors(&g_midiEditors);
+    // Beats per bar changed: the editors' rulers.
+    if (!MdiHooks().RepaintRulers)
+        MdiHooks().RepaintRulers = [] {
+            if (fmKey) fmKey->meter->Invalidate();
+        };
 }
 
 void RemoveKeyEditorSeams() {

@@ -43,6 +43,9 @@ struct TKeyEditorSeams {
     std::function<void()> RefreshEventList, ReselectStepCursor, BuildOutputMenu, BuildColumnMenu;
     // The lane's and the list's repaint (their Parts fill these).
     std::function<void()> RepaintLane, RepaintList;
+    // Show > "&MIDI faders" (the fader window shown or hidden) and "&Customize" (the appearance
+    // dialog on its "Part edit" page when this item makes it).
+    std::function<void()> ToggleMidiFaders, ShowCustomize;
     // TfmKey.UpdateEditbar: the edit bar shows the selection.
     std::function<void()> UpdateEditbar;
 };
