@@ -165,6 +165,7 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     Color = 0x1F1F1F;
     BuildPanes();
     BuildMenus();
+    InstallPartsMouse();
     ledTimer.Interval = 10;
     ledTimer.Enabled = false; // runs once the window is made
     ledTimer.OnTimer = [this] { LedTimerTick(); };

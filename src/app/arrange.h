@@ -163,6 +163,17 @@ public:
     void AutoScrollStep();
     void StartAutoScroll();
 
+    // Mouse editing in the parts area (arrangemouse.cpp): select, move, copy, resize, hand
+    // scroll, insert, open and split; X, Y in the area's client coordinates.
+    platform::TMenuItem *miSnap = nullptr, *miSnapBeats = nullptr, *miSnapBars = nullptr;
+    void PartsMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void PartsMouseMove(platform::TShiftState Shift, int X, int Y);
+    void PartsMouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    // Ends a drag without changing anything (Esc, deactivation); the release then does nothing.
+    void CancelDrag();
+    // Horizontal snap of a drag in pixels: a bar or a beat by SnapMode.
+    int DragSnapStep() const;
+
     // Parts view (arrangeview.cpp).
     bool XRay() const;
     void PaintParts(platform::TCanvas& C);
@@ -193,6 +204,7 @@ private:
     void BuildMenus();
     void FillProgramBoxes();
     void BuildChannelMenus();
+    void InstallPartsMouse(); // the parts area's mouse, Edit > Snap, deactivation
     void ReadSettings();
     void PlaceWindow();
     void DrawPlayCursorAt(platform::TCanvas& C, int Position);

@@ -85,7 +85,10 @@ void TUndo::FreeParts() {
     MoveSources.clear();
 }
 
+std::function<void(int, std::string_view)> UndoBeginHook;
+
 void TUndo::Begin(int NewKind, std::string_view NewCaption) {
+    if (UndoBeginHook) UndoBeginHook(NewKind, NewCaption);
     FreeParts();
     Kind = NewKind;
     if (NewKind != ukNone) {

@@ -7,6 +7,7 @@
 #include "song/song.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -71,6 +72,9 @@ private:
     // Source tracks of a move step once a track move broke the one track offset in Arg2.
     std::vector<int> MoveSources;
 };
+
+// Seen by tests: runs as a step opens, which every command does before it changes the song.
+extern std::function<void(int Kind, std::string_view Caption)> UndoBeginHook;
 
 // The copy of a sample's wave that the audio editor and the audio recorder keep.
 class TUndoWave : public TUndoExtra {

@@ -3,6 +3,8 @@
 // a part inserted between the locators.
 #include "app/arrange.h"
 
+#include "arrange_fixture.h"
+
 #include "app/dialogs.h"
 #include "app/filemenu.h"
 #include "app/main.h"
@@ -40,84 +42,6 @@
 using namespace platform;
 
 namespace {
-
-// Pixels read back as 0xRRGGBB; colours are stored 0xBBGGRR.
-std::uint32_t Rgb(TColor c) {
-    const std::uint32_t v = std::uint32_t(c);
-    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
-}
-
-_TPart* AddPart(int Track, int Start, int Length, const std::string& Name = "Part",
-                std::initializer_list<std::pair<int, int>> Notes = {}) {
-    _TPart* p = NewPart(Name, Start, Length, Track);
-    // Notes as (tick in the part, key), each 60 ticks long.
-    std::vector<std::pair<int, std::uint32_t>> ev;
-    for (auto [t, key] : Notes) {
-        ev.push_back({t, 0x90u | (std::uint32_t(key) << 8) | (100u << 16)});
-        ev.push_back({t + 60, 0x80u | (std::uint32_t(key) << 8)});
-    }
-    std::stable_sort(ev.begin(), ev.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    int last = 0;
-    for (auto [t, msg] : ev) {
-        AppendEvent(p, NewEvent(t - last, msg));
-        last = t;
-    }
-    EXPECT_TRUE(InsertPart(Song->TrackAt(Track), p));
-    return p;
-}
-
-class ArrangeTest : public testing::Test {
-protected:
-    void SetUp() override {
-        SetMidiRealPorts(false);
-        program.WriteFile("MidiEngine.DLL", "stand-in");
-        const std::filesystem::path drv = std::filesystem::path(TOLVERN_BIN_DIR) / "system";
-        std::filesystem::create_directories(program.Path() + "system");
-        std::filesystem::copy_file(drv / "scripted.so", program.Path() + "system/scripted.so",
-                                   std::filesystem::copy_options::overwrite_existing);
-    }
-    void TearDown() override {
-        SetMainWindow(nullptr);
-        if (fmMdi) {
-            gui.Dialogs().AllowUnexpectedBoxes();
-            if (Song) Song->State = 0;
-            fmMdi->OnCloseQuery = nullptr;
-            fmMdi->Close();
-            fmMdi->Free();
-        }
-        FreeApplicationForms();
-        Application->ResetTerminated();
-        SetMidiRealPorts(true);
-        BeatWidth = 6;
-        TrackHeight = 18;
-        InsertPartHeldHook = nullptr;
-    }
-    // Starts the program with these settings; the window shows the song at the top left.
-    void Start(std::string_view Ini = "") {
-        settings.WriteIni(std::string("[Mixer]\nVisible=0\n") + std::string(Ini));
-        ASSERT_TRUE(StartProgram({}));
-        gui.Pump();
-        ASSERT_NE(fmArrange, nullptr);
-        a = fmArrange;
-    }
-    void Repaint() {
-        a->arrange->Invalidate();
-        a->meter->Invalidate();
-        gui.Pump();
-    }
-    std::uint32_t PartsPixel(int x, int y) const { return gui.Pixel(a->arrange->Handle(), x, y); }
-    std::uint32_t RulerPixel(int x, int y) const { return gui.Pixel(a->meter->Handle(), x, y); }
-    std::string Setting(std::string_view Section, std::string_view Key) {
-        return TIniFile().ReadString(Section, Key, "<none>");
-    }
-
-    TempSettings settings;
-    TempProgramFolder program;
-    TVirtualMidiOut synth{"Synth"};
-    testsupport::GuiHarness gui{1280, 1024};
-    TfmArrange* a = nullptr;
-};
 
 TEST_F(ArrangeTest, CreationFinishesStartup) {
     Start();
@@ -332,20 +256,6 @@ TEST_F(ArrangeTest, WheelScrollsByBarsNearTheBottomAndByRowsElsewhere) {
     EXPECT_EQ(a->ScrollY->Position, 162);
     EXPECT_EQ(a->tracks->OffsetY, -162);
 }
-
-class ArrangeView : public ArrangeTest {
-protected:
-    void SetUp() override {
-        ArrangeTest::SetUp();
-        Start();
-        // The marks away from the parts unless a test moves them.
-        Song->Position = 960 * 40;
-        Song->LeftLocator = 960 * 41;
-        Song->RightLocator = 960 * 42;
-    }
-    std::uint32_t Fill() const { return Rgb(fmMdi->PartsBkColor); }
-    std::uint32_t Back() const { return Rgb(fmMdi->ControlBkColor); }
-};
 
 TEST_F(ArrangeView, PartBoxFillBevelNameAndEmptyMarks) {
     AddPart(0, 0, 1920, "Bass", {{0, 60}});
@@ -666,6 +576,7 @@ TEST_F(ArrangeTest, ScrollStripsFollowThePartsPanelWhenItsWidthChanges) {
         EXPECT_EQ(zoom->Right, w) << "browser " << browser;
         EXPECT_EQ(a->ScrollX->Right, w - 3 * 16) << "browser " << browser;
         const int h = a->guiScrolly->GetClientHeight();
-        EXPECT_EQ(a->guiScrolly->GetControlWithID("zoomVertIn")->Bottom, h) << "browser " << browser;
+        EXPECT_EQ(a->guiScrolly->GetControlWithID("zoomVertIn")->Bottom, h)
+            << "browser " << browser;
     }
 }

@@ -94,6 +94,21 @@ void GuiHarness::Drag(TPoint from, TPoint to, int steps) {
     Release(to);
 }
 
+void GuiHarness::DragAlong(const std::vector<TPoint>& path, std::initializer_list<UINT> keys) {
+    if (path.empty()) return;
+    Advance(1000);
+    for (UINT key : keys)
+        KeyDown(key);
+    MoveTo(path.front());
+    Press(path.front());
+    for (std::size_t i = 1; i < path.size(); ++i)
+        MoveTo(path[i]);
+    Release(path.back());
+    for (UINT key : keys)
+        KeyUp(key);
+    Pump();
+}
+
 void GuiHarness::Wheel(TPoint p, int delta) {
     RouteWheel(delta, p.X, p.Y);
     Pump();

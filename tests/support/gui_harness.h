@@ -39,6 +39,11 @@ public:
     void Release(platform::TPoint p, platform::MouseButton b = platform::MouseButton::Left);
     void Click(platform::TPoint p, platform::MouseButton b = platform::MouseButton::Left);
     void Drag(platform::TPoint from, platform::TPoint to, int steps = 4);
+    // A fresh press (time passes first, so it never pairs with the last click into a double
+    // click) at the path's first point, moves through the others, the release at the last;
+    // the keys are held down throughout.
+    void DragAlong(const std::vector<platform::TPoint>& path,
+                   std::initializer_list<platform::UINT> keys = {});
     void Wheel(platform::TPoint p, int delta);
     platform::TPoint Pointer() const;
 

@@ -1,0 +1,116 @@
+#pragma once
+// The program started headless with the arrange window made (the scripted audio driver in the
+// program folder, one virtual MIDI output), parts added by script, pixels of the parts area
+// and the ruler read back.
+
+#include "app/arrange.h"
+#include "app/dialogs.h"
+#include "app/main.h"
+#include "gui/scroll.h"
+#include "platform/core/ini.h"
+#include "platform/forms/application.h"
+#include "platform/midi/midi.h"
+#include "platform/midi/virtualmidi.h"
+#include "song/primitives.h"
+#include "song/seams.h"
+#include "song/song.h"
+#include "support/gui_harness.h"
+#include "support/temp_settings.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// Pixels read back as 0xRRGGBB; colours are stored 0xBBGGRR.
+inline std::uint32_t Rgb(platform::TColor c) {
+    const std::uint32_t v = std::uint32_t(c);
+    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+
+inline _TPart* AddPart(int Track, int Start, int Length, const std::string& Name = "Part",
+                       std::initializer_list<std::pair<int, int>> Notes = {}) {
+    _TPart* p = NewPart(Name, Start, Length, Track);
+    // Notes as (tick in the part, key), each 60 ticks long.
+    std::vector<std::pair<int, std::uint32_t>> ev;
+    for (auto [t, key] : Notes) {
+        ev.push_back({t, 0x90u | (std::uint32_t(key) << 8) | (100u << 16)});
+        ev.push_back({t + 60, 0x80u | (std::uint32_t(key) << 8)});
+    }
+    std::stable_sort(ev.begin(), ev.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    int last = 0;
+    for (auto [t, msg] : ev) {
+        AppendEvent(p, NewEvent(t - last, msg));
+        last = t;
+    }
+    EXPECT_TRUE(InsertPart(Song->TrackAt(Track), p));
+    return p;
+}
+
+class ArrangeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetMidiRealPorts(false);
+        program.WriteFile("MidiEngine.DLL", "stand-in");
+        const std::filesystem::path drv = std::filesystem::path(TOLVERN_BIN_DIR) / "system";
+        std::filesystem::create_directories(program.Path() + "system");
+        std::filesystem::copy_file(drv / "scripted.so", program.Path() + "system/scripted.so",
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    void TearDown() override {
+        SetMainWindow(nullptr);
+        if (fmMdi) {
+            gui.Dialogs().AllowUnexpectedBoxes();
+            if (Song) Song->State = 0;
+            fmMdi->OnCloseQuery = nullptr;
+            fmMdi->Close();
+            fmMdi->Free();
+        }
+        FreeApplicationForms();
+        platform::Application->ResetTerminated();
+        platform::SetMidiRealPorts(true);
+        BeatWidth = 6;
+        TrackHeight = 18;
+        InsertPartHeldHook = nullptr;
+    }
+    // Starts the program with these settings; the window shows the song at the top left.
+    void Start(std::string_view Ini = "") {
+        settings.WriteIni(std::string("[Mixer]\nVisible=0\n") + std::string(Ini));
+        ASSERT_TRUE(StartProgram({}));
+        gui.Pump();
+        ASSERT_NE(fmArrange, nullptr);
+        a = fmArrange;
+    }
+    void Repaint() {
+        a->arrange->Invalidate();
+        a->meter->Invalidate();
+        gui.Pump();
+    }
+    std::uint32_t PartsPixel(int x, int y) const { return gui.Pixel(a->arrange->Handle(), x, y); }
+    std::uint32_t RulerPixel(int x, int y) const { return gui.Pixel(a->meter->Handle(), x, y); }
+    std::string Setting(std::string_view Section, std::string_view Key) {
+        return platform::TIniFile().ReadString(Section, Key, "<none>");
+    }
+
+    TempSettings settings;
+    TempProgramFolder program;
+    platform::TVirtualMidiOut synth{"Synth"};
+    testsupport::GuiHarness gui{1280, 1024};
+    TfmArrange* a = nullptr;
+};
+
+class ArrangeView : public ArrangeTest {
+protected:
+    void SetUp() override {
+        ArrangeTest::SetUp();
+        Start();
+        // The marks away from the parts unless a test moves them.
+        Song->Position = 960 * 40;
+        Song->LeftLocator = 960 * 41;
+        Song->RightLocator = 960 * 42;
+    }
+    std::uint32_t Fill() const { return Rgb(fmMdi->PartsBkColor); }
+    std::uint32_t Back() const { return Rgb(fmMdi->ControlBkColor); }
+};
