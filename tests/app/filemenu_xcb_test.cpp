@@ -1,7 +1,8 @@
 // The File menu on a real X server: Xvfb started by the test, the program's main window run by a
 // child run of this executable on Qt's xcb platform, keys typed with xdotool. File > Open goes
 // through the real Qt file dialog; File > "O&ptions" opens by keyboard, a screenshot of it is
-// saved in the build folder (build/tests/options-xcb.png) and Escape closes it.
+// saved in the build folder (build/tests/options-xcb.png) and Escape closes it; after the file
+// dialog, Alt+F, P reaches the main window again without a click.
 #include "app/arrange.h"
 #include "app/dialogs.h"
 #include "app/filemenu.h"
@@ -133,6 +134,14 @@ TEST_F(FileMenuXcbChild, OpenTypedInTheDialogThenOptionsByKeyboard) {
     ASSERT_NE(fmArrange, nullptr);
     EXPECT_EQ(fmArrange->Caption(), "typed.seq");
 
+    // The keyboard is the main window's again once the dialog has gone: Alt+F, P, with no
+    // click or focusing between, opens the options.
+    shown = false;
+    const pid_t again = Script("sleep 1; xdotool key alt+f; sleep 1.5; xdotool key p; sleep 2; "
+                               "xdotool key Escape");
+    EXPECT_TRUE(testsupport::SpinUntil([&] { return Exited(again); }, 20000));
+    EXPECT_TRUE(testsupport::SpinUntil([&] { return shown && !fmOptions->Visible; }, 5000));
+    EXPECT_TRUE(shown) << "Alt+F, P after the file dialog did not reach the main window";
 }
 
 } // namespace

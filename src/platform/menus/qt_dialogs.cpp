@@ -1,13 +1,17 @@
 #include "platform/menus/qt_dialogs.h"
 
 #include "platform/gdi/textcodec.h"
+#include "platform/window/input.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QWidget>
 
 namespace platform {
 
@@ -22,7 +26,31 @@ std::string S(const QString& s) {
     return s.toStdString();
 }
 
+// A modal Qt dialog takes the keyboard, with the releases of the keys that opened it (Ctrl+O):
+// the window layer forgets those keys, or Ctrl would stay held for it and Alt+F become
+// Ctrl+Alt+F. When the dialog goes, nothing gives the keyboard back on X11 without a window
+// manager (it falls to the root window), and a window manager may give it to another window:
+// the window that was active before the dialog takes it back.
+class TKeepActiveWindow {
+public:
+    TKeepActiveWindow() : window_(QApplication::activeWindow()) {}
+    ~TKeepActiveWindow() {
+        const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+        ForgetKeysReleasedElsewhere(held & Qt::ShiftModifier, held & Qt::ControlModifier,
+                                    held & Qt::AltModifier);
+        if (!window_ || !window_->isVisible()) return;
+        window_->raise();
+        window_->activateWindow();
+    }
+    TKeepActiveWindow(const TKeepActiveWindow&) = delete;
+    TKeepActiveWindow& operator=(const TKeepActiveWindow&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+};
+
 int QtMessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+    TKeepActiveWindow keep;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (flags & MB_ICONMASK) {
     case MB_ICONERROR:
@@ -76,6 +104,7 @@ int QtMessageBox(std::string_view text, std::string_view caption, unsigned flags
 }
 
 bool QtFileDialog(TFileDialogRequest& r, bool save) {
+    TKeepActiveWindow keep;
     QFileDialog dlg(nullptr, Q(r.Title));
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -111,6 +140,7 @@ bool QtFileDialog(TFileDialogRequest& r, bool save) {
 }
 
 bool QtColorDialog(std::uint32_t& color) {
+    TKeepActiveWindow keep;
     QColor start(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
     QColor c = QColorDialog::getColor(start, nullptr, QString(), QColorDialog::DontUseNativeDialog);
     if (!c.isValid()) return false;
@@ -120,6 +150,7 @@ bool QtColorDialog(std::uint32_t& color) {
 }
 
 bool QtFontDialog(TFontRequest& font) {
+    TKeepActiveWindow keep;
     QFont start(Q(font.Name));
     start.setPointSize(std::max(1, font.Size));
     start.setBold(font.Bold);
@@ -140,6 +171,7 @@ bool QtFontDialog(TFontRequest& font) {
 }
 
 bool QtFolderDialog(std::string_view caption, std::string& folder) {
+    TKeepActiveWindow keep;
     QString dir = QFileDialog::getExistingDirectory(nullptr, Q(caption), Q(folder),
                                                     QFileDialog::DontUseNativeDialog |
                                                         QFileDialog::ShowDirsOnly);

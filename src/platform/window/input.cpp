@@ -548,6 +548,15 @@ std::int16_t GetKeyState(int vk) {
     return static_cast<std::int16_t>((down ? 0x8000 : 0) | (in.toggled[vk] ? 1 : 0));
 }
 
+void ForgetKeysReleasedElsewhere(bool Shift, bool Ctrl, bool Alt) {
+    Input& in = I();
+    for (std::size_t vk = 0; vk < in.down.size(); ++vk) {
+        const bool held = (vk == VK_SHIFT && Shift) || (vk == VK_CONTROL && Ctrl) ||
+                          (vk == VK_MENU && Alt);
+        if (!held) in.down[vk] = false;
+    }
+}
+
 std::int16_t GetAsyncKeyState(int vk) {
     return static_cast<std::int16_t>(GetKeyState(vk) & 0x8000);
 }

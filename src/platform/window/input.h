@@ -141,6 +141,10 @@ void RouteFileDrop(int x, int y, const std::vector<std::string>& paths);
 
 // Key state: bit 15 set while down, bit 0 toggled by each press.
 std::int16_t GetKeyState(int vk);
+// After a window outside the model had the keyboard (a modal dialog of the toolkit, which
+// took the releases of the keys that opened it): every key held in the state goes up, without
+// messages, except the modifiers still held.
+void ForgetKeysReleasedElsewhere(bool Shift, bool Ctrl, bool Alt);
 std::int16_t GetAsyncKeyState(int vk);
 // The key of the last key-down, or the button of the last press (VK_LBUTTON...), whichever
 // came later; 0 before any.

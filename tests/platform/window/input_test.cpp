@@ -182,6 +182,31 @@ TEST_F(FormsTest, AHeldKeyRepeatsWithTheRepeatBitAndReleasesOnce) {
     EXPECT_TRUE(ups[0].l & KF_UP_BIT);
 }
 
+// Keys released while a toolkit dialog had the keyboard: their downs stay in the state unless
+// forgotten; a modifier still held stays down, and no message goes anywhere.
+TEST_F(FormsTest, KeysReleasedElsewhereAreForgottenButHeldModifiersStay) {
+    HWND top = Make(kPopup, {0, 0, 200, 200});
+    SetFocus(top);
+    for (UINT vk : {UINT(VK_CONTROL), UINT(VK_SHIFT), UINT('O')})
+        gui.KeyDown(vk);
+    const std::size_t before = S(top).msgs.size();
+    ForgetKeysReleasedElsewhere(true, false, false);
+    EXPECT_EQ(S(top).msgs.size(), before);
+    EXPECT_FALSE(GetKeyState(VK_CONTROL) & 0x8000);
+    EXPECT_FALSE(GetKeyState('O') & 0x8000);
+    EXPECT_TRUE(GetKeyState(VK_SHIFT) & 0x8000);
+    EXPECT_TRUE(GetKeyState('O') & 1) << "the toggle stays";
+    EXPECT_EQ(MouseKeyFlags(), WPARAM(MK_SHIFT));
+    gui.KeyUp(VK_SHIFT);
+    // Alt then F is the menu key again, not Ctrl+Alt+F.
+    gui.KeyDown(VK_MENU);
+    gui.KeyDown('F');
+    ASSERT_GE(S(top).Count(WM_SYSKEYDOWN), 2);
+    EXPECT_EQ(S(top).Of(WM_SYSKEYDOWN).back().w, WPARAM('F'));
+    gui.KeyUp('F');
+    gui.KeyUp(VK_MENU);
+}
+
 TEST_F(FormsTest, SystemKeysCharactersAndKeypadCodes) {
     HWND top = Make(kPopup, {0, 0, 200, 200});
     SetFocus(top);
