@@ -134,6 +134,9 @@ public:
     std::string Name() const override { return place_.Name(); }
     std::uint16_t Technology() const override { return MOD_MIDIPORT; }
     std::unique_ptr<TMidiOutConnection> Open() override {
+        // JACK through a client of our own: RtMidi frees its JACK output's buffer while the
+        // client's process callback may still read it.
+        if (place_.Jack) return OpenJackOutput(place_.Full, place_.Jack);
         auto connection = std::make_unique<TRtOutConnection>(place_);
         if (!connection->Open()) return nullptr;
         return connection;

@@ -80,6 +80,10 @@ public:
 std::shared_ptr<TJackServer> JackServer();
 // Our own JACK clients: "Tolvern", or "Tolvern-NN" as the server renames a second one.
 bool OwnJackClient(const std::string& full);
+// An output to the JACK port of this full name on the server: a client of our own with one
+// port connected to it; nullptr when it cannot be made.
+std::unique_ptr<TMidiOutConnection> OpenJackOutput(const std::string& full,
+                                                   std::shared_ptr<TJackServer> server);
 
 // The product name as the device reports it: at most MAXPNAMELEN characters.
 std::string ProductName(const std::string& name);

@@ -3,12 +3,16 @@
 #include "platform/midi/midiport.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -68,6 +72,91 @@ private:
     std::atomic<bool> running_{true};
 };
 
+// Our output to a JACK port. The client's process callback takes the messages from a ring
+// buffer into the port's buffer; the client is deactivated (which waits for a cycle in
+// progress) before the buffer the callback reads goes.
+class TJackOutput final : public TMidiOutConnection {
+public:
+    TJackOutput(std::string full, std::shared_ptr<TJackServer> server)
+        : full_(std::move(full)), server_(std::move(server)) {}
+
+    ~TJackOutput() override {
+        if (!client_) {
+            if (ring_) jack_ringbuffer_free(ring_);
+            return;
+        }
+        // libjack crashes when a client of a server that has stopped is closed: such a client
+        // is kept as it is, with the buffer its callback would read (a few dozen kilobytes for
+        // every output that was open when a server stopped).
+        if (!server_->Running()) {
+            static std::mutex mutex;
+            static auto* stopped = new std::vector<std::pair<jack_client_t*, jack_ringbuffer_t*>>;
+            std::lock_guard lock(mutex);
+            stopped->emplace_back(client_, ring_);
+            return;
+        }
+        jack_deactivate(client_);
+        jack_client_close(client_);
+        if (ring_) jack_ringbuffer_free(ring_);
+    }
+
+    bool Open() {
+        if (!server_->HasPort(full_)) return false;
+        client_ = jack_client_open(MidiClientName, JackNoStartServer, nullptr);
+        ring_ = jack_ringbuffer_create(kRingBytes);
+        if (!client_ || !ring_) return false;
+        port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (!port_ || jack_set_process_callback(client_, Process, this) != 0 ||
+            jack_activate(client_) != 0)
+            return false;
+        return jack_connect(client_, jack_port_name(port_), full_.c_str()) == 0;
+    }
+
+    bool Send(const std::uint8_t* bytes, std::size_t count) override {
+        std::lock_guard lock(mutex_); // the ring takes one writer at a time
+        if (count == 0 || !server_->HasPort(full_)) return false;
+        const auto size = static_cast<std::uint32_t>(count);
+        if (jack_ringbuffer_write_space(ring_) < sizeof size + count) return false;
+        jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(&size), sizeof size);
+        jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(bytes), count);
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kRingBytes = 65536;
+
+    // On the server's cycle: every whole message waiting, in order, at the cycle's start. What
+    // the port's buffer cannot take this cycle waits for the next; a message larger than an
+    // empty buffer takes is dropped.
+    static int Process(jack_nframes_t frames, void* self) {
+        auto* out = static_cast<TJackOutput*>(self);
+        void* buffer = jack_port_get_buffer(out->port_, frames);
+        jack_midi_clear_buffer(buffer);
+        bool any = false;
+        std::uint32_t size = 0;
+        while (jack_ringbuffer_peek(out->ring_, reinterpret_cast<char*>(&size), sizeof size) ==
+                   sizeof size &&
+               jack_ringbuffer_read_space(out->ring_) >= sizeof size + size) {
+            jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, size);
+            if (!data && any) break;
+            jack_ringbuffer_read_advance(out->ring_, sizeof size);
+            if (data)
+                jack_ringbuffer_read(out->ring_, reinterpret_cast<char*>(data), size);
+            else
+                jack_ringbuffer_read_advance(out->ring_, size);
+            any = true;
+        }
+        return 0;
+    }
+
+    std::string full_;
+    std::shared_ptr<TJackServer> server_;
+    std::mutex mutex_;
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    jack_ringbuffer_t* ring_ = nullptr;
+};
+
 std::string ServerName() {
     const char* name = std::getenv("JACK_DEFAULT_SERVER");
     return name ? name : "";
@@ -86,6 +175,14 @@ bool OwnJackClient(const std::string& full) {
     if (colon == std::string::npos || colon < 2) return false;
     return std::all_of(rest.begin() + 1, rest.begin() + colon,
                        [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::unique_ptr<TMidiOutConnection> OpenJackOutput(const std::string& full,
+                                                   std::shared_ptr<TJackServer> server) {
+    if (!server) return nullptr;
+    auto out = std::make_unique<TJackOutput>(full, std::move(server));
+    if (!out->Open()) return nullptr;
+    return out;
 }
 
 std::shared_ptr<TJackServer> JackServer() {
