@@ -77,10 +77,7 @@ TAudio::TAudio(platform::HWND MainWndArg) : MainWnd(MainWndArg), Busy(busyFlag) 
     HDDefaultRecBits = ini.ReadInteger("Audio", "HDDefaultRecBits", 16);
     if (!Audio) Audio = this;
     SetMidiAudio(&audioForMidi);
-    CaptureDrivers.clear();
-    for (platform::TCaptureDeviceInfo& d : platform::CaptureDevices())
-        CaptureDrivers.push_back({std::move(d.Description),
-                                  d.Id.empty() ? std::nullopt : std::optional<std::string>(d.Id)});
+    CaptureDrivers.ProbeOnFirstRead();
     LoadSystem(ini.ReadString("Audio", "System", "None"));
 }
 

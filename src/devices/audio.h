@@ -10,10 +10,12 @@
 #include "tolvern_audio.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TWave;
@@ -50,8 +52,32 @@ struct TDirectSoundDriver {
     std::string Description;
     std::optional<std::string> Guid;
 };
-// The capture devices, filled when the audio object is made: the default device first.
-extern std::vector<TDirectSoundDriver> CaptureDrivers;
+// The capture devices, the default device first. Probing the sound systems for them takes a
+// while, so the audio object only asks for it: the list is filled when it is first read
+// (GUI thread).
+class TCaptureDriverList {
+public:
+    // The next read fills the list from the sound systems.
+    void ProbeOnFirstRead() { probe_ = true; }
+
+    std::size_t size() const { return List().size(); }
+    bool empty() const { return List().empty(); }
+    const TDirectSoundDriver& operator[](std::size_t I) const { return List()[I]; }
+    TDirectSoundDriver& operator[](std::size_t I) { return List()[I]; }
+    auto begin() const { return List().cbegin(); }
+    auto end() const { return List().cend(); }
+    void clear() {
+        probe_ = false;
+        list_.clear();
+    }
+    void push_back(TDirectSoundDriver D) { List().push_back(std::move(D)); }
+
+private:
+    std::vector<TDirectSoundDriver>& List() const;
+    mutable std::vector<TDirectSoundDriver> list_;
+    mutable bool probe_ = false;
+};
+extern TCaptureDriverList CaptureDrivers;
 
 class TRecThread;
 

@@ -10,7 +10,18 @@
 #include <cstdio>
 #include <cstring>
 
-std::vector<TDirectSoundDriver> CaptureDrivers;
+TCaptureDriverList CaptureDrivers;
+
+std::vector<TDirectSoundDriver>& TCaptureDriverList::List() const {
+    if (probe_) {
+        probe_ = false;
+        list_.clear();
+        for (platform::TCaptureDeviceInfo& d : platform::CaptureDevices())
+            list_.push_back({std::move(d.Description),
+                             d.Id.empty() ? std::nullopt : std::optional<std::string>(d.Id)});
+    }
+    return list_;
+}
 
 namespace {
 

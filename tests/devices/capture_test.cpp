@@ -141,6 +141,16 @@ TEST_F(CaptureTest, AnOverdubAddsTheCaptureToTheTakeSaturated) {
     EXPECT_EQ(s[16383], -32768);
 }
 
+// Making the audio object does not probe the sound systems for capture devices: the list is
+// filled when it is first read, and kept.
+TEST_F(CaptureTest, TheCaptureDevicesAreProbedWhenTheListIsFirstRead) {
+    ScriptedAudio().InputNames = {"Scripted input C"};
+    ASSERT_EQ(CaptureDrivers.size(), 2u);
+    EXPECT_EQ(*CaptureDrivers[1].Guid, "Scripted: Scripted input C");
+    ScriptedAudio().InputNames.push_back("Scripted input D");
+    EXPECT_EQ(CaptureDrivers.size(), 2u);
+}
+
 TEST_F(CaptureTest, TheCaptureDeviceIsChosenByIndex) {
     ASSERT_EQ(CaptureDrivers.size(), 3u);
     EXPECT_FALSE(CaptureDrivers[0].Guid) << "the default device first";
