@@ -216,6 +216,10 @@ void TfmKey::BuildPanes() {
     sbListVert->Parent = panelList;
     sbListVert->Align = alRight;
     sbListVert->Width = kStripSize;
+    panelList->OnResize = [this](TObject*) {
+        for (TMScroll* m : {sbListVert, guiColumns})
+            m->AlignControls();
+    };
     list = new TScroll(this);
     list->Parent = panelList;
     list->Align = alClient;
@@ -324,21 +328,21 @@ void TfmKey::BuildToolbars() {
     sbNext = MakeButton(this, Toolbar, x, 24, ">", "Move to next part");
     x += 8;
     panelBpm = MakeAlignedPanel(this, Toolbar, alNone, 0);
-    panelBpm->SetBounds(x, 3, 90, 21);
+    panelBpm->SetBounds(x, 3, 112, 21);
     int bx = 0;
     editBpm = MakeField(this, panelBpm, bx, 36);
     editBpm->SetBounds(0, 0, 36, 21);
     editBpm->Text = "120";
     bx = 38;
-    SpeedButton4 = MakeButton(this, panelBpm, bx, 14, "+", "");
-    SpeedButton8 = MakeButton(this, panelBpm, bx, 14, "-", "");
+    SpeedButton4 = MakeButton(this, panelBpm, bx, 18, "+", "");
+    SpeedButton8 = MakeButton(this, panelBpm, bx, 18, "-", "");
     for (TSpeedButton* b : {SpeedButton4, SpeedButton8})
         b->Top = 0;
     auto* bpm = new TLabel(this);
     bpm->Parent = panelBpm;
-    bpm->SetBounds(bx + 2, 4, 24, 14);
+    bpm->SetBounds(bx + 4, 4, 28, 14);
     bpm->Caption = "bpm";
-    x += 94;
+    x += 118;
     panelRes = MakeAlignedPanel(this, Toolbar, alNone, 0);
     panelRes->SetBounds(x, 3, 40, 21);
     panelRes->BevelOuter = bvLowered;
@@ -389,6 +393,11 @@ void TfmKey::BuildToolbars() {
     editVel = MakeField(this, panelVel, vx, 30);
     sbVelPlus = MakeButton(this, panelVel, vx, 10, "+", "");
     sbVelMinus = MakeButton(this, panelVel, vx, 10, "-", "");
+    // Raised buttons with dark captions on the value panels' colour.
+    for (TSpeedButton* b : {SpeedButton4, SpeedButton8, sbVelPlus, sbVelMinus}) {
+        b->Flat = false;
+        b->Font.Color = 0;
+    }
     panelCtrlValue = MakeAlignedPanel(this, panelValue, alTop, 22);
     panelCtrlValue->Visible = false;
     vx = 2;
@@ -526,6 +535,15 @@ void TfmKey::BuildScrollStrips() {
     guiScrolly->OnControl = [this](TObject*, const std::string& Id, int V, const std::string&) {
         ScrollYControl(Id, V);
     };
+    // The event list's bar (its range comes with the list).
+    sbListVert->Clear();
+    auto* listBar = new TGuiScrollbar(sbListVert);
+    listBar->Id = "listvert";
+    listBar->Vertical = true;
+    listBar->Align = alClient;
+    listBar->Max = 0;
+    sbListVert->Add(listBar);
+    sbListVert->AlignControls();
     ScrollX = strips.ScrollX;
     ScrollX->LineStep = Width16th;
     ScrollX->PageStep = 4 * Width16th;
