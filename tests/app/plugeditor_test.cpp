@@ -37,6 +37,7 @@ struct EditorVst {
     void* Parent = nullptr; // effEditOpen's ptr
     int Program = 0, Opens = 0;
     float Values[2] = {0.5f, 0.5f};
+    bool ChunkWithoutAddress = false; // effGetChunk names 100 bytes but no address
 
     explicit EditorVst(bool Editor, int Programs) {
         E.magic = kEffectMagic;
@@ -51,6 +52,10 @@ struct EditorVst {
             if (op == effSetProgram) f->Program = static_cast<int>(value);
             if (op == effGetProgram) return f->Program;
             if (op == effGetProgramName) std::strcpy(static_cast<char*>(ptr), "Init");
+            if (op == effGetChunk && f->ChunkWithoutAddress) {
+                *static_cast<void**>(ptr) = nullptr;
+                return 100;
+            }
             return 0;
         };
         E.setParameter = [](AEffect* e, std::int32_t i, float v) { Self(e)->Values[i] = v; };
@@ -479,6 +484,38 @@ TEST_F(PlugEditor, AParameterBankRefreshesTheFaders) {
     e->OpenBankClick();
     EXPECT_EQ(vst.Program, 0); // a loaded bank selects program 0
     EXPECT_EQ(AsXGuiFader(e->ParamPage->Children[3])->Pos, 50);
+}
+
+TEST_F(PlugEditor, AChunkWithoutAnAddressWritesNothing) {
+    ::TempDir dir;
+    EditorVst& vst = Vst(false, 2);
+    vst.E.flags |= effFlagsProgramChunks;
+    vst.ChunkWithoutAddress = true;
+    TSoftsynthEditor* e = ShowSynth("edvst");
+    const std::string file = dir.Path() + "nothing.fxp";
+    gui.Dialogs().SaveFile(file).Answer(IDOK, "no file was written");
+    e->SaveProgramClick();
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// The page's scroll bar: silver buttons and thumb when the faders do not fit, grey arrows alone
+// when they do.
+TEST_F(PlugEditor, ThePagesScrollBar) {
+    Vst(false, 2);
+    TSoftsynthEditor* e = ShowSynth("edvst");
+    TXGuiScrollbar2* bar = e->ParamPage->Scrollbar.get();
+    auto at = [&](int x, int y) {
+        return Pixel(e, e->ParamPage->AbsX() + bar->X + x, e->ParamPage->AbsY() + y);
+    };
+    EXPECT_EQ(bar->ThumbLength, 0);
+    EXPECT_EQ(at(2, 2), 0u); // no button face, only the arrow
+    e->SetHeight(60);
+    e->BoundsChanged();
+    gui.Pump();
+    ASSERT_GT(bar->ThumbLength, 0);
+    EXPECT_EQ(at(2, 2), 0xC0C0C0u);                   // the up button
+    EXPECT_EQ(at(2, e->ParamPage->H - 3), 0xC0C0C0u); // the down button
+    EXPECT_EQ(at(0, bar->ThumbPos()), 0xFFFFFFu);     // the thumb's light edge
 }
 
 // With the scripted driver playing, a softsynth's program goes over at the next block, and the

@@ -443,7 +443,7 @@ void TSoftsynthEditor::MouseCtrl(TXGuiBase* Item, TMouseButton Button, TShiftSta
 }
 
 void TSoftsynthEditor::SelectProgram(int P) {
-    if ((Song && Song->State.load() == 0) || !Song || WithTitleBar) {
+    if (!Song || Song->State.load() == 0 || WithTitleBar) {
         Plugin->Dispatch(effSetProgram, 0, P);
         RefreshParams();
         RepaintItem(DragItem);
