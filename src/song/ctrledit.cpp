@@ -5,6 +5,7 @@
 #include "song/gmnames.h"
 #include "song/primitives.h"
 #include "song/timebase.h"
+#include "song/trackout.h"
 #include "song/undo.h"
 
 #include <algorithm>
@@ -289,12 +290,12 @@ void DeleteControllers(_TPart* Part, int Controller) {
                    (Controller == -1 || static_cast<int>(MidiData1(e->Msg)) == Controller);
         },
         [&](const _TEvent* e) {
-            if (!Midi || !track) return;
+            if (!track) return;
             std::uint32_t number = MidiData1(e->Msg);
             std::uint32_t value = number == 10 ? 63 : number == 7 ? 127 : 0;
             // A track without a channel of its own played the event on the event's channel.
             int channel = track->Channel >= 0 ? track->Channel & 15 : MidiChannel(e->Msg);
-            Midi->DirectMidiOut(track->Output, PackMidiMsg(0xB0 + channel, number, value));
+            SendToTrack(track, PackMidiMsg(0xB0 + channel, number, value));
         });
 }
 

@@ -85,8 +85,9 @@ TEST_F(TrackOutTest, AudioParameterAndDiskTracksSendNothing) {
     }
 }
 
-// The controller 123 after a move of a softsynth part: the plug-in hears it, port 0 (the
-// number the track's output shares with the softsynth) stays silent.
+// The controller 123 after a move of a softsynth part and the reset after a deleted controller:
+// the plug-in hears them, port 0 (the number the track's output shares with the softsynth)
+// stays silent.
 TEST_F(TrackOutTest, PartControllersOfSoftsynthTracksGoToThePlugin) {
     TSoftItem* item = SoftEngine->AddSoftsynth("recvst");
     Track(2)->Mode = tmSoftsynth;
@@ -103,6 +104,11 @@ TEST_F(TrackOutTest, PartControllersOfSoftsynthTracksGoToThePlugin) {
     EXPECT_TRUE(TakeSent().empty());
     EXPECT_EQ(TakeLive(*item),
               (std::vector<std::uint32_t>{PackMidiMsg(0xB3, 123, 0), PackMidiMsg(0xB6, 123, 0)}));
+    // Deleting its volume controller resets the volume there too.
+    AppendEvent(p, NewEvent(5, PackMidiMsg(0xB3, 7, 64)));
+    Song->DeleteControllersSelectedParts(7);
+    EXPECT_TRUE(TakeSent().empty());
+    EXPECT_EQ(TakeLive(*item), std::vector<std::uint32_t>{PackMidiMsg(0xB3, 7, 127)});
 }
 
 } // namespace
