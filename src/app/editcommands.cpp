@@ -80,14 +80,17 @@ void Refusal(std::string_view Text, std::string_view Caption) {
     MessageBox(Text, Caption, MB_OK | MB_ICONINFORMATION);
 }
 
-// Deletes the selected parts' events that Select marks, the copies of the parts saved first.
-template <class F> void DeleteInSelectedParts(std::string_view Caption, F&& Select) {
+// Deletes the selected parts' events that Select marks, the copies of the parts saved first;
+// After runs once each part is done.
+template <class F, class G>
+void DeleteInSelectedParts(std::string_view Caption, F&& Select, G&& After) {
     Song->UndoStore->Begin(ukEdit, Caption);
     ForSelectedParts(*Song, false, [&](_TTrack*, _TPart* p) {
         p->Flags |= pfRedraw;
         Song->UndoStore->AddPart(SnapshotPart(p));
         Select(p);
         DeleteSelectedEvents(p);
+        After();
     });
 }
 
@@ -160,20 +163,22 @@ bool TfmMdi::ApplyGroove(const _TGroovesItem* Groove, bool SelectedOnly) {
 
 void TfmMdi::DeleteEvents(bool SelectedOnly) {
     GuardedEdit(this, kEventsRepaint | rpSampleList, [&] {
-        DeleteInSelectedParts("Undo delete", [&](_TPart* p) {
-            if (!SelectedOnly) SelectAllEvents(p);
-        });
+        DeleteInSelectedParts(
+            "Undo delete",
+            [&](_TPart* p) {
+                if (!SelectedOnly) SelectAllEvents(p);
+            },
+            [] {});
         return true;
     });
 }
 
 void TfmMdi::DeleteNotes() {
     GuardedEdit(this, 0, [&] {
-        DeleteInSelectedParts("Undo delete notes", [](_TPart* p) {
-            SelectAllNotes(p);
-            // The key editor follows part by part.
-            RepaintWindows(rpKeyGrid | rpKeyLane | rpKeyList);
-        });
+        // The key editor follows part by part.
+        DeleteInSelectedParts(
+            "Undo delete notes", [](_TPart* p) { SelectAllNotes(p); },
+            [] { RepaintWindows(rpKeyGrid | rpKeyLane | rpKeyList); });
         return true;
     });
 }

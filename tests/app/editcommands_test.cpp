@@ -175,7 +175,11 @@ TEST_F(EditCommands, DeleteEventsEmptiesThePartsDeleteNotesKeepsTheRestUndoResto
     EXPECT_EQ(Events(Song->TrackAt(0)->Parts), ev);
     EXPECT_EQ(Events(Song->TrackAt(1)->Parts), ev);
     Song->SelectAllParts();
+    // The key editor repaints after each part, its notes gone.
+    std::vector<std::size_t> seen;
+    EditCommandSeams().KeyGrid = [&] { seen.push_back(Events(Song->TrackAt(0)->Parts).size()); };
     fmMdi->DeleteNotes();
+    EXPECT_EQ(seen, (std::vector<std::size_t>{1, 1}));
     EXPECT_EQ(Events(Song->TrackAt(0)->Parts), (std::vector<TEv>{{10, PackMidiMsg(0xB0, 7, 90)}}));
     EXPECT_EQ(Song->UndoStore->Caption, "Undo delete notes");
 }
