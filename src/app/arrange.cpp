@@ -8,6 +8,7 @@
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
+#include "devices/ui/audiosetup.h"
 #include "editors/midi/key.h"
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
@@ -223,6 +224,9 @@ void TfmArrange::BuildPanes() {
     sbAudio->GroupIndex = 12;
     sbAudio->AllowAllUp = true;
     sbAudio->OnClick = [this](TObject*) { SetAudioEnabled(!(Audio && Audio->AudioOn)); };
+    sbAudio->OnMouseDown = [](TObject*, TMouseButton Button, TShiftState, int, int) {
+        if (Button == mbRight) ShowAudioSetup();
+    };
 
     panelTrackbar = MakeAlignedPanel(this, this, alTop, 27);
     panelTrackbar->Color = 0x303030;

@@ -15,7 +15,9 @@
 #include "devices/meditor.h"
 #include "devices/midi.h"
 #include "devices/sblive.h"
+#include "devices/ui/uaudioabout.h"
 #include "devices/ui/uplugeditor.h"
+#include "devices/ui/upluginsearch.h"
 #include "gui/dragrect.h"
 #include "gui/glib.h"
 #include "gui/looks.h"
@@ -82,6 +84,7 @@ public:
     void BroadcastBlock(float* Buffer, int Frames) override {
         BroadcastEditorBlock(Buffer, Frames);
     }
+    bool ShowAbout() override { return ShowAudioAbout(); }
 };
 
 class TMdiSongFileHost : public TSongFileHost {
@@ -519,7 +522,6 @@ bool StartProgram(const std::vector<std::string>& args) {
     ChooseMidiMode();
     MakeForm(dlgSplach)->Show();
     dlgSplach->Update();
-    // The audio-settings dialog comes with its issue.
     try {
         Application->CreateForm(fmMdi);
     } catch (...) {
@@ -528,6 +530,9 @@ bool StartProgram(const std::vector<std::string>& args) {
     }
     if (InitDone) {
         MakeForm(fmDirectory);
+        MakeForm(fmAudioAbout);
+        MakeForm(fmPluginSearch);
+        SetPluginSearch(&SearchPluginDialog);
         // Hidden to the end: other windows read their settings from it.
         MakeForm(fmOptions);
     }

@@ -11,6 +11,7 @@
 #include "app/main.h"
 #include "app/options.h"
 #include "app/transport.h"
+#include "app/ugui.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
 #include "gui/looks.h"
@@ -533,7 +534,10 @@ void TfmMdi::SetBeatsPerBar(int Beats) {
 }
 
 void TfmMdi::Gui1Click() {
-    if (g_hooks.ShowLooksEditor) g_hooks.ShowLooksEditor();
+    if (g_hooks.ShowLooksEditor)
+        g_hooks.ShowLooksEditor();
+    else
+        ::ShowLooksEditor();
 }
 
 void TfmMdi::systemTimerTimer() {

@@ -25,7 +25,7 @@ extern std::uint8_t EnterGuard;
 struct TMdiHooks {
     // The metronome button's right click (empty: the options dialog on its Beep page).
     std::function<void()> ShowMetronomeOptions;
-    // The looks editor ("GUI...").
+    // The looks editor ("GUI..."; empty: the one of app/ugui.h).
     std::function<void()> ShowLooksEditor;
     // The rulers of the editors, after beats per bar changed (the arrange window's is repainted
     // by the main window).

@@ -200,6 +200,20 @@ void TTransportLooks::LoadTransportImages() {
     }
 }
 
+void TTransportLooks::RestoreTransportImages() {
+    if (!GuiLooks) return;
+    for (int i = 0; i < TranspImageCount; ++i) {
+        auto bmp = std::make_unique<TBitmap>();
+        images.GetBitmap(i, *bmp);
+        int index = GuiLooks->IndexOf(TranspImageNames[i]);
+        if (index < 0)
+            index = GuiLooks->Add(std::move(bmp), TranspImageNames[i]);
+        else
+            GuiLooks->Replace(bmp, index);
+        TranspImageIds[std::size_t(i)] = index;
+    }
+}
+
 void TTransportLooks::InitLooks() {
     delete GuiLooks;
     GuiLooks = new TXGuiLooks;

@@ -24,6 +24,10 @@ public:
     // Registers the eighteen images in GuiLooks (appending, so a restore adds new entries) and
     // points the transport image variables at them.
     void LoadTransportImages();
+    // The built-in images put back into the first entry of each name (the one IndexOf finds;
+    // one is added only for a name that is missing), so the set keeps one entry per name and
+    // the transport image variables keep their indexes.
+    void RestoreTransportImages();
     // Creates GuiLooks, registers the built-in images and loads the looks file named in
     // [Gui] Filename when it exists. A file that fails to load is reported as any failed
     // command is, and the images read so far stay: the main window's creation goes on.

@@ -66,7 +66,8 @@ bool FindPlugin(std::string& FileName, const std::string& Folder) {
 
 bool PluginFileExists(const std::string& FileName) {
     return platform::FileExists(platform::ToNativePath(FileName)) ||
-           !platform::ResolveLibraryPath(FileName).empty();
+           !platform::ResolveLibraryPath(FileName).empty() ||
+           platform::IsFakeLibraryName(FileName);
 }
 
 } // namespace
@@ -76,6 +77,16 @@ TSoftsynthWindows& SoftsynthWindows() {
 }
 void SetSoftsynthWindows(TSoftsynthWindows* Windows) {
     windows = Windows ? Windows : &headlessWindows;
+}
+
+namespace {
+std::function<bool(const std::string&)> pluginSearch;
+}
+void SetPluginSearch(std::function<bool(const std::string& FileName)> Search) {
+    pluginSearch = std::move(Search);
+}
+bool TSoftsynthWindows::SearchPlugin(const std::string& FileName) {
+    return pluginSearch && pluginSearch(FileName);
 }
 
 // ---- TSoftItem ----

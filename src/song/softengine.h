@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -205,7 +206,8 @@ public:
     virtual void HideEditor(TSoftsynthEditor* /*Editor*/) {}
     virtual void FreeEditor(TSoftsynthEditor* /*Editor*/) {}
     // Shows the plug-in search dialog for FileName (made on first use); False when cancelled.
-    virtual bool SearchPlugin(const std::string& /*FileName*/) { return false; }
+    // The default asks the dialog installed by SetPluginSearch, and cancels without one.
+    virtual bool SearchPlugin(const std::string& FileName);
     // The editor window's place, size, roll-up and visibility, and showing it; headless they
     // are kept with the softsynth, and showing only marks it visible.
     virtual TEditorPlacement Placement(TSoftItem& Item) { return Item.Placement; }
@@ -214,6 +216,8 @@ public:
 };
 TSoftsynthWindows& SoftsynthWindows();
 void SetSoftsynthWindows(TSoftsynthWindows* Windows);
+// The plug-in search dialog (the windows install it at start-up); empty: the search cancels.
+void SetPluginSearch(std::function<bool(const std::string& FileName)> Search);
 
 // The song's softsynths.
 class TSoftEngine {

@@ -167,6 +167,11 @@ void UnregisterFakeLibrary(std::string_view name) {
     g_fakes.erase(FakeKey(name));
 }
 
+bool IsFakeLibraryName(std::string_view stored) {
+    std::lock_guard lock(g_mutex);
+    return g_fakes.find(FakeKey(stored)) != g_fakes.end();
+}
+
 bool IsFakeLibrary(HMODULE module) {
     std::lock_guard lock(g_mutex);
     auto it = g_modules.find(module);

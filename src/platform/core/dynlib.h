@@ -35,5 +35,8 @@ using TSymbolTable = std::map<std::string, void*, std::less<>>;
 void RegisterFakeLibrary(std::string_view name, TSymbolTable symbols);
 void UnregisterFakeLibrary(std::string_view name);
 bool IsFakeLibrary(HMODULE module);
+// A fake registered under exactly this name (a bare "recvst" or "recvst.so", not a path that
+// ends in it): it stands for a library file of that name that exists.
+bool IsFakeLibraryName(std::string_view stored);
 
 } // namespace platform

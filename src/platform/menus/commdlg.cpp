@@ -1,5 +1,11 @@
 #include "platform/menus/commdlg.h"
 
+#include "platform/core/nocase.h"
+#include "platform/core/paths.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
 
 namespace {
@@ -46,12 +52,51 @@ void ShowMessage(std::string_view message) {
     MessageBox(message, MessageTitle(), MB_OK);
 }
 
+bool FilterNamesPrograms(std::string_view Patterns) {
+    while (!Patterns.empty()) {
+        const std::size_t end = Patterns.find(';');
+        std::string_view p = Patterns.substr(0, end);
+        while (!p.empty() && p.front() == ' ')
+            p.remove_prefix(1);
+        while (!p.empty() && p.back() == ' ')
+            p.remove_suffix(1);
+        if (SameText(p, "*.exe")) return true;
+        if (end == std::string_view::npos) break;
+        Patterns.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+bool FileFilterMatches(std::string_view Patterns, std::string_view NativePath) {
+    if (FilterNamesPrograms(Patterns)) {
+        const std::string path(NativePath);
+        struct stat st{};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+               access(path.c_str(), X_OK) == 0;
+    }
+    return MatchesMask(ExtractFileName(NativePath), Patterns);
+}
+
+std::vector<std::string> FilesForFilter(std::string_view Folder, std::string_view Patterns) {
+    std::vector<std::string> names;
+    std::vector<TDirEntry> entries;
+    if (!ListDirectory(Folder, entries)) return names;
+    const std::string folder = IncludeTrailingPathDelimiter(Folder);
+    for (const TDirEntry& e : entries)
+        if (!e.IsDir && FileFilterMatches(Patterns, folder + e.Name)) names.push_back(e.Name);
+    return names;
+}
+
 bool TOpenDialog::Execute() {
     TFileDialogRequest r;
     r.Title = Title;
     r.Filter = Filter;
     r.FilterIndex = FilterIndex;
-    r.DefaultExt = DefaultExt;
+    // "exe" would make a typed program name one that does not exist.
+    std::string_view ext = DefaultExt;
+    while (!ext.empty() && (ext.front() == '*' || ext.front() == '.'))
+        ext.remove_prefix(1);
+    if (!SameText(ext, "exe")) r.DefaultExt = DefaultExt;
     r.InitialDir = InitialDir;
     r.FileName = FileName;
     r.FileMustExist = (Options & ofFileMustExist) != 0;

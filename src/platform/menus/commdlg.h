@@ -3,6 +3,7 @@
 // the core hooks (platform/core/dialogs.h): Qt dialogs on a display, scripted answers in tests.
 
 #include "platform/core/dialogs.h"
+#include "platform/gdi/canvas.h" // the font style bits
 
 #include <cstdint>
 #include <string>
@@ -50,6 +51,16 @@ enum TOpenOption : unsigned {
 };
 using TOpenOptions = unsigned;
 
+// The file dialogs' rule for "*.exe" (a filter such as "Application (*.exe)|*.exe"): programs
+// here carry no extension, so an "*.exe" pattern lists the files the user may execute, whatever
+// their names, and a dialog adds no default extension "exe" to a typed name. Other patterns
+// match names (MatchesMask). Patterns are separated by ';'.
+bool FilterNamesPrograms(std::string_view Patterns);
+bool FileFilterMatches(std::string_view Patterns, std::string_view NativePath);
+// The files (not folders) of a folder that a filter's patterns list, by name without regard to
+// case.
+std::vector<std::string> FilesForFilter(std::string_view Folder, std::string_view Patterns);
+
 class TOpenDialog {
 public:
     virtual ~TOpenDialog() = default;
@@ -85,7 +96,6 @@ public:
     bool Execute();
 };
 
-enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 class TFontDialog {
 public:

@@ -1,17 +1,23 @@
 #include "platform/menus/qt_dialogs.h"
 
 #include "platform/gdi/textcodec.h"
+#include "platform/menus/commdlg.h"
 #include "platform/window/input.h"
 
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QWidget>
+
+#include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -103,6 +109,36 @@ int QtMessageBox(std::string_view text, std::string_view caption, unsigned flags
     return all.size() == 1 ? all[0] : IDNO;
 }
 
+// While a filter that names programs is chosen, only folders and the files the user may
+// execute are listed (the filter's name pattern lets every file through).
+class TProgramsProxy final : public QSortFilterProxyModel {
+public:
+    void SetPrograms(bool On) {
+        programs_ = On;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (!programs_ || !fs) return true;
+        const QModelIndex i = fs->index(row, 0, parent);
+        return fs->isDir(i) || FileFilterMatches("*.exe", S(fs->filePath(i)));
+    }
+
+private:
+    bool programs_ = false;
+};
+
+// For each filter of the request: does it name programs?
+std::vector<bool> ProgramFilters(std::string_view filter) {
+    std::vector<bool> out;
+    const QStringList parts = Q(filter).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        out.push_back(FilterNamesPrograms(S(parts[i + 1])));
+    return out;
+}
+
 bool QtFileDialog(TFileDialogRequest& r, bool save) {
     TKeepActiveWindow keep;
     QFileDialog dlg(nullptr, Q(r.Title));
@@ -116,10 +152,21 @@ bool QtFileDialog(TFileDialogRequest& r, bool save) {
                                            : QFileDialog::AnyFile);
     if (save && !r.OverwritePrompt) dlg.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = QtNameFilters(r.Filter);
+    const std::vector<bool> programs = ProgramFilters(r.Filter);
+    TProgramsProxy* proxy = nullptr;
+    if (std::find(programs.begin(), programs.end(), true) != programs.end()) {
+        proxy = new TProgramsProxy;
+        dlg.setProxyModel(proxy); // the dialog owns it
+        QObject::connect(&dlg, &QFileDialog::filterSelected, [&](const QString& chosen) {
+            const qsizetype i = filters.indexOf(chosen);
+            proxy->SetPrograms(i >= 0 && std::size_t(i) < programs.size() && programs[i]);
+        });
+    }
     if (!filters.isEmpty()) {
         dlg.setNameFilters(filters);
-        if (r.FilterIndex >= 1 && r.FilterIndex <= filters.size())
-            dlg.selectNameFilter(filters[r.FilterIndex - 1]);
+        const int index = r.FilterIndex >= 1 && r.FilterIndex <= filters.size() ? r.FilterIndex : 1;
+        dlg.selectNameFilter(filters[index - 1]);
+        if (proxy) proxy->SetPrograms(programs[std::size_t(index - 1)]);
     }
     if (!r.DefaultExt.empty()) dlg.setDefaultSuffix(Q(r.DefaultExt));
     if (!r.InitialDir.empty()) dlg.setDirectory(Q(r.InitialDir));
@@ -187,6 +234,8 @@ QStringList QtNameFilters(std::string_view filter) {
     const QStringList parts = Q(filter).split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
+        // Programs carry no extension here: the file list decides (TProgramsProxy).
+        if (FilterNamesPrograms(S(patterns))) patterns = QStringLiteral("*");
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         QString name = parts[i];
         // Qt reads the patterns from the last parentheses of the name: give it them.

@@ -1,6 +1,9 @@
 #include "platform/menus/commdlg.h"
 #include "platform/menus/qt_dialogs.h"
 #include "support/scripted_dialogs.h"
+#include "support/temp_settings.h"
+
+#include <filesystem>
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -117,10 +120,43 @@ TEST(CommonDialogs, FiltersBecomeQtNameFilters) {
          {"Windows PCM (*.wav)", "All files (*.*)"}},
         {"Supported files|*.seq;*.mid", {"Supported files (*.seq *.mid)"}},
         {"Sound Font Banks|*.sf2;*.sbk|", {"Sound Font Banks (*.sf2 *.sbk)"}},
+        // Programs carry no extension: the list shows every file, the dialog keeps the
+        // executable ones.
+        {"Application|*.exe|All files (*.*)|*.*", {"Application (*)", "All files (*.*)"}},
         {"", {}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(QtNameFilters(c.filter), c.want) << c.filter;
+}
+
+TEST(CommonDialogs, AnApplicationFilterListsExecutableFilesWhateverTheirNames) {
+    TempDir dir("tolvern-exe");
+    const std::string notRunnable = dir.WriteFile("a.exe", "MZ");
+    const std::string tool = dir.WriteFile("tool", "#!/bin/sh\n");
+    dir.WriteFile("b.txt", "text");
+    std::filesystem::create_directory(dir.Path() + "bin");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(FilesForFilter(dir.Path(), "*.exe"), std::vector<std::string>{"tool"});
+    EXPECT_EQ(FilesForFilter(dir.Path(), "*.txt;*.exe"), (std::vector<std::string>{"tool"}));
+    EXPECT_EQ(FilesForFilter(dir.Path(), "*.*"),
+              (std::vector<std::string>{"a.exe", "b.txt", "tool"}));
+    EXPECT_FALSE(FileFilterMatches("*.exe", notRunnable));
+
+    // A typed name gets no "exe": the program would not be found under it.
+    ScriptedDialogs dialogs;
+    dialogs.OpenFile(tool).OpenFile("/songs/a.seq");
+    TOpenDialog open;
+    open.Filter = "Application (*.exe)|*.exe";
+    open.DefaultExt = "*.exe";
+    ASSERT_TRUE(open.Execute());
+    open.Filter = "Tolvern file (*.seq)|*.seq";
+    open.DefaultExt = "seq";
+    ASSERT_TRUE(open.Execute());
+    auto seen = dialogs.FileDialogs();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].DefaultExt, "");
+    EXPECT_EQ(seen[1].DefaultExt, "seq");
 }
 
 } // namespace
