@@ -8,6 +8,7 @@
 #include "platform/core/ini.h"
 #include "platform/core/paths.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/syscolors.h"
 #include "song/timebase.h"
 
 #include <algorithm>
@@ -184,6 +185,11 @@ void TfmGui::surfacePaint(TCanvas& C) {
                      -surface->OffsetY + surface->GetClientHeight()});
     if (!GuiLooks) return;
     C.Font = surface->Font.Get();
+    // White text, but dark on a light bar colour, where white could not be read.
+    const std::uint32_t rgb = ColorToRGB(back);
+    const int light = 299 * int(rgb & 0xFF) + 587 * int((rgb >> 8) & 0xFF) +
+                      114 * int((rgb >> 16) & 0xFF);
+    if (light > 160 * 1000) C.Font.Color = clBlack;
     C.Brush.Style = bsClear;
     int top = 0;
     for (const TGuiItem& item : Items) {

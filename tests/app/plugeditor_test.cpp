@@ -8,6 +8,7 @@
 #include "devices/fxbank.h"
 #include "devices/mfx.h"
 #include "devices/ui/uplugeditor.h"
+#include "devices/ui/upluginsearch.h"
 #include "platform/core/files.h"
 #include "platform/menus/menus.h"
 #include "song/softengine.h"
@@ -319,6 +320,9 @@ TEST_F(PlugEditor, TheSongKeepsTheWindow) {
     e->SetRolledUp(true);
     const std::string file = dir.Path() + "window.seq";
     ASSERT_TRUE(SaveSongFile(file));
+    // The song names the instrument by the build's path, outside the program's softsynth
+    // folder: the plug-in search is cancelled, and the softsynth still keeps its window.
+    gui.OnModal("Plug-ins", [](HWND) { fmPluginSearch->ModalResult = mrCancel; });
     ASSERT_TRUE(LoadSongFile(file));
     gui.Pump();
     ASSERT_EQ(SoftEngine->Count(), 1);

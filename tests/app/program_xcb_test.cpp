@@ -4,6 +4,7 @@
 // of this executable on Qt's xcb platform. Screenshots go to the build folder
 // (build/tests/program-*.png) for a person to look at.
 #include "app/dialogs.h"
+#include "app/form_shot.h"
 #include "app/main.h"
 #include "app/x11_close.h"
 #include "platform/core/ini.h"
@@ -166,12 +167,7 @@ protected:
     // Saves the part of the screen a form covers.
     static void Grab(TForm* form, const std::string& name) {
         ASSERT_NE(form, nullptr) << name;
-        QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-        ASSERT_FALSE(screen.isNull());
-        TRect r{};
-        GetWindowRect(form->Handle(), &r);
-        QImage part = screen.copy(r.Left, r.Top, r.Width(), r.Height());
-        EXPECT_TRUE(part.save(QString::fromStdString(kShots + "program-" + name + ".png")));
+        EXPECT_TRUE(SaveFormShot(form, kShots + "program-" + name + ".png")) << name;
     }
     // Shows a modal dialog through its command, grabs it once it settled, and cancels it.
     static void GrabModal(const std::function<TForm*()>& form, const std::string& name,

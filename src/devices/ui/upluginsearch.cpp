@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "devices/ui/setupctrls.h"
 #include "platform/core/ini.h"
+#include "platform/gdi/graphics.h"
 #include "song/song.h"
 
 using namespace platform;
@@ -58,7 +59,22 @@ TfmPluginSearch::TfmPluginSearch(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TfmPluginSearch::DoShow() {
-    labelInfo->Caption = "'" + PluginName + "' not found...";
+    // A long path loses its leading folders ("...") until the line fits; the hint keeps it whole.
+    TBitmap measure;
+    measure.Canvas().Font = labelInfo->Font.Get();
+    std::string name = PluginName;
+    auto line = [&name] { return "'" + name + "' not found..."; };
+    bool cut = false;
+    while (measure.Canvas().TextWidth(line()) > ClientWidth() - 2 * labelInfo->Left()) {
+        const std::size_t from = cut ? 4 : 0;
+        const std::size_t sep = name.find_first_of("/\\", from);
+        if (sep == std::string::npos) break;
+        name = ".../" + name.substr(sep + 1);
+        cut = true;
+    }
+    labelInfo->Caption = line();
+    labelInfo->Hint = PluginName;
+    labelInfo->ShowHint = cut;
     editSynthFolder->Text = Song ? Song->SynthPath : std::string();
     editFxFolder->Text = Song ? Song->FxPath : std::string();
     Invalidate(); // the window was made smaller than it shows: all of it is painted anew
