@@ -307,6 +307,16 @@ TEST_F(KeyTest, UndoAllEditingReturnsToTheBoundStateEachTime) {
     k->UndoAllEditing();
     EXPECT_EQ(PartsAndEvents(), bound);
     EXPECT_EQ(Song->UndoStore->Caption, "Undo");
+    // Two edits, the last one undone the way the editor's own undo does: the part in its place
+    // is another copy now, and undoing all editing still returns to the bound state.
+    EditPart(Song->CurrentPart);
+    Song->UndoStore->Begin(ukEdit, "Undo edit");
+    Song->UndoStore->AddPart(SnapshotPart(Song->CurrentPart));
+    EditPart(Song->CurrentPart);
+    Song->Undo();
+    ASSERT_NE(Song->CurrentPart, k->BoundPart);
+    k->UndoAllEditing();
+    EXPECT_EQ(PartsAndEvents(), bound);
 }
 
 TEST_F(KeyTest, UndoAllEditingAfterThePartWasMovedBindsItWhereItIsNow) {

@@ -802,9 +802,11 @@ void TfmKey::ScrollToFirstNote() {
 
 void TfmKey::UndoAllEditing() {
     if (!Snapshot || !Song) return;
-    // The part was moved, replaced or another part is current: the snapshot would land at the
-    // old place, so the editor is bound to what is current instead.
-    if (!BoundToCurrent()) {
+    // The current part is not where the snapshot was taken (moved, or another part): the copy
+    // would land at the old place, so the editor is bound to what is current instead. A part
+    // put back by an undo in its place is the bound part's successor and is undone as usual.
+    const _TPart* current = Song->CurrentPart;
+    if (!current || current->Track != Snapshot->Track || current->Start != Snapshot->Start) {
         BindPart(Song->CurrentPart);
         return;
     }
