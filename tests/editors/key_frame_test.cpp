@@ -285,6 +285,18 @@ std::string PartsAndEvents() {
     return s;
 }
 
+// "U&ndo all editing" by its keys (offered in the Edit menu): the song is as it was bound, the
+// editor bound to the part now current.
+void UndoAllByKeys(TfmKey* k, testsupport::GuiHarness& gui, const std::string& Bound) {
+    k->miEdit->Click();
+    EXPECT_TRUE(k->miUndoAll->Enabled);
+    gui.Chord({VK_CONTROL, VK_SHIFT, 'Z'});
+    gui.Pump();
+    EXPECT_EQ(PartsAndEvents(), Bound);
+    ASSERT_NE(Song->CurrentPart, nullptr);
+    EXPECT_EQ(k->BoundPart, Song->CurrentPart);
+}
+
 } // namespace
 
 TEST_F(KeyTest, UndoAllEditingReturnsToTheBoundStateEachTime) {
@@ -295,13 +307,8 @@ TEST_F(KeyTest, UndoAllEditingReturnsToTheBoundStateEachTime) {
     const std::string bound = PartsAndEvents();
     EditPart(p);
     ASSERT_NE(PartsAndEvents(), bound);
-    k->miEdit->Click();
-    EXPECT_TRUE(k->miUndoAll->Enabled);
-    gui.Chord({VK_CONTROL, VK_SHIFT, 'Z'});
-    gui.Pump();
-    EXPECT_EQ(PartsAndEvents(), bound);
+    UndoAllByKeys(k, gui, bound);
     ASSERT_NE(Song->CurrentPart, nullptr);
-    EXPECT_EQ(k->BoundPart, Song->CurrentPart);
     EXPECT_EQ(Song->CurrentPart->Start, 960);
     EditPart(Song->CurrentPart);
     k->UndoAllEditing();
@@ -344,6 +351,34 @@ TEST_F(KeyTest, UndoAllEditingAfterThePartWasMovedBindsItWhereItIsNow) {
     EditPart(Song->CurrentPart);
     k->UndoAllEditing();
     EXPECT_EQ(PartsAndEvents(), back);
+}
+
+TEST_F(KeyTest, UndoAllEditingSurvivesTheSongsUndoPuttingBackACopyOfThePart) {
+    // The song's undo of these kinds puts back a new part at the same track and start; the
+    // editor keeps its snapshot for it, whether or not it was activated in between.
+    const struct {
+        int Kind;
+        bool Activate;
+    } cases[] = {{ukSingle, false}, {ukEdit, false}, {ukStep, false}, {ukEdit, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.Kind << " activated " << c.Activate);
+        Start();
+        _TPart* p = AddPart(0, 960, 960, {{0, 60, 60}, {240, 64, 60}});
+        OpenKey(p);
+        const std::string bound = PartsAndEvents();
+        EditPart(p);
+        Song->UndoStore->Begin(c.Kind, "Undo");
+        Song->UndoStore->AddPart(SnapshotPart(p));
+        EditPart(p);
+        Song->Undo();
+        ASSERT_NE(Song->CurrentPart, nullptr);
+        if (c.Activate) k->FormActivate();
+        ASSERT_NE(k->Snapshot, nullptr);
+        UndoAllByKeys(k, gui, bound);
+        ASSERT_NE(Song->CurrentPart, nullptr);
+        EXPECT_NE(k->Snapshot, nullptr);
+        TearDown();
+    }
 }
 
 TEST_F(KeyTest, UndoAllEditingLeavesTheEditorUnboundWhenTheCopyNoLongerFits) {
@@ -461,6 +496,26 @@ TEST_F(KeyTest, OpeningScrollsTheFirstNoteToMidHeight) {
     ASSERT_GT(row, h / 2);
     EXPECT_EQ(k->ScrollY->Position, std::min(row - h + h / 2, k->ScrollY->Max));
     EXPECT_EQ(k->key->OffsetY, -k->ScrollY->Position);
+}
+
+TEST_F(KeyTest, TheFirstOpeningScrollsTheFirstNoteToMidHeightOfTheMaximizedWindow) {
+    const struct {
+        int NoteHeight, Key;
+    } cases[] = {{20, 10}, {20, 0}, {30, 40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "note height " << c.NoteHeight << " key " << c.Key);
+        Start("[Part edit]\nNoteHeight=" + std::to_string(c.NoteHeight) + "\n");
+        ASSERT_EQ(fmKey, nullptr);
+        OpenKey(AddPart(0, 0, 960, {{0, c.Key, 60}}));
+        EXPECT_EQ(k->WindowState, wsMaximized);
+        const int h = k->key->GetClientHeight();
+        const int row = NoteToKeyY(c.Key);
+        ASSERT_GT(row, h / 2);
+        EXPECT_GT(k->ScrollY->Position, 0);
+        EXPECT_EQ(k->ScrollY->Position, std::min(row - h + h / 2, k->ScrollY->Max));
+        EXPECT_EQ(k->key->OffsetY, -k->ScrollY->Position);
+        TearDown();
+    }
 }
 
 TEST_F(KeyTest, ThumbDragsAndAutoScrollKeepTheEditorBusyAndScrolling) {

@@ -142,6 +142,49 @@ TEST_F(KeyGridTest, GridMenuSetsTheLineSpacing) {
     }
 }
 
+TEST_F(KeyGridTest, AKeyLitWhenTheEditorClosedIsDarkInTheNextOne) {
+    Start();
+    OpenKey(AddPart(0, 0, 960));
+    SendMessage(fmMdi->Handle(), MM_MIM_DATA, 0, LPARAM(0x00643C90));
+    gui.Pump();
+    ASSERT_TRUE(k->LitKeys[60]);
+    k->Close();
+    gui.Pump();
+    ASSERT_EQ(fmKey, nullptr);
+    // The note-off comes while no editor is open.
+    SendMessage(fmMdi->Handle(), MM_MIM_DATA, 0, LPARAM(0x00003C80));
+    gui.Pump();
+    OpenKey(Song->TrackAt(0)->Parts);
+    k->ScrollY->SetPosition(k->ScrollY->Max);
+    k->ScrollY->Changed();
+    Repaint();
+    EXPECT_FALSE(k->LitKeys[60]);
+    EXPECT_EQ(Keys(k->Keyboard->GetClientWidth() - 3, NoteToKeyY(60) + 3), 0xFFFFFFu);
+}
+
+TEST_F(KeyGridTest, AGridAtTheEditResolutionFollowsItsChange) {
+    const struct {
+        int Spacing;
+        int Line, NoLine; // after the edit resolution became 1/8
+    } cases[] = {{-1, 32, 16}, {60, 16, 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Spacing);
+        Start();
+        OpenKey(AddPart(0, 960, 1920, {{0, 60, 60}}));
+        k->SetGridSpacing(c.Spacing);
+        fmMdi->SetGridValue(16, "16");
+        Repaint();
+        const int row = BoxRow(100);
+        ASSERT_EQ(Grid(16, row), kLine);
+        fmMdi->SetGridValue(8, "8");
+        gui.Pump();
+        EXPECT_EQ(k->panelRes->Caption, "8");
+        EXPECT_EQ(Grid(c.Line, row), kLine);
+        EXPECT_EQ(Grid(c.NoLine, row), kBackground);
+        TearDown();
+    }
+}
+
 TEST_F(KeyGridTest, RowLinesBelowEachCAreBlackWithBothSwitches) {
     Start();
     _TPart* p = AddPart(0, 960, 960, {{0, 60, 60}});

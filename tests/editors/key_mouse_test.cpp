@@ -362,4 +362,54 @@ TEST_F(KeyMouseTest, InsertAndPaintHoldTheRendererAndRestartPlayback) {
     fmMdi->StopPlayback(false);
 }
 
+TEST_F(KeyMouseTest, DeactivationEndsPaintingAndHandScrollAsTheReleaseWould) {
+    Start("[Audio]\nSystem=scripted\n");
+    _TPart* p = AddPart(0, 0, 1920, {});
+    OpenKey(p);
+    ASSERT_TRUE(Audio);
+    Audio->Open(fmMdi->Handle());
+    Audio->Start();
+    fmMdi->StartPlayback(false);
+    ASSERT_EQ(Song->State, 2);
+    // Shift-painting: the editor deactivates before the release; playback starts again over
+    // the painted notes all the same, and moves after it paint nothing.
+    k->EditMode = 1;
+    gui.KeyDown(VK_SHIFT);
+    gui.MoveTo(At(4, Row(60)));
+    gui.Press(At(4, Row(60)));
+    gui.MoveTo(At(20, Row(60)));
+    ASSERT_EQ(k->PaintInsert, 1);
+    WasPlaying = 0;
+    fmArrange->Show();
+    gui.Pump();
+    EXPECT_EQ(k->PaintInsert, 0);
+    EXPECT_EQ(WasPlaying, 1);
+    EXPECT_EQ(Song->State, 2);
+    EXPECT_EQ(Notes(p).size(), 2u);
+    k->keyMouseMove(ssShift, 36 + k->key->OffsetX, Row(60) + k->key->OffsetY);
+    EXPECT_EQ(Notes(p).size(), 2u);
+    gui.Release(At(36, Row(60)));
+    gui.KeyUp(VK_SHIFT);
+    gui.Pump();
+    EXPECT_EQ(Notes(p).size(), 2u);
+    // Alt on empty grid: after the deactivation a move no longer scrolls the view.
+    k->Show();
+    gui.Pump();
+    k->EditMode = 0;
+    gui.KeyDown(VK_MENU);
+    gui.MoveTo(At(600, Row(80)));
+    gui.Press(At(600, Row(80)));
+    ASSERT_EQ(k->HandScroll, 1);
+    fmArrange->Show();
+    gui.Pump();
+    EXPECT_EQ(k->HandScroll, 0);
+    const int before = k->ScrollX->Position;
+    k->keyMouseMove(ssAlt, 570 + k->key->OffsetX, Row(80) + k->key->OffsetY);
+    EXPECT_EQ(k->ScrollX->Position, before);
+    gui.Release(At(570, Row(80)));
+    gui.KeyUp(VK_MENU);
+    gui.Pump();
+    fmMdi->StopPlayback(false);
+}
+
 } // namespace

@@ -575,7 +575,11 @@ void TfmKey::FormCreate() {
         if (KeyEditorSeams().RepaintLane) KeyEditorSeams().RepaintLane();
     };
     s.KeyEventList = [this] { RefreshEventList(); };
-    s.KeyGridCaption = [this](const std::string& Caption) { panelRes->Caption = Caption; };
+    s.KeyGridCaption = [this](const std::string& Caption) {
+        panelRes->Caption = Caption;
+        // The grid drawn at the edit resolution's step follows it.
+        if (GridSpacing == -1 && key) key->Invalidate();
+    };
     s.KeySolo = [this](bool Down) { sbSolo->Down = Down; };
 }
 
@@ -651,10 +655,15 @@ void TfmKey::FormShow() {
     if (fmArrange) panelRes->Caption = fmArrange->panelRes->Caption;
 }
 
-bool TfmKey::BoundToCurrent() const {
-    const _TPart* p = Song ? Song->CurrentPart : nullptr;
-    return p && p == BoundPart && Snapshot && p->Track == Snapshot->Track &&
-           p->Start == Snapshot->Start;
+// The current part is the bound one when it stands where the snapshot was taken. The song's
+// undo puts back a copy of a part (a new object at the same track and start, the old one
+// freed): that copy is taken as the bound part and the snapshot is kept.
+bool TfmKey::BoundToCurrent() {
+    _TPart* p = Song ? Song->CurrentPart : nullptr;
+    if (!p || !Snapshot || p->Track != Snapshot->Track || p->Start != Snapshot->Start)
+        return false;
+    BoundPart = p;
+    return true;
 }
 
 void TfmKey::BindPart(_TPart* Part) {
@@ -1064,14 +1073,11 @@ void TfmKey::AutoScrollStep() {
 // ---- Opening, closing, seams ----
 
 void OpenKeyEditor() {
-    if (!fmKey) {
-        Application->CreateForm(fmKey);
-        fmKey->ScrollToFirstNote();
-        fmKey->Show();
-        return;
-    }
-    fmKey->ScrollToFirstNote();
+    // Shown first: only the visible, maximized window has the height the first note is
+    // centred in.
+    if (!fmKey) Application->CreateForm(fmKey);
     fmKey->Show();
+    fmKey->ScrollToFirstNote();
 }
 
 void CloseKeyEditor() {

@@ -13,6 +13,7 @@
 #include "platform/gdi/graphics.h"
 #include "song/keyb.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -76,6 +77,9 @@ public:
     int RowHeight = 14;
     std::uint8_t HandScroll = 0;
     int HoveredKey = -1;
+    // Keys lit by the MIDI input, so that a repaint of the strip keeps them; they go with the
+    // editor (a note-off after closing lights nothing in the next one).
+    std::array<bool, 128> LitKeys{};
     std::uint8_t RulerButton = 2;    // 2 none
     std::uint8_t AutoScrollPane = 0; // 0 note grid, 1 lane or ruler
     TKeyb TrackerKeys;
@@ -219,7 +223,7 @@ public:
     // Binds the editor to Part (nil: unbound): the bound part and its snapshot.
     void BindPart(_TPart* Part);
     // The bound part is the current part, still where it was bound.
-    bool BoundToCurrent() const;
+    bool BoundToCurrent();
 
 private:
     void BuildPanes();
@@ -244,6 +248,8 @@ public:
     void BindGridMouse();
     // A drag of the grid ends where it is, applying nothing (Esc, deactivation).
     void CancelDrag();
+    // Ends Shift-painting, restarting playback over the painted notes.
+    void EndPaintInsert();
     // The notes marked for redraw (All: every note), drawn on the grid at once with the play
     // cursor lifted around them.
     void DrawNotes(bool All);

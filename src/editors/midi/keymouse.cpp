@@ -94,6 +94,16 @@ void TfmKey::CancelDrag() {
     }
     GridDrag = false;
     Busy = 0;
+    // Painting and hand-scrolling end as at the release, which will not come to this editor.
+    HandScroll = 0;
+    EndPaintInsert();
+}
+
+void TfmKey::EndPaintInsert() {
+    if (!PaintInsert) return;
+    // Playback starts again over the painted notes.
+    TEditGuard guard;
+    PaintInsert = 0;
 }
 
 void TfmKey::InsertNoteAt(int Tick, int Note) {
@@ -262,11 +272,7 @@ void TfmKey::keyMouseUp(TMouseButton Button, TShiftState /*Shift*/, int X, int Y
             if (moved) CopyNotes(dt, k2 - k1, true);
         }
     }
-    if (PaintInsert) {
-        // Playback starts again over the painted notes.
-        TEditGuard guard;
-        PaintInsert = 0;
-    }
+    EndPaintInsert();
     UpdateEditbar();
 }
 

@@ -28,9 +28,6 @@ namespace {
 constexpr TColor kGridLine = 0x313131, kHoverKey = 0xFF0000, kMidiInKey = 0xC0C0C0,
                  kDragOutline = 0xC0C0C0, kDragFill = 0x80FFFF, kListMark = 0x808080;
 
-// Keys lit by the MIDI input, so that a repaint of the strip keeps them.
-std::array<bool, 128> litKeys{};
-
 void SolidPen(TCanvas& C, TColor Colour) {
     C.Pen.Mode = pmCopy;
     C.Pen.Style = psSolid;
@@ -468,7 +465,7 @@ void TfmKey::PaintKeyboard(TCanvas& C) {
         C.TextOut(w - C.TextWidth(label), y + NoteHeight / 2 - C.TextHeight(label) / 2, label);
     }
     for (int note = 0; note < 128; ++note)
-        if (litKeys[std::size_t(note)]) PaintKeyShape(C, note, kMidiInKey, false);
+        if (LitKeys[std::size_t(note)]) PaintKeyShape(C, note, kMidiInKey, false);
     if (HoveredKey >= 0 && HoveredKey < 128) PaintKeyShape(C, HoveredKey, kHoverKey, false);
 }
 
@@ -483,7 +480,7 @@ void TfmKey::HighlightKeyboardKey(bool Show, bool Force) {
     TCanvas& c = Keyboard->Canvas();
     Keyboard->ApplyOrigin();
     if (Show && HoveredKey >= 0 && HoveredKey < 128) {
-        const bool lit = litKeys[std::size_t(HoveredKey)];
+        const bool lit = LitKeys[std::size_t(HoveredKey)];
         PaintKeyShape(c, HoveredKey,
                       lit                      ? kMidiInKey
                       : IsBlackKey(HoveredKey) ? clBlack
@@ -501,7 +498,7 @@ void TfmKey::HighlightKeyboardKey(bool Show, bool Force) {
 
 void TfmKey::ShowMidiInKey(int Note, bool On) {
     if (Note < 0 || Note > 127) return;
-    litKeys[std::size_t(Note)] = On;
+    LitKeys[std::size_t(Note)] = On;
     if (!Keyboard || !Keyboard->HandleAllocated()) return;
     TCanvas& c = Keyboard->Canvas();
     Keyboard->ApplyOrigin();
