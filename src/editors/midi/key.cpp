@@ -814,8 +814,7 @@ void TfmKey::UndoAllEditing() {
     // The current part is not where the snapshot was taken (moved, or another part): the copy
     // would land at the old place, so the editor is bound to what is current instead. A part
     // put back by an undo in its place is the bound part's successor and is undone as usual.
-    const _TPart* current = Song->CurrentPart;
-    if (!current || current->Track != Snapshot->Track || current->Start != Snapshot->Start) {
+    if (!BoundToCurrent()) {
         BindPart(Song->CurrentPart);
         return;
     }
