@@ -20,6 +20,7 @@
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/timebase.h"
+#include "app/xcb_child.h"
 #include "support/gui_xvfb.h"
 #include "support/temp_settings.h"
 
@@ -41,52 +42,17 @@ constexpr const char* kChildVar = "TOLVERN_KEY_XCB_CHILD";
 
 TEST(KeyXcb, CtrlEOpensTheKeyEditorOnARealDisplay) {
     if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";
-    for (const char* tool : {"Xvfb", "xdotool", "import"})
-        if (!testsupport::OnPath(tool)) GTEST_SKIP() << tool << " is not installed";
-    testsupport::Xvfb x;
-    if (x.Display().empty()) GTEST_SKIP() << "Xvfb could not start on a free display";
     const std::string shot = std::string(TOLVERN_BIN_DIR) + "/../tests/key-xcb.png";
     std::remove(shot.c_str());
-    // Qt's session bus connection and fontconfig keep buffers to the end: not ours to report.
-    const std::string lsan = shot + ".lsan";
-    if (FILE* f = std::fopen(lsan.c_str(), "w")) {
-        std::fputs("leak:libdbus-1.so\nleak:libfontconfig.so\n", f);
-        std::fclose(f);
-    }
-    const pid_t child = testsupport::Spawn({"/proc/self/exe", "--gtest_filter=KeyXcbChild.*"},
-                                           {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb",
-                                            std::string(kChildVar) + "=" + shot,
-                                            "LSAN_OPTIONS=suppressions=" + lsan});
-    ASSERT_NE(child, 0);
-    EXPECT_EQ(testsupport::WaitFor(child, 90000), 0)
-        << "the child run failed (its output is above)";
-    std::remove(lsan.c_str());
+    const TXcbChildRun run = RunXcbChild("KeyXcbChild.*", kChildVar, shot);
+    if (!run.Skipped.empty()) GTEST_SKIP() << run.Skipped;
+    EXPECT_EQ(run.Status, 0) << "the child run failed (its output is above)";
     std::fprintf(stderr, "screenshot: %s\n", shot.c_str());
 }
 
-class KeyXcbChild : public ::testing::Test {
+class KeyXcbChild : public XcbAppChild {
 protected:
-    void SetUp() override {
-        if (!std::getenv(kChildVar))
-            GTEST_SKIP() << "runs inside KeyXcb.CtrlEOpensTheKeyEditorOnARealDisplay, under Xvfb";
-        std::string error;
-        ASSERT_TRUE(OpenDisplay(&error)) << error;
-        SetMidiRealPorts(false);
-        program.emplace();
-        settings.emplace();
-        program->WriteFile("MidiEngine.DLL", "stand-in");
-    }
-    void TearDown() override {
-        if (!std::getenv(kChildVar)) return;
-        if (fmMdi) {
-            fmMdi->OnCloseQuery = nullptr;
-            fmMdi->Close();
-            fmMdi->Free();
-        }
-        FreeApplicationForms();
-        SetMidiRealPorts(true);
-        CloseDisplay();
-    }
+    KeyXcbChild() : XcbAppChild(kChildVar) {}
     // A MIDI part of two bars on track 0 with a short phrase, saved as the autoload song.
     std::string WriteSong() {
         const std::string path = program->Path() + "keys.seq";
@@ -114,9 +80,6 @@ protected:
                                    QString::number(p.Y), "click", "1"});
     }
 
-    std::optional<TempSettings> settings;
-    std::optional<TempProgramFolder> program;
-    TVirtualMidiOut synth{"Synth"};
 };
 
 TEST_F(KeyXcbChild, ClickAPartAndCtrlE) {
