@@ -366,6 +366,7 @@ bool GetObject(HBITMAP bitmap, BITMAP* out) {
     out->bmWidthBytes = b->surface->Stride();
     out->bmPlanes = 1;
     out->bmBitsPixel = 32;
+    b->surface->Unturn();
     out->bmBits = b->surface->pixels.data();
     return true;
 }

@@ -119,7 +119,20 @@ void QtWindow::paintEvent(QPaintEvent* e) {
     // The surface as an image without a copy: 0xFFRRGGBB rows are Qt's RGB32.
     const QImage image(reinterpret_cast<const uchar*>(s->pixels.data()), s->width, s->height,
                        s->Stride(), QImage::Format_RGB32);
-    for (const QRect& r : e->region()) p.drawImage(r, image, r);
+    if (!s->top) {
+        for (const QRect& r : e->region()) p.drawImage(r, image, r);
+        return;
+    }
+    // Turned rows (a scroll): the rows above `split` are stored top rows lower, the rest from
+    // the first stored row on.
+    const int split = s->height - s->top;
+    const QRect upper(0, 0, s->width, split), lower(0, split, s->width, s->top);
+    for (const QRect& r : e->region()) {
+        if (QRect a = r.intersected(upper); !a.isEmpty())
+            p.drawImage(a, image, a.translated(0, s->top));
+        if (QRect b = r.intersected(lower); !b.isEmpty())
+            p.drawImage(b, image, b.translated(0, -split));
+    }
 }
 
 void QtWindow::Press(QMouseEvent* e) {

@@ -92,6 +92,7 @@ void ResizeSurface(Wnd& w, int width, int height) {
     for (int y = 0; y < std::min(height, s.height); ++y)
         std::copy_n(s.Row(y), std::min(width, s.width), px.data() + std::size_t(y) * width);
     s.pixels = std::move(px);
+    s.top = 0;
     s.width = width;
     s.height = height;
     ++s.changes;
@@ -273,7 +274,36 @@ void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
         TRect c = IntersectRects(dst.Rects().front(),
                                  {src.Left + dx, src.Top + dy, src.Right + dx, src.Bottom + dy});
         c = IntersectRects(c, {0, 0, s.width, s.height});
-        const std::size_t n = std::size_t(std::max(c.Width(), 0)) * sizeof(std::uint32_t);
+        if (c.IsEmpty()) return;
+        const std::size_t n = std::size_t(c.Width()) * sizeof(std::uint32_t);
+        const std::int64_t area = std::int64_t(s.width) * s.height,
+                           block = std::int64_t(c.Width()) * c.Height();
+        if (dx == 0 && 2 * (area - block) < block) {
+            // Most of the surface moves up or down: turn the rows instead of moving them, and
+            // put back the pixels outside the block (its sides, the rows above and below) as
+            // they were.
+            auto outside = [&](auto&& span) {
+                for (int y = 0; y < s.height; ++y) {
+                    if (y < c.Top || y >= c.Bottom) {
+                        span(y, 0, s.width);
+                        continue;
+                    }
+                    if (c.Left > 0) span(y, 0, c.Left);
+                    if (c.Right < s.width) span(y, c.Right, s.width);
+                }
+            };
+            std::vector<std::uint32_t> aside(std::size_t(area - block));
+            std::uint32_t* at = aside.data();
+            outside([&](int y, int x0, int x1) { at = std::copy(s.Row(y) + x0, s.Row(y) + x1, at); });
+            s.Turn(dy);
+            at = aside.data();
+            outside([&](int y, int x0, int x1) {
+                std::copy_n(at, x1 - x0, s.Row(y) + x0);
+                at += x1 - x0;
+            });
+            ++s.changes;
+            return;
+        }
         for (int i = 0; i < c.Height(); ++i) {
             const int y = dy > 0 ? c.Bottom - 1 - i : c.Top + i;
             std::memmove(s.Row(y) + c.Left, s.Row(y - dy) + c.Left - dx, n);

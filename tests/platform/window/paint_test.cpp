@@ -74,6 +74,70 @@ TEST_F(FormsTest, ScrollWindowExRepaintsOnlyTheExposedStrip) {
         EXPECT_EQ(gui.Pixel(top, x, 50), std::uint32_t(x + 10) << 16) << x;
 }
 
+// A scroll moves exactly the pixels it names and leaves every other one as it was, whether
+// the surface moves its rows or turns them (a vertical move of most of the surface); drawing
+// and resizing after a turn land where they should.
+TEST_F(FormsTest, ScrollsMoveExactlyTheirPixelsInAnyOrder) {
+    constexpr int W = 120, H = 90;
+    HWND top = Make(kPopup, {0, 0, W, H});
+    gui.Pump();
+    std::shared_ptr<Surface> s = GetWindowSurface(top);
+    std::vector<std::uint32_t> want(std::size_t(W) * H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            s->Row(y)[x] = want[std::size_t(y) * W + x] =
+                0xFF000000u | std::uint32_t(x << 16 | y << 8);
+    auto same = [&](const char* what) {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (s->Row(y)[x] != want[std::size_t(y) * W + x]) {
+                    ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ")";
+                    return;
+                }
+    };
+    struct Case {
+        const char* what;
+        TRect area;
+        int dx, dy;
+    } cases[] = {
+        {"whole, up", {0, 0, W, H}, 0, -7},
+        {"whole, down", {0, 0, W, H}, 0, 13},
+        {"left columns kept", {10, 0, W, H}, 0, -5},
+        {"rows above and below kept", {0, 4, W, 86}, 0, 3},
+        {"both sides kept", {6, 0, W - 3, H}, 0, 21},
+        {"half the width", {0, 0, 60, H}, 0, -5},
+        {"sideways", {0, 0, W, H}, -4, 0},
+        {"both ways", {0, 0, W, H}, 3, 2},
+        {"whole, up again", {0, 0, W, H}, 0, -40},
+    };
+    for (const Case& c : cases) {
+        ScrollWindowEx(top, c.dx, c.dy, &c.area, nullptr, nullptr, nullptr, 0);
+        std::vector<std::uint32_t> was = want;
+        for (int y = c.area.Top; y < c.area.Bottom; ++y)
+            for (int x = c.area.Left; x < c.area.Right; ++x)
+                if (x - c.dx >= c.area.Left && x - c.dx < c.area.Right &&
+                    y - c.dy >= c.area.Top && y - c.dy < c.area.Bottom)
+                    want[std::size_t(y) * W + x] = was[std::size_t(y - c.dy) * W + x - c.dx];
+        same(c.what);
+    }
+    EXPECT_NE(s->top, 0); // the rows are turned: what follows goes through the turn
+    HDC dc = GetDC(top);
+    HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
+    const TRect bottom{0, H - 2, W, H};
+    FillRect(dc, &bottom, b);
+    DeleteObject(b);
+    ReleaseDC(top, dc);
+    for (int y = H - 2; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            want[std::size_t(y) * W + x] = 0xFF010203u;
+    same("drawn after the turn");
+    EXPECT_EQ(gui.Pixel(top, 0, H - 1), 0x010203u);
+    EXPECT_EQ(gui.Pixel(top, 5, 0), want[5] & 0xFFFFFFu);
+    SetWindowPos(top, 0, 0, 0, W, H + 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
+    ASSERT_EQ(s->height, H + 10);
+    same("resized");
+}
+
 TEST_F(FormsTest, XorMarkDrawnFromATimerOutsidePaintShowsAndASecondDrawRemovesIt) {
     HWND top = Make(kPopup, {0, 0, 100, 100}, 0, RGB(0, 128, 0));
     gui.Pump();

@@ -62,6 +62,27 @@ TEST_F(QtTest, WindowShowsItsSurfaceAndExposureNeverRepaintsTheModel) {
     EXPECT_EQ(S(top).Count(WM_PAINT), wmPaints);
 }
 
+// A vertical scroll of the whole window turns the surface's rows; the window still shows them
+// in order.
+TEST_F(QtTest, AScrolledWindowShowsEveryRowInPlace) {
+    constexpr int W = 80, H = 60;
+    HWND top = Make(kPopup, {100, 100, 100 + W, 100 + H});
+    gui.Pump();
+    std::shared_ptr<Surface> s = GetWindowSurface(top);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            s->Row(y)[x] = 0xFF000000u | std::uint32_t(x << 16 | y << 8);
+    ScrollWindowEx(top, 0, -10, nullptr, nullptr, nullptr, nullptr, 0);
+    ASSERT_NE(s->top, 0);
+    QtWindow* w = Qw(top);
+    ASSERT_NE(w, nullptr);
+    QImage img = w->grab().toImage();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            ASSERT_EQ(At(img, x, y), std::uint32_t(x << 16 | (y < H - 10 ? y + 10 : y) << 8))
+                << x << ", " << y;
+}
+
 TEST_F(QtTest, AtTwiceThePixelRatioEverySurfacePixelBecomesASharpSquare) {
     CloseDisplay();
     setenv("QT_SCALE_FACTOR", "2", 1);
