@@ -292,11 +292,11 @@ void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
                     if (c.Right < s.width) span(y, c.Right, s.width);
                 }
             };
-            std::vector<std::uint32_t> aside(std::size_t(area - block));
-            std::uint32_t* at = aside.data();
+            std::unique_ptr<std::uint32_t[]> aside(new std::uint32_t[std::size_t(area - block)]);
+            std::uint32_t* at = aside.get();
             outside([&](int y, int x0, int x1) { at = std::copy(s.Row(y) + x0, s.Row(y) + x1, at); });
             s.Turn(dy);
-            at = aside.data();
+            at = aside.get();
             outside([&](int y, int x0, int x1) {
                 std::copy_n(at, x1 - x0, s.Row(y) + x0);
                 at += x1 - x0;
