@@ -2,6 +2,8 @@
 #include "app/testmidi.h"
 #include "platform/core/fpu.h"
 #include "platform/forms/display.h"
+#include "platform/gdi/fonts.h"
+#include "platform/midi/midi.h"
 
 #include <cstdio>
 #include <string>
@@ -9,6 +11,10 @@
 
 int main(int argc, char** argv) {
     platform::MaskFloatingPointExceptions();
+    // While the display opens, the font configuration and the MIDI port listers are made on
+    // threads of their own; they end before the program does.
+    std::jthread fonts = platform::PrepareFonts();
+    std::jthread midiPorts = platform::PrepareMidiPorts();
     platform::PreferX11Platform();
     std::string error;
     if (!platform::OpenDisplay(&error)) {

@@ -11,6 +11,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -19,6 +20,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -78,6 +80,7 @@ struct DisplayState {
     std::unique_ptr<QApplication> app;
     std::unique_ptr<QtPresenter> presenter;
     std::unique_ptr<QtMessageLoop> loop;
+    std::jthread busConnection; // joined when the display closes
     Presenter* previous = nullptr;
     ModalWaitHook previousWait = nullptr;
     TDialogHooks previousDialogs;
@@ -125,6 +128,11 @@ bool OpenDisplay(std::string* error) {
     }
     auto* d = new DisplayState;
     d->app = adopted ? std::move(adopted) : std::make_unique<QApplication>(d->argc, d->argv);
+    // The first window shown connects Qt's accessibility bridge to the session bus, which takes
+    // milliseconds (without a bus, one is looked for and started): the connection is made on a
+    // thread of its own meanwhile, and the bridge finds it made.
+    if (!adopted && QGuiApplication::platformName() == QLatin1String("xcb"))
+        d->busConnection = std::jthread([] { QDBusConnection::sessionBus(); });
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setFont(StandardControlFont());
     if (QScreen* s = QGuiApplication::primaryScreen()) {

@@ -192,6 +192,16 @@ ResolvedFont ResolveFont(std::string_view faceName, bool bold, bool italic) {
     return cache.emplace(key, r).first->second;
 }
 
+std::jthread PrepareFonts() {
+    // Under the font lock: a lookup meanwhile waits instead of reading the configuration again.
+    return std::jthread([] {
+        std::lock_guard lock(FontLock());
+        ResolvedFont r;
+        for (bool bold : {false, true})
+            Match(kDefaultFamily, bold, false, r);
+    });
+}
+
 std::shared_ptr<SizedFont> GetSizedFont(const FontDesc& desc) {
     std::lock_guard lock(FontLock());
     const ResolvedFont rf = ResolveFont(desc.faceName, desc.weight >= 600, desc.italic);

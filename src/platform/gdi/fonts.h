@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -59,5 +60,10 @@ public:
 
 // The sized face for a logical font; shared, never freed while in use.
 std::shared_ptr<SizedFont> GetSizedFont(const FontDesc& desc);
+
+// Reads the font configuration (and finds the default face) on a thread of its own, so that a
+// program's first text need not wait for it; a lookup meanwhile waits for the thread. Join the
+// thread before the program ends.
+std::jthread PrepareFonts();
 
 } // namespace platform

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 namespace platform {
 
@@ -187,6 +188,10 @@ void SetMidiRealPorts(bool on);
 bool MidiRealPorts();
 // Whether the kernel offers a sequencer at all.
 bool MidiSequencerAvailable();
+// Makes the listers of the sequencer's and JACK's ports (a client of each) on a thread of its
+// own, so that the first device count need not wait for them; a count meanwhile waits for the
+// thread. Join the thread before the program ends.
+std::jthread PrepareMidiPorts();
 
 // Waits until every open stream has carried out all it owes up to the current clock time.
 // Tests call it after moving the virtual clock.
