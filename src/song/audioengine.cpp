@@ -87,7 +87,7 @@ void TAudioEngine::RenderVoices(TSong& S, int Frames) {
 void TAudioEngine::RenderVoice(TSong& S, _TSampleVoice& V, int Frames) {
     _TTrack* track = S.TrackAt(V.Track);
     if (!track) return;
-    const int slots = ActiveSlotCount(track->Outputs.data());
+    const int slots = ActiveSlotCount(track->Outputs);
     for (int i = 0; i < slots; ++i)
         ClearFloats(SampleMixBuffers[static_cast<std::size_t>(i)].data(), 2 * Frames);
 

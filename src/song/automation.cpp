@@ -189,8 +189,7 @@ void TSong::DeleteAutomationEvents(int Track, int Slot, bool ShiftDown, int Para
 namespace {
 
 // Looks for Plugin among the inserts of Slots from slot 0 up to the first inactive one.
-bool FindInsert(const std::array<TSoftOut, OutputSlotCount>& Slots, int Count, const TMFX* Plugin,
-                int& Slot, int& Index) {
+bool FindInsert(const TSoftOuts& Slots, int Count, const TMFX* Plugin, int& Slot, int& Index) {
     for (int s = 0; s < Count && Slots[static_cast<std::size_t>(s)].Active; ++s) {
         const TSoftOut& out = Slots[static_cast<std::size_t>(s)];
         for (std::size_t i = 0; i < out.Inserts.size(); ++i)
@@ -251,8 +250,7 @@ bool TSubEngine::MakePlugId(const TMFX* Plugin, TPlugId& Id) const {
 }
 
 TMFX* TSubEngine::ResolvePlugId(const TPlugId& Id) const {
-    auto slotOf = [&](const std::array<TSoftOut, OutputSlotCount>& Slots, int S, int Limit,
-                      int Index) -> TMFX* {
+    auto slotOf = [&](const TSoftOuts& Slots, int S, int Limit, int Index) -> TMFX* {
         if (S < 0 || S >= Limit || S >= OutputSlotCount) return nullptr;
         return InsertAt(Slots[static_cast<std::size_t>(S)], Index);
     };

@@ -107,6 +107,16 @@ bool MapFileOpen(std::string_view FileName) {
     return true;
 }
 
+bool MapBytesOpen(const std::uint8_t* Bytes, std::size_t Size) {
+    MapFileClose();
+    MapTruncated = false;
+    if (!Bytes || Size == 0 || Size > static_cast<std::size_t>(INT32_MAX)) return false;
+    MapBase = MapCursor = Bytes;
+    g_limit = MapBase + Size;
+    MapRemaining = static_cast<std::int32_t>(Size);
+    return true;
+}
+
 void MapFileClose() {
     g_map.Close();
     // Cursor and remaining keep their values; nothing can be read through them any more.

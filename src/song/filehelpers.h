@@ -28,6 +28,9 @@ extern bool MapTruncated;             // a read wanted more than the file (or th
 // Maps the whole file read-only; False, with nothing open, when it does not exist, cannot be
 // read, is empty or too big for the reader's 32-bit counts. Resets MapTruncated.
 bool MapFileOpen(std::string_view FileName);
+// Reads Size bytes at Bytes as MapFileOpen reads a file of them; the caller keeps them until
+// MapFileClose. False, with nothing open, when they are empty or too many.
+bool MapBytesOpen(const std::uint8_t* Bytes, std::size_t Size);
 void MapFileClose();
 
 std::uint8_t MapReadByte();

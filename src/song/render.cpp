@@ -49,7 +49,7 @@ void ComputeBlockPosition(TSong& S) {
 }
 
 void MixDiskOutputs(TSong& S, int Frames) {
-    int n = ActiveSlotCount(S.DiskOutputs.data());
+    int n = ActiveSlotCount(S.DiskOutputs);
     for (int i = 0; i < n; ++i) {
         S.DiskOutputs[static_cast<std::size_t>(i)].PeakLeft = 0.0f;
         S.DiskOutputs[static_cast<std::size_t>(i)].PeakRight = 0.0f;
@@ -113,8 +113,9 @@ void RenderBlock(TSong& S, float* Out, int Frames) {
     for (int t = 0; t < TrackCount; ++t) {
         _TTrack* track = S.Tracks[static_cast<std::size_t>(t)].get();
         if (!track) continue;
-        for (auto& slot : track->Outputs) {
-            if (!slot.Active) break;
+        const TSoftOuts& outs = track->Outputs; // only the active slots are handed out
+        for (std::size_t i = 0; i < outs.size() && outs[i].Active; ++i) {
+            TSoftOut& slot = track->Outputs[i];
             slot.PeakLeft = 0.0f;
             slot.PeakRight = 0.0f;
         }
@@ -156,9 +157,9 @@ void ClearFloats(float* Buffer, int Count) {
     if (Count > 0) std::memset(Buffer, 0, static_cast<std::size_t>(Count) * sizeof(float));
 }
 
-int ActiveSlotCount(const TSoftOut* Slots) {
+int ActiveSlotCount(const TSoftOuts& Slots) {
     int n = 0;
-    while (n < MaxMixedSlots && Slots[n].Active)
+    while (n < MaxMixedSlots && Slots[static_cast<std::size_t>(n)].Active)
         ++n;
     return n;
 }

@@ -8,6 +8,7 @@
 class TMFX;
 class TSong;
 struct TSoftOut;
+class TSoftOuts;
 
 constexpr int MaxBlockFrames = 22050; // every work buffer holds this many stereo frames
 constexpr int MaxMixedSlots = 32;     // output slots mixed per owner
@@ -52,6 +53,6 @@ extern TBlockPosition BlockPosition;
 // pan by owner, sends. A slot whose Bus names no bus is not mixed at all.
 void MixSlot(TSong& S, TSoftOut& Slot, float* Source, TSlotOwner Owner, int Frames);
 // The active slots from slot 0 up to the first inactive one, at most 32.
-int ActiveSlotCount(const TSoftOut* Slots);
+int ActiveSlotCount(const TSoftOuts& Slots);
 
 void ClearFloats(float* Buffer, int Count);

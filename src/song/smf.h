@@ -2,6 +2,8 @@
 // Standard MIDI Files (".mid"): read as a whole new song, imported into the current track and
 // the empty tracks after it, and written as format 1 at 240 ticks to the quarter note.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,11 @@ bool ReadSmfSongRecords(std::string_view FileName);
 // Adds the file's tracks to the current track and the empty tracks after it; the song's files
 // and flags stay as they are. False when nothing was read or the reading stopped with a message.
 bool ImportSmfTrack(std::string_view FileName);
+
+// ReadSmfSong and ImportSmfTrack of a file's Size bytes held at Bytes, as if read from a file
+// of them (FileName names the song's folder and file).
+bool ReadSmfSongBytes(std::string_view FileName, const std::uint8_t* Bytes, std::size_t Size);
+bool ImportSmfTrackBytes(const std::uint8_t* Bytes, std::size_t Size);
 
 // The path a MIDI save under FileName writes: a ".seq" and all after it is cut from the file
 // name, and ".mid" appended unless the name holds it (in any case).

@@ -400,9 +400,10 @@ void TSmfReader::Finish() {
     if (format_ == 1) AssignChannels();
 }
 
-// Maps the file and checks its header; the format and division of a file we can read.
-bool OpenSmf(std::string_view FileName, int& Format, int& Division) {
-    if (!MapFileOpen(FileName)) return false;
+// Checks the header of the file just mapped (Mapped: it could be); the format and division of
+// a file we can read.
+bool OpenSmf(bool Mapped, int& Format, int& Division) {
+    if (!Mapped) return false;
     bool ok =
         MapAvailable() >= 14 && static_cast<std::uint32_t>(MapReadInt32BE()) == FourCC("MThd");
     if (ok) {
@@ -467,25 +468,18 @@ bool ReadMappedSmfSong(std::string_view FileName, int Format, int Division) {
     return complete;
 }
 
-} // namespace
-
-bool ReadSmfSong(std::string_view FileName) {
+bool ReadSmf(bool Mapped, std::string_view FileName) {
     int format = 0, division = TicksPerBeat;
-    if (!OpenSmf(FileName, format, division)) return false;
+    if (!OpenSmf(Mapped, format, division)) return false;
     Song->Clear();
     SongFileHost().ClearSamplePool();
     SongFileHost().ClearSongLists();
     return ReadMappedSmfSong(FileName, format, division);
 }
 
-bool ReadSmfSongRecords(std::string_view FileName) {
+bool ImportSmf(bool Mapped) {
     int format = 0, division = TicksPerBeat;
-    return OpenSmf(FileName, format, division) && ReadMappedSmfSong(FileName, format, division);
-}
-
-bool ImportSmfTrack(std::string_view FileName) {
-    int format = 0, division = TicksPerBeat;
-    if (!OpenSmf(FileName, format, division)) return false;
+    if (!OpenSmf(Mapped, format, division)) return false;
     for (int i = Song->CurrentTrackIndex; i < TrackCount; ++i)
         for (_TPart* p = Song->Tracks[i]->Parts; p; p = p->Next)
             p->Flags &= ~pfRedraw;
@@ -496,4 +490,28 @@ bool ImportSmfTrack(std::string_view FileName) {
     ReportStop(stop);
     MainWindow().PaintParts(-1);
     return stop == TStop::None || stop == TStop::Quiet;
+}
+
+} // namespace
+
+bool ReadSmfSong(std::string_view FileName) {
+    return ReadSmf(MapFileOpen(FileName), FileName);
+}
+
+bool ReadSmfSongBytes(std::string_view FileName, const std::uint8_t* Bytes, std::size_t Size) {
+    return ReadSmf(MapBytesOpen(Bytes, Size), FileName);
+}
+
+bool ReadSmfSongRecords(std::string_view FileName) {
+    int format = 0, division = TicksPerBeat;
+    return OpenSmf(MapFileOpen(FileName), format, division) &&
+           ReadMappedSmfSong(FileName, format, division);
+}
+
+bool ImportSmfTrack(std::string_view FileName) {
+    return ImportSmf(MapFileOpen(FileName));
+}
+
+bool ImportSmfTrackBytes(const std::uint8_t* Bytes, std::size_t Size) {
+    return ImportSmf(MapBytesOpen(Bytes, Size));
 }

@@ -155,7 +155,7 @@ public:
     std::unique_ptr<TSoftQ> Queue;
     TSoftsynthEditor* Editor = nullptr;
     platform::HWND EditorWnd = 0; // the editor's window, told of program changes
-    std::array<TSoftOut, OutputSlotCount> Outputs;
+    TSoftOuts Outputs;
     std::int32_t OutputCount = 0;
     std::atomic<std::uint8_t> FlushNotes{0}; // the next block releases every note held
     std::array<VstMidiEvent, MaxBlockEvents> EventRecords{};

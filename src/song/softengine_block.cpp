@@ -181,7 +181,7 @@ void TSoftItem::Consume(int Frames) {
 void TSoftItem::ProcessOwn(int Frames) {
     TMFX& plug = *Plugin;
     TSoftQ& q = *Queue;
-    const int slots = std::min(ActiveSlotCount(Outputs.data()), OutputCount);
+    const int slots = std::min(ActiveSlotCount(Outputs), OutputCount);
     for (int i = 0; i < slots; ++i) {
         float* buffer = SampleMixBuffers[static_cast<std::size_t>(i)].data();
         ClearFloats(buffer, 2 * Frames);
@@ -309,7 +309,7 @@ void TSoftItem::ProcessVst(int Frames) {
 
     if (!Song) return;
     float* inter = PlugBuffers[4].data();
-    const int active = ActiveSlotCount(Outputs.data());
+    const int active = ActiveSlotCount(Outputs);
     int next = 0;
     for (int i = 0; i < active; ++i) {
         TSoftOut& slot = Outputs[static_cast<std::size_t>(i)];

@@ -13,6 +13,7 @@
 #include "song/undo.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -146,8 +147,23 @@ void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
     Out.Inserts.Clear();
 }
 
+void TSoftOuts::Reset(bool FreeInserts) {
+    const std::size_t n = UsedCount();
+    std::size_t keep = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        TSoftOut& slot = slots_[s];
+        if (FreeInserts) SongEngines().FreeInserts(slot);
+        ResetSoftOut(slot, static_cast<int>(s));
+        if (slot.Inserts.AddQueued()) keep = s + 1;
+    }
+    // A slot handed out while this ran (by the renderer) raised the count: it stays.
+    std::size_t expected = n;
+    if (keep != n) used_.compare_exchange_strong(expected, keep, std::memory_order_relaxed);
+}
+
 bool SetSendLevel(TSoftOut& Slot, int J, float Value) {
     if (J < 0 || J >= SendCount || !std::isfinite(Value)) return false;
+    if (Slot.Owner) Slot.Owner->MarkUsed(Slot);
     TSendLevels& sends = Slot.Sends;
     const std::atomic<float>* row = sends.Row.load(std::memory_order_relaxed);
     if (row == TSendLevels::Zeros) {
@@ -188,13 +204,6 @@ void FreeTrackParts(_TTrack& T) {
         p = next;
     }
     T.Parts = nullptr;
-}
-
-void ResetOutputs(std::array<TSoftOut, OutputSlotCount>& Outputs, bool FreeInserts) {
-    for (int s = 0; s < OutputSlotCount; ++s) {
-        if (FreeInserts) SongEngines().FreeInserts(Outputs[s]);
-        ResetSoftOut(Outputs[s], s);
-    }
 }
 
 } // namespace
@@ -239,16 +248,16 @@ TSong::TSong() {
         t->Channel = i % 16;
         t->Output = defaultDevice;
         t->Mode = DefaultTrackMode;
-        ResetOutputs(t->Outputs, false);
+        t->Outputs.Reset(false);
         Tracks[i] = std::move(t);
     }
     // 5. The metronome.
     Tracks[MetronomeIndex].reset(new _TTrack);
-    ResetOutputs(Tracks[MetronomeIndex]->Outputs, false);
+    Tracks[MetronomeIndex]->Outputs.Reset(false);
     MetronomePart = NewPart("", 0, 240, MetronomeIndex);
     InitMetronome();
     // 6. Disk outputs; the strips with the master's come from the mixer engine.
-    ResetOutputs(DiskOutputs, false);
+    DiskOutputs.Reset(false);
     // 7.
     CurrentTrackIndex = 0;
     RecordPart = nullptr;
@@ -335,33 +344,39 @@ void TSong::Clear() {
     // 2. The tracks; the controller 0 goes to the output each track has before it is reset.
     for (int i = 0; i < TrackCount; ++i) {
         _TTrack& t = *Tracks[i];
-        t.Name = "Track " + std::to_string(i + 1);
-        t.Channel = i % 16;
+        // The name is made in place and written only when it differs.
+        char name[16] = "Track ";
+        const char* nameEnd = std::to_chars(name + 6, name + sizeof name, i + 1).ptr;
+        const std::string_view fresh(name, static_cast<std::size_t>(nameEnd - name));
+        if (t.Name != fresh) t.Name = fresh;
+        // The shared fields are stored only when they change: each store is a full barrier,
+        // which would cost more than the rest of a clear of an unused track.
+        Put(t.Channel, i % 16);
         t.Bank = -1;
         if (Midi) Midi->DirectMidiOut(t.Output, PackMidiMsg(0xB0 + t.Channel, 0, 0));
         t.Program = -1;
         FreeTrackParts(t);
-        t.Mute = 0;
+        Put(t.Mute, std::uint8_t{0});
         t.Volume = -1;
         t.Pan = -1;
         t.Reverb = -1;
         t.Chorus = -1;
-        t.Transpose = 0;
-        t.Mode = DefaultTrackMode;
-        t.Output = DefaultTrackMode == tmMidi ? defaultDevice : 0;
+        Put(t.Transpose, 0);
+        Put(t.Mode, DefaultTrackMode);
+        Put(t.Output, DefaultTrackMode == tmMidi ? defaultDevice : 0);
         t.Layout = 256;
         t.UserFile.clear();
         t.FX = -1;
         t.Offset = 0;
         SongEngines().FreeMixChannel(t);
         t.MixChannel = nullptr;
-        ResetOutputs(t.Outputs, true);
+        t.Outputs.Reset(true);
         t.Samples.clear();
         SongEngines().FreeAutoPlugs(t);
         t.AutoPlugs.clear();
     }
     // 3.
-    ResetOutputs(DiskOutputs, true);
+    DiskOutputs.Reset(true);
     // 4.
     ClearClipboard();
     ClearTodos();

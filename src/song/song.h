@@ -122,6 +122,8 @@ private:
     bool Dirty = false; // a level was set since the last reset (GUI thread)
 };
 
+class TSoftOuts;
+
 // One mixer output slot.
 struct TSoftOut {
     std::string Name;
@@ -139,12 +141,67 @@ struct TSoftOut {
     // Insert effect buses; the mixer adds through deferred actions. Made empty without room,
     // as a song has over 16,000 slots.
     TTodoList<TSub> Inserts{0};
+    TSoftOuts* Owner = nullptr; // the slots this one is part of; nil for a slot on its own
 };
 
 // Puts a slot back to the defaults a track's slot gets when made (its inserts are left to the
 // caller, who frees them first). Slot 0 is active, the others are not. Only what differs from
-// the defaults is written, so a clear of a song costs what the song used.
+// the defaults is written.
 void ResetSoftOut(TSoftOut& Out, int SlotIndex);
+
+// The output slots of a track, a softsynth or the disk tracks. Every slot handed out for change
+// (a non-const index, data() or iteration, from any thread) counts as used until the next
+// Reset, which puts back only the slots up to the last one used: a song has over 16,000 slots,
+// and a clear of it costs what the song used. Const access marks nothing, and neither does a
+// write through a slot's address kept from before a Reset (take the slot afresh after it),
+// except by SetSendLevel, which marks the slot it sets through its Owner.
+class TSoftOuts {
+public:
+    TSoftOuts() {
+        for (TSoftOut& slot : slots_)
+            slot.Owner = this;
+    }
+    TSoftOuts(const TSoftOuts&) = delete;
+    TSoftOuts& operator=(const TSoftOuts&) = delete;
+
+    static constexpr std::size_t size() { return OutputSlotCount; }
+    TSoftOut& operator[](std::size_t I) {
+        Use(I + 1);
+        return slots_[I];
+    }
+    const TSoftOut& operator[](std::size_t I) const { return slots_[I]; }
+    TSoftOut* data() {
+        Use(size());
+        return slots_.data();
+    }
+    const TSoftOut* data() const { return slots_.data(); }
+    TSoftOut* begin() { return data(); }
+    TSoftOut* end() { return slots_.data() + size(); }
+    const TSoftOut* begin() const { return slots_.data(); }
+    const TSoftOut* end() const { return slots_.data() + size(); }
+
+    // How many slots from slot 0 may differ from a reset slot; the others are as Reset leaves
+    // them. A change through Used(I) stays within them and marks nothing more.
+    std::size_t UsedCount() const { return used_.load(std::memory_order_relaxed); }
+    TSoftOut& Used(std::size_t I) { return slots_[I]; }
+    // Counts Slot, one of these, as used.
+    void MarkUsed(const TSoftOut& Slot) {
+        Use(static_cast<std::size_t>(&Slot - slots_.data()) + 1);
+    }
+    // Frees the inserts of every used slot when FreeInserts, then puts each back with
+    // ResetSoftOut (GUI thread). A slot with an add of its inserts still queued stays used.
+    void Reset(bool FreeInserts);
+
+private:
+    void Use(std::size_t N) {
+        std::size_t u = used_.load(std::memory_order_relaxed);
+        while (u < N && !used_.compare_exchange_weak(u, N, std::memory_order_relaxed)) {
+        }
+    }
+    // Ahead of the slots: a clear reads it beside the owner's other fields.
+    std::atomic<std::size_t> used_{OutputSlotCount}; // made slots are not yet reset ones
+    std::array<TSoftOut, OutputSlotCount> slots_;
+};
 
 // Sets send J (0..SendCount-1) of Slot to Value, the one writer of send levels: it marks the
 // slot, so that a reset puts back only the sends that were set. GUI thread. False, and nothing
@@ -187,7 +244,7 @@ struct _TTrack {
     std::string UserFile;
     std::int32_t FX = -1;
     TChannel* MixChannel = nullptr;
-    std::array<TSoftOut, OutputSlotCount> Outputs;
+    TSoftOuts Outputs;
 };
 
 bool IsMidiMode(int Mode);
@@ -271,7 +328,7 @@ public:
     std::atomic<double> AudioPos{0.0};
     std::atomic<double> PrecountLeft{0.0};
     TChannel* DiskChannel = nullptr;
-    std::array<TSoftOut, OutputSlotCount> DiskOutputs;
+    TSoftOuts DiskOutputs;
     std::atomic<std::uint8_t> MetronomeOn{0};
     TTodoQueue* Todos = nullptr;
 

@@ -270,7 +270,7 @@ void SampleBus(TSongReader& R, TMapItem&) {
 // ---- output slots -----------------------------------------------------------------------------
 
 // The next slot of Slots by Counter; none beyond the last (the counter stops growing there).
-void NextSlot(TSongReader& R, int& Counter, std::array<TSoftOut, OutputSlotCount>* Slots) {
+void NextSlot(TSongReader& R, int& Counter, TSoftOuts* Slots) {
     Counter = std::min(Counter + 1, OutputSlotCount);
     R.SendIndex = -1;
     R.Slot =

@@ -245,8 +245,7 @@ void WriteSlot(TSongWriter& W, const std::string& Family, const TSoftOut& Slot) 
 }
 
 // Slots 0 up to the first that is not active.
-void WriteActiveSlots(TSongWriter& W, const std::string& Family,
-                      const std::array<TSoftOut, OutputSlotCount>& Slots) {
+void WriteActiveSlots(TSongWriter& W, const std::string& Family, const TSoftOuts& Slots) {
     for (const TSoftOut& slot : Slots) {
         if (slot.Active != 1) break;
         WriteSlot(W, Family, slot);

@@ -24,8 +24,13 @@ TSubEngine* songSubEngine = nullptr; // the one the song made (and frees)
 
 // Every output slot whose bus and send numbers follow the bus lists: the softsynths' slots
 // below their output counts, the slots of the tracks (of audio tracks only, for AudioOnly) and
-// the disk outputs.
+// the disk outputs. A track or disk slot that was not used since the song's clear routes
+// nowhere, has no send levels nor inserts, and is passed over.
 template <class F> void ForEachRoutedSlot(bool AudioOnly, F&& Fn) {
+    auto used = [&Fn](TSoftOuts& Slots) {
+        for (std::size_t i = 0; i < Slots.UsedCount(); ++i)
+            Fn(Slots.Used(i));
+    };
     if (SoftEngine)
         for (TSoftItem* item : SoftEngine->Items)
             for (int i = 0; i < item->OutputCount && i < OutputSlotCount; ++i)
@@ -34,11 +39,9 @@ template <class F> void ForEachRoutedSlot(bool AudioOnly, F&& Fn) {
     for (int t = 0; t < TrackCount; ++t) {
         _TTrack* track = Song->TrackAt(t);
         if (!track || (AudioOnly && track->Mode != tmAudio)) continue;
-        for (TSoftOut& slot : track->Outputs)
-            Fn(slot);
+        used(track->Outputs);
     }
-    for (TSoftOut& slot : Song->DiskOutputs)
-        Fn(slot);
+    used(Song->DiskOutputs);
 }
 
 // Send levels are written through their one writer; unchanged levels are left alone.

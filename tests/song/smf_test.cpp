@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <sstream>
 #include <string>
@@ -501,6 +502,64 @@ TEST_F(SmfTest, ExportThenImportKeepsEveryEvent) {
     EXPECT_EQ(Events(), "0 0 0 B3 7 90\n0 0 0 B3 0 0\n0 0 0 C3 7 0\n"
                         "0 0 970 93 60 100\n0 0 980 83 60 0\n");
     EXPECT_EQ(Song->Tracks[0]->Channel, 3);
+}
+
+// Bytes held in memory read as the file of them does: the same song, result and messages, as a
+// whole song and as an import.
+TEST_F(SmfTest, BytesReadAsTheFileOfThemWould) {
+    Bytes cutOff = Smf(1, 240, {Chunk({{0, {0x90, 60, 1}}, {7, {0x80, 60, 0}}})});
+    cutOff.resize(cutOff.size() - 4);
+    const Bytes cases[] = {
+        Smf(1, 480,
+            {Chunk({{0, Tempo(250000)}}), Chunk({{0, Meta(0x03, "One")}, {20, {0x91, 60, 100}}}),
+             Chunk({{0, {0xF0, 3, 0x41, 0x10, 0xF7}}, {4, {0xC2, 5}}})}),
+        Smf(0, 96, {Chunk({{0, {0x90, 60, 1}}, {9, {0x95, 61, 2}}, {400, {0x80, 60, 0}}})}),
+        cutOff,
+        Smf(1, 240, {Chunk({{0, {0x90, 60, 1}}, {0, {0xF8}}})}),
+        {'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 1, 0, 1, 0, 96},
+        {'M', 'T', 'h', 'd'},
+        {},
+    };
+    struct TOutcome {
+        bool Result;
+        std::string Song, Folder, FileName;
+        int Untitled, IsMidiFile;
+        std::vector<std::string> Boxes;
+        bool operator==(const TOutcome&) const = default;
+    };
+    auto outcome = [&](const std::function<bool()>& Read) {
+        Song->Clear();
+        Song->CurrentTrackIndex = 1;
+        InsertPart(Song->Tracks[2].get(), NewPart("old", 0, 960, 2));
+        AppendEvent(Song->Tracks[2]->Parts, NewEvent(0, PackMidiMsg(0x90, 1, 1)));
+        ScriptedDialogs dialogs;
+        dialogs.AllowUnexpectedBoxes();
+        TOutcome o;
+        o.Result = Read();
+        o.Song = Events();
+        o.Folder = Song->Folder;
+        o.FileName = Song->FileName;
+        o.Untitled = Song->Untitled;
+        o.IsMidiFile = Song->IsMidiFile;
+        for (const auto& box : dialogs.Boxes())
+            o.Boxes.push_back(box.Text);
+        EXPECT_TRUE(CheckSongInvariants(*Song));
+        return o;
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        const Bytes& b = cases[i];
+        const std::string path = Write(b, "case.mid");
+        const TOutcome file = outcome([&] { return ReadSmfSong(path); });
+        EXPECT_EQ(outcome([&] { return ReadSmfSongBytes(path, b.data(), b.size()); }), file);
+        const TOutcome import = outcome([&] { return ImportSmfTrack(path); });
+        EXPECT_EQ(outcome([&] { return ImportSmfTrackBytes(b.data(), b.size()); }), import);
+        if (i == 0) {
+            EXPECT_TRUE(file.Result);
+            EXPECT_TRUE(import.Result);
+            EXPECT_NE(import.Song, file.Song); // the import keeps the old part
+        }
+    }
 }
 
 TEST(SmfName, SeqBecomesMid) {

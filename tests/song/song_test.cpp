@@ -173,6 +173,64 @@ TEST_F(DefaultsTest, SendLevelsSetBeforeAClearReadAsDefaultAfter) {
     EXPECT_EQ(cases[2].slot->Sends[64], 0.0f);
 }
 
+// A clear puts back the slots handed out for change since the last one, whichever way they
+// were reached, and only those: a look through a const view hands out nothing.
+TEST_F(DefaultsTest, SlotsChangedAnyWayBeforeAClearAreFreshAfter) {
+    auto used = [] {
+        std::size_t n = Song->DiskOutputs.UsedCount();
+        for (int i = 0; i < TrackCount; ++i)
+            n += Song->Tracks[i]->Outputs.UsedCount();
+        return n;
+    };
+    auto expectFresh = [](const TSoftOuts& Slots, const std::string& Owner) {
+        for (int s = 0; s < OutputSlotCount; ++s) {
+            SCOPED_TRACE(Owner + " slot " + std::to_string(s));
+            const TSoftOut& o = Slots[s];
+            EXPECT_EQ(o.Name, "");
+            EXPECT_EQ(o.Active, s == 0 ? 1 : 0);
+            EXPECT_EQ(o.Volume, 1.0f);
+            EXPECT_EQ(o.Pan, 0.0f);
+            EXPECT_EQ(o.Bus, -1);
+            EXPECT_EQ(o.Mute + o.Solo, 0);
+            EXPECT_EQ(o.PeakLeft + o.PeakRight, 0.0f);
+            EXPECT_EQ(o.Gain, 1.0f);
+        }
+    };
+    Song->Clear();
+    EXPECT_EQ(used(), 0u);
+    const TSoftOuts& look = Song->Tracks[40]->Outputs;
+    EXPECT_EQ(look[90].Volume, 1.0f);
+    EXPECT_EQ(
+        std::count_if(look.begin(), look.end(), [](const TSoftOut& o) { return o.Active == 1; }),
+        1);
+    EXPECT_EQ(used(), 0u);
+
+    Song->Tracks[9]->Outputs[100].Pan = 0.5f;
+    for (TSoftOut& o : Song->DiskOutputs)
+        o.Bus = 2;
+    TSoftOut* slots = Song->Tracks[30]->Outputs.data();
+    slots[64].Name = "x";
+    slots[127].Active = 1;
+    slots[0].Gain = 0.0f;
+    TSoftOut& last = Song->Tracks[127]->Outputs[127];
+    last.PeakLeft = 0.5f;
+    last.Mute = 1;
+    Song->Tracks[0]->Outputs[3].Volume = 0.5f;
+    Song->Tracks[0]->Outputs[3].Solo = 1;
+    EXPECT_EQ(Song->Tracks[9]->Outputs.UsedCount(), 101u);
+
+    Song->Clear();
+
+    for (int i = 0; i < TrackCount; ++i)
+        expectFresh(Song->Tracks[i]->Outputs, "track " + std::to_string(i));
+    expectFresh(Song->DiskOutputs, "disk");
+    EXPECT_EQ(used(), 0u);
+    // Changed again after the clear, reset by the next one too.
+    Song->Tracks[127]->Outputs[127].Active = 1;
+    Song->Clear();
+    EXPECT_EQ(Song->Tracks[127]->Outputs[127].Active, 0);
+}
+
 // The mix buffers of a song come from zeroed pages; a later song in the same program gets
 // them back as silence, not with the samples the last one left.
 TEST_F(DefaultsTest, ANewSongStartsWithSilentBuffers) {
@@ -236,6 +294,13 @@ struct RecordingSeams : TSongEngines, TMainWindowSeam {
 } // namespace
 
 TEST_F(SongTest, ClearReachesTheEnginesInOrder) {
+    // Inserts are freed in every slot used since the last clear.
+    Song->Tracks[4]->Outputs[9].Active = 1;
+    Song->DiskOutputs[2].Active = 1;
+    int used = static_cast<int>(Song->DiskOutputs.UsedCount());
+    for (int i = 0; i < TrackCount; ++i)
+        used += static_cast<int>(Song->Tracks[i]->Outputs.UsedCount());
+    EXPECT_GE(used, 10 + 3);
     RecordingSeams seams;
     SetSongEngines(&seams);
     SetMainWindow(&seams);
@@ -254,7 +319,7 @@ TEST_F(SongTest, ClearReachesTheEnginesInOrder) {
                                          "disk samples",
                                          "refresh mixer"};
     EXPECT_EQ(seams.calls, expected);
-    EXPECT_EQ(seams.freedInserts, (TrackCount + 1) * OutputSlotCount); // tracks and disk outputs
+    EXPECT_EQ(seams.freedInserts, used); // of tracks and disk outputs
     EXPECT_EQ(seams.freedChannels, TrackCount);
 }
 

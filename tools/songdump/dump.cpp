@@ -71,8 +71,8 @@ std::string SlotDifferences(const TSoftOut& o, int slot, int channels) {
 }
 
 // Channels: what a fresh slot of the owner holds (a softsynth's are mono until its pins say).
-void DumpSlots(std::ostringstream& out, const char* indent,
-               const std::array<TSoftOut, OutputSlotCount>& slots, int channels = 0) {
+void DumpSlots(std::ostringstream& out, const char* indent, const TSoftOuts& slots,
+               int channels = 0) {
     for (int s = 0; s < OutputSlotCount; ++s) {
         std::string diff = SlotDifferences(slots[s], s, channels);
         if (!diff.empty()) out << indent << "output " << s << diff << "\n";
@@ -177,8 +177,7 @@ void DumpBus(std::ostringstream& out, const std::string& indent, const TSub& b) 
     out << "\n";
 }
 
-void DumpInserts(std::ostringstream& out, const std::string& what,
-                 const std::array<TSoftOut, OutputSlotCount>& slots) {
+void DumpInserts(std::ostringstream& out, const std::string& what, const TSoftOuts& slots) {
     for (int s = 0; s < OutputSlotCount; ++s)
         for (const TSub* b : slots[static_cast<std::size_t>(s)].Inserts)
             DumpBus(out, what + " output " + std::to_string(s) + " insert ", *b);
