@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 
@@ -69,7 +70,7 @@ std::string Substitute(std::string_view name) {
 }
 
 // fontconfig's best file for the family; nothing when it offers another family instead.
-bool Match(const std::string& family, bool bold, bool italic, ResolvedFont& out) {
+bool AskFontconfig(const std::string& family, bool bold, bool italic, ResolvedFont& out) {
     static const bool ready = FcInit();
     if (!ready) return false;
     FcPattern* pat = FcPatternCreate();
@@ -99,6 +100,21 @@ bool Match(const std::string& family, bool bold, bool italic, ResolvedFont& out)
     }
     FcPatternDestroy(match);
     return ok;
+}
+
+// fontconfig's answer for a family, asked once: the platform's names that stand for the same
+// free face share it. Under the font lock.
+bool Match(const std::string& family, bool bold, bool italic, ResolvedFont& out) {
+    static std::map<std::tuple<std::string, bool, bool>, std::optional<ResolvedFont>> answers;
+    auto key = std::make_tuple(Lower(family), bold, italic);
+    auto it = answers.find(key);
+    if (it == answers.end()) {
+        ResolvedFont r;
+        const bool found = AskFontconfig(family, bold, italic, r);
+        it = answers.emplace(key, found ? std::optional(r) : std::nullopt).first;
+    }
+    if (it->second) out = *it->second;
+    return it->second.has_value();
 }
 
 class FtSizedFont : public SizedFont {
@@ -194,6 +210,7 @@ ResolvedFont ResolveFont(std::string_view faceName, bool bold, bool italic) {
 
 std::jthread PrepareFonts() {
     // Under the font lock: a lookup meanwhile waits instead of reading the configuration again.
+    // The default face's answers are kept for the names that stand for it.
     return std::jthread([] {
         std::lock_guard lock(FontLock());
         ResolvedFont r;
