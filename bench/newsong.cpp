@@ -6,7 +6,9 @@
 // - `songdump --new` as a whole process, beside the start and exit of a program that links the
 //   engine and does nothing (bin/engine_start).
 // - The song-file and SMF fuzz targets on each seed of their corpus, beside reading the same
-//   seed into the reused song without a clear ("inputs/s" is the fuzz target's rate).
+//   seed's file into the reused song without a clear ("inputs/s" is the fuzz target's rate).
+//   The SMF target reads its input from memory: "x_parse" sets it beside parsing the seed's
+//   bytes without a clear and without the file (the map is most of a file read).
 #include "devices/mfx.h"
 #include "devices/midi.h"
 #include "platform/core/dynlib.h"
@@ -190,7 +192,10 @@ std::vector<TSeed> Seeds(const std::string& Name) {
     return seeds;
 }
 
-template <int (*Fuzz)(const std::uint8_t*, std::size_t), bool (*Read)(std::string_view)>
+using TReadBytes = bool (*)(std::string_view, const std::uint8_t*, std::size_t);
+
+template <int (*Fuzz)(const std::uint8_t*, std::size_t), bool (*Read)(std::string_view),
+          TReadBytes Parse = nullptr>
 void FuzzPerSeed(benchmark::State& state, const char* Name) {
     std::vector<TSeed> seeds = Seeds(Name);
     Fuzz(nullptr, 0); // the fuzz target's own song and settings, made once
@@ -204,7 +209,7 @@ void FuzzPerSeed(benchmark::State& state, const char* Name) {
                    static_cast<std::streamsize>(seeds[i].Bytes.size()));
         seeds[i].Path = copy;
     }
-    double ours = 0, ref = 0;
+    double ours = 0, ref = 0, parse = 0;
     for (auto _ : state) {
         double run = 0;
         for (const TSeed& seed : seeds) {
@@ -215,6 +220,12 @@ void FuzzPerSeed(benchmark::State& state, const char* Name) {
             t0 = Clock::now();
             Read(seed.Path);
             ref += Since(t0);
+            if constexpr (Parse != nullptr) {
+                Song->Clear();
+                t0 = Clock::now();
+                Parse(seed.Path, seed.Bytes.data(), seed.Bytes.size());
+                parse += Since(t0);
+            }
             Midi->Sent.clear();
         }
         ours += run;
@@ -224,6 +235,7 @@ void FuzzPerSeed(benchmark::State& state, const char* Name) {
     state.counters["x_ref"] = ours / ref;
     state.counters["inputs/s"] = inputs / ours;
     state.counters["read/s"] = inputs / ref;
+    if constexpr (Parse != nullptr) state.counters["x_parse"] = ours / parse;
 }
 
 void BM_FuzzSongFilePerSeed(benchmark::State& state) {
@@ -231,7 +243,7 @@ void BM_FuzzSongFilePerSeed(benchmark::State& state) {
 }
 
 void BM_FuzzSmfPerSeed(benchmark::State& state) {
-    FuzzPerSeed<FuzzOneInput_smf, ReadSmfSongRecords>(state, "smf");
+    FuzzPerSeed<FuzzOneInput_smf, ReadSmfSongRecords, ReadSmfSongRecordsBytes>(state, "smf");
 }
 
 } // namespace

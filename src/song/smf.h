@@ -25,6 +25,9 @@ bool ImportSmfTrack(std::string_view FileName);
 // of them (FileName names the song's folder and file).
 bool ReadSmfSongBytes(std::string_view FileName, const std::uint8_t* Bytes, std::size_t Size);
 bool ImportSmfTrackBytes(const std::uint8_t* Bytes, std::size_t Size);
+// ReadSmfSongRecords of bytes held in memory (for measuring what parsing alone costs).
+bool ReadSmfSongRecordsBytes(std::string_view FileName, const std::uint8_t* Bytes,
+                             std::size_t Size);
 
 // The path a MIDI save under FileName writes: a ".seq" and all after it is cut from the file
 // name, and ".mid" appended unless the name holds it (in any case).

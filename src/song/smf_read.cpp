@@ -508,6 +508,13 @@ bool ReadSmfSongRecords(std::string_view FileName) {
            ReadMappedSmfSong(FileName, format, division);
 }
 
+bool ReadSmfSongRecordsBytes(std::string_view FileName, const std::uint8_t* Bytes,
+                             std::size_t Size) {
+    int format = 0, division = TicksPerBeat;
+    return OpenSmf(MapBytesOpen(Bytes, Size), format, division) &&
+           ReadMappedSmfSong(FileName, format, division);
+}
+
 bool ImportSmfTrack(std::string_view FileName) {
     return ImportSmf(MapFileOpen(FileName));
 }
