@@ -18,8 +18,10 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <semaphore>
 #include <thread>
 
 namespace platform {
@@ -80,6 +82,10 @@ struct DisplayState {
     std::unique_ptr<QApplication> app;
     std::unique_ptr<QtPresenter> presenter;
     std::unique_ptr<QtMessageLoop> loop;
+    // The session bus connection's thread, started before the application is made and let go
+    // once it is there (connectBus: an X11 application of our own).
+    std::binary_semaphore appMade{0};
+    std::atomic<bool> connectBus{false};
     std::jthread busConnection; // joined when the display closes
     Presenter* previous = nullptr;
     ModalWaitHook previousWait = nullptr;
@@ -127,12 +133,21 @@ bool OpenDisplay(std::string* error) {
         }
     }
     auto* d = new DisplayState;
-    d->app = adopted ? std::move(adopted) : std::make_unique<QApplication>(d->argc, d->argv);
     // The first window shown connects Qt's accessibility bridge to the session bus, which takes
-    // milliseconds (without a bus, one is looked for and started): the connection is made on a
-    // thread of its own meanwhile, and the bridge finds it made.
-    if (!adopted && QGuiApplication::platformName() == QLatin1String("xcb"))
-        d->busConnection = std::jthread([] { QDBusConnection::sessionBus(); });
+    // milliseconds (without a bus, one is looked for and started): a thread of its own makes the
+    // connection while the program builds its first windows, and the bridge finds it made. The
+    // thread is started first, so that it runs as soon as the application is there.
+    const bool made = !adopted;
+    if (made)
+        d->busConnection = std::jthread([d] {
+            d->appMade.acquire();
+            if (d->connectBus) QDBusConnection::sessionBus();
+        });
+    d->app = adopted ? std::move(adopted) : std::make_unique<QApplication>(d->argc, d->argv);
+    if (made) {
+        d->connectBus = QGuiApplication::platformName() == QLatin1String("xcb");
+        d->appMade.release();
+    }
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setFont(StandardControlFont());
     if (QScreen* s = QGuiApplication::primaryScreen()) {
