@@ -239,8 +239,17 @@ int ScrollWindowEx(HWND h, int dx, int dy, const TRect* scroll, const TRect* cli
     if (Wnd* root = Root(w)) {
         Region inSurface = moved;
         inSurface.Offset(o.X, o.Y);
+        // The display moves what it shows of one block itself rather than taking every pixel
+        // again from the surface; what was drawn before reaches it first.
+        const bool block = inSurface.Rects().size() == 1 && (root->style & WS_VISIBLE);
+        if (block) FlushSurfaces();
         CopyPixels(*root->surface, inSurface, dx, dy);
-        if (!inSurface.IsEmpty()) MarkDirty(*root, inSurface.Bounds());
+        if (block) {
+            P().SurfaceScrolled(root->h, inSurface.Bounds(), dx, dy);
+            root->presentedChanges = root->surface->changes;
+        } else if (!inSurface.IsEmpty()) {
+            MarkDirty(*root, inSurface.Bounds());
+        }
     }
 
     // Pending invalid parts inside the area move with the pixels.

@@ -345,7 +345,24 @@ void QtPresenter::WindowActivated(HWND top) {
 
 void QtPresenter::SurfaceUpdated(HWND top, const TRect& r) {
     if (QtWindow* w = Widget(top)) w->update(QRect(r.Left, r.Top, r.Width(), r.Height()));
-    // Native hosts follow their windows.
+    HostsFollow(top);
+}
+
+void QtPresenter::SurfaceScrolled(HWND top, const TRect& r, int dx, int dy) {
+    QtWindow* w = Widget(top);
+    if (w && w->isVisible()) {
+        // Qt moves what its store holds of the block (on X11 inside the server) and repaints
+        // from the surface whatever of it is not painted yet, and the rest of the area.
+        const QRect to(r.Left, r.Top, r.Width(), r.Height());
+        w->scroll(dx, dy, to.united(to.translated(-dx, -dy)));
+    } else if (w) {
+        w->update(QRect(r.Left, r.Top, r.Width(), r.Height()));
+    }
+    HostsFollow(top);
+}
+
+// Native hosts follow their windows.
+void QtPresenter::HostsFollow(HWND top) {
     for (auto& [host, widget] : hosts_)
         if (widget && GetAncestor(host, GA_ROOT) == top) NativeHostId(host);
 }

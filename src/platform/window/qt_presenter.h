@@ -86,6 +86,7 @@ public:
     void ZOrderChanged() override;
     void WindowActivated(HWND top) override;
     void SurfaceUpdated(HWND top, const TRect& surfaceRect) override;
+    void SurfaceScrolled(HWND top, const TRect& surfaceRect, int dx, int dy) override;
     void CursorChanged(HCURSOR cursor) override;
     void CursorMoved(int x, int y) override;
     bool StartSystemMove(HWND top, LRESULT hitTest) override;
@@ -94,6 +95,7 @@ public:
     void NativeHostGone(HWND host) override;
 
 private:
+    void HostsFollow(HWND top);
     std::map<HWND, QPointer<QtWindow>> windows_;
     std::map<HWND, QPointer<QWidget>> hosts_;
     std::unique_ptr<QtHotKeys> hotKeys_;

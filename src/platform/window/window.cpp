@@ -294,7 +294,9 @@ void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
             };
             std::unique_ptr<std::uint32_t[]> aside(new std::uint32_t[std::size_t(area - block)]);
             std::uint32_t* at = aside.get();
-            outside([&](int y, int x0, int x1) { at = std::copy(s.Row(y) + x0, s.Row(y) + x1, at); });
+            outside([&](int y, int x0, int x1) {
+                at = std::copy(s.Row(y) + x0, s.Row(y) + x1, at);
+            });
             s.Turn(dy);
             at = aside.get();
             outside([&](int y, int x0, int x1) {

@@ -291,6 +291,12 @@ public:
     virtual void ZOrderChanged() {}
     virtual void WindowActivated(HWND /*top*/) {}
     virtual void SurfaceUpdated(HWND /*top*/, const TRect& /*surfaceRect*/) {}
+    // The pixels of surfaceRect were moved there from (dx, dy) back within the surface (a
+    // scroll), after everything drawn before was reported: a display may move what it shows
+    // of them itself. By default the rectangle is reported as updated.
+    virtual void SurfaceScrolled(HWND top, const TRect& surfaceRect, int /*dx*/, int /*dy*/) {
+        SurfaceUpdated(top, surfaceRect);
+    }
     virtual void CursorChanged(HCURSOR /*cursor*/) {}
     virtual void CaptureChanged(HWND /*capture*/) {}
     virtual void CursorMoved(int /*x*/, int /*y*/) {}

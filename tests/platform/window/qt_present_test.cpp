@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPixmap>
+#include <QScreen>
 #include <QUrl>
 
 #include <thread>
@@ -62,25 +64,57 @@ TEST_F(QtTest, WindowShowsItsSurfaceAndExposureNeverRepaintsTheModel) {
     EXPECT_EQ(S(top).Count(WM_PAINT), wmPaints);
 }
 
-// A vertical scroll of the whole window turns the surface's rows; the window still shows them
-// in order.
+// A vertical scroll of the whole window turns the surface's rows and moves what the display
+// holds of them: the window's store and a repaint both show the surface, also when a mark
+// drawn just before the scroll was not shown yet.
 TEST_F(QtTest, AScrolledWindowShowsEveryRowInPlace) {
     constexpr int W = 80, H = 60;
     HWND top = Make(kPopup, {100, 100, 100 + W, 100 + H});
     gui.Pump();
-    std::shared_ptr<Surface> s = GetWindowSurface(top);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            s->Row(y)[x] = 0xFF000000u | std::uint32_t(x << 16 | y << 8);
-    ScrollWindowEx(top, 0, -10, nullptr, nullptr, nullptr, nullptr, 0);
-    ASSERT_NE(s->top, 0);
     QtWindow* w = Qw(top);
     ASSERT_NE(w, nullptr);
-    QImage img = w->grab().toImage();
+    std::shared_ptr<Surface> s = GetWindowSurface(top);
+    std::vector<std::uint32_t> want(std::size_t(W) * H);
     for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            ASSERT_EQ(At(img, x, y), std::uint32_t(x << 16 | (y < H - 10 ? y + 10 : y) << 8))
-                << x << ", " << y;
+        for (int x = 0; x < W; ++x) {
+            want[std::size_t(y) * W + x] = std::uint32_t(x << 16 | y << 8);
+            s->Row(y)[x] = 0xFF000000u | want[std::size_t(y) * W + x];
+        }
+    ++s->changes;
+    const int painted = w->Paints();
+    FlushSurfaces();
+    ASSERT_TRUE(SpinUntil([&] { return w->Paints() > painted; }, 2000));
+    auto scroll = [&](int dy) {
+        ScrollWindowEx(top, 0, dy, nullptr, nullptr, nullptr, nullptr, 0);
+        const std::vector<std::uint32_t> was = want;
+        for (int y = std::max(0, dy); y < std::min(H, H + dy); ++y)
+            for (int x = 0; x < W; ++x)
+                want[std::size_t(y) * W + x] = was[std::size_t(y - dy) * W + x];
+        Spin(50);
+    };
+    auto shows = [&](const char* what) {
+        const QImage stored = w->screen()->grabWindow(w->winId()).toImage();
+        const QImage repainted = w->grab().toImage();
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const std::uint32_t p = want[std::size_t(y) * W + x];
+                ASSERT_EQ(s->Row(y)[x] & 0xFFFFFFu, p) << what << " " << x << ", " << y;
+                ASSERT_EQ(At(stored, x, y), p) << what << " " << x << ", " << y;
+                ASSERT_EQ(At(repainted, x, y), p) << what << " " << x << ", " << y;
+            }
+    };
+    scroll(-10);
+    ASSERT_NE(s->top, 0);
+    shows("scrolled");
+    const Region mark(TRect{20, 30, 30, 34});
+    HDC dc = GetDCEx(top, &mark, 0);
+    PatBlt(dc, 20, 30, 10, 4, DSTINVERT);
+    ReleaseDC(top, dc);
+    for (int y = 30; y < 34; ++y)
+        for (int x = 20; x < 30; ++x)
+            want[std::size_t(y) * W + x] ^= 0xFFFFFFu;
+    scroll(7);
+    shows("scrolled with a mark not shown yet");
 }
 
 TEST_F(QtTest, AtTwiceThePixelRatioEverySurfacePixelBecomesASharpSquare) {
