@@ -18,6 +18,7 @@ bool MapTruncated = false;
 
 platform::TFileStream* OutFile = nullptr;
 std::int32_t OutFileCount = 0;
+std::string* OutBytes = nullptr;
 
 namespace {
 
@@ -236,7 +237,10 @@ std::int32_t TMapItem::Left() const {
 namespace {
 
 void Put(const std::uint8_t* Bytes, int N) {
-    if (OutFile) OutFile->Write(Bytes, static_cast<std::size_t>(N));
+    if (OutBytes)
+        OutBytes->append(reinterpret_cast<const char*>(Bytes), static_cast<std::size_t>(N));
+    else if (OutFile)
+        OutFile->Write(Bytes, static_cast<std::size_t>(N));
 }
 
 void PutBE(std::uint32_t N, int Bytes) {

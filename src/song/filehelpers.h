@@ -74,6 +74,8 @@ private:
 // stream of a platform::TAtomicFile), and checks the stream's Ok() when done; errors are sticky.
 extern platform::TFileStream* OutFile;
 extern std::int32_t OutFileCount; // bytes of the integer, byte and variable-length writers
+// When set, the writers append to these bytes instead of writing to OutFile.
+extern std::string* OutBytes;
 
 void FileWriteInt32BE(std::int32_t N);
 void FileWriteInt24BE(std::int32_t N); // the low three bytes

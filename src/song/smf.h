@@ -33,6 +33,9 @@ bool ReadSmfSongRecordsBytes(std::string_view FileName, const std::uint8_t* Byte
 // name, and ".mid" appended unless the name holds it (in any case).
 std::string SmfFileTarget(std::string_view FileName);
 
+// The bytes WriteSmfFile writes for the song as it stands; the song is not changed.
+std::string SmfBytes();
+
 // Writes the song to SmfFileTarget(FileName) through a temporary file. On success the song
 // takes the new folder and name and counts as saved (as a MIDI file); on failure a message says
 // so and nothing changes. True when the file was written.

@@ -22,29 +22,26 @@ bool IsWrittenTrack(const _TTrack& T) {
     return (T.Mode == tmMidi || T.Mode == tmSoftsynth) && T.Parts;
 }
 
-// A chunk's length is known only at its end: it is written there, in place.
+// A chunk's length is known only at its end: it is written there, into its place in the bytes
+// (the file is made in memory, OutBytes).
 class TChunk {
 public:
     TChunk() {
         FileWriteInt32BE(0x4D54726B); // "MTrk"
-        lengthAt_ = OutFile->Position();
+        lengthAt_ = OutBytes->size();
         FileWriteInt32BE(0);
         start_ = OutFileCount;
     }
     ~TChunk() {
-        std::int32_t length = OutFileCount - start_;
-        std::int64_t end = OutFile->Position();
-        OutFile->Seek(lengthAt_);
-        std::int32_t count = OutFileCount;
-        FileWriteInt32BE(length);
-        OutFileCount = count;
-        OutFile->Seek(end);
+        const auto length = static_cast<std::uint32_t>(OutFileCount - start_);
+        for (std::size_t i = 0; i < 4; ++i)
+            (*OutBytes)[lengthAt_ + i] = static_cast<char>(length >> (24 - 8 * i));
     }
     TChunk(const TChunk&) = delete;
     TChunk& operator=(const TChunk&) = delete;
 
 private:
-    std::int64_t lengthAt_ = 0;
+    std::size_t lengthAt_ = 0;
     std::int32_t start_ = 0;
 };
 
@@ -206,15 +203,21 @@ std::string SmfFileTarget(std::string_view FileName) {
     return folder + name;
 }
 
+std::string SmfBytes() {
+    std::string bytes;
+    OutBytes = &bytes;
+    OutFileCount = 0;
+    WriteSmf();
+    OutBytes = nullptr;
+    return bytes;
+}
+
 bool WriteSmfFile(std::string_view FileName) {
     std::string path = SmfFileTarget(FileName);
     platform::TAtomicFile file(path);
     bool ok = file.Open();
     if (ok) {
-        OutFile = &file.Stream();
-        OutFileCount = 0;
-        WriteSmf();
-        OutFile = nullptr;
+        file.Stream().Write(SmfBytes());
         ok = file.Commit();
     }
     if (!ok) {

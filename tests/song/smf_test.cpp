@@ -562,6 +562,25 @@ TEST_F(SmfTest, BytesReadAsTheFileOfThemWould) {
     }
 }
 
+TEST_F(SmfTest, SmfBytesAreWhatASaveWritesAndLeaveTheSongAsItIs) {
+    Song->Tracks[0]->Mode = tmMidi;
+    Song->Tracks[3]->Mode = tmMidi;
+    AddPart(0, 960, {{0, PackMidiMsg(0x90, 60, 100)}, {10, PackMidiMsg(0x80, 60, 0)}});
+    AddPart(3, 0, {{7, PackMidiMsg(0xC2, 5, 0)}});
+    Song->Modified = 1;
+    const std::string name = Song->FileName;
+    const std::string bytes = SmfBytes();
+    EXPECT_EQ(Song->Modified, 1);
+    EXPECT_EQ(Song->FileName, name);
+    ASSERT_TRUE(WriteSmfFile(dir.Path() + "b.mid"));
+    EXPECT_EQ(dir.ReadFile("b.mid"), bytes);
+    ASSERT_TRUE(ReadSmfSongBytes("b.mid", reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                 bytes.size()));
+    // The set-up message of each track, then its events on the track's channel.
+    EXPECT_EQ(Events(), "0 0 0 B0 0 0\n0 0 960 90 60 100\n0 0 970 80 60 0\n"
+                        "1 0 0 B3 0 0\n1 0 7 C3 5 0\n");
+}
+
 TEST(SmfName, SeqBecomesMid) {
     EXPECT_EQ(SmfFileTarget("/a/b/song.seq"), "/a/b/song.mid");
     EXPECT_EQ(SmfFileTarget("/a/b/song.seq.bak"), "/a/b/song.mid");
