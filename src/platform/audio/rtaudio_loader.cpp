@@ -1,0 +1,76 @@
+// The real devices as the sound layer calls them: the RtAudio library of our own
+// (rtaudio_module.h) is loaded at the first call; without it there are no real devices.
+#include "platform/audio/rtaudio_module.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+namespace platform {
+
+namespace {
+
+const TRtAudioEntries* Entries() {
+    static const TRtAudioEntries* entries = []() -> const TRtAudioEntries* {
+        // Beside the executable, else where the build put it (the executable's run path).
+        void* lib = nullptr;
+        std::error_code ec;
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec) lib = dlopen((exe.parent_path() / RtAudioLibraryName).c_str(), RTLD_NOW);
+        if (!lib) lib = dlopen(RtAudioLibraryName, RTLD_NOW);
+        if (!lib) return nullptr;
+        auto entry = reinterpret_cast<const TRtAudioEntries* (*)()>(dlsym(lib, "tv_rtaudio_entries"));
+        return entry ? entry() : nullptr;
+    }();
+    return entries;
+}
+
+// The input without the library: it opens nothing.
+class TNoInput final : public TInputStream {
+public:
+    bool Open(const std::string& Id, const TPcmFormat&, std::shared_ptr<TRingBytes>) override {
+        SetSoundError("no input device " + Id);
+        return false;
+    }
+};
+
+// The output without the library: it opens nothing.
+class TNoDevice final : public TAudioDevice {
+public:
+    bool Open(int Index, unsigned&, unsigned&) override {
+        error_ = "no audio device " + std::to_string(Index);
+        return false;
+    }
+    bool Start(TBlockFunction) override { return false; }
+    void Stop() override {}
+    void Close() override {}
+};
+
+} // namespace
+
+std::vector<std::string> RtAudioOutputNames() {
+    const TRtAudioEntries* e = Entries();
+    return e ? e->OutputNames() : std::vector<std::string>{};
+}
+
+std::unique_ptr<TAudioDevice> MakeRtAudioDevice() {
+    const TRtAudioEntries* e = Entries();
+    return e ? e->MakeDevice() : std::make_unique<TNoDevice>();
+}
+
+std::vector<TCaptureDeviceInfo> RtAudioInputs() {
+    const TRtAudioEntries* e = Entries();
+    return e ? e->Inputs() : std::vector<TCaptureDeviceInfo>{};
+}
+
+bool RtAudioHasInput(const std::string& Id) {
+    const TRtAudioEntries* e = Entries();
+    return e && e->HasInput(Id);
+}
+
+std::unique_ptr<TInputStream> MakeRtAudioInput() {
+    const TRtAudioEntries* e = Entries();
+    return e ? e->MakeInput() : std::make_unique<TNoInput>();
+}
+
+} // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+// The real devices (rtaudiodevice.cpp, sound_rtaudio.cpp) are a library of their own, loaded
+// when a program first asks for them: RtAudio brings the sound servers' client libraries
+// (PulseAudio, and through it libsndfile and its codecs), which a program's start need not
+// load. The library's one entry hands out its functions; it reaches the sound layer's own
+// functions through the executable's symbols.
+
+#include "platform/audio/devices.h"
+#include "platform/audio/sound_internal.h"
+
+namespace platform {
+
+struct TRtAudioEntries {
+    std::vector<std::string> (*OutputNames)();
+    std::unique_ptr<TAudioDevice> (*MakeDevice)();
+    std::vector<TCaptureDeviceInfo> (*Inputs)();
+    bool (*HasInput)(const std::string& Id);
+    std::unique_ptr<TInputStream> (*MakeInput)();
+};
+
+constexpr const char* RtAudioLibraryName = "libtv_rtaudio.so";
+
+} // namespace platform
+
+extern "C" const platform::TRtAudioEntries* tv_rtaudio_entries();
