@@ -88,7 +88,15 @@ public:
     void Stop() override {
         if (!rt_) return;
         try {
-            if (rt_->isStreamRunning()) rt_->stopStream();
+            if (!rt_->isStreamRunning()) return;
+            // RtAudio's JACK stop waits for its callback's signal on a condition without
+            // holding the mutex: a signal given before the wait begins is lost and the stop
+            // never returns. Aborting deactivates the client at once, which silences its ports
+            // all the same.
+            if (rt_->getCurrentApi() == RtAudio::UNIX_JACK)
+                rt_->abortStream();
+            else
+                rt_->stopStream();
         } catch (const std::exception& e) {
             error_ = e.what();
         }
