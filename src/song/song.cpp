@@ -149,16 +149,14 @@ void ResetSoftOut(TSoftOut& Out, int SlotIndex) {
 
 void TSoftOuts::Reset(bool FreeInserts) {
     const std::size_t n = UsedCount();
-    std::size_t keep = 0;
     for (std::size_t s = 0; s < n; ++s) {
         TSoftOut& slot = slots_[s];
         if (FreeInserts) SongEngines().FreeInserts(slot);
         ResetSoftOut(slot, static_cast<int>(s));
-        if (slot.Inserts.AddQueued()) keep = s + 1;
     }
     // A slot handed out while this ran (by the renderer) raised the count: it stays.
     std::size_t expected = n;
-    if (keep != n) used_.compare_exchange_strong(expected, keep, std::memory_order_relaxed);
+    if (n != 0) used_.compare_exchange_strong(expected, 0, std::memory_order_relaxed);
 }
 
 bool SetSendLevel(TSoftOut& Slot, int J, float Value) {
@@ -341,6 +339,12 @@ void TSong::Clear() {
     platform::TIniFile ini("tolvern.ini");
     BeatsPerBar = 4;
     int defaultDevice = ini.ReadInteger("Options", "Default device", 0);
+    // Deferred actions of the old song go before any list is emptied: an add the renderer
+    // carried out after its slot was reset would stay in the new song. Dropping waits for a
+    // renderer that is carrying them out; the GUI thread, the only one that queues, queues
+    // nothing during the clear.
+    ClearTodos();
+    SongEngines().ClearTodos(*this);
     // 2. The tracks; the controller 0 goes to the output each track has before it is reset.
     for (int i = 0; i < TrackCount; ++i) {
         _TTrack& t = *Tracks[i];
@@ -379,8 +383,6 @@ void TSong::Clear() {
     DiskOutputs.Reset(true);
     // 4.
     ClearClipboard();
-    ClearTodos();
-    SongEngines().ClearTodos(*this);
     SongEngines().ClearSoftsynths();
     SongEngines().ClearBuses();
     Engine->Clear();

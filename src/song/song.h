@@ -189,7 +189,8 @@ public:
         Use(static_cast<std::size_t>(&Slot - slots_.data()) + 1);
     }
     // Frees the inserts of every used slot when FreeInserts, then puts each back with
-    // ResetSoftOut (GUI thread). A slot with an add of its inserts still queued stays used.
+    // ResetSoftOut (GUI thread). No add of the slots' inserts may be queued: an add carried
+    // out after its slot was reset would stay in a slot that no longer counts as used.
     void Reset(bool FreeInserts);
 
 private:

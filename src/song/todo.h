@@ -101,8 +101,6 @@ public:
         Items.assign(From.begin(), From.end());
         Sync();
     }
-    // True while an add of this list is queued and not yet done or dropped.
-    bool AddQueued() const { return pending_.load(std::memory_order_acquire) != 0; }
     // Items once every queued add is done (GUI thread).
     std::size_t Expected() const {
         return size_.load(std::memory_order_acquire) + pending_.load(std::memory_order_acquire);

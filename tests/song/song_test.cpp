@@ -1,6 +1,7 @@
 #include "devices/midimsg.h"
 #include "song/primitives.h"
 #include "song/seams.h"
+#include "song/todo.h"
 #include "song_fixture.h"
 #include "song_invariants.h"
 
@@ -321,6 +322,45 @@ TEST_F(SongTest, ClearReachesTheEnginesInOrder) {
     EXPECT_EQ(seams.calls, expected);
     EXPECT_EQ(seams.freedInserts, used); // of tracks and disk outputs
     EXPECT_EQ(seams.freedChannels, TrackCount);
+}
+
+namespace {
+
+// Carries out the song's deferred actions, as a block of the renderer would, when the clear
+// comes to the inserts of one slot: every slot before it is reset by then.
+struct RenderDuringClear : TSongEngines {
+    const TSoftOut* at = nullptr;
+    int runs = 0;
+    void FreeInserts(TSoftOut& Slot) override {
+        if (&Slot != at) return; // the one insert queued is no bus to free
+        Song->Todos->Run(*Song);
+        ++runs;
+    }
+};
+
+} // namespace
+
+TEST_F(SongTest, AnInsertQueuedBeforeAClearNeverReachesTheNewSong) {
+    static int notABus;
+    // Where the block comes: a later slot of the same track, or the disk outputs, after every
+    // track.
+    for (bool disk : {false, true}) {
+        SCOPED_TRACE(disk ? "disk outputs" : "track 0, slot 6");
+        Song->Todos->HandToAudio(); // the add waits for a block
+        TSoftOut& slot = Song->Tracks[0]->Outputs[5];
+        Song->AddTodo(tdAddItem, -1, &slot.Inserts, reinterpret_cast<TSub*>(&notABus));
+        RenderDuringClear seams;
+        seams.at = disk ? &Song->DiskOutputs[0] : &Song->Tracks[0]->Outputs[6]; // now used
+        SetSongEngines(&seams);
+        Song->Clear();
+        SetSongEngines(nullptr);
+        Song->Todos->TakeBack();
+        EXPECT_EQ(seams.runs, 1);
+        EXPECT_EQ(Song->Todos->Count(), 0);
+        const TSoftOuts& look = Song->Tracks[0]->Outputs;
+        EXPECT_TRUE(look[5].Inserts.empty()) << "the old song's insert is in the new one";
+        Song->Tracks[0]->Outputs[5].Inserts.Clear(); // never freed as a bus
+    }
 }
 
 TEST_F(SongTest, TrackAccessAndChannels) {
