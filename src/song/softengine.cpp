@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 TSoftEngine* SoftEngine = nullptr;
 
@@ -332,27 +333,36 @@ void TSoftEngine::UpdateMuteSolo() {
     if (!Song) return;
     static std::array<TSoftOut*, MaxSoftsynthSlots> synth; // GUI thread only
     int synthCount = RenderEngines().SoftsynthSlots(synth.data(), MaxSoftsynthSlots);
+    // Fn(look, take): look at a slot; take() hands it out for change. The song's slots are
+    // looked at through a const view and only those whose gain changes are handed out, so
+    // that the next clear puts back no more slots than were changed.
     auto forEach = [&](auto&& fn) {
-        for (int i = 0; i < synthCount; ++i)
-            fn(*synth[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < synthCount; ++i) {
+            TSoftOut& slot = *synth[static_cast<std::size_t>(i)];
+            fn(std::as_const(slot), [&]() -> TSoftOut& { return slot; });
+        }
+        auto active = [&](TSoftOuts& outs) {
+            const TSoftOuts& look = outs;
+            for (std::size_t s = 0; s < look.size(); ++s)
+                if (look[s].Active) fn(look[s], [&]() -> TSoftOut& { return outs[s]; });
+        };
         for (int t = 0; t < TrackCount; ++t) {
             _TTrack* track = Song->TrackAt(t);
             if (!track || track->Mode != tmAudio || track->Samples.empty()) continue;
-            for (auto& slot : track->Outputs)
-                if (slot.Active) fn(slot);
+            active(track->Outputs);
         }
-        for (auto& slot : Song->DiskOutputs)
-            if (slot.Active) fn(slot);
+        active(Song->DiskOutputs);
     };
     bool anySolo = false;
-    forEach([&](TSoftOut& s) { anySolo = anySolo || s.Solo == 1; });
-    forEach([&](TSoftOut& s) {
+    forEach([&](const TSoftOut& s, auto) { anySolo = anySolo || s.Solo == 1; });
+    forEach([&](const TSoftOut& s, auto take) {
         float g = 1.0f;
         if (s.Solo)
             g = 1.0f;
         else if (s.Mute == 1 || anySolo)
             g = 0.0f;
-        s.Gain = g;
+        // The GUI thread is the gain's only writer.
+        if (s.Gain.load(std::memory_order_relaxed) != g) take().Gain = g;
     });
 }
 

@@ -107,6 +107,29 @@ TEST_F(SoftEngineTest, MuteAndSoloCountEverySoftsynthSlotBelowItsOutputCount) {
     EXPECT_EQ(a->Outputs[1].Gain, 0.0f) << "past its output count: not part of the rule";
 }
 
+// A clear puts back the slots handed out for change since the last one: working out mute and
+// solo hands out only the slots whose gain changes.
+TEST_F(SoftEngineTest, MuteAndSoloHandOutOnlyTheSlotsWhoseGainChanges) {
+    Song->Clear();
+    _TTrack& audio = *Song->TrackAt(2);
+    audio.Mode = tmAudio;
+    audio.Samples.push_back(std::make_unique<TSample>());
+    const TSoftOuts& disk = Song->DiskOutputs;
+    const TSoftOuts& track = audio.Outputs;
+    TSoftEngine::UpdateMuteSolo();
+    EXPECT_EQ(disk.UsedCount(), 0u);
+    EXPECT_EQ(track.UsedCount(), 0u);
+    // A solo on disk slot 3 silences the other active slots, slot 0 of each.
+    Song->DiskOutputs[3].Active = 1;
+    Song->DiskOutputs[3].Solo = 1;
+    TSoftEngine::UpdateMuteSolo();
+    EXPECT_EQ(disk[3].Gain, 1.0f);
+    EXPECT_EQ(disk[0].Gain, 0.0f);
+    EXPECT_EQ(track[0].Gain, 0.0f);
+    EXPECT_EQ(disk.UsedCount(), 4u);
+    EXPECT_EQ(track.UsedCount(), 1u);
+}
+
 TEST_F(SoftEngineTest, MoveUpKeepsEveryTrackOnItsSoftsynth) {
     TSoftItem* s0 = AddVst({}, 2);
     TSoftItem* s1 = SoftEngine->AddSoftsynth("recvst");
