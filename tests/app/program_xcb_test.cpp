@@ -11,8 +11,10 @@
 #include "platform/core/paths.h"
 #include "platform/forms/display.h"
 #include "platform/midi/midi.h"
+#include "platform/midi/midiport.h"
 #include "song/song.h"
 #include "support/gui_xvfb.h"
+#include "support/jack_server.h"
 #include "support/temp_settings.h"
 
 #include <QGuiApplication>
@@ -23,12 +25,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -208,6 +214,71 @@ TEST_F(ProgramXcbChild, OpensEachDialogOnce) {
     fmMdi->OnCloseQuery = nullptr;
     fmMdi->Close();
     if (fmMdi) fmMdi->Free();
+}
+
+// The program's ends that come before its main window (no display; a file missing) while its
+// start-up threads wait: a JACK server that stops answering holds the MIDI port listers in libjack
+// for good. The program ends at once all the same, as it did before those threads.
+class ProgramStoppedJack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of ProgramXcb";
+        server_.emplace();
+        if (!server_->Started()) GTEST_SKIP() << "jackd could not be started (is jackd2 installed?)";
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!server_->Exited() && !JackServer() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!JackServer()) GTEST_SKIP() << "the dummy JACK server did not come up";
+        for (pid_t pid : JackServerProcesses())
+            if (ProcessNamesServer(pid, server_->Name())) jackd_ = pid;
+        ASSERT_NE(jackd_, 0);
+        ASSERT_EQ(kill(jackd_, SIGSTOP), 0);
+        exe_ = folder_.Path() + "tolvern";
+        std::filesystem::copy_file(TOLVERN_BIN_DIR "/tolvern", exe_);
+        std::filesystem::permissions(exe_, std::filesystem::perms::owner_exec,
+                                     std::filesystem::perm_options::add);
+    }
+    void TearDown() override {
+        if (jackd_) kill(jackd_, SIGCONT); // its owner ends it with SIGTERM
+    }
+    // The program run from its folder (no midiengine.dll beside it), its errors into a file.
+    pid_t Run(const std::vector<std::string>& env) {
+        return testsupport::Spawn({"sh", "-c", "exec \"$0\" 2>\"$1\"", exe_, errors_}, env);
+    }
+    static constexpr int kPromptly = 10000; // ms; the waits it must not do are for ever
+
+    std::optional<DummyJackServer> server_;
+    pid_t jackd_ = 0;
+    TempDir folder_{"tolvern-stopped-jack"};
+    TempDir config_{"tolvern-stopped-jack-config"};
+    std::string exe_;
+    const std::string errors_ = folder_.Path() + "errors.txt";
+};
+
+TEST_F(ProgramStoppedJack, NoDisplayEndsAtOnce) {
+    pid_t program = Run({"QT_QPA_PLATFORM=xcb", "DISPLAY=:987",
+                         "XDG_CONFIG_HOME=" + config_.Path()});
+    ASSERT_NE(program, 0);
+    EXPECT_EQ(testsupport::WaitFor(program, kPromptly), 1);
+    EXPECT_NE(ReadText(errors_).find("tolvern: cannot open the X display \":987\""),
+              std::string::npos)
+        << ReadText(errors_);
+}
+
+TEST_F(ProgramStoppedJack, MissingEngineEndsOnceTheBoxIsAnswered) {
+    for (const char* tool : {"Xvfb", "xdotool"})
+        if (!testsupport::OnPath(tool))
+            GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
+    testsupport::Xvfb x;
+    if (x.Display().empty()) GTEST_SKIP() << "Xvfb could not start on a free display";
+    setenv("DISPLAY", x.Display().c_str(), 1);
+    pid_t program = Run({"QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + config_.Path()});
+    ASSERT_NE(program, 0);
+    unsigned long box = 0;
+    EXPECT_TRUE(WaitUntil([&] { return (box = FindWindow("Error")) != 0; }, 20000))
+        << "no \"Missing file midiengine.dll\" box";
+    Output("xdotool windowfocus --sync " + std::to_string(box) + " key Return 2>&1");
+    EXPECT_EQ(testsupport::WaitFor(program, kPromptly), 1) << ReadText(errors_);
 }
 
 } // namespace

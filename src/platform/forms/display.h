@@ -13,6 +13,10 @@ void PreferX11Platform();
 bool OpenDisplay(std::string* error = nullptr);
 // Hides the windows of the display and returns the model to headless.
 void CloseDisplay();
+// Whether the display's own thread (the session bus connection made while it opens) has
+// finished; it is joined then. A program that ends without closing the display does not wait
+// for it otherwise: a session bus that does not answer holds it for good.
+bool DisplayThreadsFinished();
 bool DisplayOpen();
 // Whether windows are X11 windows (false on the offscreen platform).
 bool DisplayIsX11();

@@ -86,7 +86,9 @@ struct DisplayState {
     // once it is there (connectBus: an X11 application of our own).
     std::binary_semaphore appMade{0};
     std::atomic<bool> connectBus{false};
-    std::jthread busConnection; // joined when the display closes
+    std::atomic<bool> busDone{false};
+    // Joined when the display closes, or by DisplayThreadsFinished once it has finished.
+    std::jthread busConnection;
     Presenter* previous = nullptr;
     ModalWaitHook previousWait = nullptr;
     TDialogHooks previousDialogs;
@@ -142,6 +144,7 @@ bool OpenDisplay(std::string* error) {
         d->busConnection = std::jthread([d] {
             d->appMade.acquire();
             if (d->connectBus) QDBusConnection::sessionBus();
+            d->busDone = true;
         });
     d->app = adopted ? std::move(adopted) : std::make_unique<QApplication>(d->argc, d->argv);
     if (made) {
@@ -185,6 +188,14 @@ void CloseDisplay() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     KeepWidgetApplication(std::move(d->app));
     delete d;
+}
+
+bool DisplayThreadsFinished() {
+    DisplayState* d = g_display;
+    if (!d || !d->busConnection.joinable()) return true;
+    if (!d->busDone) return false;
+    d->busConnection.join();
+    return true;
 }
 
 bool DisplayOpen() { return g_display != nullptr; }

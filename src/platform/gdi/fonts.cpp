@@ -208,15 +208,13 @@ ResolvedFont ResolveFont(std::string_view faceName, bool bold, bool italic) {
     return cache.emplace(key, r).first->second;
 }
 
-std::jthread PrepareFonts() {
+void PrepareFonts() {
     // Under the font lock: a lookup meanwhile waits instead of reading the configuration again.
     // The default face's answers are kept for the names that stand for it.
-    return std::jthread([] {
-        std::lock_guard lock(FontLock());
-        ResolvedFont r;
-        for (bool bold : {false, true})
-            Match(kDefaultFamily, bold, false, r);
-    });
+    std::lock_guard lock(FontLock());
+    ResolvedFont r;
+    for (bool bold : {false, true})
+        Match(kDefaultFamily, bold, false, r);
 }
 
 std::shared_ptr<SizedFont> GetSizedFont(const FontDesc& desc) {

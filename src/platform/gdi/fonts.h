@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace platform {
@@ -61,9 +60,8 @@ public:
 // The sized face for a logical font; shared, never freed while in use.
 std::shared_ptr<SizedFont> GetSizedFont(const FontDesc& desc);
 
-// Reads the font configuration (and finds the default face) on a thread of its own, so that a
-// program's first text need not wait for it; a lookup meanwhile waits for the thread. Join the
-// thread before the program ends.
-std::jthread PrepareFonts();
+// Reads the font configuration and finds the default face. A program calls it on a thread of its
+// own while it starts, so that its first text need not wait for it; a lookup meanwhile waits.
+void PrepareFonts();
 
 } // namespace platform

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <thread>
 
 namespace platform {
 
@@ -188,10 +187,11 @@ void SetMidiRealPorts(bool on);
 bool MidiRealPorts();
 // Whether the kernel offers a sequencer at all.
 bool MidiSequencerAvailable();
-// Makes the listers of the sequencer's and JACK's ports (a client of each) on a thread of its
-// own, so that the first device count need not wait for them; a count meanwhile waits for the
-// thread. Join the thread before the program ends.
-std::jthread PrepareMidiPorts();
+// Makes the listers of the sequencer's and JACK's ports (a client of each). A program calls it on
+// a thread of its own while it starts, so that the first device count need not wait for them; a
+// count meanwhile waits. A JACK server that does not answer holds it for good (libjack has no
+// time limit): a program does not wait for that thread on its way out.
+void PrepareMidiPorts();
 
 // Waits until every open stream has carried out all it owes up to the current clock time.
 // Tests call it after moving the virtual clock.

@@ -241,11 +241,9 @@ bool MidiSequencerAvailable() {
     return access("/dev/snd/seq", R_OK | W_OK) == 0;
 }
 
-std::jthread PrepareMidiPorts() {
-    return std::jthread([] {
-        MidiOutPorts();
-        MidiInPorts();
-    });
+void PrepareMidiPorts() {
+    MidiOutPorts();
+    MidiInPorts();
 }
 
 void SetMidiRealPorts(bool on) {
