@@ -19,8 +19,15 @@ const TRtAudioEntries* Entries() {
         if (!ec) lib = dlopen((exe.parent_path() / RtAudioLibraryName).c_str(), RTLD_NOW);
         if (!lib) lib = dlopen(RtAudioLibraryName, RTLD_NOW);
         if (!lib) return nullptr;
-        auto entry = reinterpret_cast<const TRtAudioEntries* (*)()>(dlsym(lib, "tv_rtaudio_entries"));
-        return entry ? entry() : nullptr;
+        static const TRtAudioServices services{
+            &SetSoundError,
+            [](TRingBytes& Ring, const std::uint8_t* In, std::uint32_t Count) {
+                Ring.WriteBytes(In, Count);
+            },
+            [](TRingBytes& Ring, const char* Reason) { Ring.Fail(Reason); }};
+        auto entry = reinterpret_cast<decltype(&tv_rtaudio_entries)>(
+            dlsym(lib, "tv_rtaudio_entries"));
+        return entry ? entry(&services) : nullptr;
     }();
     return entries;
 }
