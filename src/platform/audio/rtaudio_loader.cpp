@@ -4,11 +4,33 @@
 
 #include <dlfcn.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <vector>
 
 namespace platform {
 
 namespace {
+
+// The library by name in the folders the executable's own search path lists (its run path
+// first). A bare name given to dlopen is looked up with the run path of its caller, which is the
+// sanitizers' runtime where it intercepts dlopen: the folders are walked here instead.
+void* OpenOnProgramSearchPath() {
+    void* self = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size;
+    if (!self || dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0)
+        return dlopen(RtAudioLibraryName, RTLD_NOW);
+    std::vector<std::max_align_t> buffer(size.dls_size / sizeof(std::max_align_t) + 1);
+    auto* info = reinterpret_cast<Dl_serinfo*>(buffer.data());
+    *info = size;
+    if (dlinfo(self, RTLD_DI_SERINFO, info) != 0) return dlopen(RtAudioLibraryName, RTLD_NOW);
+    for (unsigned i = 0; i < info->dls_cnt; ++i) {
+        const std::filesystem::path file =
+            std::filesystem::path(info->dls_serpath[i].dls_name) / RtAudioLibraryName;
+        if (void* lib = dlopen(file.c_str(), RTLD_NOW)) return lib;
+    }
+    return dlopen(RtAudioLibraryName, RTLD_NOW);
+}
 
 const TRtAudioEntries* Entries() {
     static const TRtAudioEntries* entries = []() -> const TRtAudioEntries* {
@@ -17,7 +39,7 @@ const TRtAudioEntries* Entries() {
         std::error_code ec;
         const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
         if (!ec) lib = dlopen((exe.parent_path() / RtAudioLibraryName).c_str(), RTLD_NOW);
-        if (!lib) lib = dlopen(RtAudioLibraryName, RTLD_NOW);
+        if (!lib) lib = OpenOnProgramSearchPath();
         if (!lib) return nullptr;
         static const TRtAudioServices services{
             &SetSoundError,
