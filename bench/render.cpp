@@ -51,7 +51,7 @@ public:
     }
 };
 
-void Noise(std::vector<float>& B) {
+template <class Buffer> void Noise(Buffer& B) {
     std::minstd_rand rng(7);
     std::uniform_real_distribution<float> d(-0.1f, 0.1f);
     for (float& v : B)
