@@ -21,6 +21,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 // Pixels read back as 0xRRGGBB; colours are stored 0xBBGGRR.
@@ -29,14 +31,14 @@ inline std::uint32_t Rgb(platform::TColor c) {
     return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
 }
 
-inline _TPart* AddPart(int Track, int Start, int Length, const std::string& Name = "Part",
-                       std::initializer_list<std::pair<int, int>> Notes = {}) {
+// A part on Track with notes (tick in the part, key, length), velocity 100 on channel 1.
+inline _TPart* AddPartWithNotes(int Track, int Start, int Length, const std::string& Name,
+                                const std::vector<std::tuple<int, int, int>>& Notes) {
     _TPart* p = NewPart(Name, Start, Length, Track);
-    // Notes as (tick in the part, key), each 60 ticks long.
     std::vector<std::pair<int, std::uint32_t>> ev;
-    for (auto [t, key] : Notes) {
+    for (auto [t, key, len] : Notes) {
         ev.push_back({t, 0x90u | (std::uint32_t(key) << 8) | (100u << 16)});
-        ev.push_back({t + 60, 0x80u | (std::uint32_t(key) << 8)});
+        ev.push_back({t + len, 0x80u | (std::uint32_t(key) << 8)});
     }
     std::stable_sort(ev.begin(), ev.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -47,6 +49,15 @@ inline _TPart* AddPart(int Track, int Start, int Length, const std::string& Name
     }
     EXPECT_TRUE(InsertPart(Song->TrackAt(Track), p));
     return p;
+}
+
+// Notes as (tick in the part, key), each 60 ticks long.
+inline _TPart* AddPart(int Track, int Start, int Length, const std::string& Name = "Part",
+                       std::initializer_list<std::pair<int, int>> Notes = {}) {
+    std::vector<std::tuple<int, int, int>> notes;
+    for (auto [t, key] : Notes)
+        notes.emplace_back(t, key, 60);
+    return AddPartWithNotes(Track, Start, Length, Name, notes);
 }
 
 class ArrangeTest : public testing::Test {
@@ -67,6 +78,7 @@ protected:
             fmMdi->OnCloseQuery = nullptr;
             fmMdi->Close();
             fmMdi->Free();
+            gui.Dialogs().AllowUnexpectedBoxes(false);
         }
         FreeApplicationForms();
         platform::Application->ResetTerminated();

@@ -18,12 +18,6 @@ using namespace platform;
 
 namespace {
 
-// Pixels read back as 0xRRGGBB; colours are stored 0xBBGGRR.
-std::uint32_t Rgb(TColor c) {
-    const std::uint32_t v = std::uint32_t(c);
-    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
-}
-
 constexpr std::uint32_t kBackground = 0x1F1F1F, kLine = 0x313131, kBlack = 0;
 // PartsBkColor $50A0A0 with Part3d 24: the bevels the fill blends into.
 constexpr std::uint32_t kFill = 0xA0A050, kLight = 0xB2B271, kShadow = 0x828241;
