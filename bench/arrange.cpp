@@ -2,6 +2,8 @@
 // parts with names, and with X-Ray over about 50,000 notes in view. Each against the same
 // boxes, names and note lines drawn by a plain loop of painting-layer calls onto the same
 // window in the same run ("x_ref": our time over the loop's; the goal is at most 2).
+// The track list's 128 rows with every column set, drawn whole onto one surface, against the
+// same cell texts and value bars drawn by a plain loop onto it.
 #include "app/arrange.h"
 #include "app/main.h"
 #include "devices/midimsg.h"
@@ -9,22 +11,28 @@
 #include "platform/core/messages.h"
 #include "platform/core/paths.h"
 #include "platform/forms/extctrls.h"
+#include "platform/forms/header.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/graphics.h"
 #include "platform/menus/menus.h"
 #include "platform/midi/midi.h"
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
 #include "song/primitives.h"
 #include "song/song.h"
+#include "song/subengine.h"
 #include "song/timebase.h"
 
 #include "timing.h"
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace platform;
 
@@ -167,5 +175,110 @@ void BM_PartsScrollByABar(benchmark::State& state) {
     Report(state, ref);
 }
 BENCHMARK(BM_PartsScrollByABar)->Unit(benchmark::kMillisecond);
+
+// The form's column widths, every track with a name, channel, program, bank and all four
+// values; the surface holds all 128 rows.
+TBitmap& TrackRowsSurface() {
+    static TBitmap b = [] {
+        TheProgram();
+        constexpr int widths[11] = {16, 80, 30, 25, 120, 50, 50, 50, 50, 50, 46};
+        int w = 0;
+        for (int i = 0; i < 11; ++i) {
+            fmArrange->trackTitles->Sections(i)->Width = widths[i];
+            w += widths[i];
+        }
+        fmArrange->panelTracks->Width = w + 4;
+        for (int t = 0; t < TrackCount; ++t) {
+            _TTrack* tr = Song->TrackAt(t);
+            tr->Name = "Track " + std::to_string(t + 1);
+            tr->Mode = tmMidi;
+            tr->Channel = t % 16;
+            tr->Program = t;
+            tr->Bank = t % 3;
+            tr->Volume = 100 - t % 50;
+            tr->Pan = 64;
+            tr->Reverb = t;
+            tr->Chorus = 127 - t;
+            tr->Transpose = t % 12 - 6;
+        }
+        PumpMessages();
+        TBitmap s;
+        s.SetSize(fmArrange->tracks->GetClientWidth(), TrackCount * TrackHeight);
+        return s;
+    }();
+    return b;
+}
+
+// The reference: background, separators, the current row, then each row's cells by the same
+// texts (made beforehand) and bars.
+double TrackRowsDirectSeconds() {
+    TCanvas& c = TrackRowsSurface().Canvas();
+    const int w = fmArrange->tracks->GetClientWidth(), h = TrackCount * TrackHeight;
+    int xs[11], ws[11];
+    for (int i = 0, x = 5; i < 11; ++i) {
+        xs[i] = x;
+        ws[i] = fmArrange->trackTitles->Sections(i)->Width;
+        x += ws[i];
+    }
+    std::vector<std::array<std::string, 11>> texts(TrackCount);
+    for (int t = 0; t < TrackCount; ++t) {
+        const _TTrack& tr = *Song->TrackAt(t);
+        texts[t] = {"",
+                    tr.Name,
+                    std::to_string(tr.Channel + 1),
+                    "",
+                    "",
+                    std::to_string(tr.Bank) + "/" + std::to_string(tr.Program),
+                    std::to_string(tr.Volume),
+                    std::to_string(tr.Pan),
+                    std::to_string(tr.Reverb),
+                    std::to_string(tr.Chorus),
+                    std::to_string(tr.Transpose)};
+        TrackOutputText(tr, texts[t][4]);
+    }
+    return SecondsPerCall([&] {
+        c.Brush.Style = bsSolid;
+        c.Brush.Color = fmMdi->ControlBkColor;
+        c.FillRect({0, 0, w, h});
+        c.Pen.Style = psSolid;
+        c.Pen.Color = fmArrange->TracksSelBkColor;
+        c.Brush.Color = fmArrange->TracksSelBkColor;
+        c.Rectangle(0, 0, w, TrackHeight);
+        c.Pen.Color = fmMdi->ColumnSeparator;
+        for (int i = 1; i < 11; ++i) {
+            c.MoveTo(xs[i] + ws[i] - 6, 0);
+            c.LineTo(xs[i] + ws[i] - 6, h);
+        }
+        c.Font = fmArrange->tracks->Font.Get();
+        for (int t = 0; t < TrackCount; ++t) {
+            const _TTrack& tr = *Song->TrackAt(t);
+            const int y = t * TrackHeight;
+            const int values[4] = {tr.Volume, tr.Pan, tr.Reverb, tr.Chorus};
+            for (int i = 1; i < 11; ++i) {
+                TRect r{xs[i], y, xs[i] + ws[i] - 10, y + TrackHeight};
+                if (i >= 6 && i <= 9) {
+                    c.Brush.Style = bsSolid;
+                    c.Brush.Color = fmMdi->PartsBkColor;
+                    c.Pen.Color = fmMdi->PartsBkColor;
+                    c.Rectangle(r.Left, r.Top + 4,
+                                r.Left + (r.Right - r.Left) * values[i - 6] / 127, r.Bottom - 4);
+                }
+                c.Brush.Style = bsClear;
+                const unsigned centre = i == 1 || i == 4 ? 0 : DT_CENTER;
+                CanvasDrawText(c, texts[t][i], &r,
+                               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | centre, 0xFFFFFF);
+            }
+        }
+    });
+}
+
+void BM_TrackRowsFullPaint(benchmark::State& state) {
+    static const double ref = TrackRowsDirectSeconds();
+    TCanvas& c = TrackRowsSurface().Canvas();
+    for (auto _ : state)
+        fmArrange->DrawTrackRows(c);
+    Report(state, ref);
+}
+BENCHMARK(BM_TrackRowsFullPaint)->Unit(benchmark::kMillisecond);
 
 } // namespace

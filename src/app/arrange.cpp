@@ -167,6 +167,7 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     BuildPanes();
     BuildMenus();
     InstallPartsMouse();
+    InstallTrackList();
     ledTimer.Interval = 10;
     ledTimer.Enabled = false; // runs once the window is made
     ledTimer.OnTimer = [this] { LedTimerTick(); };
@@ -182,6 +183,7 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
         if (&TransportWindows() == &g_transportWindows) SetTransportWindows(nullptr);
         if (&FileMenuWindows() == &g_fileMenuWindows) SetFileMenuWindows(nullptr);
         RemoveKeyEditorSeams();
+        RemoveTrackList();
         ledTimer.Enabled = false;
         scrollTimer.Enabled = false;
         if (fmArrange == this) fmArrange = nullptr;
@@ -740,8 +742,8 @@ void TfmArrange::RefreshTrackbar() {
 void TfmArrange::InvalidateTrackRow(int Row) {
     if (!tracks->HandleAllocated()) return;
     const TRect r{0, Row * TrackHeight + tracks->OffsetY, tracks->GetClientWidth(),
-                  (Row + 1) * TrackHeight + tracks->OffsetY};
-    InvalidateRect(tracks->Handle(), &r, true);
+                  (Row + 1) * TrackHeight + tracks->OffsetY + 1};
+    InvalidateRect(tracks->Handle(), &r, false);
 }
 
 void TfmArrange::LedTimerTick() {
@@ -750,7 +752,7 @@ void TfmArrange::LedTimerTick() {
     if (fmKey && fmKey->scrollTimer.Enabled) return;
     if (ArrangeSeams().KeyEditorScrolling && ArrangeSeams().KeyEditorScrolling()) return;
     if (trackTitles->SectionCount() == 0) return;
-    // The activity bars' decay comes with the track list.
+    if (DecayInputActivity()) DrawInputLeds();
     if (Song && Song->State != 0 && MidiMode == 1 && Midi && fmMdi && fmMdi->HandleAllocated())
         PostMessage(fmMdi->Handle(), WM_USER + 501, 0, Midi->GetPos());
 }

@@ -137,6 +137,7 @@ public:
     platform::TMenuItem* miTrackCh = nullptr; // Track > "&Ch"
     platform::TMenuItem* miPopupCh = nullptr; // the track popup's "Ch"
     platform::TPopupMenu* PopupCh = nullptr;
+    platform::TPopupMenu* PopupDevice = nullptr; // the current track's outputs
     platform::TPopupMenu* TrackPopup = nullptr;
     platform::TPopupMenu* PartsPopup = nullptr;
 
@@ -174,6 +175,20 @@ public:
     // Horizontal snap of a drag in pixels: a bar or a beat by SnapMode.
     int DragSnapStep() const;
 
+    // The track list (tracklist.cpp): rows, activity bars, header and mouse. X, Y in the list's
+    // client coordinates.
+    // The header section under X (a shared edge belongs to the right-hand one) with its edges;
+    // 0, edges untouched, when none.
+    int ColumnAt(int X, int& Left, int& Right) const;
+    void ToggleTrackMute(int Track);
+    void DrawTrackRows(platform::TCanvas& C);
+    void DrawInputLeds();
+    void TracksMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void TracksMouseMove(platform::TShiftState Shift, int X, int Y);
+    void TracksMouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void TrackTitlesSectionClick(const std::string& Text);
+    void OnSectionTrack(int Section, int Width);
+
     // Parts view (arrangeview.cpp).
     bool XRay() const;
     void PaintParts(platform::TCanvas& C);
@@ -205,6 +220,12 @@ private:
     void FillProgramBoxes();
     void BuildChannelMenus();
     void InstallPartsMouse(); // the parts area's mouse, Edit > Snap, deactivation
+    void InstallTrackList();  // the track list's painting, mouse and header
+    void RemoveTrackList();
+    // Sets the controller of a value column (6..9) of Row from x and sends it to the track.
+    void SetTrackValue(int Row, int Column, int X, int Left, int Right);
+    // Every activity counter down by 2; true when any was running.
+    bool DecayInputActivity();
     void ReadSettings();
     void PlaceWindow();
     void DrawPlayCursorAt(platform::TCanvas& C, int Position);

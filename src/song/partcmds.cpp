@@ -382,6 +382,10 @@ void TSong::MoveTrack(int FromIndex, int ToIndex) {
             p->Track = i;
             p->Flags |= pfRedraw;
         }
+    // The solo and the clipboard's copies stay with their tracks.
+    if (SoloTrack != -1) SoloTrack = MovedIndex(SoloTrack, FromIndex, ToIndex);
+    for (_TPart* p = Clipboard; p; p = p->Next)
+        p->Track = MovedIndex(p->Track, FromIndex, ToIndex);
     CurrentTrackIndex = ToIndex;
     UndoStore->TrackMoved(FromIndex, ToIndex);
 }

@@ -28,8 +28,7 @@ int TUndoSamples::PoolCount(TSong& S) {
     return S.SamplePool ? S.SamplePool->Items.Count() : 0;
 }
 
-void TUndoSamples::RestoreSample(TSong& S, int Index, TUndoExtra& Extra,
-                                 const std::string& Name) {
+void TUndoSamples::RestoreSample(TSong& S, int Index, TUndoExtra& Extra, const std::string& Name) {
     if (Index < 0 || Index >= PoolCount(S)) return;
     TWaveCollectionItem* item = S.SamplePool->Items.GetItem(Index);
     if (auto* copy = dynamic_cast<TUndoWave*>(&Extra)) item->SetWave(&copy->Wave);
@@ -115,17 +114,12 @@ _TPart* TUndo::PopPart() {
     return p;
 }
 
-namespace {
-
-// Where track Index ends up when the record at From moves to To.
 int MovedIndex(int Index, int From, int To) {
     if (Index == From) return To;
     if (From < To && Index > From && Index <= To) return Index - 1;
     if (To < From && Index >= To && Index < From) return Index + 1;
     return Index;
 }
-
-} // namespace
 
 void TUndo::TrackMoved(int FromIndex, int ToIndex) {
     if (Kind == ukMove && MoveSources.empty())

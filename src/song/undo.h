@@ -32,6 +32,10 @@ constexpr int ukResizeStart = 23;
 constexpr int ukRecordOver = 24; // audio recorded over an existing sample
 constexpr int ukRecordNew = 25;  // audio recorded into a new sample
 
+// Where track Index ends up when the track record at From moves to To (the rows between shift
+// by one).
+int MovedIndex(int Index, int From, int To);
+
 // Marks, in the undo store, the copy of a part as it was before a split.
 constexpr std::uint32_t pfBeforeSplit = 0x20;
 

@@ -310,3 +310,29 @@ TEST_F(PartCmdTest, MoveTrackShiftsTheRowsBetween) {
     EXPECT_EQ(Track(3), t1);
     EXPECT_TRUE(CheckSongInvariants(*Song));
 }
+
+// The solo and the clipboard's copies follow the tracks a move takes along: the moved one and
+// the ones shifted by it, and a track outside the rows between keeps its index.
+TEST_F(PartCmdTest, MoveTrackTakesTheSoloAndTheClipboardAlong) {
+    struct Case {
+        int from, to, solo, soloAfter;
+    };
+    int start = 0;
+    for (const Case c : {Case{5, 2, 5, 2}, Case{5, 2, 3, 4}, Case{1, 4, 3, 2}, Case{1, 4, 7, 7}}) {
+        SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to << ", solo " << c.solo);
+        Song->SoloTrack = c.solo;
+        _TPart* copy = CopyPart(AddPart(c.solo, start, 960));
+        start += 960;
+        copy->Next = nullptr;
+        Song->ClearClipboard();
+        Song->Clipboard = copy;
+        Song->MoveTrack(c.from, c.to);
+        EXPECT_EQ(Song->SoloTrack, c.soloAfter);
+        EXPECT_EQ(copy->Track, c.soloAfter);
+        Song->ClearClipboard();
+    }
+    Song->SoloTrack = -1;
+    Song->MoveTrack(0, 3);
+    EXPECT_EQ(Song->SoloTrack, -1);
+    EXPECT_TRUE(CheckSongInvariants(*Song));
+}
