@@ -2,6 +2,8 @@
 
 #include "platform/core/paths.h"
 
+#include <algorithm>
+
 bool TSideFiles::Write(std::string_view Target, std::string_view Bytes) {
     auto file = std::make_unique<platform::TAtomicFile>(Target);
     if (!file->Open() || !file->Stream().Write(Bytes)) return false;
@@ -19,4 +21,19 @@ bool TSideFiles::Commit() {
 
 std::string SideFilePath(std::string_view SongPath, std::string_view Ext) {
     return platform::ChangeFileExt(SongPath, Ext);
+}
+
+std::string SideFileToRead(std::string_view SongPath, std::string_view Stored,
+                           std::string_view Ext) {
+    std::string stored = platform::ExtractFilePath(SongPath) +
+                         platform::ChangeFileExt(SongNameFromFile(Stored, SongPath), Ext);
+    if (platform::FileExists(stored)) return stored;
+    std::string own = SideFilePath(SongPath, Ext);
+    return platform::FileExists(own) ? own : stored;
+}
+
+std::string SongNameFromFile(std::string_view Stored, std::string_view FileName) {
+    bool elsewhere = Stored.empty() || Stored == "." || Stored == ".." ||
+                     std::any_of(Stored.begin(), Stored.end(), platform::IsPathDelimiter);
+    return elsewhere ? platform::ExtractFileName(FileName) : std::string(Stored);
 }

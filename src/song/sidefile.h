@@ -22,6 +22,19 @@ private:
     std::vector<std::unique_ptr<platform::TAtomicFile>> files_;
 };
 
-// The path of a file beside the song file at SongPath: the same name with extension Ext
-// (".sfs"). The file's own path counts, not the song's name inside it, which may differ.
+// The path of a file the writer puts beside the song file at SongPath: the same name with
+// extension Ext (".sfs").
 std::string SideFilePath(std::string_view SongPath, std::string_view Ext);
+
+// The file with extension Ext beside a song being read from SongPath whose stored name is
+// Stored: under the stored name, where the writer put it, or, when there is none, under the
+// file's own name (a song renamed on disk together with its files). Without either, the path
+// under the stored name, which a "not found" message names. A stored name that would lead out
+// of the folder (see SongNameFromFile) counts as the file's own.
+std::string SideFileToRead(std::string_view SongPath, std::string_view Stored,
+                           std::string_view Ext);
+
+// The stored name of a song read from FileName, unless it would place the song's files
+// elsewhere (empty, "." or "..", or holding a path separator or a drive colon); then the read
+// file's own name.
+std::string SongNameFromFile(std::string_view Stored, std::string_view FileName);

@@ -65,7 +65,8 @@ std::int64_t EventRecordSize(const _TEvent& Event);
 
 // What the reader keeps between items: the current object of each kind.
 struct TSongReader {
-    std::string FileName; // the file being read
+    std::string FileName;   // the file being read
+    std::string StoredName; // "SeqName": the files beside the song are looked up under it
     int TrackIndex = -1;
     _TPart* Part = nullptr;  // the current part; owned by the reader until linked
     bool PartLinked = false; // "PartEnd" linked it into its track

@@ -9,6 +9,7 @@
 #include "song/filehelpers.h"
 #include "song/primitives.h"
 #include "song/seams.h"
+#include "song/sidefile.h"
 #include "song/softengine.h"
 #include "song/song.h"
 #include "song/songfile.h"
@@ -85,7 +86,8 @@ constexpr TOldVersion Versions[] = {
 struct TOldReader {
     const TOldVersion& V;
     std::string FileName;
-    int FileVersion = 0; // "Version", 0 when missing
+    std::string StoredName; // the song's name inside the file
+    int FileVersion = 0;    // "Version", 0 when missing
     bool Damaged = false;
     bool Stopped = false; // a section the version does not know
 
@@ -151,7 +153,8 @@ void ReadPart(TOldReader& R, int TrackIndex) {
     if (R.Has(ofMute)) part->Flags = flags;
     bool linked = InsertPart(track, part);
     const bool sysex = R.Has(ofSysex);
-    Repeat(R, count, 8, [&](int) { AppendEvent(part, sysex ? MapReadEventSysex() : MapReadEvent()); });
+    Repeat(R, count, 8,
+           [&](int) { AppendEvent(part, sysex ? MapReadEventSysex() : MapReadEvent()); });
     if (!linked) FreePart(part); // the track refused it: its events go with it
 }
 
@@ -163,17 +166,15 @@ struct TTrackFields {
 
     explicit TTrackFields(const _TTrack& T)
         : Mode(T.Mode), Channel(T.Channel), Output(T.Output), Program(T.Program), Bank(T.Bank),
-          Volume(T.Volume), Pan(T.Pan), Reverb(T.Reverb), Chorus(T.Chorus),
-          Transpose(T.Transpose), Layout(T.Layout), Mute(T.Mute != 0), Name(T.Name),
-          UserFile(T.UserFile) {}
+          Volume(T.Volume), Pan(T.Pan), Reverb(T.Reverb), Chorus(T.Chorus), Transpose(T.Transpose),
+          Layout(T.Layout), Mute(T.Mute != 0), Name(T.Name), UserFile(T.UserFile) {}
 };
 
 void ReadTrackFields(TOldReader& R, TTrackFields& F) {
     if (R.Has(ofTrackType)) {
         int type = ReadInt();
         F.Mode = type == 1 ? tmAudio : type == 2 ? tmSoftsynth : tmMidi;
-        if (R.Has(ofNameList) && type == 1)
-            Repeat(R, ReadInt(), 1, [](int) { ReadString(); });
+        if (R.Has(ofNameList) && type == 1) Repeat(R, ReadInt(), 1, [](int) { ReadString(); });
     }
     F.Name = ReadString();
     int channel = None200(ReadInt());
@@ -265,8 +266,7 @@ void SecVersion(TOldReader& R) {
 }
 
 void SecName(TOldReader& R) {
-    std::string name = ReadString();
-    if (Whole()) Song->FileName = SongNameFromFile(name, R.FileName);
+    R.StoredName = ReadString();
 }
 
 void SecTempo(TOldReader&) {
@@ -315,7 +315,7 @@ void ReadSampleSlot(TOldReader& R, int Fields) {
 
 // The sample bank beside the song, which must hold Count samples.
 void LoadSampleBank(const TOldReader& R, int Count) {
-    std::string path = platform::ChangeFileExt(R.FileName, ".dxg");
+    std::string path = SideFileToRead(R.FileName, R.StoredName, ".dxg");
     bool exists = platform::FileExists(path);
     if (!exists)
         platform::MessageBox("File not found: " + path, "Open song",
@@ -332,7 +332,8 @@ void LoadSampleBank(const TOldReader& R, int Count) {
         held = pool->Items.Count();
     }
     if (held != Count)
-        platform::MessageBox(path + " is invalid", "Error", platform::MB_OK | platform::MB_ICONSTOP);
+        platform::MessageBox(path + " is invalid", "Error",
+                             platform::MB_OK | platform::MB_ICONSTOP);
 }
 
 void SecAudio(TOldReader& R) {
@@ -451,8 +452,7 @@ void ReadSections(TOldReader& R) {
 }
 
 void ReadFlat(TOldReader& R) {
-    std::string name = ReadString();
-    if (Whole()) Song->FileName = SongNameFromFile(name, R.FileName);
+    R.StoredName = ReadString();
     SetTempo(ReadInt());
     ReadTracks(R);
     ReadAreas(R);
@@ -488,7 +488,7 @@ bool LoadOldSong(std::string_view FileName, const TOldVersion& V) {
     SongFileHost().ClearSongLists();
     Song->Folder = platform::ExtractFilePath(FileName);
 
-    TOldReader r{V, std::string(FileName)};
+    TOldReader r{V, std::string(FileName), {}};
     if (r.Has(ofKeywords))
         ReadSections(r);
     else
@@ -496,6 +496,8 @@ bool LoadOldSong(std::string_view FileName, const TOldVersion& V) {
     if (r.Has(ofAudio) && r.FileVersion == 0) ConvertSampleNotes();
     bool damaged = r.Damaged || !Whole();
     MapFileClose();
+    // Saved again, the song goes where it was read from, not to the name it stores.
+    Song->FileName = platform::ExtractFileName(FileName);
     if (damaged && !r.Stopped)
         platform::MessageBox(
             "The song file is damaged or incomplete. What could be read has been loaded.",
@@ -544,10 +546,4 @@ bool LoadSongV3208(std::string_view FileName) {
 }
 bool LoadSongV3209(std::string_view FileName) {
     return LoadVersion<11>(FileName);
-}
-
-std::string SongNameFromFile(std::string_view Stored, std::string_view FileName) {
-    bool elsewhere = Stored.empty() || Stored == "." || Stored == ".." ||
-                     std::any_of(Stored.begin(), Stored.end(), platform::IsPathDelimiter);
-    return elsewhere ? platform::ExtractFileName(FileName) : std::string(Stored);
 }

@@ -22,8 +22,3 @@ bool LoadSongV3206(std::string_view FileName);
 bool LoadSongV3207(std::string_view FileName);
 bool LoadSongV3208(std::string_view FileName);
 bool LoadSongV3209(std::string_view FileName);
-
-// The name a song read from FileName takes: the name the file stores, unless that would place
-// the song elsewhere when saved (empty, "." or "..", or holding a path separator or a drive
-// colon); then the read file's own name.
-std::string SongNameFromFile(std::string_view Stored, std::string_view FileName);

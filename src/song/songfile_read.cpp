@@ -15,7 +15,6 @@
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/songfile_items.h"
-#include "song/songfile_old.h"
 #include "song/subengine.h"
 #include "song/todo.h"
 
@@ -77,7 +76,7 @@ template <class F> void OnUnlinkedPart(TSongReader& R, F f) {
 }
 
 void SeqName(TSongReader& R, TMapItem&) {
-    ReadStringItem(R, Song->FileName);
+    ReadStringItem(R, R.StoredName);
 }
 
 void SeqTempo(TSongReader&, TMapItem&) {
@@ -618,7 +617,7 @@ void MasterOutputShow(TSongReader&, TMapItem&) {
 
 // The sample pool from the bank beside the song; without it the pool stays empty.
 void SampleDXG(TSongReader& R, TMapItem&) {
-    std::string path = SideFilePath(R.FileName, ".dxg");
+    std::string path = SideFileToRead(R.FileName, R.StoredName, ".dxg");
     if (!platform::FileExists(path)) {
         platform::MessageBox("File not found: " + path, "Open song",
                              platform::MB_OK | platform::MB_ICONERROR);
@@ -644,7 +643,7 @@ void LongString(TSongReader& R, TMapItem& Item) {
 // The SoundFont banks listed beside the song are loaded again.
 void SFBank(TSongReader& R, TMapItem&) {
     if (!SBLive || !SBLive->Available || !SBLive->AutoOpenSave) return;
-    std::string path = SideFilePath(R.FileName, ".sfs");
+    std::string path = SideFileToRead(R.FileName, R.StoredName, ".sfs");
     std::string text;
     if (!platform::FileExists(path) || !platform::ReadWholeFile(path, text)) {
         platform::MessageBox("File not found: " + path, "Open song",
@@ -841,7 +840,9 @@ bool ReadMappedSongFile(std::string_view FileName) {
     }
     if (r.Pending) RunPending(r);
     DropUnlinkedPart(r);
-    Song->FileName = SongNameFromFile(Song->FileName, FileName);
+    // Saved again, the song goes where it was read from, not to the name it stores ("SeqName",
+    // which the files beside it were looked up under while reading).
+    Song->FileName = platform::ExtractFileName(FileName);
     bool damaged = r.Damaged || MapTruncated;
     MapFileClose();
     FinishSongRecords();

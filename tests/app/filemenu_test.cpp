@@ -1,12 +1,13 @@
 // The File menu headless: opening songs of every kind through the one dispatcher, what a failed
 // or partial read leaves, the recent files, New and Append, and the track setup on a virtual
 // MIDI port. The main window runs with the scripted audio driver.
+#include "app/arrange.h"
 #include "app/filemenu.h"
 #include "app/main.h"
 
+#include "app_fixture.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
-#include "songdump/dump.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/ini.h"
@@ -15,13 +16,13 @@
 #include "platform/midi/virtualmidi.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
+#include "song/oldsong_writer.h"
 #include "song/primitives.h"
 #include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/songreaders.h"
-#include "app_fixture.h"
-#include "song/oldsong_writer.h"
+#include "songdump/dump.h"
 #include "support/gui_harness.h"
 #include "support/temp_settings.h"
 
@@ -81,7 +82,10 @@ protected:
         bool operator==(const TState&) const = default;
     };
     TState State() const {
-        TState s{DumpEvents(*Song), Song->FileName, {}, fmMdi->RecentFiles,
+        TState s{DumpEvents(*Song),
+                 Song->FileName,
+                 {},
+                 fmMdi->RecentFiles,
                  TIniFile().ReadString("Autoload", "Song", "<none>")};
         for (const auto& a : fmMdi->Areas.Items)
             s.Areas.push_back(a.Name);
@@ -103,8 +107,8 @@ TEST_F(FileMenu, AFileThatIsNotReadLeavesEverything) {
     std::vector<Case> cases = {
         {"case.seq", ShortString("tolvernseq") + "rest", "Invalid file format (1)", "File error"},
         {"text.seq", "hello there", "Invalid file format (1)", "File error"},
-        {"div0.mid", std::string("MThd\0\0\0\6\0\1\0\1\0\0", 14), "This is not a standard MIDI file",
-         "Error"},
+        {"div0.mid", std::string("MThd\0\0\0\6\0\1\0\1\0\0", 14),
+         "This is not a standard MIDI file", "Error"},
         {"missing.seq", "", "Open file error", "Open song"}, // not written: cannot be mapped
     };
     // The older versions whose readers are not here yet count as unknown.
@@ -162,6 +166,33 @@ TEST_F(FileMenu, TheLeadingStringChoosesTheReader) {
     EXPECT_TRUE(fmMdi->Areas.Items.empty()); // a MIDI file has no areas
     EXPECT_EQ(fmMdi->RecentFiles.front(), mid);
     EXPECT_EQ(TIniFile().ReadString("Autoload", "Song", ""), mid);
+}
+
+// A song copied to another name, or moved to another folder, is the file that was opened: the
+// caption, the recent files, "Save changes to ...?" and Save name it, never the name it stores.
+TEST_F(FileMenu, ACopiedSongIsSavedToItself) {
+    const std::string original = SaveSong("song1.seq");
+    const std::string originalBytes = ReadBytes(original);
+    std::filesystem::create_directory(Path("other"));
+    for (const std::string name : {"song3.seq", "other/moved.seq"}) {
+        SCOPED_TRACE(name);
+        const std::string copy = Path(name);
+        std::filesystem::copy_file(original, copy);
+        const std::string own = std::filesystem::path(copy).filename().string();
+        ASSERT_TRUE(OpenSong(copy));
+        EXPECT_EQ(Song->FileName, own);
+        ASSERT_NE(fmArrange, nullptr);
+        EXPECT_EQ(fmArrange->Caption(), own);
+        EXPECT_EQ(fmMdi->RecentFiles.front(), copy);
+
+        Song->TrackAt(0)->Name = "changed";
+        Song->Modified = 1;
+        gui.Dialogs().Answer(IDYES, "Save changes to " + own + "?");
+        fmMdi->New1Click();
+        EXPECT_NE(ReadBytes(copy).find("changed"), std::string::npos);
+        EXPECT_EQ(ReadBytes(original), originalBytes);
+        EXPECT_FALSE(std::filesystem::exists(Path("other/song1.seq")));
+    }
 }
 
 // Opening while the song plays: stopped, read, and played from the new song's own position.
@@ -252,7 +283,6 @@ TEST_F(FileMenu, RecentFiles) {
     // An entry that exists opens.
     fmMdi->lastSaved[1]->Click();
     EXPECT_EQ(Song->FileName, "s4.seq");
-
 }
 
 TEST_F(FileMenu, RecentItemsFromTheSettings) {
@@ -376,8 +406,8 @@ TEST_F(FileMenu, TrackSetupAndResetSendOnlyWhatFits) {
     std::vector<std::vector<std::uint8_t>> sent;
     for (const auto& s : synth.Sent())
         sent.push_back(s.Bytes);
-    EXPECT_EQ(sent, (std::vector<std::vector<std::uint8_t>>{
-                        {0xB0, 10, 20}, {0xB3, 0, 2}, {0xC3, 5}}));
+    EXPECT_EQ(sent,
+              (std::vector<std::vector<std::uint8_t>>{{0xB0, 10, 20}, {0xB3, 0, 2}, {0xC3, 5}}));
 
     synth.Clear();
     fmMdi->MIDIreset1Click();
@@ -386,7 +416,8 @@ TEST_F(FileMenu, TrackSetupAndResetSendOnlyWhatFits) {
         sent.push_back(s.Bytes);
     ASSERT_EQ(sent.size(), 16u + 8u);
     for (int c = 0; c < 16; ++c)
-        EXPECT_EQ(sent[std::size_t(c)], (std::vector<std::uint8_t>{std::uint8_t(0xB0 + c), 121, 0}));
+        EXPECT_EQ(sent[std::size_t(c)],
+                  (std::vector<std::uint8_t>{std::uint8_t(0xB0 + c), 121, 0}));
     EXPECT_EQ(std::vector(sent.begin() + 16, sent.end()),
               (std::vector<std::vector<std::uint8_t>>{{0xB0, 7, 127},
                                                       {0xB0, 10, 64},
@@ -413,7 +444,7 @@ TEST_F(FileMenu, OlderSongsOpenThroughTheirReaders) {
         EXPECT_EQ(DumpEvents(*Song), std::string("0 0 0 93 60 100\n0 0 120 83 60 0\n") +
                                          (v >= oldsong::V3204 ? "0 0 130 F0 0 0\n" : "") +
                                          "1 960 960 90 40 127\n1 960 1200 80 40 0\n");
-        EXPECT_EQ(Song->FileName, "Old tune");
+        EXPECT_EQ(Song->FileName, magic + ".seq"); // not the name it stores
         ASSERT_EQ(fmMdi->Areas.Items.size(), 1u);
         EXPECT_EQ(fmMdi->Areas.Items[0].Name, "Verse");
         EXPECT_FALSE(Song->Untitled);
@@ -426,7 +457,7 @@ TEST_F(FileMenu, OlderSongsOpenThroughTheirReaders) {
     WriteBytes(stopped, w.Bytes);
     gui.Dialogs().Answer(IDOK, "You need a newer version of Tolvern to read this file");
     EXPECT_FALSE(OpenSong(stopped));
-    EXPECT_EQ(Song->FileName, "kept");
+    EXPECT_EQ(Song->FileName, "stopped.seq");
     EXPECT_TRUE(Song->Untitled); // the next Save asks for a name
     EXPECT_NE(fmMdi->RecentFiles.front(), stopped);
 }

@@ -254,7 +254,7 @@ TEST_F(SoundFontSongs, BanksAreSavedBesideTheSongAndLoadedWithIt) {
     EXPECT_EQ(File(7), "") << "every bank was cleared first";
     EXPECT_EQ(windows.Fills, 1);
 
-    // A renamed song finds the list renamed with it, not the one its name inside points to.
+    // A song renamed on disk with its list finds the list under its own name.
     std::filesystem::rename(dir.Path() + "song.seq", dir.Path() + "renamed.seq");
     std::filesystem::rename(dir.Path() + "song.sfs", dir.Path() + "renamed.sfs");
     dir.WriteFile("renamed.sfs", "000" + drums + "\r\n001\r\n002" + piano + "\n");

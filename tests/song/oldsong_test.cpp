@@ -1,9 +1,10 @@
 #include "song/songfile_old.h"
 
 #include "devices/dxsounds.h"
+#include "devices/mfx.h"
 #include "devices/midi.h"
 #include "devices/midimsg.h"
-#include "devices/mfx.h"
+#include "oldsong_writer.h"
 #include "platform/core/dynlib.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -12,12 +13,13 @@
 #include "song/softengine.h"
 #include "song/songfile.h"
 #include "song/songreaders.h"
-#include "oldsong_writer.h"
 #include "song_fixture.h"
 #include "songdump/dump.h"
 #include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <cstring>
 #include <sstream>
@@ -187,7 +189,8 @@ TEST_F(OldSongTest, EveryVersionReadsItsFixture) {
 
         SongText after(*Song);
         std::string head = before.Head;
-        head.replace(head.find("\"Undefined.seq\""), 15, "\"Old tune\"");
+        head.replace(head.find("\"Undefined.seq\""), 15,
+                     "\"song.seq\""); // the file, not "Old tune"
         if (v >= V3209) head.replace(head.find("beatsperbar 4"), 13, "beatsperbar 3");
         EXPECT_EQ(after.Head, head);
         EXPECT_EQ(after.Tail, before.Tail + "area \"Verse\" 960 1920\n");
@@ -262,7 +265,7 @@ TEST_F(OldSongTest, TrackTypeMuteAndOutputOfSoftsynthTracks) {
         int Mode, ReadOutput, Muted;
     };
     const Case cases[] = {
-        {0, 5, 1, tmMidi, 0, 1}, {1, 5, 2, tmAudio, 0, 0}, {2, 5, 0, tmSoftsynth, 5, 0},
+        {0, 5, 1, tmMidi, 0, 1},  {1, 5, 2, tmAudio, 0, 0}, {2, 5, 0, tmSoftsynth, 5, 0},
         {3, 1, -1, tmMidi, 1, 0}, {4, 1, 1, tmMidi, 1, 1},
     };
     for (const Case& c : cases) {
@@ -365,21 +368,18 @@ TEST_F(OldSongTest, PartsOfTheFileKeepTheirTrackAndOrder) {
     EXPECT_EQ(EventCount(), 1);
 }
 
-TEST_F(OldSongTest, UnsafeStoredNamesTakeTheFileName) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Tune", "Tune"},      {"", "old.seq"},      {".", "old.seq"},       {"..", "old.seq"},
-        {"..\\x", "old.seq"}, {"a/b.seq", "old.seq"}, {"c:x.seq", "old.seq"},
-    };
-    for (const auto& [stored, expected] : cases) {
+// Saved again, a song goes to the file it was read from, whatever name it stores.
+TEST_F(OldSongTest, TheSongIsNamedAfterItsFile) {
+    for (const char* stored : {"Tune.seq", "", "..\\x", "a/b.seq"}) {
         SCOPED_TRACE(stored);
         Writer flat(V02);
         flat.Flat(stored, 120, {}, {});
         ASSERT_TRUE(LoadSongV02(Write(flat.Bytes, "old.seq")));
-        EXPECT_EQ(Song->FileName, expected);
+        EXPECT_EQ(Song->FileName, "old.seq");
         Writer keyword(V3205);
         keyword.Keyword("Name").Str(stored);
         ASSERT_TRUE(LoadSongV3205(Write(keyword.Bytes, "old.seq")));
-        EXPECT_EQ(Song->FileName, expected);
+        EXPECT_EQ(Song->FileName, "old.seq");
     }
 }
 
@@ -397,8 +397,11 @@ TEST_F(OldSongTest, AudioSlotsConvertVolumeAndPan) {
          {{2, 4, -10000, -10000, 1, 1}, {2, 5, 0, 0, 0, 0}},
          {"  sample 0 index 4 pan 127 mute 1 fr 1 bus 0 volume 0\n",
           "  sample 1 index 5 pan 63 mute 0 fr 0 bus 0 volume 1\n"}},
-        {10, {{2, 1, -1000, 10000, 1, 0}}, {"  sample 0 index 1 pan 0 mute 1 fr 0 bus 0 volume 0.897638\n"}},
-        {5, {{2, 1, -1000, 3701, 0, 0}, {128, 1}, {-1, 1}},
+        {10,
+         {{2, 1, -1000, 10000, 1, 0}},
+         {"  sample 0 index 1 pan 0 mute 1 fr 0 bus 0 volume 0.897638\n"}},
+        {5,
+         {{2, 1, -1000, 3701, 0, 0}, {128, 1}, {-1, 1}},
          {"  sample 0 index 1 pan 40 mute 0 fr 1 bus 0 volume 0.897638\n"}},
         {12, {{2, 3, 0, 0, 0, 1}}, {"  sample 0 index 3 pan 63 mute 0 fr 1 bus 0 volume 1\n"}},
         {2, {{2, 3, -1000}}, {"  sample 0 index 3 pan 63 mute 0 fr 1 bus 0 volume 0.897638\n"}},
@@ -409,14 +412,15 @@ TEST_F(OldSongTest, AudioSlotsConvertVolumeAndPan) {
             Writer w(v);
             w.Keyword("Version").Int(1);
             w.Audio(c.F, c.Slots);
-            w.Keyword("Name").Str("after"); // the records end where they should
+            w.Keyword("Tempo").Int(99); // the records end where they should
+            midi.Tempo = 120;
             std::string path = Write(w.Bytes);
             if (!c.Slots.empty()) {
                 dialogs.Answer(1, "File not found: ");
                 dialogs.Answer(1, " is invalid");
             }
             EXPECT_TRUE(SongReaderFor(Magic(v))(path));
-            EXPECT_EQ(Song->FileName, "after");
+            EXPECT_EQ(midi.Tempo, 99);
             std::string expected = "track 3 \"Track 3\" mode 0 channel 2 output 0\n";
             for (const std::string& s : c.Expected)
                 expected += s;
@@ -463,6 +467,25 @@ TEST_F(OldSongTest, SampleBankBesideTheSong) {
     EXPECT_EQ(Song->SamplePool->Items.GetItem(1)->Name(), "snare");
     ASSERT_EQ(Song->Tracks[0]->Samples.size(), 2u);
     EXPECT_EQ(Song->Tracks[0]->Samples[1]->Index, 1);
+
+    // A song that stores a name finds the bank under that name first, under its own next; a
+    // stored name that leads out of the folder counts as its own.
+    std::filesystem::copy_file(bank, dir.Path() + "Tune.dxg");
+    Song->SamplePool->Items.GetItem(1)->SetName("other");
+    Song->SamplePool->Items.SaveToFile(dir.Path() + "copy.dxg");
+    const std::pair<const char*, const char*> cases[] = {
+        {"Tune.seq", "snare"}, {"Missing.seq", "other"}, {"..\\Tune.seq", "other"}};
+    for (const auto& [stored, second] : cases) {
+        SCOPED_TRACE(stored);
+        Writer named(V3206);
+        named.Keyword("Name").Str(stored);
+        named.Audio(1, {{0, 0}, {0, 1}});
+        EXPECT_TRUE(LoadSongV3206(Write(named.Bytes, "copy.seq")));
+        EXPECT_EQ(Song->FileName, "copy.seq");
+        ASSERT_EQ(Song->SamplePool->Items.Count(), 2);
+        EXPECT_EQ(Song->SamplePool->Items.GetItem(1)->Name(), second);
+    }
+    EXPECT_EQ(dialogs.Boxes().size(), 2u);
 }
 
 TEST_F(OldSongTest, NotesOfVersionZeroFilesTakeTheirSlotsPan) {
@@ -528,7 +551,7 @@ TEST_F(OldSongTest, SectionsTheVersionDoesNotKnowEndTheReading) {
         EXPECT_EQ(box.Text, c.Text);
         EXPECT_EQ(box.Caption, "Open song");
         EXPECT_EQ(box.Icon, c.Icon);
-        EXPECT_EQ(Song->FileName, "kept");
+        EXPECT_EQ(Song->FileName, "song.seq");
         EXPECT_EQ(midi.Tempo, 120);
     }
 }
@@ -553,11 +576,12 @@ TEST_F(OldSongTest, DroppedSectionsAreReadWhole) {
             Writer w(v);
             w.Mfx(3, k, 2);
             w.MasterTempo({100});
-            w.Keyword("Name").Str("after");
+            w.Keyword("Tempo").Int(99);
+            midi.Tempo = 120;
             SetSongFileHost(nullptr); // no options window: the presets are dropped
             EXPECT_TRUE(SongReaderFor(Magic(v))(Write(w.Bytes)));
             SetSongFileHost(&host);
-            EXPECT_EQ(Song->FileName, "after");
+            EXPECT_EQ(midi.Tempo, 99);
         }
     }
 }
@@ -586,7 +610,8 @@ TEST_F(OldSongTest, CutFilesAndHugeCountsKeepWhatWasRead) {
     }
     // A cut file says so.
     dialogs.AllowUnexpectedBoxes(false);
-    dialogs.Answer(1, "The song file is damaged or incomplete. What could be read has been loaded.");
+    dialogs.Answer(1,
+                   "The song file is damaged or incomplete. What could be read has been loaded.");
     std::string full = Fixture(V3201);
     EXPECT_FALSE(LoadSongV3201(Write(full.substr(0, full.size() - 3))));
     EXPECT_EQ(Song->Tracks[0]->Name, "Piano");

@@ -229,6 +229,7 @@ TEST_F(SongRecordsTest, GoldenWithEveryRecordKindRoundTripsByteForByte) {
 
     // What a save changes of the song besides the purge of unused disk samples.
     Song->Folder = dir.Path();
+    Song->FileName = "records.seq"; // the golden file's own name inside it
     Song->Untitled = 0;
     const std::string read = DumpSong(*Song);
     ASSERT_TRUE(Save("records.seq"));
@@ -406,14 +407,21 @@ TEST_F(SongRecordsTest, TheSampleBankGoesBesideTheSong) {
     EXPECT_EQ(dir.ReadFile("song.seq"), song);
     EXPECT_EQ(dir.ReadFile("song.dxg"), bank);
 
-    // A song renamed on disk finds its bank under its own name; a missing bank is reported and
-    // the pool stays empty.
+    // A copy of the song is the copy, but finds the bank under the name it stores first.
+    std::filesystem::copy_file(dir.Path() + "song.seq", dir.Path() + "copy.seq");
+    dir.WriteFile("copy.dxg", "not a bank");
+    ASSERT_TRUE(LoadSongFile(dir.Path() + "copy.seq"));
+    EXPECT_EQ(Song->FileName, "copy.seq");
+    EXPECT_EQ(Song->SamplePool->Items.Count(), 1);
+
+    // A song renamed on disk with its bank finds the bank under its own name; a missing bank is
+    // reported under the stored name and the pool stays empty.
     std::filesystem::rename(dir.Path() + "song.seq", dir.Path() + "renamed.seq");
     std::filesystem::rename(dir.Path() + "song.dxg", dir.Path() + "renamed.dxg");
     ASSERT_TRUE(LoadSongFile(dir.Path() + "renamed.seq"));
     EXPECT_EQ(Song->SamplePool->Items.Count(), 1);
     std::filesystem::remove(dir.Path() + "renamed.dxg");
-    boxes.Answer(platform::IDOK, "File not found: " + dir.Path() + "renamed.dxg");
+    boxes.Answer(platform::IDOK, "File not found: " + dir.Path() + "song.dxg");
     ASSERT_TRUE(LoadSongFile(dir.Path() + "renamed.seq"));
     EXPECT_EQ(Song->SamplePool->Items.Count(), 0);
     EXPECT_EQ(boxes.Boxes().back().Caption, "Open song");
