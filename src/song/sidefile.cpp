@@ -6,17 +6,20 @@
 
 bool TSideFiles::Write(std::string_view Target, std::string_view Bytes) {
     auto file = std::make_unique<platform::TAtomicFile>(Target);
-    if (!file->Open() || !file->Stream().Write(Bytes)) return false;
+    if (!file->Open() || !file->Stream().Write(Bytes) || !file->Finish()) {
+        error_ = file->Error();
+        return false;
+    }
     files_.push_back(std::move(file));
     return true;
 }
 
-bool TSideFiles::Commit() {
-    bool ok = true;
+std::vector<std::string> TSideFiles::Commit() {
+    std::vector<std::string> errors;
     for (auto& f : files_)
-        ok = f->Commit() && ok;
+        if (!f->Commit()) errors.push_back(f->Error());
     files_.clear();
-    return ok;
+    return errors;
 }
 
 std::string SideFilePath(std::string_view SongPath, std::string_view Ext) {

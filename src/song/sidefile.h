@@ -1,7 +1,7 @@
 #pragma once
 // Files saved beside a song (its SoundFont bank list, its sample bank). Each is written to a
 // temporary file of its own while the song is written, and put in place only once the song
-// file itself is complete; a save that fails replaces neither the song nor them.
+// file itself is complete; a save that fails before replaces neither the song nor them.
 
 #include "platform/core/files.h"
 
@@ -12,14 +12,17 @@
 
 class TSideFiles {
 public:
-    // Writes Bytes for Target into its temporary file; false when that failed (nothing of
-    // Target changes then).
+    // Writes Bytes for Target into its temporary file, on the disk; false when that failed
+    // (nothing of Target changes then, and Error says why).
     bool Write(std::string_view Target, std::string_view Bytes);
-    // Puts every written file in place, in order; false when one could not be.
-    bool Commit();
+    const std::string& Error() const { return error_; }
+    // Puts every written file in place, in order: the errors of those that could not be, each
+    // naming its file.
+    std::vector<std::string> Commit();
 
 private:
     std::vector<std::unique_ptr<platform::TAtomicFile>> files_;
+    std::string error_;
 };
 
 // The path of a file the writer puts beside the song file at SongPath: the same name with

@@ -56,7 +56,9 @@ std::string SongFileTarget(std::string_view FileName);
 // Writes the song to SongFileTarget(FileName) through a temporary file. On success the song
 // takes the new folder and name, counts as saved, and the file joins the recent files and
 // the autoload setting; on failure a message says so, the old file stays as it was and
-// nothing of the song changes. True when the file was written.
+// nothing of the song changes. A file beside the song that could not be put in place once the
+// song was (a failed rename) is named in a message, and the song, under its new name, stays
+// marked as changed. True when the song and every file beside it were written.
 bool SaveSongFile(std::string_view FileName);
 
 // The Save command: a song never saved (or read only in part) goes to Save As; one read from or

@@ -282,14 +282,19 @@ void WriteAutomation(TSongWriter& W, const _TTrack& T) {
     }
 }
 
-// The sample pool goes beside the song, put in place only after it.
+// A file beside the song, put in place only after it; one that cannot be written ends the save
+// before anything is replaced.
+void WriteBeside(TSideFiles& Side, std::string_view Path, std::string_view Ext,
+                 std::string_view Bytes) {
+    if (!Side.Write(SideFilePath(Path, Ext), Bytes)) throw platform::EFCreateError(Side.Error());
+}
+
 void WriteSamplePool(TSongWriter& W, std::string_view Path, TSideFiles& Side) {
     if (!Song->SamplePool || Song->SamplePool->Items.Count() == 0) return;
     W.Marker("SampleDXG");
     platform::TMemoryStream bank;
     Song->SamplePool->Items.SaveToStream(bank);
-    if (!Side.Write(SideFilePath(Path, ".dxg"), bank.View()))
-        throw platform::EFCreateError("Cannot create file " + SideFilePath(Path, ".dxg"));
+    WriteBeside(Side, Path, ".dxg", bank.View());
 }
 
 void WriteSongRecords(TSongWriter& W, std::string_view Path, TSideFiles& Side) {
@@ -380,7 +385,7 @@ void WriteSong(TSongWriter& W, std::string_view Name, std::string_view Path, TSi
     // Last: the SoundFont banks, listed in a file beside the song.
     if (SBLive && SBLive->Available && SBLive->AutoOpenSave) {
         W.Marker("SFBank");
-        Side.Write(SideFilePath(Path, ".sfs"), BankListText(*SBLive));
+        WriteBeside(Side, Path, ".sfs", BankListText(*SBLive));
     }
 }
 
@@ -452,16 +457,21 @@ bool SaveSongFile(std::string_view FileName) {
             file.Discard();
         }
     }
-    if (ok) side.Commit();
     if (!ok) {
         platform::MessageBox((error.empty() ? file.Error() : error) + "\nThe song was not saved.",
                              "Save song", platform::MB_OK | platform::MB_ICONERROR);
         return false;
     }
+    // The song is in place: a file beside it that is not (its rename failed) leaves the song
+    // unsaved in part, which the user is told, and it stays marked as changed.
+    std::vector<std::string> besides = side.Commit();
+    for (const std::string& e : besides)
+        platform::MessageBox(e + "\nThe song was saved, but not this file beside it.", "Save song",
+                             platform::MB_OK | platform::MB_ICONERROR);
 
     Song->Folder = folder;
     Song->FileName = name;
-    Song->Modified = 0;
+    Song->Modified = besides.empty() ? 0 : 1;
     Song->Untitled = 0;
     Song->IsMidiFile = 0;
     host->SetArrangeCaption(name);
@@ -469,7 +479,7 @@ bool SaveSongFile(std::string_view FileName) {
     host->AddRecentFile(folder + name);
     host->AddTodo(2); // purge the disk samples no part uses
     SongEngines().BeginUndo(*Song, 0, "Undo");
-    return true;
+    return besides.empty();
 }
 
 bool SaveSong() {

@@ -299,4 +299,16 @@ TEST_F(SoundFontSongs, NothingBesideTheSongWithoutAutoOpenSaveOrWhenTheSaveFails
     std::vector<TDirEntry> entries;
     ListDirectory(dir.Path(), entries);
     EXPECT_EQ(entries.size(), 4u) << "two SoundFonts, the song, its list: no temporary file";
+
+    // The list itself not made: the song is not saved either; the list not put in place once
+    // the song was: the song is saved, the message names the list.
+    boxes.Answer(IDOK, "Cannot create " + dir.Path() + "song.sfs");
+    FailNextFileOp(FileOp::Create, 1);
+    EXPECT_FALSE(SaveSongFile(dir.Path() + "song.seq"));
+    EXPECT_EQ(dir.ReadFile("song.seq"), seq);
+    boxes.Answer(IDOK, "Cannot replace " + dir.Path() + "song.sfs");
+    FailNextFileOp(FileOp::Rename, 1);
+    EXPECT_FALSE(SaveSongFile(dir.Path() + "song.seq"));
+    EXPECT_NE(dir.ReadFile("song.seq"), seq);
+    EXPECT_EQ(dir.ReadFile("song.sfs"), old);
 }

@@ -407,6 +407,39 @@ TEST_F(SongRecordsTest, TheSampleBankGoesBesideTheSong) {
     EXPECT_EQ(dir.ReadFile("song.seq"), song);
     EXPECT_EQ(dir.ReadFile("song.dxg"), bank);
 
+    // The bank not written: when that shows before the song is replaced (not made, or not on
+    // the disk), nothing is; once the song was (the bank not renamed), the message names the
+    // bank. Either way the song stays marked as changed.
+    struct Failure {
+        platform::FileOp Op;
+        int Skip;
+        bool SongReplaced;
+        std::string Text;
+    };
+    const Failure failures[] = {
+        {platform::FileOp::Create, 1, false, "Cannot create "},
+        {platform::FileOp::Sync, 0, false, "Cannot write "},
+        {platform::FileOp::Rename, 1, true, "Cannot replace "},
+    };
+    Song->Tracks[0]->Name = "changed";
+    for (const Failure& f : failures) {
+        SCOPED_TRACE(f.Text);
+        dir.WriteFile("song.seq", song);
+        Song->Modified = 1;
+        boxes.Answer(platform::IDOK, f.Text + dir.Path() + "song.dxg");
+        platform::FailNextFileOp(f.Op, f.Skip);
+        EXPECT_FALSE(Save("song.seq"));
+        const std::string text = boxes.Boxes().back().Text;
+        EXPECT_NE(text.find(f.SongReplaced ? "The song was saved, but not this file beside it."
+                                           : "The song was not saved."),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(dir.ReadFile("song.seq") != song, f.SongReplaced);
+        EXPECT_EQ(dir.ReadFile("song.dxg"), bank);
+        EXPECT_TRUE(Song->Modified);
+    }
+    dir.WriteFile("song.seq", song);
+
     // A copy of the song is the copy, but finds the bank under the name it stores first.
     std::filesystem::copy_file(dir.Path() + "song.seq", dir.Path() + "copy.seq");
     dir.WriteFile("copy.dxg", "not a bank");

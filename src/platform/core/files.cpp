@@ -291,18 +291,23 @@ bool TAtomicFile::Open() {
     return true;
 }
 
-bool TAtomicFile::Commit() {
+bool TAtomicFile::Finish() {
     if (temp_.empty()) {
         if (error_.empty()) error_ = FileErrorText("write", target_, EBADF);
         return false;
     }
+    if (!stream_.IsOpen()) return true; // finished before
     bool ok = stream_.Sync();
     ok = stream_.Close() && ok;
     if (!ok) {
         error_ = FileErrorText("write", target_, stream_.ErrorCode());
         Discard();
-        return false;
     }
+    return ok;
+}
+
+bool TAtomicFile::Commit() {
+    if (!Finish()) return false;
     int err = TakeFileFailure(FileOp::Rename);
     if (err == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
     if (err) {

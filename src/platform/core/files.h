@@ -105,7 +105,10 @@ public:
 
     bool Open();
     TFileStream& Stream() { return stream_; }
-    bool Commit();
+    // Puts the written bytes on the disk and closes the temporary file, which stays until
+    // Commit: a write error shows before anything is replaced.
+    bool Finish();
+    bool Commit(); // finishes first when Finish was not called
     void Discard();
     std::string Error() const; // names the target, not the temporary file
     const std::string& TempName() const { return temp_; }
