@@ -31,6 +31,11 @@ std::int32_t Available() {
     return static_cast<std::int32_t>(g_limit - MapCursor);
 }
 
+// Adds N to the count of bytes read; it keeps 16 bits and wraps, whatever a length says.
+void Count(std::int32_t N) {
+    MapReadCount = static_cast<std::uint16_t>(MapReadCount + static_cast<std::uint32_t>(N));
+}
+
 void Consume(std::int32_t N) {
     std::int64_t r = static_cast<std::int64_t>(MapRemaining) - N;
     MapRemaining = r < INT_MIN ? INT_MIN : static_cast<std::int32_t>(r);
@@ -47,7 +52,7 @@ void Take(void* Out, std::int32_t N) {
         if (MapCursor < g_limit) MapCursor = g_limit;
     }
     Consume(N);
-    MapReadCount = static_cast<std::uint16_t>(MapReadCount + N);
+    Count(N);
 }
 
 std::uint32_t TakeBE(int Bytes) {
@@ -77,13 +82,13 @@ void ReadBlock(_TEvent& E) {
         MapTruncated = true;
         MapCursor = g_limit;
         Consume(len);
-        MapReadCount = static_cast<std::uint16_t>(MapReadCount + len);
+        Count(len);
         return;
     }
     SetEventBlock(E, MapCursor, len);
     MapCursor += len;
     Consume(len);
-    MapReadCount = static_cast<std::uint16_t>(MapReadCount + len);
+    Count(len);
 }
 
 _TEvent* ReadEventHead() {

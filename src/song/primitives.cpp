@@ -15,10 +15,12 @@ std::int64_t PartEnd(const _TPart* P) {
 }
 
 // The longest the part may grow: up to the start of the part after it, or to the end of the
-// tick range.
+// tick range, and never longer than a length can be (a part of a hostile file may start far
+// before tick 0, further from the next part than any length).
 std::int64_t GrowthLimit(const _TPart* P) {
-    if (P->Next && P->Next->Start >= PartEnd(P)) return P->Next->Start - P->Start;
     std::int64_t room = static_cast<std::int64_t>(INT_MAX) - (P->Start > 0 ? P->Start : 0);
+    if (P->Next && P->Next->Start >= PartEnd(P))
+        room = std::min<std::int64_t>(room, static_cast<std::int64_t>(P->Next->Start) - P->Start);
     return room > P->Length ? room : P->Length;
 }
 
