@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -106,10 +107,12 @@ void BM_DiskStep(benchmark::State& state) {
     const double span = SamplesToTicks(kFrames);
     // The same reads and additions: every file's frames of one block into its slot buffer.
     double pos = 0;
+    std::vector<std::uint8_t> frames(static_cast<std::size_t>(kFrames) * 6);
     auto loop = [&] {
         const long long first = static_cast<long long>(pos) % (kFileFrames - kFrames);
         for (int i = 0; i < kTracks; ++i) {
-            const std::uint8_t* d = s.DiskSamples[static_cast<std::size_t>(i)]->Data + first * 6;
+            s.DiskSamples[static_cast<std::size_t>(i)]->ReadFrames(first, kFrames, frames.data());
+            const std::uint8_t* d = frames.data();
             float* buf = SampleMixBuffers[static_cast<std::size_t>(i)].data();
             for (int f = 0; f < kFrames; ++f, d += 6) {
                 auto read = [](const std::uint8_t* q) {

@@ -1,5 +1,5 @@
-// Disk samples: opening any bytes as a WAV file in place must leave the sample closed or with
-// data that lies inside the mapping, and one block of mixing must read nothing outside it.
+// Disk samples: opening any bytes as a WAV file must leave the sample closed or with data that
+// lies inside the file, and one block of mixing must read nothing outside it.
 #include "song/disk.h"
 #include "song/primitives.h"
 #include "song/render.h"
@@ -23,16 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool open = s->Open();
     if (open != (s->Opened != 0)) std::abort();
     if (!open) {
-        if (s->Data) std::abort();
+        if (s->DataStart != 0) std::abort();
         delete s;
         return 0;
     }
-    const auto* view = static_cast<const std::uint8_t*>(s->View);
     const std::size_t frameBytes =
         static_cast<std::size_t>(s->Bits / 8) * static_cast<std::size_t>(s->Channels);
-    if (s->Data < view || s->Frames < 0 || s->DataSize < 0 ||
+    if (s->DataStart < 20 || s->Frames < 0 || s->DataSize < 0 ||
         static_cast<std::size_t>(s->Frames) * frameBytes > static_cast<std::size_t>(s->DataSize) ||
-        static_cast<std::size_t>(s->Data - view) + static_cast<std::size_t>(s->DataSize) > size)
+        static_cast<std::size_t>(s->DataStart) + static_cast<std::size_t>(s->DataSize) > size)
         std::abort();
     Song->DiskSamples.push_back(s);
 

@@ -40,57 +40,64 @@ long long FrameAt(double Ticks) {
 std::array<_TDiskVoice, MaxDiskVoices> voices;
 int voiceCount = 0;
 
+// The renderer's room for the frames of one read: 1,024 stereo frames of 32 bits.
+std::array<std::uint8_t, 8192> frameBuffer;
+
+// A signed little-endian sample of Bits bits as -1 to 1; 24 bits are the upper three bytes of a
+// 32-bit integer.
+template <int Bits> float SampleValue(const std::uint8_t* P) {
+    if constexpr (Bits == 16)
+        return static_cast<float>(static_cast<std::int16_t>(Le16(P))) / 32768.0f;
+    constexpr float scale = 1.0f / 2147483648.0f;
+    if constexpr (Bits == 24)
+        return static_cast<float>(static_cast<std::int32_t>(std::uint32_t(P[0]) << 8 |
+                                                            std::uint32_t(P[1]) << 16 |
+                                                            std::uint32_t(P[2]) << 24)) *
+               scale;
+    return static_cast<float>(static_cast<std::int32_t>(Le32(P))) * scale;
+}
+
+// Adds Count frames of mono or stereo at P to Out (left, right, left, ...).
+template <int Bits> void AddFrames(const std::uint8_t* P, int Count, bool Stereo, float* Out) {
+    constexpr int width = Bits / 8;
+    const int step = Stereo ? 2 * width : width;
+    for (int i = 0; i < Count; ++i, P += step, Out += 2) {
+        const float l = SampleValue<Bits>(P);
+        Out[0] += l;
+        Out[1] += Stereo ? SampleValue<Bits>(P + width) : l;
+    }
+}
+
 void MixVoice(const _TDiskVoice& V, int BlockFrames) {
+    // Mono and stereo of 16, 24 and 32 bits play; any other format adds nothing.
+    if (V.Channels != 1 && V.Channels != 2) return;
+    if (V.Bits != 16 && V.Bits != 24 && V.Bits != 32) return;
     const int out = V.Output >= 0 && V.Output < 32 ? V.Output : 0;
     float* buf = SampleMixBuffers[static_cast<std::size_t>(out)].data();
     const int end = static_cast<int>(
         std::min<long long>(BlockFrames, static_cast<long long>(V.StartFrame) + V.FramesLeft));
     const bool stereo = V.Channels == 2;
-    int f = std::max(V.StartFrame, 0);
-    switch (V.Bits) {
-    case 16: {
-        const std::uint8_t* p = V.Data16;
-        for (; f < end; ++f) {
-            const float l = static_cast<float>(static_cast<std::int16_t>(Le16(p))) / 32768.0f;
-            const float r =
-                stereo ? static_cast<float>(static_cast<std::int16_t>(Le16(p + 2))) / 32768.0f : l;
-            buf[2 * f] += l;
-            buf[2 * f + 1] += r;
-            p += stereo ? 4 : 2;
+    const int perRead = static_cast<int>(frameBuffer.size()) / (V.Bits / 8 * V.Channels);
+    std::int64_t frame = V.FirstFrame;
+    for (int f = std::max(V.StartFrame, 0); f < end;) {
+        const int want = std::min(end - f, perRead);
+        const int got = V.Sample->ReadFrames(frame, want, frameBuffer.data());
+        const std::uint8_t* p = frameBuffer.data();
+        float* at = buf + 2 * static_cast<std::ptrdiff_t>(f);
+        switch (V.Bits) {
+        case 16:
+            AddFrames<16>(p, got, stereo, at);
+            break;
+        case 24:
+            AddFrames<24>(p, got, stereo, at);
+            break;
+        default:
+            AddFrames<32>(p, got, stereo, at);
+            break;
         }
-        break;
-    }
-    case 24: {
-        const std::uint8_t* p = V.Data24;
-        constexpr float scale = 1.0f / 2147483648.0f; // 1/256 x 2^-23 of the upper three bytes
-        auto read = [](const std::uint8_t* q) {
-            return static_cast<std::int32_t>(std::uint32_t(q[0]) << 8 | std::uint32_t(q[1]) << 16 |
-                                             std::uint32_t(q[2]) << 24);
-        };
-        for (; f < end; ++f) {
-            const float l = static_cast<float>(read(p)) * scale;
-            const float r = stereo ? static_cast<float>(read(p + 3)) * scale : l;
-            buf[2 * f] += l;
-            buf[2 * f + 1] += r;
-            p += stereo ? 6 : 3;
-        }
-        break;
-    }
-    case 32: {
-        const std::uint8_t* p = V.Data32;
-        constexpr float scale = 1.0f / 2147483648.0f;
-        for (; f < end; ++f) {
-            const float l = static_cast<float>(static_cast<std::int32_t>(Le32(p))) * scale;
-            const float r =
-                stereo ? static_cast<float>(static_cast<std::int32_t>(Le32(p + 4))) * scale : l;
-            buf[2 * f] += l;
-            buf[2 * f + 1] += r;
-            p += stereo ? 8 : 4;
-        }
-        break;
-    }
-    default:
-        break; // other formats add nothing
+        if (got < want) return; // the file ends here now: the rest is silence
+        f += got;
+        frame += got;
     }
 }
 
@@ -127,65 +134,65 @@ TDiskSample::~TDiskSample() {
     Close();
 }
 
-bool MapWholeFile(const std::string& FileName, platform::TFileMap& Map) {
-    return Map.Open(platform::ToNativePath(FileName), platform::TFileMap::Access::ReadWrite);
-}
-
 bool TDiskSample::Open() {
     if (Opened) return true;
-    if (!MapWholeFile(FileName, map_)) return false;
-    std::uint8_t* base = map_.MutableData();
-    std::size_t left = map_.Size();
-    const std::uint8_t* p = base;
+    if (!file_.Open(platform::ToNativePath(FileName))) return false;
     auto fail = [&] {
-        map_.Close();
+        file_.Close();
         return false;
     };
-    if (!base || left < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0)
+    const std::int64_t fileSize = file_.Size();
+    std::uint8_t head[12];
+    if (fileSize < 12 || file_.ReadAt(0, head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+        std::memcmp(head + 8, "WAVE", 4) != 0)
         return fail();
-    p += 12;
-    left -= 12;
+    std::int64_t at = 12;
+    std::uint64_t left = static_cast<std::uint64_t>(fileSize - 12);
     int channels = 0, rate = 0, bits = 0;
     bool format = false;
     while (left >= 8) {
-        const std::uint8_t* id = p;
-        std::size_t size = Le32(p + 4);
-        p += 8;
+        std::uint8_t chunk[8];
+        if (file_.ReadAt(at, chunk, 8) != 8) return fail();
+        std::uint64_t size = Le32(chunk + 4);
+        at += 8;
         left -= 8;
-        if (std::memcmp(id, "data", 4) == 0) {
+        if (std::memcmp(chunk, "data", 4) == 0) {
             if (!format) return fail(); // no format to read the data by
             size = std::min(size, left);
             const std::size_t frameBytes =
                 static_cast<std::size_t>(bits / 8) * static_cast<std::size_t>(channels);
-            std::size_t frames = frameBytes ? size / frameBytes : 0;
+            std::size_t frames = frameBytes ? static_cast<std::size_t>(size) / frameBytes : 0;
             frames = std::min<std::size_t>(frames, static_cast<std::size_t>(INT_MAX) / frameBytes);
-            Data = const_cast<std::uint8_t*>(p);
+            DataStart = at;
             Channels = channels;
             Rate = rate;
             Bits = bits;
             Frames = static_cast<std::int32_t>(frames);
             DataSize = static_cast<std::int32_t>(frames * frameBytes);
-            View = base;
             Opened = 1;
             return true;
         }
         if (size > left) break; // a chunk beyond the end: no data follows
-        if (std::memcmp(id, "fmt ", 4) == 0) {
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (size < 16) return fail();
-            int tag = Le16(p);
-            if (tag == 0xFFFE) tag = size >= 26 ? Le16(p + 24) : 0; // the extensible sub-format
-            channels = Le16(p + 2);
-            rate = static_cast<int>(std::min<std::uint32_t>(Le32(p + 4), INT_MAX));
-            bits = Le16(p + 14);
+            std::uint8_t fmt[26] = {};
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, 26));
+            if (file_.ReadAt(at, fmt, want) != want) return fail();
+            int tag = Le16(fmt);
+            if (tag == 0xFFFE) tag = size >= 26 ? Le16(fmt + 24) : 0; // the extensible sub-format
+            channels = Le16(fmt + 2);
+            rate = static_cast<int>(std::min<std::uint32_t>(Le32(fmt + 4), INT_MAX));
+            bits = Le16(fmt + 14);
             // Only integer PCM plays; its sizes are what every frame count divides by.
             if (tag != 1 || channels == 0 || bits < 8) return fail();
             format = true;
         }
-        p += size;
+        at += static_cast<std::int64_t>(size);
         left -= size;
         // An odd chunk is followed by a pad byte, skipped only when it is 0.
-        if ((size & 1) && left > 0 && *p == 0) {
-            ++p;
+        std::uint8_t pad = 1;
+        if ((size & 1) && left > 0 && file_.ReadAt(at, &pad, 1) == 1 && pad == 0) {
+            ++at;
             --left;
         }
     }
@@ -193,10 +200,19 @@ bool TDiskSample::Open() {
 }
 
 void TDiskSample::Close() {
-    map_.Close();
-    View = nullptr;
-    Data = nullptr;
+    file_.Close();
+    DataStart = 0;
     Opened = 0;
+}
+
+int TDiskSample::ReadFrames(std::int64_t First, int Count, std::uint8_t* Out) const {
+    if (!Opened || First < 0 || Count <= 0 || First >= Frames) return 0;
+    Count = static_cast<int>(std::min<std::int64_t>(Count, Frames - First));
+    const std::size_t frameBytes =
+        static_cast<std::size_t>(Bits / 8) * static_cast<std::size_t>(Channels);
+    const std::size_t got = file_.ReadAt(DataStart + First * static_cast<std::int64_t>(frameBytes),
+                                         Out, static_cast<std::size_t>(Count) * frameBytes);
+    return static_cast<int>(got / frameBytes);
 }
 
 bool DiskFileInUse(int Index, const std::string& FileName) {
@@ -229,11 +245,9 @@ void TSong::ScheduleDiskVoices(double From, double Span, int Offset) {
             if (first >= s.Frames || into >= n) continue;
             if (voiceCount >= MaxDiskVoices) return;
             const long long count = std::min(n - into, s.Frames - first);
-            const std::size_t frameBytes =
-                static_cast<std::size_t>(s.Bits / 8) * static_cast<std::size_t>(s.Channels);
-            const std::uint8_t* at = s.Data + static_cast<std::size_t>(first) * frameBytes;
             _TDiskVoice& v = voices[static_cast<std::size_t>(voiceCount++)];
-            v.Data16 = v.Data24 = v.Data32 = at;
+            v.Sample = &s;
+            v.FirstFrame = first;
             v.FramesLeft = static_cast<std::int32_t>(count);
             v.Channels = s.Channels;
             v.Bits = s.Bits;

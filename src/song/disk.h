@@ -1,13 +1,16 @@
 #pragma once
-// Disk samples: WAV files a disk track plays straight from their memory mapping, and the
-// short-lived voices a block makes for the parts that sound in it.
+// Disk samples: WAV files a disk track plays straight from disk, and the short-lived voices a
+// block makes for the parts that sound in it.
+//
+// The files are open for reading only (a read-only file plays) and read, not mapped: a file that
+// another program shortens while it plays reads as far as it goes now, the rest is silence.
 //
 // Threads: samples are made, opened and added on the GUI thread while the song is paused. The
 // disk step of a block (TSong::ScheduleDiskBlock) and the purge (a deferred action) run on the
 // renderer's thread while audio runs: the purge there only renumbers and detaches; closing,
 // deleting files and freeing follow on the GUI thread (TSong::FinishDiskPurge).
 
-#include "platform/core/filemap.h"
+#include "platform/core/files.h"
 
 #include <cstdint>
 #include <string>
@@ -19,32 +22,31 @@ public:
     TDiskSample(const TDiskSample&) = delete;
     TDiskSample& operator=(const TDiskSample&) = delete;
 
-    void* View = nullptr; // the mapped file, while open
     std::uint8_t Used = 0;
     std::uint8_t Opened = 0;
     std::int32_t Internal = 0; // the file belongs to the song
     std::int32_t NewIndex = -1;
     std::string FileName;
-    std::uint8_t* Data = nullptr; // first byte of the "data" chunk; nil when closed
+    std::int64_t DataStart = 0; // file offset of the "data" chunk's first byte; 0 when closed
     std::int32_t Channels = 0;
     std::int32_t Rate = 0;
     std::int32_t Bits = 0;
-    std::int32_t DataSize = 0; // bytes of whole frames inside the file
+    std::int32_t DataSize = 0; // bytes of whole frames inside the file when it was opened
     std::int32_t Frames = 0;
 
-    // Maps the file and finds its format and data; True when open afterwards. A file that is
-    // missing, read-only, not PCM of 1 to 255 channels at 8 bits or more, or without data
-    // stays closed.
+    // Opens the file and finds its format and data; True when open afterwards. A file that is
+    // missing, not a regular file, not PCM of 1 or more channels at 8 bits or more, or without
+    // data stays closed.
     bool Open();
     void Close();
+    // Reads frames First to First + Count - 1 into Out (Count x Channels x Bits / 8 bytes) and
+    // returns how many whole frames of them the file holds now: fewer once it was shortened.
+    // Any thread; allocates nothing.
+    int ReadFrames(std::int64_t First, int Count, std::uint8_t* Out) const;
 
 private:
-    platform::TFileMap map_;
+    platform::TFileReader file_;
 };
-
-// Maps FileName whole for reading and writing; False when it does not exist or cannot be
-// opened so (a device, a FIFO, a read-only file).
-bool MapWholeFile(const std::string& FileName, platform::TFileMap& Map);
 
 // True when a disk sample other than number Index names the same file (the same device and
 // inode; the same name for a file that is not there).
@@ -52,9 +54,8 @@ bool DiskFileInUse(int Index, const std::string& FileName);
 
 // One block's voice of a disk part.
 struct _TDiskVoice {
-    const std::uint8_t* Data16 = nullptr;
-    const std::uint8_t* Data24 = nullptr;
-    const std::uint8_t* Data32 = nullptr;
+    const TDiskSample* Sample = nullptr;
+    std::int64_t FirstFrame = 0; // the file's frame the voice starts with
     std::int32_t FramesLeft = 0;
     std::int32_t Channels = 0;
     std::int32_t Bits = 0;

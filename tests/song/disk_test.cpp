@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -167,10 +168,10 @@ TEST_F(DiskTest, OpeningKeepsWhatCannotPlayClosed) {
         EXPECT_EQ(s.Opened != 0, c.open) << c.name;
         EXPECT_EQ(s.Frames, c.frames) << c.name;
         if (!c.open) {
-            EXPECT_EQ(s.Data, nullptr) << c.name;
+            EXPECT_EQ(s.DataStart, 0) << c.name;
         }
     }
-    // Not a wave file, missing, a FIFO, a read-only file.
+    // Not a wave file, missing, a FIFO.
     TDiskSample s;
     s.FileName = dir.WriteFile("text.wav", "RIFF....WAVx");
     EXPECT_FALSE(s.Open());
@@ -180,11 +181,49 @@ TEST_F(DiskTest, OpeningKeepsWhatCannotPlayClosed) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     s.FileName = fifo;
     EXPECT_FALSE(s.Open());
-    s.FileName = File("readonly.wav", Wav{});
-    platform::FailNextFileOp(platform::FileOp::Map, 0, EACCES);
-    EXPECT_FALSE(s.Open());
+}
+
+// A file the user may only read plays: a sample library on a shared or read-only disk.
+TEST_F(DiskTest, AReadOnlyFilePlays) {
+    const std::string path = File("readonly.wav", Wav{});
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    // Root may write any file: it gets the refusal a user would get for opening it to write.
+    if (::geteuid() == 0) platform::FailNextFileOp(platform::FileOp::OpenWrite, 0, EACCES);
+    TDiskSample* s = AddSample(path);
     platform::ClearFileFailures();
-    EXPECT_TRUE(s.Open());
+    ASSERT_TRUE(s->Opened);
+    AddPart(0, 0, 0);
+    const auto left = Play(0, 512, 2);
+    EXPECT_EQ(left[0], 1.0f / 32768.0f);
+    EXPECT_EQ(left[999], 1000.0f / 32768.0f);
+    EXPECT_EQ(left[1000], 0.0f);
+}
+
+// Another program shortens the file while it plays (between two blocks, and inside a frame):
+// what is left plays, then silence, and the program goes on.
+TEST_F(DiskTest, AFileShortenedWhilePlayingGoesSilentAtTheCut) {
+    Wav w;
+    w.Frames = 20000; // beyond a page, so that a mapping would fault behind the cut
+    const std::string path = File("cut.wav", w);
+    AddSample(path);
+    AddPart(0, 0, 0);
+    auto left = Play(0, 1024, 1);
+    ASSERT_EQ(left[1023], 1024.0f / 32768.0f);
+    const std::uintmax_t header = std::filesystem::file_size(path) - 2 * 20000u;
+    std::filesystem::resize_file(path, header + 2 * 1500 + 1); // 1,500 frames and a half
+    for (int b = 0; b < 4; ++b) {
+        std::vector<float> out(2 * 1024);
+        Song->Render(out.data(), 1024);
+        for (int f = 0; f < 1024; ++f)
+            left.push_back(out[2 * static_cast<std::size_t>(f)]);
+    }
+    for (std::size_t f = 1024; f < left.size(); ++f)
+        ASSERT_EQ(left[f], f < 1500 ? static_cast<float>(f + 1) / 32768.0f : 0.0f) << f;
+    // Opened again, it holds the frames that are left.
+    TDiskSample again;
+    again.FileName = path;
+    ASSERT_TRUE(again.Open());
+    EXPECT_EQ(again.Frames, 1500);
 }
 
 // Every file frame once, in order and in place, at odd block sizes and from an odd frame.

@@ -231,6 +231,50 @@ bool TFileStream::Close() {
     return Ok();
 }
 
+// ---- reading at any offset ---------------------------------------------------------------
+
+bool TFileReader::Open(std::string_view path) {
+    Close();
+    error_.clear();
+    const std::string name(path);
+    if (!FileOpenAllowed(name)) return error_ = FileErrorText("open", name, EACCES), false;
+    // Not blocking: opening a FIFO for reading would wait for a writer.
+    fd_ = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return error_ = FileErrorText("open", name, errno), false;
+    struct stat st;
+    int err = ::fstat(fd_, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENODEV;
+    if (err) {
+        Close();
+        return error_ = FileErrorText("open", name, err), false;
+    }
+    return true;
+}
+
+void TFileReader::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+std::int64_t TFileReader::Size() const {
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+}
+
+std::size_t TFileReader::ReadAt(std::int64_t offset, void* buf, std::size_t n) const {
+    if (fd_ < 0 || offset < 0) return 0;
+    std::size_t done = 0;
+    auto* p = static_cast<char*>(buf);
+    while (done < n) {
+        ssize_t r =
+            ::pread(fd_, p + done, n - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return done;
+}
+
 // ---- whole files and atomic saves --------------------------------------------------------
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, std::string* error) {

@@ -89,6 +89,32 @@ private:
     std::vector<char> pending_; // written bytes not yet handed to the system, ending at pos_
 };
 
+// ---- reading at any offset ---------------------------------------------------------------
+
+// A regular file open for reading only, read at any offset. ReadAt changes no state and
+// allocates nothing, so a real-time thread may read while another thread holds the reader;
+// a file that shrinks meanwhile reads short, never faults. Pipes and devices (whose reads could
+// wait for a writer) are refused.
+class TFileReader {
+public:
+    TFileReader() = default;
+    ~TFileReader() { Close(); }
+    TFileReader(const TFileReader&) = delete;
+    TFileReader& operator=(const TFileReader&) = delete;
+
+    bool Open(std::string_view path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Error() const { return error_; }
+    std::int64_t Size() const; // the size now; -1 when closed or on an error
+    // Reads up to n bytes from offset; fewer at the end of the file or on an error.
+    std::size_t ReadAt(std::int64_t offset, void* buf, std::size_t n) const;
+
+private:
+    int fd_ = -1;
+    std::string error_;
+};
+
 // ---- whole files and atomic saves --------------------------------------------------------
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, std::string* error = nullptr);
