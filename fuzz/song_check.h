@@ -7,28 +7,38 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 // The first call makes a scratch folder (its settings stay there), answers every message box
 // and creates the MIDI object and the song; every call returns the folder with a trailing "/".
+// The folder, named with the process id, goes at the program's exit (a crash may leave it).
 inline const std::string& SongFuzzFolder() {
     static std::string folder;
     if (!folder.empty()) return folder;
     // A memory file system where there is one: the readers and writers sync what they save,
     // which on a disk would cost more than reading an input.
-    char shm[] = "/dev/shm/tolvern-fuzz-XXXXXX";
-    char tmp[] = "/tmp/tolvern-fuzz-XXXXXX";
-    char* dir = mkdtemp(shm);
-    if (!dir) dir = mkdtemp(tmp);
-    if (!dir) std::abort();
-    setenv("XDG_CONFIG_HOME", dir, 1);
+    static const std::string dir = [] {
+        for (const char* base : {"/dev/shm", "/tmp"}) {
+            std::string d =
+                std::string(base) + "/tolvern-fuzz-" + std::to_string(getpid()) + "-XXXXXX";
+            if (mkdtemp(d.data())) return d;
+        }
+        std::abort();
+    }();
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    });
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     platform::TDialogHooks hooks;
     hooks.MessageBox = [](std::string_view, std::string_view, unsigned) { return 1; };
     platform::SetDialogHooks(hooks);
     Midi = new TMIDI;
     Song = new TSong;
-    folder = std::string(dir) + "/";
+    folder = dir + "/";
     return folder;
 }
 

@@ -224,11 +224,14 @@ protected:
     void SetUp() override {
         if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of ProgramXcb";
         server_.emplace();
-        if (!server_->Started()) GTEST_SKIP() << "jackd could not be started (is jackd2 installed?)";
+        if (!server_->Started())
+            GTEST_SKIP() << server_->Unavailable(
+                "jackd could not be started (is jackd2 installed?)");
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!server_->Exited() && !JackServer() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (!JackServer()) GTEST_SKIP() << "the dummy JACK server did not come up";
+        if (!JackServer())
+            GTEST_SKIP() << server_->Unavailable("the dummy JACK server did not come up");
         for (pid_t pid : JackServerProcesses())
             if (ProcessNamesServer(pid, server_->Name())) jackd_ = pid;
         ASSERT_NE(jackd_, 0);
@@ -240,6 +243,7 @@ protected:
     }
     void TearDown() override {
         if (jackd_) kill(jackd_, SIGCONT); // its owner ends it with SIGTERM
+        if (server_ && server_->Started()) platform::ReleaseJackServer(); // our client first
     }
     // The program run from its folder (no midiengine.dll beside it), its errors into a file.
     pid_t Run(const std::vector<std::string>& env) {

@@ -28,7 +28,8 @@ public:
 
 TEST(AudioJack, RtAudioDriverRunsOnADummyServer) {
     DummyJackServer server;
-    if (!server.Started()) GTEST_SKIP() << "jackd could not be started (is jackd2 installed?)";
+    if (!server.Started())
+        GTEST_SKIP() << server.Unavailable("jackd could not be started (is jackd2 installed?)");
     TempSettings settings;
     settings.WriteIni("[Audio]\nSystem=rtaudio\nFrames=256\n");
     platform::SetProgramFolder(TOLVERN_BIN_DIR "/");
@@ -56,7 +57,7 @@ TEST(AudioJack, RtAudioDriverRunsOnADummyServer) {
             Song = nullptr;
             Midi = nullptr;
             SetAudioHooks(nullptr);
-            GTEST_SKIP() << "the dummy JACK server did not come up";
+            GTEST_SKIP() << server.Unavailable("the dummy JACK server did not come up");
         }
         audio.SetDevice(device);
         audio.Open(0);

@@ -37,8 +37,10 @@ protected:
 
 TEST_F(SoundJackTest, OneSecondOfPreviewAndAHalfSecondTake) {
     DummyJackServer server;
-    if (!server.Started()) GTEST_SKIP() << "jackd could not be started (is jackd2 installed?)";
-    if (!JackListed(server)) GTEST_SKIP() << "the dummy JACK server did not come up";
+    if (!server.Started())
+        GTEST_SKIP() << server.Unavailable("jackd could not be started (is jackd2 installed?)");
+    if (!JackListed(server))
+        GTEST_SKIP() << server.Unavailable("the dummy JACK server did not come up");
     testsupport::RecordingWindow window;
 
     // A quarter second of sample: about two halves of the buffer, then silence.

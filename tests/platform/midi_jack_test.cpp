@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -136,14 +137,20 @@ protected:
     void SetUp() override {
         // The server takes a moment to come up (the layer looks again once a second); one that
         // ends at once may have met another test's server going down: it gets two more tries.
+        std::unique_ptr<DummyJackServer> last;
         for (int tries = 0; tries < 3 && !server_; ++tries) {
+            last.reset(); // the one before ends first
             server_ = std::make_unique<DummyJackServer>(128, 48000, true);
             if (!server_->Started())
-                GTEST_SKIP() << "jackd could not be started (is jackd2 installed?)";
+                GTEST_SKIP() << server_->Unavailable(
+                    "jackd could not be started (is jackd2 installed?)");
             auto up = [&] { return server_->Exited() || JackServer(); };
-            if (!WaitUntil(up, std::chrono::seconds(10)) || !JackServer()) server_.reset();
+            if (!WaitUntil(up, std::chrono::seconds(10)) || !JackServer())
+                last = std::move(server_);
         }
-        if (!server_) GTEST_SKIP() << "the dummy JACK server did not come up in three tries";
+        if (!server_)
+            GTEST_SKIP() << last->Unavailable(
+                "the dummy JACK server did not come up in three tries");
         SetMidiRealPorts(true);
         probe_ = jack_client_open("Probe", JackNoStartServer, nullptr);
         ASSERT_NE(probe_, nullptr);
@@ -164,8 +171,10 @@ protected:
             stopped->push_back(std::move(peer_));
             probe_ = nullptr;
         }
+        // Our clients end first, the server last.
         peer_.reset();
         if (probe_) jack_client_close(probe_);
+        if (server_ && server_->Started()) ReleaseJackServer();
         server_.reset();
     }
     // How many connections the port of this full name has (-1: no such port), once the
@@ -325,6 +334,50 @@ TEST_F(MidiJack, ServerThatStopsFailsSendsAndTakesItsPortsAlong) {
     EXPECT_EQ(IndexOf(InNames(), "keys out"), -1);
     EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(15)) << "something hung";
+}
+
+// A server that died (killed, or its test was) keeps its entry in libjack's registry of eight
+// servers until a server of the same name starts: the test servers reuse their names, so that
+// more dead servers than the registry holds leave room for the next. A server that cannot start
+// says so on stderr, with what it printed.
+TEST(MidiJackServers, DeadServersLeaveRoomAndAFailedStartIsSaid) {
+    if (!DummyJackServer::Installed()) GTEST_SKIP() << "jackd is not installed";
+    jack_set_error_function([](const char*) {}); // refused connections while a server comes up
+    auto cameUp = [](DummyJackServer& server) {
+        jack_client_t* probe = nullptr;
+        WaitUntil(
+            [&] {
+                if (server.Exited()) return true;
+                probe = jack_client_open("Probe", JackNoStartServer, nullptr);
+                return probe != nullptr;
+            },
+            std::chrono::seconds(10));
+        if (probe) jack_client_close(probe); // the client first
+        return probe != nullptr;
+    };
+    for (int i = 0; i < 9; ++i) {
+        DummyJackServer server;
+        ASSERT_TRUE(cameUp(server)) << "server " << i;
+        pid_t jackd = 0;
+        for (pid_t pid : JackServerProcesses())
+            if (ProcessNamesServer(pid, server.Name())) jackd = pid;
+        ASSERT_NE(jackd, 0);
+        kill(jackd, SIGKILL);
+        WaitUntil([&] { return server.Exited(); }, std::chrono::seconds(5));
+    }
+    DummyJackServer next;
+    EXPECT_TRUE(cameUp(next)) << "no room left in the registry";
+    next.Stop();
+
+    DummyJackServer bad(-5); // a period jackd refuses
+    ASSERT_TRUE(WaitUntil([&] { return bad.Exited(); }, std::chrono::seconds(10)));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(bad.Unavailable("it did not come up"), "it did not come up");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(bad.Name() + ": it did not come up, although jackd is installed"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("jackdmp"), std::string::npos) << "what the server printed: " << said;
 }
 
 // Without a server nothing changes, and no server is started behind our back.

@@ -78,6 +78,9 @@ public:
 // Never starts a server. Without one it looks again at most once a second, since a failed
 // look costs some milliseconds.
 std::shared_ptr<TJackServer> JackServer();
+// Closes the layer's own client of the server (once no open port holds it), so that a server
+// about to stop has no client of ours left; the next JackServer() opens one afresh.
+void ReleaseJackServer();
 // Our own JACK clients: "Tolvern", or "Tolvern-NN" as the server renames a second one.
 bool OwnJackClient(const std::string& full);
 // An output to the JACK port of this full name on the server: a client of our own with one

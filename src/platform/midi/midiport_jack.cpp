@@ -185,28 +185,51 @@ std::unique_ptr<TMidiOutConnection> OpenJackOutput(const std::string& full,
     return out;
 }
 
-std::shared_ptr<TJackServer> JackServer() {
-    static std::mutex mutex;
-    // Never destroyed: closing a client while the process exits is not worth the risk.
-    static auto* current = new std::shared_ptr<TJackClientServer>;
-    static std::string currentName;
-    static std::string failedName;
-    static std::chrono::steady_clock::time_point failedAt;
-    std::lock_guard lock(mutex);
-    std::string name = ServerName();
-    if (*current && (!(*current)->Running() || currentName != name)) current->reset();
-    if (*current) return *current;
-    auto now = std::chrono::steady_clock::now();
-    if (name == failedName && now - failedAt < std::chrono::seconds(1)) return nullptr;
-    *current = TJackClientServer::Open();
-    if (*current) {
-        currentName = name;
-        failedName.clear();
-    } else {
-        failedName = name;
-        failedAt = now;
-    }
+namespace {
+
+// The layer's own client of the server JACK_DEFAULT_SERVER names. Never destroyed: closing a
+// client while the process exits is not worth the risk.
+struct TCurrentServer {
+    std::mutex Mutex;
+    std::shared_ptr<TJackClientServer> Server;
+    std::string Name;
+    std::string FailedName;
+    std::chrono::steady_clock::time_point FailedAt;
+};
+TCurrentServer& Current() {
+    static auto* current = new TCurrentServer;
     return *current;
+}
+
+} // namespace
+
+std::shared_ptr<TJackServer> JackServer() {
+    TCurrentServer& c = Current();
+    std::lock_guard lock(c.Mutex);
+    std::string name = ServerName();
+    if (c.Server && (!c.Server->Running() || c.Name != name)) c.Server.reset();
+    if (c.Server) return c.Server;
+    auto now = std::chrono::steady_clock::now();
+    if (name == c.FailedName && now - c.FailedAt < std::chrono::seconds(1)) return nullptr;
+    c.Server = TJackClientServer::Open();
+    if (c.Server) {
+        c.Name = name;
+        c.FailedName.clear();
+    } else {
+        c.FailedName = name;
+        c.FailedAt = now;
+    }
+    return c.Server;
+}
+
+void ReleaseJackServer() {
+    std::shared_ptr<TJackClientServer> gone;
+    TCurrentServer& c = Current();
+    {
+        std::lock_guard lock(c.Mutex);
+        gone.swap(c.Server);
+    }
+    // The client closes here, or with the last open port that holds it.
 }
 
 } // namespace platform
