@@ -44,8 +44,10 @@ tsan: setup
 bench: setup
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVERN_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS)
-	@set -e; found=0; for b in build-bench/bin/bench_*; do [ -x "$$b" ] || continue; found=1; echo "== $$b"; "$$b"; done; \
-	  [ $$found = 1 ] || echo "no benchmarks built"
+	@found=0; failed=""; for b in build-bench/bin/bench_*; do [ -x "$$b" ] || continue; found=1; \
+	  echo "== $$b"; "$$b" || { rc=$$?; failed="$$failed $${b##*/} (exit $$rc)"; }; done; \
+	  [ $$found = 1 ] || echo "no benchmarks built"; \
+	  if [ -n "$$failed" ]; then echo "bench: failed:$$failed"; exit 1; fi
 
 # Builds only the fuzzers, then runs each for FUZZ_SECONDS and prints its run count; a fuzzer
 # that finds something prints the end of its log and leaves the input in build-fuzz/crashes/.

@@ -23,6 +23,7 @@
 #include "song/subengine.h"
 #include "song/timebase.h"
 
+#include "program.h"
 #include "timing.h"
 
 #include <benchmark/benchmark.h>
@@ -40,15 +41,8 @@ namespace {
 
 constexpr int kW = 1920, kH = 1080, kParts = 200, kNotes = 11;
 
-struct Program {
-    Program() {
-        // Settings of our own, never the user's.
-        char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary folder");
-        setenv("XDG_CONFIG_HOME", tmpl, 1);
-        SetMidiRealPorts(false);
-        SetScreenGeometry(2800, 1800);
-        if (!StartProgram({})) throw std::runtime_error("the program did not start");
+struct Program : BenchProgram {
+    Program() : BenchProgram(2800, 1800) {
         TfmArrange* a = fmArrange;
         a->SetBounds(0, 0, 2600, 1500);
         a->SetBounds(0, 0, 2600 + kW - a->arrange->GetClientWidth(),

@@ -10,6 +10,8 @@
 #include "song/song.h"
 #include "song/songfile.h"
 
+#include "program.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -42,15 +44,12 @@ void MakeSong(int Events) {
     }
 }
 
-struct Program {
+struct Program : BenchProgram {
     std::string Native, Midi;
     Program() {
         char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
         if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary folder");
         g_folder = std::string(tmpl) + "/";
-        setenv("XDG_CONFIG_HOME", tmpl, 1);
-        SetMidiRealPorts(false);
-        if (!StartProgram({})) throw std::runtime_error("the program did not start");
         Native = g_folder + "big.seq";
         Midi = g_folder + "big.mid";
         MakeSong(1000000);

@@ -17,6 +17,7 @@
 #include "song/primitives.h"
 #include "song/song.h"
 
+#include "program.h"
 #include "timing.h"
 
 #include <benchmark/benchmark.h>
@@ -30,15 +31,8 @@ namespace {
 
 constexpr int kW = 1600, kH = 900, kNotes = 100000;
 
-struct Program {
-    Program() {
-        // Settings of our own, never the user's.
-        char tmpl[] = "/tmp/tolvern-bench-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("no temporary folder");
-        setenv("XDG_CONFIG_HOME", tmpl, 1);
-        SetMidiRealPorts(false);
-        SetScreenGeometry(2800, 1800);
-        if (!StartProgram({})) throw std::runtime_error("the program did not start");
+struct Program : BenchProgram {
+    Program() : BenchProgram(2800, 1800) {
         // A note every sixteenth, keys climbing in steps of 7 over four octaves, 40 ticks long.
         _TPart* p = NewPart("Long", 0, kNotes * 60 + 960, 0);
         for (int n = 0; n < kNotes; ++n) {

@@ -14,7 +14,7 @@
 #include "song/primitives.h"
 #include "song/song.h"
 
-#include "private_settings.h"
+#include "program.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,21 +33,11 @@ constexpr int kPartsPerTrack = 8;
 constexpr int kPartTicks = 960 * 32;
 constexpr int kMiddle = kPartsPerTrack * kPartTicks / 2 + 15;
 
-struct Program {
+struct Program : BenchProgram {
     Program() {
-        PrivateSettings();
-        SetMidiRealPorts(false);
-        if (!StartProgram({})) throw std::runtime_error("the program did not start");
         Build();
         Song->Position = kMiddle;
         fmMdi->StartPlayback(false);
-    }
-    ~Program() {
-        // The program's windows go before the display does.
-        fmMdi->StopPlayback(true);
-        fmMdi->OnCloseQuery = nullptr;
-        fmMdi->Close();
-        FreeApplicationForms();
     }
 
     // Every track: 8 parts of notes, each event 30 ticks after the one before.
