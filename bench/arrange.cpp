@@ -173,33 +173,31 @@ BENCHMARK(BM_PartsScrollByABar)->Unit(benchmark::kMillisecond);
 // The form's column widths, every track with a name, channel, program, bank and all four
 // values; the surface holds all 128 rows.
 TBitmap& TrackRowsSurface() {
-    static TBitmap b = [] {
-        TheProgram();
-        constexpr int widths[11] = {16, 80, 30, 25, 120, 50, 50, 50, 50, 50, 46};
-        int w = 0;
-        for (int i = 0; i < 11; ++i) {
-            fmArrange->trackTitles->Sections(i)->Width = widths[i];
-            w += widths[i];
-        }
-        fmArrange->panelTracks->Width = w + 4;
-        for (int t = 0; t < TrackCount; ++t) {
-            _TTrack* tr = Song->TrackAt(t);
-            tr->Name = "Track " + std::to_string(t + 1);
-            tr->Mode = tmMidi;
-            tr->Channel = t % 16;
-            tr->Program = t;
-            tr->Bank = t % 3;
-            tr->Volume = 100 - t % 50;
-            tr->Pan = 64;
-            tr->Reverb = t;
-            tr->Chorus = 127 - t;
-            tr->Transpose = t % 12 - 6;
-        }
-        PumpMessages();
-        TBitmap s;
-        s.SetSize(fmArrange->tracks->GetClientWidth(), TrackCount * TrackHeight);
-        return s;
-    }();
+    static TBitmap b;
+    if (!b.Empty()) return b;
+    TheProgram();
+    constexpr int widths[11] = {16, 80, 30, 25, 120, 50, 50, 50, 50, 50, 46};
+    int w = 0;
+    for (int i = 0; i < 11; ++i) {
+        fmArrange->trackTitles->Sections(i)->Width = widths[i];
+        w += widths[i];
+    }
+    fmArrange->panelTracks->Width = w + 4;
+    for (int t = 0; t < TrackCount; ++t) {
+        _TTrack* tr = Song->TrackAt(t);
+        tr->Name = "Track " + std::to_string(t + 1);
+        tr->Mode = tmMidi;
+        tr->Channel = t % 16;
+        tr->Program = t;
+        tr->Bank = t % 3;
+        tr->Volume = 100 - t % 50;
+        tr->Pan = 64;
+        tr->Reverb = t;
+        tr->Chorus = 127 - t;
+        tr->Transpose = t % 12 - 6;
+    }
+    PumpMessages();
+    b.SetSize(fmArrange->tracks->GetClientWidth(), TrackCount * TrackHeight);
     return b;
 }
 
