@@ -67,8 +67,7 @@ bool FindPlugin(std::string& FileName, const std::string& Folder) {
 
 bool PluginFileExists(const std::string& FileName) {
     return platform::FileExists(platform::ToNativePath(FileName)) ||
-           !platform::ResolveLibraryPath(FileName).empty() ||
-           platform::IsFakeLibraryName(FileName);
+           !platform::ResolveLibraryPath(FileName).empty() || platform::IsFakeLibraryName(FileName);
 }
 
 } // namespace
@@ -284,6 +283,40 @@ void TSoftEngine::Clear() {
     WaitInputPluginUses();
     for (TSoftItem* item : gone)
         delete item;
+}
+
+void TSoftEngine::Remove(int Index) {
+    TSoftItem* gone = GetItem(Index);
+    if (!gone) return;
+    std::vector<TMFX*> plugins{gone->Plugin.get()};
+    for (const TSoftOut& slot : std::as_const(gone->Outputs))
+        for (TSub* bus : slot.Inserts)
+            plugins.push_back(bus->Plugin);
+    {
+        TRendererHold hold;
+        Items.erase(Items.begin() + Index);
+        for (int i = Index; i < Count(); ++i)
+            Items[static_cast<std::size_t>(i)]->number_ = i;
+        Publish();
+        // Automation entries reach their plug-ins at every locate, and the editor idle calls
+        // walk the VST buses: nothing may keep the softsynth's plug-in or its insert buses.
+        for (TMFX* plugin : plugins) {
+            if (SubEngine)
+                SubEngine->VstBuses.erase(
+                    std::remove_if(SubEngine->VstBuses.begin(), SubEngine->VstBuses.end(),
+                                   [plugin](TSub* b) { return b->Plugin == plugin; }),
+                    SubEngine->VstBuses.end());
+            DropAutomationOf(plugin);
+            if (Song) UnlinkAutomationEntries(*Song, plugin);
+            plugin->AutoLink = nullptr;
+        }
+    }
+    if (Midi && Midi->InPort) {
+        TMFX* plugin = gone->Plugin.get();
+        Midi->InPort->ThruPlugin.compare_exchange_strong(plugin, nullptr);
+    }
+    WaitInputPluginUses();
+    delete gone;
 }
 
 void TSoftEngine::ResetQueues() {

@@ -239,6 +239,9 @@ public:
     TSoftItem* AddSoftsynth(std::string FileName);
     void AddRecent(const std::string& FileName);
     void MoveUp(TSoftItem* Item);
+    // Takes softsynth Index out of the list (later ones move down) and frees it once neither
+    // the renderer, the MIDI input nor an automation entry can reach it.
+    void Remove(int Index);
     void Clear();
     void ResetQueues();
     // Delivers the events an own-interface plug-in emitted to the softsynths they name.

@@ -10,6 +10,7 @@
 #include "song/quantize.h"
 #include "song/seams.h"
 #include "song/todo.h"
+#include "song/trackout.h"
 #include "song/undo.h"
 
 #include <algorithm>
@@ -46,7 +47,8 @@ constexpr std::size_t ZeroPagesFrom = std::size_t(64) << 10;
 
 void* AllocZeroPages(std::size_t Bytes) {
     if (Bytes >= ZeroPagesFrom) {
-        void* p = ::mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* p =
+            ::mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
         return p;
     }
@@ -345,7 +347,7 @@ void TSong::Clear() {
     // nothing during the clear.
     ClearTodos();
     SongEngines().ClearTodos(*this);
-    // 2. The tracks; the controller 0 goes to the output each track has before it is reset.
+    // 2. The tracks; the controller 0 goes to the port of each MIDI track before it is reset.
     for (int i = 0; i < TrackCount; ++i) {
         _TTrack& t = *Tracks[i];
         // The name is made in place and written only when it differs.
@@ -357,7 +359,7 @@ void TSong::Clear() {
         // which would cost more than the rest of a clear of an unused track.
         Put(t.Channel, i % 16);
         t.Bank = -1;
-        if (Midi) Midi->DirectMidiOut(t.Output, PackMidiMsg(0xB0 + t.Channel, 0, 0));
+        SendToTrack(&t, PackMidiMsg(0xB0 + t.Channel, 0, 0), tsMidiOnly);
         t.Program = -1;
         FreeTrackParts(t);
         Put(t.Mute, std::uint8_t{0});

@@ -57,7 +57,15 @@ void FlushAdds() {
     if (Song && Song->Todos) Song->RunTodos();
 }
 
-// Removes the automation entries of Plugin from every parameter track with their events.
+std::vector<TSub*> OfKind(const TTodoList<TSub>& Buses, int Kind) {
+    std::vector<TSub*> out;
+    for (TSub* b : Buses)
+        if (b->Kind == Kind) out.push_back(b);
+    return out;
+}
+
+} // namespace
+
 void DropAutomationOf(const TMFX* Plugin) {
     if (!Song || !Plugin) return;
     for (int t = 0; t < TrackCount; ++t) {
@@ -73,15 +81,6 @@ void DropAutomationOf(const TMFX* Plugin) {
         }
     }
 }
-
-std::vector<TSub*> OfKind(const TTodoList<TSub>& Buses, int Kind) {
-    std::vector<TSub*> out;
-    for (TSub* b : Buses)
-        if (b->Kind == Kind) out.push_back(b);
-    return out;
-}
-
-} // namespace
 
 void SetVerticalTextProc(TVerticalTextProc Proc) {
     verticalText = Proc;
@@ -376,6 +375,23 @@ void TSong::UpdateSampleChannel(int TrackIndex) {
 
 // ---- output text ----
 
+std::string SoftsynthItemName(int Index) {
+    TSoftItem* item = SoftEngine ? SoftEngine->GetItem(Index) : nullptr;
+    if (!item) return {};
+    std::string name;
+    item->Plugin->GetName(name);
+    int before = 0, same = 0;
+    for (int i = 0; i < SoftEngine->Count(); ++i) {
+        std::string other;
+        SoftEngine->Items[static_cast<std::size_t>(i)]->Plugin->GetName(other);
+        if (other != name) continue;
+        ++same;
+        if (i < Index) ++before;
+    }
+    if (same > 1) name += " (" + std::to_string(before + 1) + ")";
+    return name;
+}
+
 void TrackOutputText(const _TTrack& Track, std::string& S) {
     const int output = Track.Output;
     switch (Track.Mode.load()) {
@@ -393,18 +409,7 @@ void TrackOutputText(const _TTrack& Track, std::string& S) {
             S = " No Softsynth loaded or selected";
             break;
         }
-        std::string name;
-        item->Plugin->GetName(name);
-        int before = 0, same = 0;
-        for (int i = 0; i < SoftEngine->Count(); ++i) {
-            std::string other;
-            SoftEngine->Items[static_cast<std::size_t>(i)]->Plugin->GetName(other);
-            if (other != name) continue;
-            ++same;
-            if (i < output) ++before;
-        }
-        S = " " + name;
-        if (same > 1) S += " (" + std::to_string(before + 1) + ")";
+        S = " " + SoftsynthItemName(output);
         break;
     }
     case tmAudio: {

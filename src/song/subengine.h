@@ -123,3 +123,10 @@ void FreeSlotInserts(TSoftOut& Slot);
 
 // The arrange window's text for a track's output.
 void TrackOutputText(const _TTrack& Track, std::string& S);
+// Softsynth Index's name in the output menus: its plug-in's name, numbered " (n)" when another
+// loaded softsynth has the same name (n = 1 + the namesakes at lower indexes).
+std::string SoftsynthItemName(int Index);
+
+// Removes the automation entries of Plugin from every parameter track with their events
+// (renderer held by the caller: it reads the entries through the plug-in's link).
+void DropAutomationOf(const TMFX* Plugin);
