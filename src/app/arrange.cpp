@@ -166,6 +166,8 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     Color = 0x1F1F1F;
     BuildPanes();
     BuildMenus();
+    BuildTrackbar();
+    BuildTrackMenus();
     InstallPartsMouse();
     InstallTrackList();
     ledTimer.Interval = 10;
@@ -194,6 +196,9 @@ TfmArrange::~TfmArrange() {
     ledTimer.Enabled = false;
     scrollTimer.Enabled = false;
     if (fmArrange == this) fmArrange = nullptr;
+    // The main window's softsynth menu may hang in an output menu: it stays the main window's.
+    if (fmMdi) fmMdi->DetachSynthMenu();
+    delete PopupDevice;
     delete PopupCh;
     delete TrackPopup;
     delete PartsPopup;
@@ -731,7 +736,10 @@ void TfmArrange::SetAudioEnabled(bool Enabled) {
         }
         MainWindow().ResumePlayback();
     }
-    sbAudio->Down = Audio && Audio->AudioOn;
+    ShowAudioButtons();
+    RefreshTrackbar();
+    for (int i = 0; Song && i < TrackCount; ++i)
+        if (Song->TrackAt(i)->Mode == tmAudio) InvalidateTrackRow(i);
     SetScreenCursor(0);
 }
 

@@ -22,6 +22,7 @@ class THeaderControl;
 class TSpeedButton;
 class TEdit;
 class TComboBox;
+class TLabel;
 class TMainMenu;
 class TMenuItem;
 class TPopupMenu;
@@ -62,6 +63,11 @@ struct TArrangeSeams {
     std::function<void()> ToggleMixer;
     // The main window's locator displays.
     std::function<void()> PaintLeftLocator, PaintRightLocator;
+    // The bank and program layouts: entry 0..6 of the layout box was chosen (Default, GM, GS,
+    // AWE, SBLive!, User, MSB/LSB); the current track's bank and program shown in the panel of
+    // its layout (every layout but Default).
+    std::function<void(int Entry)> ChangeLayout;
+    std::function<void()> ShowLayoutFields;
 };
 TArrangeSeams& ArrangeSeams();
 
@@ -209,6 +215,45 @@ public:
     void RulerMouseUp();
     void RefreshTrackbar();
     void InvalidateTrackRow(int Row);
+
+    // The track settings bar (trackbar.cpp): mode, channel and output of the current track, the
+    // Default layout's bank and program, its mute, solo and layout in the tool bar.
+    platform::TPanel *panelCh = nullptr, *panelChannel = nullptr, *panelOutput = nullptr;
+    platform::TComboBox* comboTrackMode = nullptr;
+    platform::TEdit *editBank = nullptr, *editProgram = nullptr;
+    platform::TSpeedButton *sbMoveUp1 = nullptr, *sbMoveDown1 = nullptr, *sbProgUp = nullptr,
+                           *sbProgDown = nullptr;
+    platform::TSpeedButton* sbEditSynth = nullptr;
+    platform::TSpeedButton *btnMute = nullptr, *sbSolo = nullptr;
+    platform::TLabel* LabelLayout = nullptr;
+    platform::TComboBox* comboLayout = nullptr;
+    // Track menu and track popup items of the current track.
+    platform::TMenuItem *miTrackMenu = nullptr, *Device1 = nullptr, *miTrackTranspose = nullptr,
+                        *miTrackMute = nullptr, *miTrackSolo = nullptr, *miTrackLayout = nullptr;
+    platform::TMenuItem *Device2 = nullptr, *miPopupTranspose = nullptr, *miPopupMute = nullptr,
+                        *miPopupSolo = nullptr, *miPopupLayout = nullptr;
+    platform::TPopupMenu* PopupDevice = nullptr;
+    void RefreshTrackbarSteps(); // what ArrangeSeams().RefreshTrackbar runs
+    void BuildOutputMenus();
+    void FlowTrackbar();
+    void ToggleSynthEditor();
+    // Program (0..199) or bank (0..127) of the Default layout: the edit's text set by Enter, or
+    // a step of the arrow buttons.
+    void EnterProgramOrBank(bool Program);
+    void StepProgramOrBank(bool Program, int By);
+
+    // Output and channel menus (trackmenus.cpp).
+    void btnThruClick();
+    void OutputItemClick(platform::TMenuItem* Sender);
+    void RemoveSoftsynth(int Index);
+    void AddDiskChannelClick();
+    void ChannelItemClick(platform::TMenuItem* Sender);
+    void TempoItemClick(platform::TMenuItem* Sender);
+    void PopupTracksPopup();
+    // The track popup's "Hide", "Show all" and "Restore last width".
+    void HideTrackList();
+    void ShowAllColumns();
+    void RestoreTrackListWidth();
     // The thru route and input transposition of the current track go to the MIDI object.
     void SendThru();
     // Another song (opened or new): caption, ruler, parts, track list and settings bar.
@@ -219,6 +264,8 @@ private:
     void BuildMenus();
     void FillProgramBoxes();
     void BuildChannelMenus();
+    void BuildTrackbar();     // trackbar.cpp
+    void BuildTrackMenus();   // trackmenus.cpp
     void InstallPartsMouse(); // the parts area's mouse, Edit > Snap, deactivation
     void InstallTrackList();  // the track list's painting, mouse and header
     void RemoveTrackList();

@@ -18,6 +18,8 @@ public:
     void RedrawCurrentPart() override;
     void BuildOutputMenus() override;
     void RepaintTrackList() override;
+    // The current softsynth track's editor window shown or hidden.
+    void ToggleSynthEditor() override;
     // The key editor's grid, lane and list; its window for MIDI input.
     void RepaintKeyEditor() override;
     platform::HWND KeyEditorWindow() override;
