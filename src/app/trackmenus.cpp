@@ -188,6 +188,11 @@ void TfmArrange::BuildTrackMenus() {
     TrackPopup->Name = "PopupTracks";
     TrackPopup->OnPopup = [this](TPopupMenu*) { PopupTracksPopup(); };
 
+    // Audio > "&Enable" shows whether the audio engine is on.
+    miAudio->OnClick = [](TMenuItem* I) {
+        if (I->Count() > 0) I->Items(0)->Checked = Audio && Audio->AudioOn;
+    };
+
     PopupDevice->OnPopup = [this](TPopupMenu*) {
         _TTrack* t = Current();
         if (!t) return;

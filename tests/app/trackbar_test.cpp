@@ -575,8 +575,12 @@ TEST_F(TrackbarPlaying, AnotherAudioDeviceReopensTheRunningAudio) {
     EXPECT_TRUE(a->sbAudio->Down);
     EXPECT_EQ(Track()->Output, 1);
     EXPECT_EQ(Song->Modified, 0);
+    a->miAudio->Click();
+    EXPECT_TRUE(a->miAudio->Items(0)->Checked);
     // Off: only the index changes.
     a->SetAudioEnabled(false);
+    a->miAudio->Click();
+    EXPECT_FALSE(a->miAudio->Items(0)->Checked);
     a->Device1->Items(0)->Click();
     EXPECT_EQ(Audio->GetDevice(), 0);
     EXPECT_FALSE(Audio->AudioOn);

@@ -144,10 +144,14 @@ protected:
         EXPECT_NE(reader, nullptr) << Magic(V);
         return reader && reader(Path);
     }
-    // What went out after the new song's controller-0 messages.
+    // What the reader sent after its clear's controller 0 messages (one to the port of each
+    // MIDI track).
     std::vector<Sent> SentAfterClear() const {
         std::vector<Sent> sent;
-        for (std::size_t i = TrackCount; i < midi.Sent.size(); ++i)
+        std::size_t i = 0;
+        while (i < midi.Sent.size() && (midi.Sent[i].Msg & 0xFFFFF0u) == 0xB0u)
+            ++i;
+        for (; i < midi.Sent.size(); ++i)
             sent.push_back({midi.Sent[i].Port, midi.Sent[i].Msg});
         return sent;
     }

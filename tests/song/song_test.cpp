@@ -107,8 +107,11 @@ TEST_F(DefaultsTest, MetronomeIsARingOfTwoClicksOutsideTheTracks) {
     EXPECT_EQ(on->Next->Delta, 120);
 }
 
-TEST_F(DefaultsTest, ClearSendsControllerZeroToEachTracksPresentOutput) {
+// Controller 0 goes to the present port of each MIDI track; the other modes have no port.
+TEST_F(DefaultsTest, ClearSendsControllerZeroToEachMidiTracksPresentPort) {
     _TTrack* t3 = Song->Tracks[3].get();
+    for (int i : {3, 7, 20})
+        Song->Tracks[i]->Mode = tmMidi;
     t3->Output = 5;
     t3->Channel = -1;
     t3->Program = 12;
@@ -125,10 +128,13 @@ TEST_F(DefaultsTest, ClearSendsControllerZeroToEachTracksPresentOutput) {
 
     Song->Clear();
 
-    ASSERT_EQ(midi.Sent.size(), 128u);
+    ASSERT_EQ(midi.Sent.size(), 3u);
+    for (int n = 0; n < 3; ++n) {
+        const int i = n == 0 ? 3 : n == 1 ? 7 : 20;
+        EXPECT_EQ(midi.Sent[n].Port, i == 3 ? 5 : 3) << i;
+        EXPECT_EQ(midi.Sent[n].Msg, PackMidiMsg(0xB0 + i % 16, 0, 0)) << i;
+    }
     for (int i = 0; i < TrackCount; ++i) {
-        EXPECT_EQ(midi.Sent[i].Port, i == 3 ? 5 : 3) << i;
-        EXPECT_EQ(midi.Sent[i].Msg, PackMidiMsg(0xB0 + i % 16, 0, 0)) << i;
         ExpectFreshTrack(*Song->Tracks[i], i);
         EXPECT_EQ(Song->Tracks[i]->Output, 0); // not a MIDI track mode
     }

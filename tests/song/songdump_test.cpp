@@ -45,35 +45,42 @@ std::vector<std::string> Lines(const std::string& text) {
 } // namespace
 
 TEST(Songdump, NewPrintsTheDefaultsAndTheControllerZeroMessages) {
-    TempSettings settings;
-    settings.WriteIni("[Default]\nTrackMode=2\n[Options]\nDefault device=3\n");
-    ToolRun r = RunSongdump("--new");
-    ASSERT_EQ(r.status, 0) << r.out;
-    std::vector<std::string> lines = Lines(r.out);
-    int tracks = 0, sent = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& l = lines[i];
-        if (l.rfind("track ", 0) == 0) {
-            int n = tracks + 1;
-            EXPECT_EQ(l, "track " + std::to_string(n) + " \"Track " + std::to_string(n) +
-                             "\" mode 2 channel " + std::to_string((n - 1) % 16) + " output 0");
-            // No field of a new track differs from the defaults.
-            ASSERT_LT(i + 1, lines.size());
-            EXPECT_NE(lines[i + 1].rfind("  ", 0), 0u) << lines[i + 1];
-            ++tracks;
-        } else if (l.rfind("sent ", 0) == 0) {
-            // Each track's present output (the default device, from the creation).
-            EXPECT_EQ(l, "sent 3 controller " + std::to_string(sent % 16 + 1) + " 0 0");
-            ++sent;
+    // New tracks of either mode; controller 0 goes to each MIDI track's port (the default
+    // device, from the creation), and softsynth tracks have none.
+    for (int mode : {0, 2}) {
+        SCOPED_TRACE(mode);
+        TempSettings settings;
+        settings.WriteIni("[Default]\nTrackMode=" + std::to_string(mode) +
+                          "\n[Options]\nDefault device=3\n");
+        ToolRun r = RunSongdump("--new");
+        ASSERT_EQ(r.status, 0) << r.out;
+        std::vector<std::string> lines = Lines(r.out);
+        int tracks = 0, sent = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string& l = lines[i];
+            if (l.rfind("track ", 0) == 0) {
+                int n = tracks + 1;
+                EXPECT_EQ(l, "track " + std::to_string(n) + " \"Track " + std::to_string(n) +
+                                 "\" mode " + std::to_string(mode) + " channel " +
+                                 std::to_string((n - 1) % 16) + " output " +
+                                 (mode == 0 ? "3" : "0"));
+                // No field of a new track differs from the defaults.
+                ASSERT_LT(i + 1, lines.size());
+                EXPECT_NE(lines[i + 1].rfind("  ", 0), 0u) << lines[i + 1];
+                ++tracks;
+            } else if (l.rfind("sent ", 0) == 0) {
+                EXPECT_EQ(l, "sent 3 controller " + std::to_string(sent % 16 + 1) + " 0 0");
+                ++sent;
+            }
         }
+        EXPECT_EQ(tracks, 128);
+        EXPECT_EQ(sent, mode == 0 ? 128 : 0);
+        EXPECT_NE(r.out.find("  beatsperbar 4 editres 16 grid 60\n"), std::string::npos);
+        EXPECT_NE(r.out.find("  locators 0 1920 position 0"), std::string::npos);
+        EXPECT_NE(r.out.find("metronome channel 9 output 0\n  click 120 note on 1 C1 63\n"
+                             "  click 120 note off 1 C1 0\n"),
+                  std::string::npos);
     }
-    EXPECT_EQ(tracks, 128);
-    EXPECT_EQ(sent, 128);
-    EXPECT_NE(r.out.find("  beatsperbar 4 editres 16 grid 60\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  locators 0 1920 position 0"), std::string::npos);
-    EXPECT_NE(r.out.find("metronome channel 9 output 0\n  click 120 note on 1 C1 63\n"
-                         "  click 120 note off 1 C1 0\n"),
-              std::string::npos);
 }
 
 TEST(Songdump, UnreadableFilesSayWhyAndFail) {
@@ -154,7 +161,8 @@ TEST(Songdump, ReadsTheOlderVersions) {
     TempDir dir;
     for (int v = oldsong::V0; v <= oldsong::V3209; ++v) {
         std::string magic = oldsong::Magic(v);
-        ToolRun events = RunSongdump("--events " + dir.WriteFile(magic + ".seq", oldsong::Fixture(v)));
+        ToolRun events =
+            RunSongdump("--events " + dir.WriteFile(magic + ".seq", oldsong::Fixture(v)));
         ASSERT_EQ(events.status, 0) << magic << "\n" << events.out;
         EXPECT_EQ(events.out, std::string("0 0 0 93 60 100\n"
                                           "0 0 120 83 60 0\n") +
