@@ -232,7 +232,6 @@ public:
                         *miTrackMute = nullptr, *miTrackSolo = nullptr, *miTrackLayout = nullptr;
     platform::TMenuItem *Device2 = nullptr, *miPopupTranspose = nullptr, *miPopupMute = nullptr,
                         *miPopupSolo = nullptr, *miPopupLayout = nullptr;
-    platform::TPopupMenu* PopupDevice = nullptr;
     void RefreshTrackbarSteps(); // what ArrangeSeams().RefreshTrackbar runs
     void BuildOutputMenus();
     void FlowTrackbar();

@@ -4,6 +4,7 @@
 
 #include "app/arrange.h"
 #include "app/arrangetransport.h"
+#include "app/editcommands.h"
 #include "app/editorstrips.h"
 #include "app/main.h"
 #include "app/options.h"
@@ -212,6 +213,10 @@ void TfmArrange::BuildTrackbar() {
     PopupDevice = new TPopupMenu();
     PopupDevice->Name = "PopupDevice";
 
+    // The shared solo command shows its state on the solo button.
+    EditCommandSeams().ArrangeSolo = [](bool Down) {
+        if (fmArrange) fmArrange->sbSolo->Down = Down;
+    };
     ArrangeSeams().RefreshTrackbar = [] {
         if (fmArrange) fmArrange->RefreshTrackbarSteps();
     };

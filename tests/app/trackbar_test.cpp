@@ -408,6 +408,25 @@ TEST_F(Trackbar, LayoutItemsAndMuteOfTheCurrentTrack) {
     a->miTrackMute->Click();
     a->miPopupMute->Click();
     EXPECT_EQ(muted, (std::vector<int>{3, 3, 3}));
+    // Solo: the button shows the shared command's state.
+    a->sbSolo->Click();
+    EXPECT_EQ(Song->SoloTrack, 3);
+    EXPECT_TRUE(a->sbSolo->Down);
+    a->miTrackSolo->Click();
+    EXPECT_EQ(Song->SoloTrack, -1);
+    EXPECT_FALSE(a->sbSolo->Down);
+}
+
+// The M key and the bar's mute button mute the current track, not made current by it.
+TEST_F(Trackbar, MKeyAndMuteButtonMuteTheCurrentTrack) {
+    Song->CurrentTrackIndex = 2;
+    a->RefreshTrackbar();
+    gui.Key('M');
+    EXPECT_EQ(Song->TrackAt(2)->Mute, 1);
+    EXPECT_TRUE(a->btnMute->Down);
+    a->btnMute->Click();
+    EXPECT_EQ(Song->TrackAt(2)->Mute, 0);
+    EXPECT_FALSE(a->btnMute->Down);
 }
 
 // The Track menu and the popup show what the current track's mode allows.
