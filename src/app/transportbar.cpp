@@ -48,15 +48,24 @@ constexpr unsigned kCentred = 1; // DT_CENTER
 TMdiHooks g_hooks;
 // An audio take lights Record in place of Play: the buttons are redrawn when it changes too.
 bool g_drawnAudioRecord = false;
+// What the system timer last drew of the meter (lit widths) and of the processor load; -1 when
+// the field was painted over since, so that the next tick draws it.
+int g_drawnVu[2] = {-1, -1};
+int g_drawnCpu = -1;
+// Whether the MIDI LED shows lit.
+bool g_drawnLedLit = false;
 
-// A DC of the bar whose origin is the field's top-left corner; 0 when the bar has no window.
+// A DC of the bar limited to the field, whose origin is the field's top-left corner; 0 when the
+// bar has no window. What it draws is all the display hears of.
 class TFieldDC {
 public:
     explicit TFieldDC(const TControl* Field) {
         TPanel* bar = fmMdi ? fmMdi->panelTransporter : nullptr;
         if (!bar || !bar->HandleAllocated()) return;
         wnd_ = bar->Handle();
-        dc_ = GetDC(wnd_);
+        const Region field(
+            TRect{Field->Left, Field->Top, Field->Left + Field->Width, Field->Top + Field->Height});
+        dc_ = GetDCEx(wnd_, &field, DCX_CACHE | DCX_CLIPCHILDREN);
         if (dc_) SetWindowOrgEx(dc_, -Field->Left, -Field->Top, nullptr);
     }
     ~TFieldDC() {
@@ -203,6 +212,7 @@ void BuildTransportMenus() {
         fmMdi->PaintSongPosition();
         PaintLeftLocator();
         PaintRightLocator();
+        fmMdi->paintCPU->Invalidate();
     }));
     root->Add(new TMenuItem("-"));
     auto* dock = new TMenuItem("Dock", [](TMenuItem*) { Dock(!IsDocked()); });
@@ -326,7 +336,9 @@ void TfmMdi::CreateTransportBar() {
     panelTransporter->ShowHint = true;
 
     paintMidiLed->OnPaint = [this](TObject*) {
-        if (MidiLed) MidiLed->Draw(paintMidiLed->Canvas().Handle());
+        if (!MidiLed) return;
+        g_drawnLedLit = MidiLed->Level > 0;
+        MidiLed->Draw(paintMidiLed->Canvas().Handle());
     };
     paintTransp->OnPaint = [this](TObject*) {
         DrawnButton = PressedButton;
@@ -336,7 +348,8 @@ void TfmMdi::CreateTransportBar() {
     };
     OnFieldPaint(paintLoop, DrawLoopButton);
     OnFieldPaint(paintBeep, DrawBeepButton);
-    // The meter's own paint draws nothing: the system timer draws it.
+    // The meter's own paint draws nothing: the system timer's next tick draws it.
+    paintVU->OnPaint = [](TObject*) { g_drawnVu[0] = g_drawnVu[1] = -1; };
     OnFieldPaint(paintTimeSig, DrawTimeSig);
     OnFieldPaint(paintPos, DrawSongPosition);
     OnFieldPaint(paintLeft, [](HDC dc) { DrawLocator(dc, false); });
@@ -515,12 +528,15 @@ void PaintRightLocator() {
 
 void TfmMdi::PaintCpu(HDC DC) {
     char buf[24];
-    std::snprintf(buf, sizeof buf, "CPU %02d%%", CpuLoad.load(std::memory_order_relaxed));
+    g_drawnCpu = CpuLoad.load(std::memory_order_relaxed);
+    std::snprintf(buf, sizeof buf, "CPU %02d%%", g_drawnCpu);
     DrawFieldText(DC, buf, kCentred, paintCPU->Width);
 }
 
 void TfmMdi::PaintMidiLed() {
     if (!paintMidiLed || !paintMidiLed->Visible || !MidiLed) return;
+    if ((MidiLed->Level > 0) == g_drawnLedLit) return;
+    g_drawnLedLit = MidiLed->Level > 0;
     TFieldDC dc(paintMidiLed);
     if (dc.Handle()) MidiLed->Draw(dc.Handle());
 }
@@ -540,36 +556,36 @@ void TfmMdi::Gui1Click() {
         ::ShowLooksEditor();
 }
 
+// Each field is drawn only when what it shows changed since it was last drawn.
 void TfmMdi::systemTimerTimer() {
     if (!panelTransporter || !panelTransporter->HandleAllocated()) return;
-    const HWND wnd = panelTransporter->Handle();
-    const HDC dc = GetDC(wnd);
-    if (!dc) return;
     if (g_hooks.RefreshMixerMeters) g_hooks.RefreshMixerMeters();
-    if (panelTransporter->Visible) {
-        auto at = [dc](const TControl* field) {
-            SetWindowOrgEx(dc, -field->Left, -field->Top, nullptr);
-        };
-        if (paintVU->Visible && VU) {
-            at(paintVU);
-            VU->Draw(0, 0, dc);
-        }
-        const int state = Song ? Song->State.load() : 0;
-        const bool audioRecord = AudioRecord.load();
-        if (PressedButton != DrawnButton || state != DrawnState ||
-            audioRecord != g_drawnAudioRecord) {
-            DrawnButton = PressedButton;
-            DrawnState = state;
-            g_drawnAudioRecord = audioRecord;
-            at(paintTransp);
-            PaintTransportButtons(dc);
-        }
-        if (paintCPU->Visible) {
-            at(paintCPU);
-            PaintCpu(dc);
-        }
+    if (!panelTransporter->Visible) return;
+    const int litL = paintVU->Visible && VU ? VU->LitWidth(0) : g_drawnVu[0];
+    const int litR = paintVU->Visible && VU ? VU->LitWidth(1) : g_drawnVu[1];
+    const bool vu = litL != g_drawnVu[0] || litR != g_drawnVu[1];
+    const int state = Song ? Song->State.load() : 0;
+    const bool audioRecord = AudioRecord.load();
+    const bool buttons =
+        PressedButton != DrawnButton || state != DrawnState || audioRecord != g_drawnAudioRecord;
+    const bool cpu = paintCPU->Visible && CpuLoad.load(std::memory_order_relaxed) != g_drawnCpu;
+    if (vu) {
+        g_drawnVu[0] = litL;
+        g_drawnVu[1] = litR;
+        TFieldDC dc(paintVU);
+        if (dc.Handle()) VU->Draw(0, 0, dc.Handle(), litL, litR);
     }
-    ReleaseDC(wnd, dc);
+    if (buttons) {
+        DrawnButton = PressedButton;
+        DrawnState = state;
+        g_drawnAudioRecord = audioRecord;
+        TFieldDC dc(paintTransp);
+        if (dc.Handle()) PaintTransportButtons(dc.Handle());
+    }
+    if (cpu) {
+        TFieldDC dc(paintCPU);
+        if (dc.Handle()) PaintCpu(dc.Handle());
+    }
 }
 
 void TfmMdi::WriteTransportSettings() {

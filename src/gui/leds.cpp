@@ -33,14 +33,18 @@ void TAudioVU::SetPeaks(const float* Buffer, int Frames) {
     PeakR.store(PositivePeak(Buffer, Frames, 1), std::memory_order_relaxed);
 }
 
-void TAudioVU::Draw(int X, int Y, HDC DC) {
+int TAudioVU::LitWidth(int Bar) const {
+    const std::atomic<float>& peak = Bar == 0 ? PeakL : PeakR;
+    return Round(double(peak.load(std::memory_order_relaxed)) * 16) * 5;
+}
+
+void TAudioVU::Draw(int X, int Y, HDC DC, int LitL, int LitR) {
     const HGDIOBJ before = SelectObject(MemDC, OffImage);
     int y = Y;
-    for (const std::atomic<float>* peak : {&PeakL, &PeakR}) {
+    for (const int lit : {LitL, LitR}) {
         SelectObject(MemDC, OffImage);
         BitBlt(DC, X, y, Width, Height, MemDC, 0, 0, SRCCOPY);
         SelectObject(MemDC, OnImage);
-        const int lit = Round(double(peak->load(std::memory_order_relaxed)) * 16) * 5;
         if (lit > 0) BitBlt(DC, X, y, lit, Height, MemDC, 0, 0, SRCCOPY);
         y += Height + 2;
     }

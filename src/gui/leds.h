@@ -40,8 +40,12 @@ public:
 
     // Buffer: Frames interleaved stereo frames. Audio thread; allocates and locks nothing.
     void SetPeaks(const float* Buffer, int Frames);
+    // The lit width of the left (0) or right (1) bar for its peak now.
+    int LitWidth(int Bar) const;
     using TLed::Draw;
-    void Draw(int X, int Y, platform::HDC DC);
+    // The bars lit LitL and LitR pixels wide; without them, as the peaks are now.
+    void Draw(int X, int Y, platform::HDC DC, int LitL, int LitR);
+    void Draw(int X, int Y, platform::HDC DC) { Draw(X, Y, DC, LitWidth(0), LitWidth(1)); }
 };
 
 // The MIDI input LED: lit while Level is above 0.

@@ -395,6 +395,75 @@ TEST_F(TransportBar, MidiInputLightsTheLed) {
     EXPECT_EQ(led(), off);
 }
 
+// What a display hears of the changed parts of the surfaces, while it lives.
+class UpdateLog : public Presenter {
+public:
+    UpdateLog() : old_(SetPresenter(this)) {}
+    ~UpdateLog() override { SetPresenter(old_); }
+    void SurfaceUpdated(HWND, const TRect& R) override { Rects.push_back(R); }
+    std::vector<TRect> Rects;
+
+private:
+    Presenter* old_;
+};
+
+// A stopped program with nothing changing paints nothing; a change repaints its own field of
+// the bar and no other.
+TEST_F(TransportBar, OnlyWhatChangedIsPainted) {
+    Start();
+    TfmMdi& m = *fmMdi;
+    gui.Advance(200);
+    FlushSurfaces();
+    UpdateLog log;
+    gui.Advance(2000);
+    FlushSurfaces();
+    EXPECT_EQ(log.Rects.size(), 0u);
+
+    // A control's place in the main window's surface.
+    auto inSurface = [&](TControl* C) {
+        TRect w{};
+        GetWindowRect(m.Handle(), &w);
+        const TPoint p = C->ClientToScreen(TPoint{0, 0});
+        return TRect{p.X - w.Left, p.Y - w.Top, p.X - w.Left + C->Width, p.Y - w.Top + C->Height};
+    };
+    // Each change is flushed alone: the display hears of the bounds of what was drawn.
+    auto expectOnly = [&](TControl* Field) {
+        SCOPED_TRACE(Field->Name);
+        FlushSurfaces();
+        const TRect bar = inSurface(m.panelTransporter), f = inSurface(Field);
+        int onBar = 0;
+        for (const TRect& r : log.Rects) {
+            if (r.Top >= bar.Bottom) continue; // another window's, below the bar
+            ++onBar;
+            EXPECT_TRUE(r.Left >= f.Left && r.Right <= f.Right && r.Top >= f.Top &&
+                        r.Bottom <= f.Bottom)
+                << r.Left << "," << r.Top << " " << r.Right << "," << r.Bottom;
+        }
+        EXPECT_EQ(onBar, 1);
+        log.Rects.clear();
+    };
+    Song->Position = 3840;
+    m.PaintSongPosition();
+    expectOnly(m.paintPos);
+    CpuLoad = 12;
+    gui.Advance(50);
+    expectOnly(m.paintCPU);
+    m.VU->PeakL = 0.5f;
+    gui.Advance(50);
+    expectOnly(m.paintVU);
+    keys.Send({0x90, 60, 100});
+    gui.Pump();
+    expectOnly(m.paintMidiLed);
+    // A second note keeps the LED lit: nothing to draw.
+    keys.Send({0x90, 62, 100});
+    keys.Send({0x80, 60, 0});
+    gui.Advance(2000);
+    FlushSurfaces();
+    EXPECT_EQ(log.Rects.size(), 0u);
+    m.VU->PeakL = 0.0f;
+    CpuLoad = 0;
+}
+
 } // namespace
 
 TEST_F(TransportBar, TheProductNameFitsBesideTheMidiLed) {
