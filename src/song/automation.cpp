@@ -82,6 +82,7 @@ TAutoPoint* TSong::AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Fra
     const std::int64_t tPos = LastTickAtOrBefore(PosSamples);
     const std::int64_t tBefore = LastTickAtOrBefore(static_cast<std::int64_t>(PosSamples) - 1);
     const std::int64_t tEnd = LastTickAtOrBefore(blockEnd);
+    const std::uint64_t epoch = EventListEpoch.load(std::memory_order_relaxed);
 
     for (int k = 0; k < AutoPlug.ParamCount && k < MaxAutoParams; ++k) {
         const int param = AutoPlug.Params[static_cast<std::size_t>(k)].Param;
@@ -118,25 +119,53 @@ TAutoPoint* TSong::AutomationPoints(TAutoPlug& AutoPlug, int PosSamples, int Fra
 
         // 1. The last value at or before the block start. The walk also notes the first
         //    matching event of the stopping part at or after the block start: step 2 goes on
-        //    from there, as the events before it lie before the block.
+        //    from there, as the events before it lie before the block. It resumes where the
+        //    last block's left off when every matching event passed there lies before this
+        //    block's first sample.
+        TAutoCursor& c = AutoPlug.Cursors[static_cast<std::size_t>(k)];
+        const bool resumes = c.Valid && c.Epoch == epoch && c.Track == track && c.Param == param &&
+                             c.Channel == channel && c.Tick <= tBefore;
+        _TPart* at = resumes ? c.Part : track->Parts;
+        const _TEvent* next = resumes ? c.Next : at ? at->Events : nullptr;
+        std::int64_t before = resumes ? c.Before : at ? at->Start : 0;
+        if (resumes) L = {c.Last, c.LastTime};
+        // Where the next block resumes: before the first part skipped for its start (it may
+        // be reached later), else at the stopping event, else past the last part.
+        bool kept = false;
+        auto keep = [&](_TPart* P, const _TEvent* E, std::int64_t Before) {
+            if (kept) return;
+            kept = true;
+            c = TAutoCursor{true, epoch, track,  param,   channel, tPos,
+                            P,    E,     Before, L.Event, L.Time};
+        };
         _TPart* stop = nullptr;
         TLast resume;
-        for (_TPart* part = track->Parts; part && !stop; part = part->Next) {
-            if ((part->Flags & pfMuted) || part->Start > tPos) continue;
-            std::int64_t time = part->Start;
+        for (_TPart* part = at; part && !stop; part = part->Next) {
+            if (part != at) {
+                next = part->Events;
+                before = part->Start;
+            }
+            if (part->Flags & pfMuted) continue;
+            if (part->Start > tPos) {
+                keep(part, part->Events, part->Start);
+                continue;
+            }
+            std::int64_t time = before;
             resume = {};
-            for (const _TEvent* e = part->Events; e; e = e->Next) {
+            for (const _TEvent* e = next; e; e = e->Next) {
                 time += e->Delta;
                 if (!Matches(*e, channel, param)) continue;
                 if (!resume.Event && time > tBefore) resume = {e, time};
                 if (time <= tPos) {
                     L = {e, time};
                 } else {
+                    keep(part, e, time - e->Delta);
                     stop = part;
                     break;
                 }
             }
         }
+        keep(nullptr, nullptr, 0);
         // 2. Points in the block and toward the first value after it.
         bool finished = false, full = false;
         for (_TPart* part = stop; part && !finished; part = part->Next) {
@@ -295,6 +324,7 @@ void LinkAutomationEntries(TSong& S) {
             TAutoPlug* entry = track->AutoPlugs[i];
             entry->Track = t;
             entry->Slot = static_cast<int>(i);
+            entry->ResetCursors();
             if (entry->Plugin) entry->Plugin->AutoLink = entry;
         }
     }

@@ -16,6 +16,8 @@ class TMFX;
 class TSong;
 struct TAutoPoint;
 struct _TEvent;
+struct _TPart;
+struct _TTrack;
 
 struct TPlugId {
     std::string Code; // "mas", "grp", "syn", "sci", "aci" or "dci"
@@ -29,6 +31,24 @@ struct TAutoParam {
 
 constexpr int MaxAutoParams = 128;
 constexpr int AutoPointPoolSize = 2048;
+
+// Where the walk for one parameter stood after a block: the next event to read (in Part; Part
+// nil past the last part) with the time before it, and the last value passed. The next block
+// resumes there when it starts later in the song and nothing of the events changed since
+// (EventListEpoch); a locate, a loop jump or a change starts the walk again at the track's first
+// part. Every matching event before the place lies at or before Tick.
+struct TAutoCursor {
+    bool Valid = false;
+    std::uint64_t Epoch = 0;
+    const _TTrack* Track = nullptr;
+    std::int32_t Param = 0, Channel = 0;
+    std::int64_t Tick = 0; // the last tick at or before the start of the block that left it
+    _TPart* Part = nullptr;
+    const _TEvent* Next = nullptr;
+    std::int64_t Before = 0;
+    const _TEvent* Last = nullptr;
+    std::int64_t LastTime = 0;
+};
 
 class TAutoPlug {
 public:
@@ -47,6 +67,12 @@ public:
     // Renderer: the pool the block's points are taken from; Reset gives them all back.
     TAutoPoint* NewPoint();
     void ResetPoints() { used_ = 0; }
+    // Renderer: one walk position for each parameter of Params.
+    std::array<TAutoCursor, MaxAutoParams> Cursors{};
+    void ResetCursors() {
+        for (TAutoCursor& c : Cursors)
+            c.Valid = false;
+    }
 
 private:
     std::unique_ptr<TAutoPoint[]> pool_;

@@ -337,6 +337,8 @@ void TSong::RenameSelectedParts(const std::string& Name) {
 }
 
 void TSong::ToggleSelectedPartsMute() {
+    // What the renderer remembers of walking the parts holds no more.
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     ForSelectedParts(*this, false, [&](_TTrack* t, _TPart* p) {
         p->Flags = (p->Flags ^ pfMuted) | pfRedraw;
         if (p->Flags & pfMuted) SendPartController(t, p, 123, 0);

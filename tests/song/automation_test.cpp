@@ -1,6 +1,7 @@
 // Parameter automation: the points of a block, place codes, deleting entries and their events,
 // and a locate linking the entries and placing the buses.
 
+#include "devices/audio.h"
 #include "devices/mfx.h"
 #include "song/automation.h"
 #include "song/engine.h"
@@ -44,9 +45,10 @@ protected:
         }
         return p;
     }
-    std::vector<Pt> Points(int Pos, int Frames) {
+    std::vector<Pt> Points(int Pos, int Frames) { return Points(entry, Pos, Frames); }
+    static std::vector<Pt> Points(TAutoPlug& Entry, int Pos, int Frames) {
         std::vector<Pt> out;
-        for (TAutoPoint* p = Song->AutomationPoints(entry, Pos, Frames); p; p = p->Next)
+        for (TAutoPoint* p = Song->AutomationPoints(Entry, Pos, Frames); p; p = p->Next)
             out.push_back({p->Param, p->Offset, p->Value, p->Slope});
         return out;
     }
@@ -113,6 +115,74 @@ TEST_F(AutomationTest, PointsOfTwoParametersAreOrderedByFrame) {
     EXPECT_EQ(got[0].Frame, S(99) - pos);
     EXPECT_EQ(got[1].Param, 7);
     EXPECT_EQ(got[1].Frame, 200);
+}
+
+// Blocks played in a row go on from where the last one left the walk; each gives what a walk
+// from the track's first part gives (an entry that never played), across loop jumps, locates,
+// edits of the events, a part muted and a parameter changed.
+TEST_F(AutomationTest, BlocksInARowGiveWhatAWalkFromTheStartGives) {
+    entry.Params[1] = {2, 0};
+    entry.ParamCount = 2;
+    // Parameter 7 every 37 ticks, parameter 2 every 53, parameter 7 of channel 1 every 41.
+    auto fill = [&](int Start, int Length) {
+        std::vector<std::pair<int, float>> values;
+        for (int t = Start + 5; t < Start + Length; t += 37)
+            values.push_back({t, static_cast<float>(t % 101) / 100.0f});
+        _TPart* p = Part(Start, Length, values);
+        for (int t = Start + 11; t < Start + Length; t += 53) {
+            _TPart* q = p;
+            InsertEvent(q, NewAutomationEvent(t - Start, 0, 2, static_cast<float>(t % 89) / 88));
+        }
+        for (int t = Start + 3; t < Start + Length; t += 41) {
+            _TPart* q = p;
+            InsertEvent(q, NewAutomationEvent(t - Start, 1, 7, 0.5f));
+        }
+        return p;
+    };
+    fill(0, 1920);
+    _TPart* middle = fill(1920, 960);
+    fill(3840, 1920); // after a gap
+    const int frames = 256;
+    int pos = 0;
+    auto play = [&](int Blocks) {
+        for (int i = 0; i < Blocks && !HasFailure(); ++i, pos += frames) {
+            SCOPED_TRACE(pos);
+            TAutoPlug fresh;
+            fresh.Track = entry.Track;
+            fresh.Slot = entry.Slot;
+            fresh.Params = entry.Params;
+            fresh.ParamCount = entry.ParamCount;
+            ExpectPoints(Points(pos, frames), Points(fresh, pos, frames));
+        }
+    };
+    play(S(6200) / frames); // over the parts, the gap and past the end
+    pos = S(500);           // a loop jump back
+    play(40);
+    pos = S(4000); // a locate forward
+    play(10);
+    pos = S(100); // a locate back
+    play(20);
+    {
+        // Edits before and after the position: a value changed, an event added, one removed.
+        TRendererHold hold;
+        _TEvent* value = NewAutomationEvent(0, 0, 7, 0.9f);
+        track->Parts->Events->Msg = value->Msg;
+        FreeEvent(value);
+        _TPart* q = track->Parts;
+        InsertEvent(q, NewAutomationEvent(7, 0, 2, 0.125f));
+        _TEvent* late = track->Parts->Events;
+        while (late->Next->Next)
+            late = late->Next;
+        FreeEvent(late->Next);
+        late->Next = nullptr;
+    }
+    play(40);
+    middle->Flags |= pfSelected;
+    Song->ToggleSelectedPartsMute();
+    pos = S(1800);
+    play(20);
+    entry.Params[1] = {9, 0}; // another parameter in the second place
+    play(5);
 }
 
 TEST_F(AutomationTest, PlaceCodesAndResolving) {
