@@ -141,6 +141,22 @@ TEST_F(Files, MapsWholeFiles) {
     TFileMap moved = std::move(ro);
     EXPECT_FALSE(ro.IsOpen());
     EXPECT_EQ(moved.Bytes(), "Xbcdef");
+
+    // A file read through, small or mapped, and the failures it shares with maps.
+    const std::string big(TFileMap::ReadWholeBelow + 3, 'b');
+    for (const std::string& bytes : {std::string("small"), big}) {
+        SCOPED_TRACE(bytes.size());
+        const std::string file = dir.WriteFile("through.bin", bytes);
+        TFileMap through(file, TFileMap::Access::ReadThrough);
+        ASSERT_TRUE(through.IsOpen()) << through.Error();
+        EXPECT_EQ(through.Bytes(), bytes);
+        EXPECT_EQ(through.MutableData(), nullptr);
+        TFileMap next = std::move(through);
+        EXPECT_EQ(next.Bytes(), bytes);
+        FailNextFileOp(FileOp::Map);
+        EXPECT_FALSE(TFileMap(file, TFileMap::Access::ReadThrough).IsOpen());
+    }
+    EXPECT_FALSE(TFileMap(dir.Path(), TFileMap::Access::ReadThrough).IsOpen());
 }
 
 // A fuzzer confines what the program opens: streams, maps and libraries outside fail.

@@ -27,6 +27,7 @@ TFileMap& TFileMap::operator=(TFileMap&& other) noexcept {
         open_ = std::exchange(other.open_, false);
         writable_ = std::exchange(other.writable_, false);
         mapped_ = std::exchange(other.mapped_, false);
+        read_ = std::move(other.read_);
         path_ = std::move(other.path_);
         error_ = std::move(other.error_);
     }
@@ -65,6 +66,25 @@ bool TFileMap::Open(std::string_view path, Access access) {
     size_ = static_cast<std::size_t>(st.st_size);
     if (size_ == 0) {
         data_ = g_empty;
+    } else if (access == Access::ReadThrough && size_ < ReadWholeBelow) {
+        read_.reset(new std::uint8_t[size_]);
+        std::size_t got = 0;
+        while (got < size_) {
+            const ssize_t n = ::read(fd, read_.get() + got, size_ - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                err = n < 0 ? errno : EIO; // shrunk while read
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        if (err) {
+            ::close(fd);
+            read_.reset();
+            size_ = 0;
+            return fail("read", err);
+        }
+        data_ = read_.get();
     } else {
         void* p =
             ::mmap(nullptr, size_, rw ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0);
@@ -98,6 +118,7 @@ bool TFileMap::Flush() {
 
 void TFileMap::Close() {
     if (mapped_) ::munmap(data_, size_);
+    read_.reset();
     data_ = nullptr;
     size_ = 0;
     open_ = writable_ = mapped_ = false;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,12 @@ namespace platform {
 
 class TFileMap {
 public:
-    enum class Access { ReadOnly, ReadWrite };
+    // ReadThrough: read-only, for a reader that goes through the file once: a file below
+    // ReadWholeBelow bytes is read into memory with one read (mapping and unmapping it would
+    // cost more than the read, and later changes of the file do not show), a larger one is
+    // mapped as ReadOnly maps it.
+    enum class Access { ReadOnly, ReadWrite, ReadThrough };
+    static constexpr std::size_t ReadWholeBelow = std::size_t(256) << 10;
 
     TFileMap() = default;
     TFileMap(std::string_view path, Access access = Access::ReadOnly) { Open(path, access); }
@@ -40,6 +46,7 @@ private:
     bool open_ = false;
     bool writable_ = false;
     bool mapped_ = false;
+    std::unique_ptr<std::uint8_t[]> read_; // the bytes of a file read whole
     std::string path_;
     std::string error_;
 };
