@@ -7,6 +7,7 @@
 #include "song/primitives.h"
 #include "song/song.h"
 
+#include <bit>
 #include <climits>
 #include <cstring>
 
@@ -91,20 +92,34 @@ void ReadBlock(_TEvent& E) {
     Count(len);
 }
 
+std::uint32_t FromBE(std::uint32_t V) {
+    if constexpr (std::endian::native == std::endian::little) return __builtin_bswap32(V);
+    return V;
+}
+
 _TEvent* ReadEventHead() {
+    if (Available() >= 8) { // at once: the time and the message
+        std::uint32_t w[2];
+        std::memcpy(w, MapCursor, 8);
+        MapCursor += 8;
+        Consume(8);
+        MapReadCount = static_cast<std::uint16_t>(MapReadCount + 8);
+        return NewReadEvent(static_cast<std::int32_t>(FromBE(w[0])), FromBE(w[1]));
+    }
     std::int32_t delta = MapReadInt32BE();
     std::uint32_t msg = static_cast<std::uint32_t>(MapReadInt32BE());
-    return NewEvent(delta, msg);
+    return NewReadEvent(delta, msg);
 }
 
 } // namespace
 
 bool MapFileOpen(std::string_view FileName) {
     MapFileClose();
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     MapTruncated = false;
     if (!platform::FileExists(FileName)) return false;
     platform::TFileMap map;
-    if (!map.Open(FileName, platform::TFileMap::Access::ReadOnly)) return false;
+    if (!map.Open(FileName, platform::TFileMap::Access::ReadThrough)) return false;
     if (map.Size() == 0 || map.Size() > static_cast<std::size_t>(INT32_MAX)) return false;
     g_map = std::move(map);
     MapBase = MapCursor = g_map.Data();
@@ -115,6 +130,7 @@ bool MapFileOpen(std::string_view FileName) {
 
 bool MapBytesOpen(const std::uint8_t* Bytes, std::size_t Size) {
     MapFileClose();
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     MapTruncated = false;
     if (!Bytes || Size == 0 || Size > static_cast<std::size_t>(INT32_MAX)) return false;
     MapBase = MapCursor = Bytes;
@@ -124,6 +140,7 @@ bool MapBytesOpen(const std::uint8_t* Bytes, std::size_t Size) {
 }
 
 void MapFileClose() {
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     g_map.Close();
     // Cursor and remaining keep their values; nothing can be read through them any more.
     g_limit = nullptr;

@@ -2,6 +2,7 @@
 
 #include "devices/midimsg.h"
 #include "platform/core/dialogs.h"
+#include "song/recordpool.h"
 #include "song/timebase.h"
 
 #include <algorithm>
@@ -36,17 +37,45 @@ bool GrowByBar(_TPart* P, std::int64_t Bars = 1) {
 
 } // namespace
 
+namespace {
+
+// Never destroyed: records may be freed by the destructors of other static objects.
+TRecordPool<_TEvent>& EventRecords() {
+    static auto* pool = new TRecordPool<_TEvent>;
+    return *pool;
+}
+
+TRecordPool<_TPart, 256>& PartRecords() {
+    static auto* pool = new TRecordPool<_TPart, 256>;
+    return *pool;
+}
+
+} // namespace
+
 _TEvent* NewEvent(int Delta, std::uint32_t Msg) {
     EventListEpoch.fetch_add(1, std::memory_order_relaxed);
-    _TEvent* e = new _TEvent;
+    _TEvent* e = EventRecords().New();
     e->Delta = Delta;
     e->ToGo = Delta;
     e->Msg = Msg;
     return e;
 }
 
+_TEvent* NewReadEvent(int Delta, std::uint32_t Msg) {
+    _TEvent* e = EventRecords().New();
+    e->Delta = Delta;
+    e->ToGo = Delta;
+    e->Msg = Msg;
+    return e;
+}
+
+void FreeEvent(_TEvent* E) {
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
+    EventRecords().Free(E);
+}
+
 _TPart* NewPart(std::string Name, int Start, int Length, int TrackIndex) {
-    _TPart* p = new _TPart;
+    _TPart* p = PartRecords().New();
     p->Name = std::move(Name);
     p->Start = Start;
     p->Length = Length;
@@ -237,11 +266,11 @@ _TPart* CopyPart(const _TPart* Part) {
 void FreePartEvents(_TPart* Part) {
     if (!Part) return;
     _TEvent* first = Part->Events;
-    _TEvent* e = first;
-    while (e) {
-        _TEvent* next = e->Next;
-        FreeEvent(e);
-        e = next == first ? nullptr : next; // a ring (the metronome's) ends where it began
+    if (first) {
+        EventListEpoch.fetch_add(1, std::memory_order_relaxed);
+        // A ring (the metronome's) ends where it began.
+        EventRecords().FreeAll(
+            first, [first](_TEvent* e) { return e->Next == first ? nullptr : e->Next; });
     }
     Part->Events = nullptr;
     Part->EndTime = 0;
@@ -251,7 +280,7 @@ void FreePartEvents(_TPart* Part) {
 void FreePart(_TPart* Part) {
     if (!Part) return;
     FreePartEvents(Part);
-    delete Part;
+    PartRecords().Free(Part);
 }
 
 void EventsToAbsolute(_TPart* Part) {

@@ -10,6 +10,9 @@
 
 // Making and linking.
 _TEvent* NewEvent(int Delta, std::uint32_t Msg);
+// NewEvent for a file reader that counts the events it reads as one change of EventListEpoch
+// (MapFileOpen and MapFileClose count).
+_TEvent* NewReadEvent(int Delta, std::uint32_t Msg);
 _TPart* NewPart(std::string Name, int Start, int Length, int TrackIndex);
 // Links a part into a track in start order; False when it would share a start with another
 // part or overlap one (an event-less part that runs into the next part is shortened instead).

@@ -103,11 +103,6 @@ void SetEventValue(_TEvent& E, std::uint32_t Value) {
 
 std::atomic<std::uint64_t> EventListEpoch{0};
 
-void FreeEvent(_TEvent* E) {
-    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
-    delete E;
-}
-
 const std::atomic<float> TSendLevels::Zeros[SendCount] = {};
 
 TSendLevels::~TSendLevels() {
