@@ -390,7 +390,6 @@ bool TfmMdi::Saveas1Click() {
     r.Title = "Save song";
     r.Filter = "Tolvern song (*.seq)|*.seq|MIDI file (*.mid)|*.mid";
     r.DefaultExt = "seq";
-    r.OverwritePrompt = true;
     if (Song->Untitled) {
         r.InitialDir = TIniFile().ReadString("Directory", "Song", "");
         r.FilterIndex = 1;
@@ -399,12 +398,18 @@ bool TfmMdi::Saveas1Click() {
         r.FileName = Song->FileName;
         r.FilterIndex = Song->IsMidiFile ? 2 : 1;
     }
-    if (!GetSaveFileName(r)) return false;
-    std::string ext = std::filesystem::path(r.FileName).extension().string();
-    for (char& c : ext)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    const bool midi = ext == ".MID" || (ext != ".SEQ" && r.FilterIndex == 2);
-    return midi ? WriteSmfFile(r.FileName) : SaveSongFile(r.FileName);
+    for (;;) {
+        if (!GetSaveFileName(r)) return false;
+        std::string ext = std::filesystem::path(r.FileName).extension().string();
+        for (char& c : ext)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        const bool midi = ext == ".MID" || (ext != ".SEQ" && r.FilterIndex == 2);
+        // The writers name the file after the kind they write (".seq" added, ".mid" cut): a
+        // file under that other name is not replaced without asking either.
+        const std::string target = midi ? SmfFileTarget(r.FileName) : SongFileTarget(r.FileName);
+        if (target == r.FileName || MayReplaceFile(target, r.Title))
+            return midi ? WriteSmfFile(r.FileName) : SaveSongFile(r.FileName);
+    }
 }
 
 void TfmMdi::FormCloseQuery(bool& CanClose) {

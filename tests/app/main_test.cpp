@@ -17,6 +17,7 @@
 #include "platform/midi/virtualmidi.h"
 #include "platform/window/window.h"
 #include "song/seams.h"
+#include "song/smf.h"
 #include "song/song.h"
 #include "song/songfile.h"
 #include "songdump/dump.h"
@@ -240,6 +241,40 @@ TEST_F(Startup, SaveAsChoosesTheWriterByExtensionThenFilter) {
         ASSERT_GE(head.size(), 4u) << c.name;
         EXPECT_EQ(head.substr(0, 4) == "MThd", c.midi) << c.name;
     }
+}
+
+// Save As never replaces a file without asking, also where the writer settles another name;
+// No goes back to the dialog with the name chosen.
+TEST_F(Startup, SaveAsAsksBeforeReplacingAFile) {
+    ASSERT_TRUE(Start());
+    const std::string mid = program.Path() + "tune.mid";
+    ASSERT_TRUE(WriteSmfFile(mid)); // as if read from it: Save As offers it, as a MIDI file
+    const std::string original = program.ReadFile("tune.mid");
+    Song->BeatsPerBar = 3;
+    gui.Dialogs().SaveFile(mid).Answer(IDNO, "tune.mid already exists. Do you want to replace it?");
+    gui.Dialogs().SaveFile("");
+    EXPECT_FALSE(fmMdi->Saveas1Click());
+    EXPECT_EQ(program.ReadFile("tune.mid"), original);
+    auto files = gui.Dialogs().FileDialogs();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].FileName, "tune.mid");
+    EXPECT_EQ(files[0].FilterIndex, 2);
+    EXPECT_EQ(files[1].FileName, mid) << "back in the dialog with the name";
+    const RecordedBox box = gui.Dialogs().Boxes().back();
+    EXPECT_EQ(box.Caption, "Save song");
+    EXPECT_EQ(box.Icon, MB_ICONWARNING);
+    EXPECT_EQ(box.Buttons, MB_YESNO);
+
+    // "other.txt" in the song filter is written as "other.txt.seq": that is the file asked for.
+    program.WriteFile("other.txt.seq", "keep");
+    gui.Dialogs().SaveFile(program.Path() + "other.txt", 1);
+    gui.Dialogs().Answer(IDNO, "other.txt.seq already exists.").SaveFile("");
+    EXPECT_FALSE(fmMdi->Saveas1Click());
+    EXPECT_EQ(program.ReadFile("other.txt.seq"), "keep");
+
+    gui.Dialogs().SaveFile(mid).Answer(IDYES, "tune.mid already exists.");
+    EXPECT_TRUE(fmMdi->Saveas1Click());
+    EXPECT_NE(program.ReadFile("tune.mid"), original);
 }
 
 // With 16-bit thunking the engine library is used unless the one parameter is "Win2k".

@@ -1,5 +1,6 @@
 #include "platform/core/dialogs.h"
 #include "support/scripted_dialogs.h"
+#include "support/temp_settings.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -8,14 +9,17 @@ using namespace platform;
 
 TEST(Dialogs, ScriptedAnswersAreRecorded) {
     ScriptedDialogs dialogs;
-    dialogs.Answer(IDNO, "Save changes").Answer(IDOK).SaveFile("/tmp/x.seq").OpenFile("");
+    dialogs.Answer(IDNO, "Save changes")
+        .Answer(IDOK)
+        .SaveFile("/no-such-folder/x.seq")
+        .OpenFile("");
     EXPECT_EQ(MessageBox("Save changes to song?", "Tolvern", MB_YESNOCANCEL | MB_ICONQUESTION),
               IDNO);
     EXPECT_EQ(MessageBox("Cannot open file", "Error", MB_OK | MB_ICONERROR), IDOK);
     TFileDialogRequest save;
     save.Title = "Save song";
     EXPECT_TRUE(GetSaveFileName(save));
-    EXPECT_EQ(save.FileName, "/tmp/x.seq");
+    EXPECT_EQ(save.FileName, "/no-such-folder/x.seq");
     TFileDialogRequest open;
     EXPECT_FALSE(GetOpenFileName(open)); // "" cancels
 
@@ -28,6 +32,34 @@ TEST(Dialogs, ScriptedAnswersAreRecorded) {
     EXPECT_EQ(boxes[1].Icon, MB_ICONERROR);
     EXPECT_EQ(dialogs.FileDialogs().size(), 2u);
     EXPECT_EQ(dialogs.FileDialogs()[0].Title, "Save song");
+}
+
+// A save dialog that chose an existing file asks first; No shows the dialog again with that
+// name, Yes takes it. A new name, or a cancel, asks nothing.
+TEST(Dialogs, ASaveDialogAsksBeforeItTakesAnExistingFile) {
+    TempDir dir;
+    const std::string there = dir.WriteFile("there.seq", "old");
+    ScriptedDialogs dialogs;
+    dialogs.SaveFile(there).Answer(IDNO).SaveFile(there).Answer(IDYES);
+    dialogs.SaveFile(dir.Path() + "new.seq").SaveFile(there).Answer(IDNO).SaveFile("");
+    TFileDialogRequest save;
+    save.Title = "Save bank";
+    ASSERT_TRUE(GetSaveFileName(save));
+    EXPECT_EQ(save.FileName, there);
+    ASSERT_TRUE(GetSaveFileName(save));
+    EXPECT_EQ(save.FileName, dir.Path() + "new.seq");
+    EXPECT_FALSE(GetSaveFileName(save));
+
+    const auto files = dialogs.FileDialogs();
+    ASSERT_EQ(files.size(), 5u);
+    EXPECT_EQ(files[1].FileName, there);
+    const auto boxes = dialogs.Boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].Text, "there.seq already exists. Do you want to replace it?");
+    EXPECT_EQ(boxes[0].Caption, "Save bank");
+    EXPECT_EQ(boxes[0].Icon, MB_ICONWARNING);
+    EXPECT_EQ(boxes[0].Buttons, MB_YESNO);
+    EXPECT_EQ(dir.ReadFile("there.seq"), "old") << "the dialog writes nothing";
 }
 
 TEST(Dialogs, UnexpectedOrWrongBoxesFailTheTest) {

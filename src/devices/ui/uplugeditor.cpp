@@ -503,7 +503,6 @@ void TSoftsynthEditor::LoadFile(TFxFile Kind) {
 
 void TSoftsynthEditor::SaveFile(TFxFile Kind) {
     TFileDialogRequest r = FileRequest(Kind, true);
-    r.OverwritePrompt = true;
     if (!GetSaveFileName(r)) return;
     std::vector<std::uint8_t> data;
     TFxOutcome out;

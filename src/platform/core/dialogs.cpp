@@ -1,5 +1,7 @@
 #include "platform/core/dialogs.h"
 
+#include "platform/core/paths.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -76,9 +78,23 @@ bool GetOpenFileName(TFileDialogRequest& request) {
 }
 
 bool GetSaveFileName(TFileDialogRequest& request) {
-    if (auto hook = Hooks().SaveFileName) return hook(request);
-    std::fprintf(stderr, "[Save as] %s -> cancelled (no dialog)\n", request.Title.c_str());
-    return false;
+    auto hook = Hooks().SaveFileName;
+    if (!hook) {
+        std::fprintf(stderr, "[Save as] %s -> cancelled (no dialog)\n", request.Title.c_str());
+        return false;
+    }
+    for (;;) {
+        request.ReplaceAsked = false;
+        if (!hook(request)) return false;
+        if (request.ReplaceAsked || MayReplaceFile(request.FileName, request.Title)) return true;
+    }
+}
+
+bool MayReplaceFile(std::string_view Path, std::string_view Caption) {
+    if (!FileExists(Path)) return true;
+    return MessageBox(ExtractFileName(Path) + " already exists. Do you want to replace it?",
+                      Caption.empty() ? std::string_view("Save As") : Caption,
+                      MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 bool SelectDirectory(std::string_view caption, std::string& folder) {

@@ -64,12 +64,19 @@ struct TFileDialogRequest {
     std::string FileName;           // in: proposed name; out: the chosen file (native path)
     std::vector<std::string> Files; // out: every chosen file (several with AllowMultiSelect)
     bool FileMustExist = false;
-    bool OverwritePrompt = false;
     bool AllowMultiSelect = false;
+    // Out, of a save dialog: it asked itself (MayReplaceFile) before it took the chosen file.
+    bool ReplaceAsked = false;
 };
 
 bool GetOpenFileName(TFileDialogRequest& request); // false when cancelled
+// A save dialog never takes an existing file without asking whether to replace it; No goes
+// back to the dialog, which shows the name again.
 bool GetSaveFileName(TFileDialogRequest& request);
+// True when nothing is at Path, or the user agreed to replace the file there: "<name> already
+// exists. Do you want to replace it?" under Caption ("Save As" when empty), Yes and No
+// (the default: Enter replaces nothing).
+bool MayReplaceFile(std::string_view Path, std::string_view Caption);
 // Folder choice; `folder` in: the start, out: the choice.
 bool SelectDirectory(std::string_view caption, std::string& folder);
 // Colour choice as a colour number (0x00BBGGRR); `color` in: the start, out: the choice.

@@ -70,7 +70,7 @@ bool FilterNamesPrograms(std::string_view Patterns) {
 bool FileFilterMatches(std::string_view Patterns, std::string_view NativePath) {
     if (FilterNamesPrograms(Patterns)) {
         const std::string path(NativePath);
-        struct stat st{};
+        struct stat st {};
         return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
                access(path.c_str(), X_OK) == 0;
     }
@@ -100,7 +100,6 @@ bool TOpenDialog::Execute() {
     r.InitialDir = InitialDir;
     r.FileName = FileName;
     r.FileMustExist = (Options & ofFileMustExist) != 0;
-    r.OverwritePrompt = (Options & ofOverwritePrompt) != 0;
     r.AllowMultiSelect = (Options & ofAllowMultiSelect) != 0;
     if (!Run(r)) return false;
     FileName = r.FileName;

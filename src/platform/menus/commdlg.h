@@ -38,7 +38,8 @@ int MessageDlg(std::string_view message, TMsgDlgType type, TMsgDlgButtons button
                int helpContext = 0);
 void ShowMessage(std::string_view message);
 
-// Options of the file dialogs (bits).
+// Options of the file dialogs (bits). A save dialog asks before it replaces a file whether or
+// not ofOverwritePrompt is set.
 enum TOpenOption : unsigned {
     ofReadOnly = 1u << 0,
     ofOverwritePrompt = 1u << 1,
@@ -95,7 +96,6 @@ public:
     std::uint32_t Color = 0;
     bool Execute();
 };
-
 
 class TFontDialog {
 public:

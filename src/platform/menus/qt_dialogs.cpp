@@ -139,9 +139,32 @@ std::vector<bool> ProgramFilters(std::string_view filter) {
     return out;
 }
 
+// The save dialog asks before it takes an existing file, with our own box over it; No leaves
+// it open with the name typed.
+class TFileDialog final : public QFileDialog {
+public:
+    TFileDialog(const QString& Title, TFileDialogRequest& Request)
+        : QFileDialog(nullptr, Title), request_(Request) {}
+
+protected:
+    void accept() override {
+        if (acceptMode() == AcceptSave) {
+            const QStringList chosen = selectedFiles();
+            if (!chosen.isEmpty() && !QFileInfo(chosen.first()).isDir()) {
+                if (!MayReplaceFile(S(chosen.first()), request_.Title)) return;
+                request_.ReplaceAsked = true;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    TFileDialogRequest& request_;
+};
+
 bool QtFileDialog(TFileDialogRequest& r, bool save) {
     TKeepActiveWindow keep;
-    QFileDialog dlg(nullptr, Q(r.Title));
+    TFileDialog dlg(Q(r.Title), r);
     dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     if (save)
@@ -150,7 +173,7 @@ bool QtFileDialog(TFileDialogRequest& r, bool save) {
         dlg.setFileMode(r.AllowMultiSelect ? QFileDialog::ExistingFiles
                         : r.FileMustExist  ? QFileDialog::ExistingFile
                                            : QFileDialog::AnyFile);
-    if (save && !r.OverwritePrompt) dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (save) dlg.setOption(QFileDialog::DontConfirmOverwrite); // TFileDialog asks
     const QStringList filters = QtNameFilters(r.Filter);
     const std::vector<bool> programs = ProgramFilters(r.Filter);
     TProgramsProxy* proxy = nullptr;

@@ -82,8 +82,6 @@ TEST(CommonDialogs, FileDialogsCarryTheirSettingsAndTheChosenFilter) {
     EXPECT_EQ(seen[0].FilterIndex, 3);
     EXPECT_EQ(seen[0].DefaultExt, "seq");
     EXPECT_TRUE(seen[0].FileMustExist);
-    EXPECT_FALSE(seen[0].OverwritePrompt);
-    EXPECT_TRUE(seen[1].OverwritePrompt);
     EXPECT_NE(seen[2].Filter.find("*.bmp"), std::string::npos);
 }
 
