@@ -93,6 +93,9 @@ public:
         if (fmMdi) fmMdi->AddRecentFile(Path);
     }
     bool SaveAs() override { return fmMdi && fmMdi->Saveas1Click(); }
+    void SetArrangeCaption(std::string_view Caption) override {
+        if (fmArrange) fmArrange->Caption = std::string(Caption);
+    }
     std::vector<TSongArea>& Areas() override {
         return fmMdi ? fmMdi->Areas.Items : TSongFileHost::Areas();
     }

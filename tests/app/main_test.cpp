@@ -1,6 +1,7 @@
 // The main window's start-up and shut-down, headless: temporary program and settings folders,
 // one virtual MIDI input and output, message boxes and dialogs answered by script.
 #include "app/app_fixture.h"
+#include "app/arrange.h"
 #include "app/main.h"
 
 #include "app/cursors.h"
@@ -249,6 +250,8 @@ TEST_F(Startup, SaveAsAsksBeforeReplacingAFile) {
     ASSERT_TRUE(Start());
     const std::string mid = program.Path() + "tune.mid";
     ASSERT_TRUE(WriteSmfFile(mid)); // as if read from it: Save As offers it, as a MIDI file
+    ASSERT_NE(fmArrange, nullptr);
+    EXPECT_EQ(fmArrange->Caption(), "tune.mid") << "a save names the file it wrote";
     const std::string original = program.ReadFile("tune.mid");
     Song->BeatsPerBar = 3;
     gui.Dialogs().SaveFile(mid).Answer(IDNO, "tune.mid already exists. Do you want to replace it?");
