@@ -170,6 +170,9 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     BuildTrackMenus();
     InstallPartsMouse();
     InstallTrackList();
+    KeyPreview = true;
+    OnKeyDown = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyDown(S, Key, Sh); };
+    OnKeyUp = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyUp(S, Key, Sh); };
     ledTimer.Interval = 10;
     ledTimer.Enabled = false; // runs once the window is made
     ledTimer.OnTimer = [this] { LedTimerTick(); };

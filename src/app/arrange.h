@@ -195,6 +195,11 @@ public:
     void TrackTitlesSectionClick(const std::string& Text);
     void OnSectionTrack(int Section, int Width);
 
+    // Keys (arrangekeys.cpp): the window previews every key; what it keeps nothing of goes to
+    // the main window's handler, except while an edit field has the focus.
+    void FormKeyDown(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+    void FormKeyUp(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+
     // Parts view (arrangeview.cpp).
     bool XRay() const;
     void PaintParts(platform::TCanvas& C);

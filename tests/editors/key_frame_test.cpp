@@ -15,6 +15,7 @@
 #include "platform/forms/extctrls.h"
 #include "platform/forms/header.h"
 #include "platform/menus/menus.h"
+#include "platform/window/focus.h"
 #include "song/softengine.h"
 #include "song/timebase.h"
 #include "song/undo.h"
@@ -232,6 +233,23 @@ TEST_F(KeyTest, ActivationBindsTheCurrentPartAndItsTrack) {
     EXPECT_FALSE(k->editNote->Enabled);
     EXPECT_FALSE(k->sbInsert->Enabled);
     EXPECT_TRUE(k->sbDefault->Down);
+}
+
+// Opening takes the focus from every field (the arrange window's tempo field had it), and so
+// does a press on the grid or the ruler: the editor itself has the keyboard.
+TEST_F(KeyTest, OpeningAndPressesOnTheGridAndRulerLeaveNoFieldFocused) {
+    Start();
+    _TPart* p = AddPart(0, 0, 1920, {{0, 60, 60}});
+    fmArrange->editBpm->SetFocus();
+    OpenKey(p);
+    EXPECT_EQ(platform::GetFocus(), k->Handle());
+    for (TScroll* on : {k->key, k->meter}) {
+        k->editNote->SetFocus();
+        ASSERT_TRUE(k->editNote->Focused());
+        gui.Advance(1000);
+        gui.Click(testsupport::GuiHarness::At(on->Handle(), 300, 5));
+        EXPECT_EQ(platform::GetFocus(), k->Handle());
+    }
 }
 
 TEST_F(KeyTest, APartOfAnAudioTrackClosesTheEditorAndOpensItsOwn) {
@@ -499,9 +517,7 @@ TEST_F(KeyTest, OpeningScrollsTheFirstNoteToMidHeight) {
 }
 
 TEST_F(KeyTest, TheFirstOpeningScrollsTheFirstNoteToMidHeightOfTheMaximizedWindow) {
-    const struct {
-        int NoteHeight, Key;
-    } cases[] = {{20, 10}, {20, 0}, {30, 40}};
+    const struct { int NoteHeight, Key; } cases[] = {{20, 10}, {20, 0}, {30, 40}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "note height " << c.NoteHeight << " key " << c.Key);
         Start("[Part edit]\nNoteHeight=" + std::to_string(c.NoteHeight) + "\n");

@@ -234,14 +234,17 @@ void TForm::SetVisible(bool v) {
                       : noActivate            ? SW_SHOWNA
                                               : SW_SHOW);
         if (!noActivate && state_ != wsMinimized) {
+            // The first control is chosen before the form hears of its activation, so that its
+            // activation handler may clear it again.
+            if (!activeControl_) activeControl_ = FindNextControl(nullptr, true, true);
             if (formStyle_ == fsMDIChild)
                 MdiActivate(h);
             else
                 SetActiveWindow(h);
             if (activeControl_ && activeControl_->CanFocus())
                 ::platform::SetFocus(activeControl_->Handle());
-            else if (!activeControl_)
-                SelectFirst();
+            else if (!activeControl_ && formStyle_ == fsMDIChild && Active())
+                ::platform::SetFocus(h);
         }
     } else {
         visible_ = false;
@@ -274,10 +277,6 @@ bool TForm::Active() const {
     return GetActiveWindow() == h;
 }
 
-void TForm::SelectFirst() {
-    if (TWinControl* c = FindNextControl(nullptr, true, true)) c->SetFocus();
-}
-
 void TForm::SetActiveControl(TWinControl* c) {
     if (c == this) c = nullptr;
     if (c && !Within(c, this)) return;
@@ -288,8 +287,13 @@ void TForm::SetActiveControl(TWinControl* c) {
             ExitChain(e, this);
         }
         activeControl_ = nullptr;
-        if (HWND h = ExistingHandle(); h && GetFocus() && IsChild(h, GetFocus()))
-            ::platform::SetFocus(h);
+        // The form itself takes the keyboard, away from the control that had it, when the focus
+        // is inside or the form is the active one (a control of another MDI child may have it).
+        if (HWND h = ExistingHandle(); h && IsWindowVisible(h)) {
+            const HWND f = GetFocus();
+            const bool active = Active() && GetActiveWindow() == GetAncestor(h, GA_ROOT);
+            if (f != h && ((f && IsChild(h, f)) || active)) ::platform::SetFocus(h);
+        }
         return;
     }
     FocusControl(c);

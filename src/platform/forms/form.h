@@ -109,7 +109,6 @@ public:
     void FocusEntered(TWinControl* c);
     void ControlHidden(TWinControl* c);
     void ControlGoing(TControl* c);
-    void SelectFirst();
     // Tells the router which buttons Enter and Escape click: the focused button or else the
     // Default one, and the Cancel one.
     void UpdateDialogButtons();

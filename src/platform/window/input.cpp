@@ -263,6 +263,15 @@ void SystemMoveStep(TPoint p) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The window that previews the keys of the focus: the form the focus is in, an MDI child
+// being a form of its own inside its frame; 0 when that form does not preview keys.
+HWND KeyPreviewer(HWND target) {
+    HWND form = MdiChildOf(target);
+    if (!form) form = GetAncestor(target, GA_ROOT);
+    Wnd* f = W(form);
+    return f && f->keyPreview ? form : 0;
+}
+
 } // namespace
 
 void StartSystemMove(HWND h, LRESULT hit) {
@@ -482,15 +491,16 @@ void RouteKey(UINT vk, bool down, bool extended) {
         return;
     }
     if (!W(target)) return;
-    Wnd* f = W(form);
-    if (f && f->keyPreview && form != target) {
-        if (SendMessage(form, CM_KEYPREVIEW, vk, l)) {
+    const HWND previewer = KeyPreviewer(target);
+    if (previewer && previewer != target) {
+        if (SendMessage(previewer, CM_KEYPREVIEW, vk, l)) {
             in.swallowChar = true;
             return;
         }
         if (!W(target)) return;
     }
-    if ((f = W(form)) && (vk == VK_RETURN || vk == VK_ESCAPE) && !alt && !ctrl) {
+    Wnd* f = W(form);
+    if (f && (vk == VK_RETURN || vk == VK_ESCAPE) && !alt && !ctrl) {
         HWND button = vk == VK_RETURN ? f->defaultButton : f->cancelButton;
         if (W(button) && IsWindowVisible(button) && IsWindowEnabled(button) &&
             !(SendMessage(target, WM_GETDLGCODE, vk, 0) & DLGC_WANTALLKEYS)) {
@@ -513,9 +523,8 @@ void RouteChar(char32_t cp) {
     if (!target || Disabled(target)) return;
     const bool alt = in.down[VK_MENU], ctrl = in.down[VK_CONTROL];
     LPARAM l = 1 | (alt ? KF_ALTDOWN_BIT : 0);
-    HWND form = GetAncestor(target, GA_ROOT);
-    Wnd* f = W(form);
-    if (f && f->keyPreview && form != target && SendMessage(form, CM_CHARPREVIEW, cp, l)) return;
+    const HWND previewer = KeyPreviewer(target);
+    if (previewer && previewer != target && SendMessage(previewer, CM_CHARPREVIEW, cp, l)) return;
     if (W(target)) SendMessage(target, (alt && !ctrl) ? WM_SYSCHAR : WM_CHAR, cp, l);
 }
 
@@ -551,8 +560,8 @@ std::int16_t GetKeyState(int vk) {
 void ForgetKeysReleasedElsewhere(bool Shift, bool Ctrl, bool Alt) {
     Input& in = I();
     for (std::size_t vk = 0; vk < in.down.size(); ++vk) {
-        const bool held = (vk == VK_SHIFT && Shift) || (vk == VK_CONTROL && Ctrl) ||
-                          (vk == VK_MENU && Alt);
+        const bool held =
+            (vk == VK_SHIFT && Shift) || (vk == VK_CONTROL && Ctrl) || (vk == VK_MENU && Alt);
         if (!held) in.down[vk] = false;
     }
 }
@@ -614,7 +623,8 @@ bool UnregisterHotKey(HWND h, int id) {
 
 std::vector<HotKeyEntry> RegisteredHotKeys() {
     std::vector<HotKeyEntry> out;
-    for (const HotKey& k : I().hotKeys) out.push_back({k.h, k.id, k.mods, k.vk});
+    for (const HotKey& k : I().hotKeys)
+        out.push_back({k.h, k.id, k.mods, k.vk});
     return out;
 }
 

@@ -177,7 +177,8 @@ void SetMenuKeyHook(MenuKeyHook hook);
 // The menus' shortcut matcher: true when it took the key (no key-down is sent).
 using ShortcutHook = std::function<bool(HWND activeTop, UINT vk, UINT modifiers)>;
 ShortcutHook SetShortcutHook(ShortcutHook hook); // returns the previous one
-// A form with key preview gets CM_KEYPREVIEW before its focused control.
+// A form with key preview gets CM_KEYPREVIEW before its focused control. The form of a
+// control is its top-level window, or the MDI child it lies in.
 void SetKeyPreview(HWND form, bool on);
 // Enter clicks the default button and Escape the cancel button (BM_CLICK), unless the focused
 // control wants the key (WM_GETDLGCODE).

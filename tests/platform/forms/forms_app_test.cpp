@@ -174,6 +174,65 @@ TEST_F(AppTest, ShortcutsThenKeyPreviewThenTheControl) {
     form->Free();
 }
 
+// MDI children are forms of their own: each previews its keys, and one that clears its focused
+// control while it is the active child takes the keyboard from whichever field had it (also a
+// field of another child), also in its activation handler when it is first shown.
+TEST_F(AppTest, AnMdiChildPreviewsItsKeysAndClearingItsFocusTakesTheKeyboard) {
+    TForm* frame = nullptr;
+    Application->CreateForm(frame);
+    frame->FormStyle = fsMDIForm;
+    frame->Show();
+    auto child = [&](const char* Caption) {
+        auto* f = new TForm(Application);
+        f->FormStyle = fsMDIChild;
+        f->Caption = Caption;
+        auto* e = new TEdit(f);
+        e->Parent = f;
+        return std::pair{f, e};
+    };
+    auto [first, firstField] = child("First");
+    first->KeyPreview = true;
+    first->OnKeyDown = [&](TObject*, std::uint16_t& k, TShiftState) {
+        log.push_back("first " + std::to_string(k));
+    };
+    first->Show();
+    EXPECT_TRUE(firstField->Focused());
+    gui.Key(VK_F3);
+    gui.Type("7");
+    EXPECT_EQ(log, (std::vector<std::string>{"first 114", "first 55"}));
+    EXPECT_EQ(firstField->Text(), "7");
+
+    // Activated, the second child clears its focused control: nothing of it keeps the keyboard.
+    auto [second, secondField] = child("Second");
+    second->OnActivate = [s = second](TObject*) { s->ActiveControl = nullptr; };
+    second->Show();
+    EXPECT_EQ(frame->ActiveMDIChild(), second);
+    EXPECT_EQ(GetFocus(), second->Handle());
+    EXPECT_FALSE(secondField->Focused());
+    gui.Type("8");
+    EXPECT_EQ(secondField->Text(), "");
+    EXPECT_EQ(firstField->Text(), "7");
+
+    // The first child's field takes the focus back; the second, active again, clears it.
+    second->OnActivate = nullptr;
+    firstField->SetFocus();
+    EXPECT_EQ(frame->ActiveMDIChild(), first);
+    MdiActivate(second->Handle());
+    EXPECT_TRUE(firstField->Focused()) << "activation alone moves no focus";
+    second->ActiveControl = nullptr;
+    EXPECT_EQ(GetFocus(), second->Handle());
+    gui.Type("9");
+    EXPECT_EQ(firstField->Text(), "7");
+
+    // A form that is not active leaves the focus where it is.
+    firstField->SetFocus();
+    second->ActiveControl = nullptr;
+    EXPECT_TRUE(firstField->Focused());
+    second->Free();
+    first->Free();
+    frame->Free();
+}
+
 TEST_F(AppTest, AlignmentWaitsWhileDisabled) {
     auto* form = new TForm(nullptr);
     form->ClientWidth = 200;
