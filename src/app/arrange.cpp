@@ -403,6 +403,7 @@ void TfmArrange::BuildMenus() {
     miEditSkin = item(ShowMenu, "Edit s&kin", 0, nullptr);
 
     PopupCh = new TPopupMenu();
+    PopupCh->Name = "PopupCh";
     TrackPopup = new TPopupMenu();
     miPopupCh = item(TrackPopup->Items, "Ch", 0, nullptr);
     miModePopup = item(TrackPopup->Items, "Mode", 0, nullptr);

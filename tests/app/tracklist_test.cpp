@@ -12,11 +12,14 @@
 #include "platform/forms/header.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/graphics.h"
+#include "platform/menus/menus.h"
 #include "platform/window/focus.h"
 #include "song/gmnames.h"
 #include "song/primitives.h"
 #include "song/softengine.h"
 #include "support/recording_synths.h"
+
+#include <optional>
 
 using namespace platform;
 
@@ -34,12 +37,21 @@ protected:
             Song->TrackAt(i)->Output = 0;
         }
         a->panelTracks->Width = 470; // every column in view
+        a->RefreshTrackbar();
         gui.Pump();
     }
     void TearDown() override {
         EditCommandSeams() = TEditCommandSeams{};
-        ArrangeSeams().RefreshTrackbar = nullptr;
+        if (bar) ArrangeSeams().RefreshTrackbar = *bar;
         ArrangeTest::TearDown();
+    }
+    // Counts the settings bar's refreshes, which still run.
+    void CountRefreshes(int& Count) {
+        bar = ArrangeSeams().RefreshTrackbar;
+        ArrangeSeams().RefreshTrackbar = [&Count, run = *bar] {
+            ++Count;
+            if (run) run();
+        };
     }
     HWND List() const { return a->tracks->Handle(); }
     TPoint At(int X, int Row) const { return gui.At(List(), X, Row * TrackHeight + 9); }
@@ -113,6 +125,7 @@ protected:
         EXPECT_EQ(inked > 0, !Text.empty());
     }
     std::size_t seen = 0, echoes = 0;
+    std::optional<std::function<void()>> bar;
 };
 
 // A value column is a slider from 0 at Left + 5 to 127 at Right - 5 (halves to even); left of
@@ -203,7 +216,7 @@ TEST_F(TrackListTest, MuteClicksEndTheNotesOfTheRowsInstrument) {
     ASSERT_TRUE(item);
     Song->TrackAt(7)->Channel = 2;
     int refreshed = 0;
-    ArrangeSeams().RefreshTrackbar = [&] { ++refreshed; };
+    CountRefreshes(refreshed);
     gui.Click(At(120, 7));
     EXPECT_EQ(Song->TrackAt(7)->Mute, 1);
     EXPECT_EQ(Song->CurrentTrackIndex, 0);
@@ -246,7 +259,7 @@ TEST_F(TrackListTest, RowClicksChooseTheTrackAndDragsMoveIt) {
     _TPart* own = AddPart(4, 960, 960);
     Song->SoloTrack = 0;
     int refreshed = 0;
-    ArrangeSeams().RefreshTrackbar = [&] { ++refreshed; };
+    CountRefreshes(refreshed);
     gui.Click(At(60, 4));
     EXPECT_EQ(Song->CurrentTrackIndex, 4);
     EXPECT_EQ(Song->SoloTrack, 4);
@@ -330,17 +343,38 @@ TEST_F(TrackListTest, CellsShowTheTrackSettings) {
     TrackList().SetTrackNames(true);
 }
 
-// The header: "Prog" opens the user bank dialog for MIDI and softsynth tracks, "M" mutes the
-// current track, the "Inp" section carries three blue lines, and a dragged section edge moves
-// the cells at once.
+// The header: "Prog" opens the user bank dialog and "Ch" the channel menu for MIDI and
+// softsynth tracks, "Output" the output menu, "Tracks" the rename dialog (whose choice of GM
+// names the list shows at once), "M" mutes the current track; the "Inp" section carries three
+// blue lines, and a dragged section edge moves the cells at once.
 TEST_F(TrackListTest, HeaderClicksDrawingAndResizing) {
     int banks = 0;
     EditCommandSeams().ShowUserBank = [&] { ++banks; };
     const HWND header = a->trackTitles->Handle();
     gui.Click(gui.At(header, 220, 10)); // "Prog"
     EXPECT_EQ(banks, 1);
+    for (const char* menu : {"PopupDevice", "PopupCh"})
+        gui.OnModal(menu, [&](HWND) {
+            EXPECT_FALSE(ShownMenuItems(0).empty());
+            gui.Key(VK_ESCAPE);
+        });
+    gui.Click(gui.At(header, 180, 10)); // "Output"
+    gui.Click(gui.At(header, 100, 10)); // "Ch"
+
+    Song->TrackAt(0)->Program = 5;
+    gui.OnModal("Rename track", [&](HWND) {
+        gui.Click(gui.At(dlgRenameTrack->chkGMName->Handle(), 4, 4));
+        gui.Click(gui.At(dlgRenameTrack->btnCancel->Handle(), 4, 4));
+    });
+    gui.Click(gui.At(header, 60, 10)); // "Tracks"
+    EXPECT_FALSE(TrackList().TrackNames());
+    gui.Pump();
+    ExpectCell(0, 1, GmProgramNames[5], a->TracksSelColor, a->TracksSelBkColor, false);
+    TrackList().SetTrackNames(true);
+
     Song->TrackAt(0)->Mode = tmAudio;
     gui.Click(gui.At(header, 220, 10));
+    gui.Click(gui.At(header, 100, 10)); // no menu for an audio track
     EXPECT_EQ(banks, 1);
     gui.Click(gui.At(header, 130, 10)); // "M"
     EXPECT_EQ(Song->TrackAt(0)->Mute, 1);
