@@ -643,3 +643,64 @@ TEST_F(KeyTest, TheArrangeWindowDrawsTheEditorsMarksAndTheFileMenuItsTempo) {
     FileMenuWindows().ShowTempo(133);
     EXPECT_EQ(k->editBpm->Text, "133");
 }
+
+namespace {
+
+// The editor behind the arrange window when New, Open or Exit frees it: nothing of it runs
+// while it goes (its activation used to reach controls already freed).
+class KeyBehind : public KeyTest {
+protected:
+    void OpenBehindTheArrangeWindow() {
+        Start("[Partedit]\nMaximized=0\nLeft=700\nTop=0\nWidth=400\nHeight=300\n");
+        OpenKey(AddPart(0, 0, 960, {{0, 60, 60}}));
+        // A click into the arrange window away from the editor brings it to the front.
+        const TPoint inArrange = gui.At(a->arrange->Handle(), 40, 200);
+        TRect keyRect;
+        GetWindowRect(k->Handle(), &keyRect);
+        ASSERT_FALSE(inArrange.X >= keyRect.Left && inArrange.Y < keyRect.Bottom);
+        gui.Click(inArrange);
+        gui.Pump();
+        ASSERT_EQ(fmMdi->ActiveMDIChild(), a);
+        ASSERT_FALSE(k->Active());
+        // The editor's own handlers still run (under the sanitizers a late one is a report).
+        for (TNotifyEvent* e : {&k->OnActivate, &k->OnDeactivate})
+            *e = [this, own = *e](TObject* Sender) {
+                ++activations;
+                own(Sender);
+            };
+        song = program.Path() + "behind.seq";
+        ASSERT_TRUE(SaveSongFile(song));
+        Song->Modified = 0;
+    }
+    void ExpectFreedQuietly() {
+        gui.Pump();
+        EXPECT_EQ(fmKey, nullptr);
+        EXPECT_EQ(activations, 0);
+    }
+    int activations = 0;
+    std::string song;
+};
+
+} // namespace
+
+TEST_F(KeyBehind, NewFreesTheEditor) {
+    OpenBehindTheArrangeWindow();
+    fmMdi->New1Click();
+    ExpectFreedQuietly();
+}
+
+TEST_F(KeyBehind, OpenFreesTheEditor) {
+    OpenBehindTheArrangeWindow();
+    gui.Dialogs().OpenFile(song);
+    gui.Chord({VK_CONTROL, 'O'});
+    ExpectFreedQuietly();
+    EXPECT_EQ(Song->FileName, "behind.seq");
+}
+
+TEST_F(KeyBehind, ExitFreesTheEditor) {
+    OpenBehindTheArrangeWindow();
+    gui.Dialogs().Answer(IDYES, "Are you sure?");
+    fmMdi->Close();
+    ExpectFreedQuietly();
+    fmMdi->Free();
+}

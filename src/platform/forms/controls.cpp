@@ -365,6 +365,7 @@ void TWinControl::ShowControl(TControl*) {
 }
 
 TWinControl::~TWinControl() {
+    BeginDestroy();
     FocusControlGoing(this);
     // Children go with their parent.
     while (!controls_.empty())
@@ -501,6 +502,10 @@ bool TWinControl::ConsumeSwallowedTab(char32_t ch) {
 }
 
 LRESULT TWinControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
+    // A control that goes, or whose form goes, hears only the default handling: its events
+    // would reach handlers whose objects are half freed.
+    if (Destroying()) return DefaultHandler(msg, w, l);
+    if (TForm* f = ParentForm(); f && f != this && f->Going()) return DefaultHandler(msg, w, l);
     switch (msg) {
     case WM_ERASEBKGND:
         return EraseBackground(HDC(w)) ? 1 : 0;

@@ -114,6 +114,9 @@ protected:
     // Sets the destroying state and frees the owned components (derived destructors call it
     // first so that owned controls go while the derived parts still stand).
     void DestroyComponents();
+    // Sets the destroying state alone: a destructor that sends messages before the owned
+    // components go says first that no handler of this object runs any more.
+    void BeginDestroy() { destroying_ = true; }
 
 private:
     TComponent* owner_ = nullptr;

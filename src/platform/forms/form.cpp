@@ -53,6 +53,7 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
 TForm::~TForm() {
     *alive_ = false;
     if (!destroyedEvent_) DoDestroy();
+    BeginDestroy();
     if (Application && Application->MainForm == this) Application->MainForm = nullptr;
     if (Reference && *Reference == this) *Reference = nullptr;
     // The controls go while the form is still a form.
@@ -309,11 +310,13 @@ void TForm::FocusControl(TWinControl* c) {
 }
 
 void TForm::ExitChain(TWinControl* from, TControl* keep) {
+    if (Going()) return;
     for (TWinControl* c = from; c && c != keep && c != this; c = c->GetParent())
         c->DoExit();
 }
 
 void TForm::EnterChain(TWinControl* to, TControl* keep) {
+    if (Going()) return;
     std::vector<TWinControl*> chain;
     for (TWinControl* c = to; c && c != keep && c != this; c = c->GetParent())
         chain.push_back(c);
@@ -402,12 +405,12 @@ bool TForm::CloseQuery() {
             if (auto* f = dynamic_cast<TForm*>(FindControl(h)); f && !f->CloseQuery()) return false;
     }
     bool can = true;
-    Fire(OnCloseQuery, this, can);
+    if (!Going()) Fire(OnCloseQuery, this, can);
     return can;
 }
 
 void TForm::DoClose(TCloseAction& action) {
-    Fire(OnClose, this, action);
+    if (!Going()) Fire(OnClose, this, action);
 }
 
 void TForm::Close() {
@@ -497,27 +500,27 @@ void TForm::SetShortCutHandler(ShortCutHandler handler) {
 }
 
 void TForm::DoShow() {
-    Fire(OnShow, this);
+    if (!Going()) Fire(OnShow, this);
 }
 
 void TForm::DoHide() {
-    Fire(OnHide, this);
+    if (!Going()) Fire(OnHide, this);
 }
 
 void TForm::Activate() {
-    Fire(OnActivate, this);
+    if (!Going()) Fire(OnActivate, this);
 }
 
 void TForm::Deactivate() {
-    Fire(OnDeactivate, this);
+    if (!Going()) Fire(OnDeactivate, this);
 }
 
 void TForm::Resize() {
-    Fire(OnResize, this);
+    if (!Going()) Fire(OnResize, this);
 }
 
 void TForm::Paint() {
-    Fire(OnPaint, this);
+    if (!Going()) Fire(OnPaint, this);
 }
 
 void TForm::PaintWindow(HDC dc) {
@@ -529,6 +532,8 @@ void TForm::PaintWindow(HDC dc) {
 }
 
 LRESULT TForm::WndProc(UINT msg, WPARAM w, LPARAM l) {
+    // A form that goes hears only the default handling (a release still pending among them).
+    if (Going()) return DefaultHandler(msg, w, l);
     switch (msg) {
     case WM_ACTIVATE:
         if (LOWORD(w) != WA_INACTIVE) {

@@ -93,6 +93,9 @@ public:
     // terminates). The form is hidden afterwards.
     TModalResult ShowModal();
     bool Modal() const { return modal_; }
+    // The form is being destroyed (OnDestroy ran or the destructor began): none of its
+    // handlers, nor its controls' handlers, runs any more.
+    bool Going() const { return destroyedEvent_ || Destroying(); }
     // Frees the form once the handler running now has returned.
     void Release();
     virtual bool CloseQuery();
