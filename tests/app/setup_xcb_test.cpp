@@ -1,9 +1,10 @@
 // The setup dialogs and the looks editor on an X server: Xvfb started by the test, the program's
 // code started in a child run of this executable on Qt's xcb platform, each window reached as a
 // user reaches it through the display (xdotool): the audio options by a right press on the
-// arrange window's "Audio" button, the properties dialog by its "Properties" link, the looks
-// editor from the transport bar's pop-up menu, and the "Plug-ins" dialog by opening a song that
-// names a missing plug-in. Screenshots: build/tests/setup-xcb-*.png.
+// arrange window's "Audio" button, the properties dialog by its "Properties" link, the folder
+// picker by "Browse" under the plug-in folders (closed by OK and by Escape), the looks editor
+// from the transport bar's pop-up menu, and the "Plug-ins" dialog by opening a song that names a
+// missing plug-in. Screenshots: build/tests/setup-xcb-*.png.
 #include "app/arrange.h"
 #include "app/dialogs.h"
 #include "app/filemenu.h"
@@ -160,8 +161,27 @@ TEST_F(SetupXcbChild, EachWindowAsTheUserReachesIt) {
                  Grab(fmAudioAbout, "properties");
                  fmAudioAbout->ModalResult = mrCancel;
              }},
-            {[&] { return !shown(fmAudioAbout); },
-             [] { fmAudioSetup->ModalResult = mrCancel; }},
+            // A modal form from a modal form: "Browse" under the plug-in folders opens the
+            // folder picker, which takes the click on OK and the Escape key, and the options
+            // dialog takes the input again after each.
+            {[&] { return !shown(fmAudioAbout); }, [] { ClickAt(fmAudioSetup->Label17, 1); }},
+            {[&] { return shown(fmDirectory); },
+             [] {
+                 Grab(fmDirectory, "select-folder");
+                 ClickAt(fmDirectory->btnOk, 1);
+             }},
+            {[&] { return !shown(fmDirectory); },
+             [] {
+                 EXPECT_NE(fmAudioSetup->editFxFolder->Text(), "");
+                 EXPECT_EQ(Song->FxPath, fmAudioSetup->editFxFolder->Text());
+                 ClickAt(fmAudioSetup->Label12, 1);
+             }},
+            {[&] { return shown(fmDirectory); }, [] { Xdo({"key", "Escape"}); }},
+            {[&] { return !shown(fmDirectory); },
+             [] {
+                 EXPECT_EQ(fmAudioSetup->editSynthFolder->Text(), "");
+                 ClickAt(fmAudioSetup->btnClose, 1);
+             }},
             {[&] { return !shown(fmAudioSetup); },
              [] { ClickAt(fmMdi->panelTransporter, 3); }},
             {[] { return true; }, [] { Xdo({"key", "Up", "Return"}); }},

@@ -4,6 +4,7 @@
 #include "platform/window/focus.h"
 #include "platform/window/wndobj.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -12,7 +13,14 @@ namespace {
 
 ModalIdleHook g_idle;
 ModalWaitHook g_wait = nullptr;
-std::vector<std::pair<HWND, std::uint64_t>> g_stack;
+// The running loops, innermost last: the modal window, the loop's number and the windows it
+// disabled.
+struct Loop {
+    HWND form;
+    std::uint64_t id;
+    std::vector<HWND> disabled;
+};
+std::vector<Loop> g_stack;
 std::uint64_t g_loops = 0;
 bool g_tracking = false; // the next loop is a tracking loop
 
@@ -27,20 +35,36 @@ bool OwnedBy(HWND h, HWND owner) {
     return false;
 }
 
+bool DisabledByModalLoop(HWND h) {
+    for (const Loop& l : g_stack)
+        if (std::find(l.disabled.begin(), l.disabled.end(), h) != l.disabled.end()) return true;
+    return false;
+}
+
 } // namespace
 
 void RunModalLoop(HWND form, const std::function<bool()>& done) {
     const bool tracking = std::exchange(g_tracking, false);
     if (!W(form)) return;
-    std::vector<HWND> disabled;
+    // The windows that show and take input now wait. Hidden ones are left alone: a form made
+    // earlier and shown modally from inside this loop must take input. The form itself and its
+    // owned windows take it even when an enclosing loop disabled them; they wait again for
+    // that loop once this one ends.
+    std::vector<HWND> disabled, enabled;
     for (HWND t : TopLevelWindows()) {
-        if (tracking || t == form || OwnedBy(t, form) || !IsWindowEnabled(t)) continue;
-        EnableWindow(t, false);
-        disabled.push_back(t);
+        if (tracking) break;
+        const bool own = t == form || OwnedBy(t, form);
+        if (own && !IsWindowEnabled(t) && DisabledByModalLoop(t)) {
+            EnableWindow(t, true);
+            enabled.push_back(t);
+        } else if (!own && IsWindowEnabled(t) && IsWindowVisible(t)) {
+            EnableWindow(t, false);
+            disabled.push_back(t);
+        }
     }
     const HWND previous = GetActiveWindow();
     if (!tracking && IsWindowVisible(form)) SetActiveWindow(form);
-    g_stack.push_back({form, ++g_loops});
+    g_stack.push_back({form, ++g_loops, disabled});
 
     while (W(form) && !done()) {
         int handled = PumpMessages();
@@ -52,7 +76,7 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
         if (g_idle) {
             if (!g_idle(form)) break;
         } else if (g_wait) {
-            g_wait(100);  // a display: input can come on any clock
+            g_wait(100); // a display: input can come on any clock
         } else if (IsVirtualClock()) {
             std::fprintf(stderr, "tolvern: modal loop of \"%s\" has nothing to wait for\n",
                          GetWindowText(form).c_str());
@@ -65,6 +89,8 @@ void RunModalLoop(HWND form, const std::function<bool()>& done) {
     g_stack.pop_back();
     for (HWND t : disabled)
         if (W(t)) EnableWindow(t, true);
+    for (HWND t : enabled)
+        if (W(t)) EnableWindow(t, false);
     if (!tracking && W(previous) && previous != form && IsWindowVisible(previous) &&
         (!W(form) || !IsWindowVisible(form) || GetActiveWindow() == form))
         SetActiveWindow(previous);
@@ -100,11 +126,11 @@ int ModalLevel() {
 }
 
 HWND ModalWindow() {
-    return g_stack.empty() ? 0 : g_stack.back().first;
+    return g_stack.empty() ? 0 : g_stack.back().form;
 }
 
 std::uint64_t ModalLoopId() {
-    return g_stack.empty() ? 0 : g_stack.back().second;
+    return g_stack.empty() ? 0 : g_stack.back().id;
 }
 
 } // namespace platform

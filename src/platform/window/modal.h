@@ -1,6 +1,7 @@
 #pragma once
-// Modal loops. While one runs, every other enabled top-level window of the program is disabled
-// (windows owned by the modal one stay usable); posted messages, paints, timers and cross-thread
+// Modal loops. While one runs, every other visible, enabled top-level window of the program is
+// disabled (windows owned by the modal one stay usable, and the modal window takes input even
+// when an enclosing loop had disabled it); posted messages, paints, timers and cross-thread
 // sends are served inside it.
 
 #include "platform/window/window.h"

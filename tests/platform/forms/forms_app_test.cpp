@@ -1,11 +1,13 @@
 // Forms closing and freeing themselves, dialogs giving the focus back, key preview and menu
 // shortcuts, alignment, and the application object's hooks.
 #include "platform/forms/application.h"
+#include "platform/forms/buttons.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/hint.h"
 #include "platform/forms/label.h"
 #include "platform/window/focus.h"
+#include "platform/window/modal.h"
 #include "support/gui_harness.h"
 
 #include <gtest/gtest.h>
@@ -444,6 +446,87 @@ TEST(Hints, ShowAfterThePauseWithTheirLinesAndGoOnAPress) {
     gui.Advance(1000);
     EXPECT_EQ(CurrentHint(), "") << "ShowHint off";
     form->Free();
+}
+
+// Modal forms opened from modal forms by a click, all made before the first one shows (as a
+// program makes its dialogs at start-up): each takes the mouse while it shows, and closing it
+// gives the input back to the one below, down to the main window.
+TEST_F(AppTest, NestedModalFormsTakeInputAndGiveItBack) {
+    struct Dialog {
+        TForm* form;
+        TButton *ok, *cancel;
+        TLabel* next;
+    };
+    for (int depth : {2, 3})
+        for (TModalResult closing : {mrOk, mrCancel}) {
+            SCOPED_TRACE(testing::Message()
+                         << depth << " forms, closed by " << (closing == mrOk ? "OK" : "Cancel"));
+            auto* main = new TForm(nullptr);
+            main->Caption = "Main";
+            main->SetBounds(0, 0, 600, 500);
+            std::vector<Dialog> dialogs;
+            for (int i = 0; i < depth; ++i) {
+                Dialog d{new TForm(nullptr), nullptr, nullptr, nullptr};
+                d.form->Caption = "Dialog " + std::to_string(i);
+                d.form->SetBounds(40 + 60 * i, 40 + 60 * i, 300, 200);
+                d.ok = new TButton(d.form);
+                d.ok->Parent = d.form;
+                d.ok->SetBounds(10, 140, 75, 25);
+                d.ok->Caption = "&OK";
+                d.ok->ModalResult = mrOk;
+                d.cancel = new TButton(d.form);
+                d.cancel->Parent = d.form;
+                d.cancel->SetBounds(100, 140, 75, 25);
+                d.cancel->Caption = "&Cancel";
+                d.cancel->ModalResult = mrCancel;
+                d.next = new TLabel(d.form);
+                d.next->Parent = d.form;
+                d.next->SetBounds(10, 10, 60, 16);
+                d.next->Caption = "Browse";
+                dialogs.push_back(d);
+            }
+            main->Show();
+            gui.Pump();
+            std::vector<TModalResult> results(std::size_t(depth), mrNone);
+            for (int i = 0; i < depth; ++i) {
+                Dialog& d = dialogs[std::size_t(i)];
+                const bool innermost = i == depth - 1;
+                if (!innermost)
+                    d.next->OnClick = [&, i](TObject*) {
+                        results[std::size_t(i + 1)] = dialogs[std::size_t(i + 1)].form->ShowModal();
+                    };
+                gui.OnModal(d.form->Caption, [&, i, innermost](HWND) {
+                    EXPECT_EQ(ModalLevel(), i + 1);
+                    EXPECT_TRUE(IsWindowEnabled(d.form->Handle()));
+                    EXPECT_EQ(GetActiveWindow(), d.form->Handle());
+                    EXPECT_FALSE(IsWindowEnabled(main->Handle()));
+                    for (int o = 0; o < i; ++o)
+                        EXPECT_FALSE(IsWindowEnabled(dialogs[std::size_t(o)].form->Handle()));
+                    if (!innermost) {
+                        gui.Click(gui.At(d.form->Handle(), 20, 15));
+                        // Back from the one above: this form has the input again.
+                        EXPECT_EQ(results[std::size_t(i + 1)], closing);
+                        EXPECT_TRUE(IsWindowEnabled(d.form->Handle()));
+                        EXPECT_EQ(GetActiveWindow(), d.form->Handle());
+                    }
+                    TButton* b = closing == mrOk ? d.ok : d.cancel;
+                    gui.Click(gui.At(b->Handle(), 10, 10));
+                });
+            }
+            results[0] = dialogs[0].form->ShowModal();
+            gui.Pump();
+            EXPECT_EQ(results, std::vector<TModalResult>(std::size_t(depth), closing));
+            EXPECT_EQ(ModalLevel(), 0);
+            for (const Dialog& d : dialogs) {
+                EXPECT_FALSE(d.form->Visible);
+                EXPECT_TRUE(IsWindowEnabled(d.form->Handle()));
+            }
+            EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+            EXPECT_EQ(GetActiveWindow(), main->Handle());
+            for (const Dialog& d : dialogs)
+                d.form->Free();
+            main->Free();
+        }
 }
 
 } // namespace
