@@ -7,8 +7,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -19,9 +17,19 @@
 
 namespace {
 
+// Empty when the process is gone, also when it ends while the file is read (the read then
+// fails with ESRCH).
 std::string ReadProcFile(pid_t pid, const char* what) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/" + what, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + what;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, std::size_t(n));
+    close(fd);
+    return n < 0 ? std::string() : text;
 }
 
 // Whether a running JACK server uses this name.
