@@ -52,8 +52,10 @@ function(tolvern_test name)
     add_executable(${name} ${srcs})
     target_link_libraries(${name} PRIVATE ${A_LIBS} tv_testsupport)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    # Every test has a time limit, so that one that hangs cannot hold up the suite: a few minutes,
+    # which the tests on an X server take under the sanitizers at most.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()
 
 # Link options of a loadable library: its own symbols bind inside it, and every symbol it uses

@@ -2,6 +2,7 @@
 #include "app/testmidi.h"
 #include "platform/core/fpu.h"
 #include "platform/forms/display.h"
+#include "platform/forms/sessionbus.h"
 #include "platform/gdi/fonts.h"
 #include "platform/midi/midi.h"
 
@@ -18,10 +19,11 @@ namespace {
 // Work done while the display opens, on a thread of its own.
 class TStartupTask {
 public:
-    explicit TStartupTask(void (*work)()) : thread_([this, work] {
-        work();
-        done_ = true;
-    }) {}
+    explicit TStartupTask(void (*work)())
+        : thread_([this, work] {
+              work();
+              done_ = true;
+          }) {}
     bool Done() const { return done_; }
 
 private:
@@ -52,9 +54,7 @@ public:
     }
 
 private:
-    static bool Finished(const std::optional<TStartupTask>& task) {
-        return !task || task->Done();
-    }
+    static bool Finished(const std::optional<TStartupTask>& task) { return !task || task->Done(); }
     std::optional<TStartupTask> fonts_;
     std::optional<TStartupTask> midiPorts_;
 };
@@ -71,6 +71,7 @@ bool LauncherToken() {
 int main(int argc, char** argv) {
     platform::MaskFloatingPointExceptions();
     platform::PreferX11Platform(); // before any thread reads the environment
+    platform::PrepareSessionBus(); // the same
     TStartupTasks tasks;
     if (!LauncherToken()) tasks.Start();
     std::string error;

@@ -14,6 +14,7 @@
 
 namespace {
 
+using testsupport::ChildProcess;
 using testsupport::OnPath;
 using testsupport::Spawn;
 using testsupport::WaitFor;
@@ -38,8 +39,8 @@ TEST(EmergencyQuitXcb, CtrlAltNumPad9EndsTheProgramAtOnceWhileAnotherClientHasTh
     const std::string suppressions = scratch.WriteFile("lsan.supp", "leak:libdbus-1.so\n");
     const std::vector<std::string> env = {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb",
                                           "LSAN_OPTIONS=suppressions=" + suppressions};
-    pid_t program = Spawn({TOLVERN_BIN_DIR "/tolvern"}, env);
-    ASSERT_NE(program, 0);
+    ChildProcess program(Spawn({TOLVERN_BIN_DIR "/tolvern"}, env));
+    ASSERT_TRUE(program);
     // Start-up has ended when the run is marked as not ended cleanly.
     bool started = false;
     for (int i = 0; i < 300 && !started; ++i) {
@@ -49,8 +50,8 @@ TEST(EmergencyQuitXcb, CtrlAltNumPad9EndsTheProgramAtOnceWhileAnotherClientHasTh
     }
     ASSERT_TRUE(started) << "the program did not finish its start-up";
 
-    pid_t other = Spawn({"xmessage", "-name", "othertool", "Another program"}, env);
-    ASSERT_NE(other, 0);
+    ChildProcess other(Spawn({"xmessage", "-name", "othertool", "Another program"}, env));
+    ASSERT_TRUE(other);
     pid_t focus = Spawn(
         {"xdotool", "search", "--sync", "--classname", "othertool", "windowfocus", "--sync"}, env);
     EXPECT_EQ(WaitFor(focus, 10000), 0);
@@ -58,10 +59,8 @@ TEST(EmergencyQuitXcb, CtrlAltNumPad9EndsTheProgramAtOnceWhileAnotherClientHasTh
     EXPECT_EQ(WaitFor(key, 10000), 0);
 
     // No dialogue, nothing saved: the process ends by itself and the run stays marked.
-    EXPECT_EQ(WaitFor(program, 10000), 0);
+    EXPECT_EQ(program.Wait(10000), 0);
     EXPECT_NE(ReadText(settings.IniPath()).find("ShutdownOK=0"), std::string::npos);
-    kill(other, SIGTERM);
-    WaitFor(other, 5000);
 }
 
 } // namespace

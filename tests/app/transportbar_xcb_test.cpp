@@ -49,9 +49,9 @@ TEST(TransportBarXcb, TheRealProgramShowsTheBarAndSwitchesToTime) {
     TempSettings settings; // the program starts as on a fresh machine
     const std::string bin = TOLVERN_BIN_DIR;
     const std::string shots = bin + "/../tests/";
-    pid_t program =
-        testsupport::Spawn({bin + "/tolvern"}, {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb"});
-    ASSERT_NE(program, 0);
+    testsupport::ChildProcess program(
+        testsupport::Spawn({bin + "/tolvern"}, {"DISPLAY=" + x.Display(), "QT_QPA_PLATFORM=xcb"}));
+    ASSERT_TRUE(program);
     bool shown = false;
     for (int i = 0; i < 100 && !shown; ++i) {
         shown = RunX({"xdotool", "search", "--onlyvisible", "--name", "^Tolvern$"}, x.Display());
@@ -96,8 +96,7 @@ TEST(TransportBarXcb, TheRealProgramShowsTheBarAndSwitchesToTime) {
             changed += at(first, x, y) != at(second, x, y);
     EXPECT_GT(changed, 20) << "the position field did not switch to time";
 
-    kill(program, SIGKILL);
-    waitpid(program, nullptr, 0);
+    program.Kill();
 }
 
 } // namespace

@@ -65,6 +65,20 @@ int WaitFor(pid_t pid, int ms) {
     }
 }
 
+int ChildProcess::Wait(int ms) {
+    if (!pid_) return -1;
+    const int status = WaitFor(pid_, ms);
+    pid_ = 0;
+    return status;
+}
+
+void ChildProcess::Kill() {
+    if (!pid_) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+}
+
 Xvfb::Xvfb() {
     for (int n = 90; n < 130 && !pid_; ++n) {
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);

@@ -19,6 +19,25 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
 // Waits at most ms for the process; its exit status, or -1 when it had to be killed.
 int WaitFor(pid_t pid, int ms);
 
+// A child process owned by a test: killed and waited for when the owner goes, also when a
+// failed check ended the test early.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    ~ChildProcess() { Kill(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    pid_t Pid() const { return pid_; }
+    explicit operator bool() const { return pid_ != 0; }
+    // As WaitFor: the exit status, -1 when it had to be killed after ms.
+    int Wait(int ms);
+    void Kill();
+
+private:
+    pid_t pid_ = 0;
+};
+
 // An Xvfb (1024 x 768 x 24) on a free display number, stopped at the end.
 class Xvfb {
 public:

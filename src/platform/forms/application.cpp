@@ -4,6 +4,7 @@
 #include "platform/core/paths.h"
 #include "platform/core/timers.h"
 #include "platform/forms/display.h"
+#include "platform/forms/sessionbus.h"
 #include "platform/window/input.h"
 #include "platform/window/modal.h"
 
@@ -47,8 +48,14 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // The session bus address as the program was given it, not the one it went on with.
+    std::vector<std::string> env = ChildEnvironment();
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), envp.data()) != 0) return false;
     // Reaped in the background so that no zombie stays behind.
     std::thread([pid] {
         int status = 0;

@@ -4,6 +4,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/timers.h"
 #include "platform/forms/qt_widgetcontrol.h"
+#include "platform/forms/sessionbus.h"
 #include "platform/menus/qt_dialogs.h"
 #include "platform/window/modal.h"
 #include "platform/window/paint.h"
@@ -108,7 +109,9 @@ bool WantsX11() {
 
 } // namespace
 
-void PreferX11Platform() { setenv("QT_QPA_PLATFORM", "xcb", 0); }
+void PreferX11Platform() {
+    setenv("QT_QPA_PLATFORM", "xcb", 0);
+}
 
 bool OpenDisplay(std::string* error) {
     if (g_display) return true;
@@ -134,20 +137,23 @@ bool OpenDisplay(std::string* error) {
             return false;
         }
     }
+    // Settled before the program's threads started; a program that did not settle it (a test)
+    // does so here, before Qt looks for the bus.
+    PrepareSessionBus();
     auto* d = new DisplayState;
     // The first window shown connects Qt's accessibility bridge to the session bus, which takes
-    // milliseconds (without a bus, one is looked for and started): a thread of its own makes the
-    // connection while the program builds its first windows, and the bridge finds it made. The
-    // thread is started first, so that it runs as soon as the application is there.
-    const bool made = !adopted;
-    if (made)
+    // milliseconds: a thread of its own makes the connection while the program builds its first
+    // windows, and the bridge finds it made. The thread is started first, so that it runs as soon
+    // as the application is there. Without a bus that answered, nothing connects (the address
+    // is one the bus library refuses at once).
+    if (!adopted && SessionBusUsable())
         d->busConnection = std::jthread([d] {
             d->appMade.acquire();
             if (d->connectBus) QDBusConnection::sessionBus();
             d->busDone = true;
         });
     d->app = adopted ? std::move(adopted) : std::make_unique<QApplication>(d->argc, d->argv);
-    if (made) {
+    if (d->busConnection.joinable()) {
         d->connectBus = QGuiApplication::platformName() == QLatin1String("xcb");
         d->appMade.release();
     }
@@ -198,13 +204,17 @@ bool DisplayThreadsFinished() {
     return true;
 }
 
-bool DisplayOpen() { return g_display != nullptr; }
+bool DisplayOpen() {
+    return g_display != nullptr;
+}
 
 bool DisplayIsX11() {
     return g_display && QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
-int RunDisplayLoop() { return g_display ? QApplication::exec() : 0; }
+int RunDisplayLoop() {
+    return g_display ? QApplication::exec() : 0;
+}
 
 void ProcessDisplayEvents() {
     if (g_display) QCoreApplication::processEvents();
