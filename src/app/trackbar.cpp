@@ -104,6 +104,10 @@ void TfmArrange::BuildTrackbar() {
     // Channel, output and mode, first in the bar.
     panelCh = MakeAlignedPanel(this, panelTrackbar, alNone, 0);
     panelCh->SetBounds(0, 0, 378, kRowHeight);
+    // The bar's panels take its colour, on which the labels are drawn.
+    for (TPanel* p : BankPanels)
+        p->Color = panelTrackbar->Color;
+    panelCh->Color = panelSynthEdit->Color = panelTrackbar->Color;
     BarLabel(this, panelCh, "Ch", 6);
     panelChannel = CaptionPanel(this, panelCh, 24, 34,
                                 "Click to select MIDI channel\rUse channel Off for none "

@@ -228,3 +228,64 @@ TEST_F(ArrangeXcb, AutoplayPlaysToAnAlsaSequencerPort) {
     EXPECT_TRUE(heard) << "aseqdump heard no note-on";
 }
 } // namespace
+
+namespace {
+
+// A right click on the track list opens its popup; "Ch" > "5" chosen by keys sets the current
+// track's channel, shown in its row and in the settings bar, and Ctrl+S saves it.
+TEST_F(ArrangeXcb, TrackPopupChannelByKeysIsShownAndSaved) {
+    if (!testsupport::OnPath("xdotool")) GTEST_SKIP() << "xdotool is missing";
+    Run("");
+    QImage before, after;
+    int fx = 0, fy = 0;
+    ASSERT_TRUE(WaitForBoxes(shots + "trackbar-xcb-before.png", before, fx, fy));
+    // The parts area starts at the first box; left of it the splitter and the list (180 wide,
+    // sections 40 wide: "Ch" is the third), above it the ruler, the bar and the tool bar.
+    const int listLeft = fx - 1 - 183, row0 = fy - 1;
+    const int barTop = row0 - 20 - 27;
+    // xdotool on the test's display; the program runs on its own.
+    auto run = [&](std::vector<std::string> Args) {
+        Args.insert(Args.begin(), "xdotool");
+        const pid_t p = Spawn(Args, {"DISPLAY=" + x.Display()});
+        return p && WaitFor(p, 10000) == 0;
+    };
+    auto wait = [](int Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); };
+    ASSERT_TRUE(run({"mousemove", std::to_string(listLeft + 20), std::to_string(row0 + 9)}));
+    ASSERT_TRUE(run({"click", "3"}));
+    wait(700);
+    for (const char* k : {"Down", "Down", "Right", "Down", "Down", "Down", "Down"}) {
+        ASSERT_TRUE(run({"key", k}));
+        wait(150);
+    }
+    QImage menu;
+    ASSERT_TRUE(Shot(x.Display(), shots + "trackbar-xcb-popup.png", menu));
+    ASSERT_TRUE(run({"key", "Return"}));
+    wait(700);
+    ASSERT_TRUE(Shot(x.Display(), shots + "trackbar-xcb.png", after));
+    // The row's "Ch" cell and the bar's channel panel show another text than before.
+    auto differs = [&](int X0, int Y0, int X1, int Y1) {
+        int n = 0;
+        for (int y = Y0; y < Y1; ++y)
+            for (int x = X0; x < X1; ++x)
+                n += before.pixel(x, y) != after.pixel(x, y);
+        return n;
+    };
+    EXPECT_GT(differs(listLeft + 81, row0 + 1, listLeft + 119, row0 + 17), 5)
+        << "the row's channel did not change: " << shots << "trackbar-xcb.png";
+    EXPECT_GT(differs(listLeft + 25, barTop + 4, listLeft + 57, barTop + 23), 5)
+        << "the bar's channel did not change: " << shots << "trackbar-xcb.png";
+    const auto stamp = std::filesystem::last_write_time(song);
+    ASSERT_TRUE(run({"key", "ctrl+s"}));
+    for (int i = 0; i < 50 && std::filesystem::last_write_time(song) == stamp; ++i)
+        wait(100);
+    wait(500);
+    TSong* keep = Song;
+    Song = new TSong;
+    ASSERT_TRUE(LoadSongFile(song));
+    EXPECT_EQ(Song->TrackAt(0)->Channel, 4);
+    EXPECT_EQ(Song->TrackAt(1)->Channel, 1);
+    delete Song;
+    Song = keep;
+}
+
+} // namespace
