@@ -48,8 +48,7 @@ constexpr unsigned kCentred = 1; // DT_CENTER
 TMdiHooks g_hooks;
 // An audio take lights Record in place of Play: the buttons are redrawn when it changes too.
 bool g_drawnAudioRecord = false;
-// What the system timer last drew of the meter (lit widths) and of the processor load; -1 when
-// the field was painted over since, so that the next tick draws it.
+// What was last drawn of the meter (lit widths) and of the processor load.
 int g_drawnVu[2] = {-1, -1};
 int g_drawnCpu = -1;
 // Whether the MIDI LED shows lit.
@@ -348,8 +347,13 @@ void TfmMdi::CreateTransportBar() {
     };
     OnFieldPaint(paintLoop, DrawLoopButton);
     OnFieldPaint(paintBeep, DrawBeepButton);
-    // The meter's own paint draws nothing: the system timer's next tick draws it.
-    paintVU->OnPaint = [](TObject*) { g_drawnVu[0] = g_drawnVu[1] = -1; };
+    // The meter as the peaks stand; the system timer draws it again when they change.
+    paintVU->OnPaint = [this](TObject*) {
+        if (!VU) return;
+        g_drawnVu[0] = VU->LitWidth(0);
+        g_drawnVu[1] = VU->LitWidth(1);
+        VU->Draw(0, 0, paintVU->Canvas().Handle(), g_drawnVu[0], g_drawnVu[1]);
+    };
     OnFieldPaint(paintTimeSig, DrawTimeSig);
     OnFieldPaint(paintPos, DrawSongPosition);
     OnFieldPaint(paintLeft, [](HDC dc) { DrawLocator(dc, false); });

@@ -276,7 +276,8 @@ void RunLogStart() {
     WriteRunLog(std::string("Tolvern run-time log ") + date + " " + time + "\n\n");
 }
 
-// One line appended at the end, on the disk when this returns; a log that cannot be written is
+// One line appended at the end, in the file when this returns (written through to the system, not
+// synced to the disk: a crash of the program still leaves it); a log that cannot be written is
 // left as it is (start-up goes on without it).
 void RunLogAdd(std::string_view Line) {
     platform::TFileStream f;
@@ -285,7 +286,6 @@ void RunLogAdd(std::string_view Line) {
     std::string line(Line);
     line += '\n';
     f.Write(line);
-    f.Sync();
     f.Close();
 }
 

@@ -23,6 +23,7 @@ std::unordered_map<HDC, WindowDC>& DCs() {
 
 HDC NewDC(Wnd& w, bool wholeWindow, const Region& region) {
     Wnd* root = Root(&w);
+    EnsurePixels(*root->surface);
     HDC dc = CreateCompatibleDC(0);
     SelectObject(dc, root->bitmap);
     TPoint o = wholeWindow ? WindowOriginInSurface(w) : ClientOriginInSurface(w);

@@ -83,15 +83,39 @@ void PlaceChild(Wnd& parent, HWND h, HWND after) {
     }
 }
 
+bool HasPixels(const Surface& s) {
+    return s.pixels.size() == std::size_t(s.width) * std::size_t(s.height);
+}
+
+// The rows that stay keep their pixels; what the surface gains is white, as a new surface is.
+// The pixels keep their memory across resizes that fit in it.
 void ResizeSurface(Wnd& w, int width, int height) {
     Surface& s = *w.surface;
     width = std::max(width, 0);
     height = std::max(height, 0);
     if (s.width == width && s.height == height) return;
-    std::vector<std::uint32_t> px(std::size_t(width) * std::size_t(height), 0xFFFFFFFFu);
-    for (int y = 0; y < std::min(height, s.height); ++y)
-        std::copy_n(s.Row(y), std::min(width, s.width), px.data() + std::size_t(y) * width);
-    s.pixels = std::move(px);
+    if (HasPixels(s) && !s.pixels.empty()) {
+        s.Unturn();
+        const std::size_t oldW = std::size_t(s.width), newW = std::size_t(width);
+        const std::size_t rows = std::size_t(std::min(height, s.height));
+        const std::size_t cols = std::min(oldW, newW);
+        const std::size_t n = newW * std::size_t(height);
+        if (n > s.pixels.size()) s.pixels.resize(n);
+        std::uint32_t* px = s.pixels.data();
+        if (newW < oldW) {
+            for (std::size_t y = 0; y < rows; ++y)
+                std::copy_n(px + y * oldW, cols, px + y * newW);
+        } else if (newW > oldW) {
+            for (std::size_t y = rows; y-- > 0;) {
+                std::copy_backward(px + y * oldW, px + y * oldW + cols, px + y * newW + cols);
+                std::fill_n(px + y * newW + cols, newW - cols, 0xFFFFFFFFu);
+            }
+        }
+        std::fill(px + rows * newW, px + n, 0xFFFFFFFFu);
+        s.pixels.resize(n);
+    } else {
+        s.pixels.clear();
+    }
     s.top = 0;
     s.width = width;
     s.height = height;
@@ -99,6 +123,17 @@ void ResizeSurface(Wnd& w, int width, int height) {
     w.dirty.Clear();
     w.dirty.Add({0, 0, width, height});
 }
+
+} // namespace
+
+void EnsurePixels(Surface& s) {
+    if (!HasPixels(s)) {
+        s.pixels.assign(std::size_t(s.width) * std::size_t(s.height), 0xFFFFFFFFu);
+        s.top = 0;
+    }
+}
+
+namespace {
 
 // The region a window and its descendants show, surface coordinates.
 Region SubtreeRegion(const Wnd& w) {
@@ -262,6 +297,7 @@ void MarkDirty(Wnd& root, const TRect& r) {
 }
 
 void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
+    EnsurePixels(s);
     if (dst.IsEmpty() || (dx == 0 && dy == 0)) return;
     // The source may overlap the destination: take the source block aside first.
     const TRect b = dst.Bounds();
@@ -294,9 +330,8 @@ void CopyPixels(Surface& s, const Region& dst, int dx, int dy) {
             };
             std::unique_ptr<std::uint32_t[]> aside(new std::uint32_t[std::size_t(area - block)]);
             std::uint32_t* at = aside.get();
-            outside([&](int y, int x0, int x1) {
-                at = std::copy(s.Row(y) + x0, s.Row(y) + x1, at);
-            });
+            outside(
+                [&](int y, int x0, int x1) { at = std::copy(s.Row(y) + x0, s.Row(y) + x1, at); });
             s.Turn(dy);
             at = aside.get();
             outside([&](int y, int x0, int x1) {
@@ -388,7 +423,9 @@ HWND CreateWindowEx(DWORD exStyle, std::string_view className, std::string_view 
     if (child) {
         pw->children.push_back(h);
     } else {
-        w->surface = std::make_shared<Surface>(w->rect.Width(), w->rect.Height(), 0xFFFFFFFFu);
+        w->surface = std::make_shared<Surface>();
+        w->surface->width = w->rect.Width();
+        w->surface->height = w->rect.Height();
         w->bitmap = CreateBitmapFromSurface(w->surface);
         PlaceTop(h, true);
         P().WindowCreated(h);
@@ -1096,7 +1133,9 @@ int ScreenDepth() {
 
 std::shared_ptr<Surface> GetWindowSurface(HWND top) {
     Wnd* w = W(top);
-    return (w && !w->IsChild()) ? w->surface : nullptr;
+    if (!w || w->IsChild()) return nullptr;
+    EnsurePixels(*w->surface);
+    return w->surface;
 }
 
 TRect SurfaceRect(HWND h, bool client) {
@@ -1110,6 +1149,7 @@ bool ReadWindowPixels(HWND h, Surface& out, bool client) {
     Wnd* root = Root(w);
     if (!root) return false;
     TRect r = SurfaceRect(h, client);
+    EnsurePixels(*root->surface);
     const Surface& s = *root->surface;
     out = Surface(std::max(0, r.Width()), std::max(0, r.Height()), 0xFF000000u);
     for (int y = 0; y < out.height; ++y)

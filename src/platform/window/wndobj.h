@@ -47,7 +47,7 @@ struct Wnd {
     bool minimized = false, maximized = false;
     TRect restoreRect;
 
-    std::shared_ptr<Surface> surface; // top-level windows
+    std::shared_ptr<Surface> surface; // top-level windows; its pixels made by EnsurePixels
     std::uintptr_t bitmap = 0;        // gdi bitmap over the surface
     Region dirty;                     // surface parts not yet presented
     std::uint64_t presentedChanges = 0;
@@ -100,6 +100,9 @@ Region VisibleRegion(const Wnd& w, bool client, bool clipChildren);
 // parts of every window in the tree and their frames.
 void ExposeArea(Wnd& root, const Region& area);
 void MarkDirty(Wnd& root, const TRect& surfaceRect);
+// A top-level's surface has its size from the start and its pixels (white) from the first time
+// they are drawn on, read or presented: a form that is never shown never has them.
+void EnsurePixels(Surface& s);
 // Copies pixels within a surface: every pixel of dst takes the pixel at (x - dx, y - dy).
 void CopyPixels(Surface& s, const Region& dst, int dx, int dy);
 // Window DCs (paint.cpp).

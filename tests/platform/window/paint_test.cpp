@@ -115,8 +115,8 @@ TEST_F(FormsTest, ScrollsMoveExactlyTheirPixelsInAnyOrder) {
         std::vector<std::uint32_t> was = want;
         for (int y = c.area.Top; y < c.area.Bottom; ++y)
             for (int x = c.area.Left; x < c.area.Right; ++x)
-                if (x - c.dx >= c.area.Left && x - c.dx < c.area.Right &&
-                    y - c.dy >= c.area.Top && y - c.dy < c.area.Bottom)
+                if (x - c.dx >= c.area.Left && x - c.dx < c.area.Right && y - c.dy >= c.area.Top &&
+                    y - c.dy < c.area.Bottom)
                     want[std::size_t(y) * W + x] = was[std::size_t(y - c.dy) * W + x - c.dx];
         same(c.what);
     }
@@ -136,6 +136,32 @@ TEST_F(FormsTest, ScrollsMoveExactlyTheirPixelsInAnyOrder) {
     SetWindowPos(top, 0, 0, 0, W, H + 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
     ASSERT_EQ(s->height, H + 10);
     same("resized");
+}
+
+// A resize keeps the pixels of the rows and columns that stay and makes what the surface gains
+// white, narrower or wider, shorter or taller, in any order.
+TEST_F(FormsTest, ResizesKeepThePixelsThatStayAndWhitenWhatIsGained) {
+    HWND top = Make(kPopup, {0, 0, 60, 40});
+    gui.Pump();
+    std::shared_ptr<Surface> s = GetWindowSurface(top);
+    auto first = [](int x, int y) { return 0xFF000000u | std::uint32_t(x << 16 | y << 8 | 7); };
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            s->Row(y)[x] = first(x, y);
+    int keptW = 60, keptH = 40; // what still holds the first pixels
+    for (const auto& [w, h] : {std::pair{40, 30}, {80, 30}, {80, 50}, {30, 60}, {100, 70}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        SetWindowPos(top, 0, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW);
+        ASSERT_EQ(s->width, w);
+        ASSERT_EQ(s->height, h);
+        keptW = std::min(keptW, w);
+        keptH = std::min(keptH, h);
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                wrong += s->Row(y)[x] != (x < keptW && y < keptH ? first(x, y) : 0xFFFFFFFFu);
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST_F(FormsTest, XorMarkDrawnFromATimerOutsidePaintShowsAndASecondDrawRemovesIt) {
