@@ -58,6 +58,18 @@ TPorts::TPorts(HWND Wnd) {
     }
     if (StreamDevice != -1) {
         Stream = Outputs[StreamDevice]->Handle;
+    } else {
+        // Without an output the stream runs all the same, on no port: its clock is the song
+        // position (the position field, the play cursor, autoscroll) and its callbacks ask for
+        // the events as with a port.
+        unsigned device = MIDI_NODEVICE;
+        HMIDISTRM h = nullptr;
+        if (midiStreamOpen(&h, &device, 1, MidiStreamCallback,
+                           reinterpret_cast<std::uintptr_t>(this),
+                           CALLBACK_FUNCTION) == MMSYSERR_NOERROR)
+            Stream = h;
+    }
+    if (StreamDevice != -1 || Stream) {
         MIDIPROPTIMEDIV div;
         div.dwTimeDiv = 240;
         MMRESULT r = midiStreamProperty(Stream, &div, MIDIPROP_SET | MIDIPROP_TIMEDIV);
@@ -88,6 +100,7 @@ TPorts::~TPorts() {
         else
             midiOutClose(out->Handle);
     }
+    if (Stream && StreamDevice == -1) midiStreamClose(Stream);
 }
 
 int TPorts::BufferState(int I) const {

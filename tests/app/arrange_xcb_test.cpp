@@ -183,6 +183,52 @@ TEST_F(ArrangeXcb, AutoplayPlaysTheSongToTheLoggingOutput) {
     EXPECT_EQ(got, want);
 }
 
+// The position field of the transport bar (as TransportBarXcb finds it): its pixels, empty when
+// the bar is not on the screen.
+std::vector<QRgb> PositionField(const QImage& Image) {
+    int top = -1;
+    for (int y = 0; y < Image.height() && top < 0; ++y)
+        if ((Image.pixel(1000, y) & 0xFFFFFF) == 0xCCCCCC) top = y;
+    if (top < 0) return {};
+    int left = 0;
+    while (left < Image.width() && (Image.pixel(left, top + 1) & 0xFFFFFF) != 0xCCCCCC)
+        ++left;
+    std::vector<QRgb> px;
+    for (int y = top + 4; y < top + 24; ++y)
+        for (int x = left + 367; x < left + 437 && x < Image.width(); ++x)
+            px.push_back(Image.pixel(x, y) & 0xFFFFFF);
+    return px;
+}
+
+// No MIDI port at all (no sequencer, no JACK server, no logging output): the stream runs on no
+// port, and its clock moves the position field and the play cursor.
+TEST_F(ArrangeXcb, WithoutAMidiPortPlayMovesThePositionAndTheCursor) {
+    if (access("/dev/snd/seq", F_OK) == 0)
+        GTEST_SKIP() << "this machine has an ALSA sequencer (its ports are MIDI outputs)";
+    log.clear();
+    Run("[Autoplay]\nEnabled=1\n");
+    QImage first, second;
+    int fx = 0, fy = 0;
+    ASSERT_TRUE(WaitForBoxes(shots + "arrange-xcb-noport.png", first, fx, fy));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(Shot(x.Display(), shots + "arrange-xcb-noport.png", first));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    ASSERT_TRUE(Shot(x.Display(), shots + "arrange-xcb-noport-later.png", second));
+    const int x1 = fx - 1, y1 = fy - 1;
+    const int before = DottedColumn(first, x1, y1 + 40, x1 + 48);
+    const int after = DottedColumn(second, x1, y1 + 40, x1 + 48);
+    EXPECT_GT(before, x1) << "no play cursor right of the song start in " << shots
+                          << "arrange-xcb-noport.png";
+    EXPECT_GT(after, before) << "the play cursor stood still (" << shots
+                             << "arrange-xcb-noport-later.png)";
+    const std::vector<QRgb> a = PositionField(first), b = PositionField(second);
+    ASSERT_FALSE(a.empty()) << "no transport bar";
+    int changed = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        changed += a[i] != b[i];
+    EXPECT_GT(changed, 20) << "the position field stood still";
+}
+
 // The same song to a real ALSA sequencer port when the machine has one.
 TEST_F(ArrangeXcb, AutoplayPlaysToAnAlsaSequencerPort) {
     if (access("/dev/snd/seq", R_OK | W_OK) != 0)

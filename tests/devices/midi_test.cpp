@@ -447,9 +447,11 @@ protected:
     void TearDown() override { SetMidiRealPorts(true); }
     TempSettings settings;
     ScriptedDialogs dialogs;
+    testsupport::VirtualClock clock;
 };
 } // namespace
 
+// The stream runs on no port: the events go nowhere, and its clock is the song position.
 TEST_F(NoMidiDevice, TheObjectOpensPlaysAndStopsAndTakesTempoChanges) {
     TSong song;
     Song = &song;
@@ -459,23 +461,30 @@ TEST_F(NoMidiDevice, TheObjectOpensPlaysAndStopsAndTakesTempoChanges) {
         EXPECT_TRUE(midi.Created);
         EXPECT_EQ(MidiOutCount, 0);
         EXPECT_EQ(Ports->StreamDevice, -1);
+        EXPECT_TRUE(Ports->HasStream());
         midi.OpenMidi();
-        midi.SetTempo(120);
         midi.SetTempo(300);
         EXPECT_EQ(midi.Tempo, 300);
         midi.SetTempo(0);
         EXPECT_EQ(midi.Tempo, 300);
-        bool accepted = true;
+        midi.SetTempo(120);
+        bool accepted = false;
         midi.PushEvent(0, 0, PackMidiMsg(0x90, 60, 100), accepted, 0, 0);
-        EXPECT_FALSE(accepted) << "nothing would ever play it";
+        EXPECT_TRUE(accepted);
+        midi.PushEvent(0, 240, PackMidiMsg(0x80, 60, 0), accepted, 0, 0);
+        EXPECT_TRUE(accepted);
         midi.FlushOutput();
         midi.Play(480, 0, 1920, false);
         EXPECT_EQ(midi.GetPos(), 480);
+        clock.Advance(500); // a beat at 120 BPM
+        EXPECT_EQ(midi.GetPos(), 720);
         midi.DirectMidiOut(0, PackMidiMsg(0x90, 60, 100));
         midi.AllNotesOff(-1, -1);
         midi.ResetControllers();
         midi.SendProgramChange(0, 0, 1, 1, 2);
-        EXPECT_EQ(midi.Stop(1), 480);
+        clock.Advance(250);
+        EXPECT_EQ(midi.Stop(1), 840);
+        EXPECT_EQ(midi.GetPos(), 480) << "stopped, the position is where the run began";
         std::string name;
         int technology = 0;
         midi.GetOutputCaps(0, technology, name);

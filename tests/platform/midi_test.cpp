@@ -1,8 +1,8 @@
-#include "platform/midi_fixture.h"
 #include "platform/core/clock.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/midiclock.h"
 #include "platform/midi/virtualmidi.h"
+#include "platform/midi_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -230,6 +230,40 @@ TEST_F(MidiLayer, StreamPlaysEventsOnTheClockAndCallsBackWhenDue) {
     EXPECT_EQ(Ticks(h), 960u) << "the clock runs on past the last event";
     EXPECT_EQ(midiOutUnprepareHeader(h, hdr), MMSYSERR_NOERROR);
     EXPECT_EQ(midiStreamClose(h), MMSYSERR_NOERROR);
+}
+
+// No port at all: the stream's clock, position and callbacks run as with one.
+TEST_F(MidiLayer, AStreamOnNoDeviceRunsItsClockAndCallsBack) {
+    ASSERT_EQ(midiOutGetNumDevs(), 0u);
+    TCallbackLog log;
+    HMIDISTRM h = OpenStream(MIDI_NODEVICE, log);
+    ASSERT_NE(h, nullptr);
+    TStreamBuffer b;
+    b.Short(0, 0x00643C90 | MEVT_F_CALLBACK);
+    b.Short(240, 0x00003C90 | MEVT_F_CALLBACK);
+    MIDIHDR* hdr = b.Header();
+    ASSERT_EQ(midiOutPrepareHeader(h, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamOut(h, hdr), MMSYSERR_NOERROR);
+    At(0);
+    ASSERT_EQ(midiStreamRestart(h), MMSYSERR_NOERROR);
+    At(250);
+    EXPECT_EQ(Ticks(h), 120u);
+    EXPECT_EQ(log.Count(MOM_POSITIONCB), 1);
+    At(1000);
+    EXPECT_EQ(Ticks(h), 480u);
+    EXPECT_EQ(log.Count(MOM_POSITIONCB), 2);
+    EXPECT_EQ(log.Count(MOM_DONE), 1);
+    EXPECT_EQ(midiOutShortMsg(h, 0x00403C90), MMSYSERR_NOERROR) << "taken, and heard by nobody";
+    EXPECT_EQ(midiStreamStop(h), MMSYSERR_NOERROR);
+    EXPECT_EQ(Ticks(h), 0u);
+    EXPECT_EQ(midiOutUnprepareHeader(h, hdr), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiStreamClose(h), MMSYSERR_NOERROR);
+    HMIDIOUT out = nullptr;
+    EXPECT_EQ(midiOutOpen(&out, MIDI_NODEVICE, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutShortMsg(out, 0x00403C90), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiOutClose(out), MMSYSERR_NOERROR);
+    unsigned bad = 0;
+    EXPECT_EQ(midiStreamOpen(&h, &bad, 1, nullptr, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
 }
 
 TEST_F(MidiLayer, PauseHoldsThePositionAndStopHandsEveryBufferBackAtOnce) {

@@ -41,15 +41,25 @@ MMRESULT CheckCallback(MIDIOUTPROC callback, std::uint32_t flags) {
     return MMSYSERR_NOERROR;
 }
 
+// The output of MIDI_NODEVICE: takes every message, and nothing hears it.
+class TNoDeviceOut : public TMidiOutConnection {
+public:
+    bool Send(const std::uint8_t*, std::size_t) override { return true; }
+};
+
 MMRESULT OpenOut(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback, std::uintptr_t instance,
                  std::uint32_t flags, bool stream) {
     if (!h) return MMSYSERR_INVALPARAM;
     *h = nullptr;
     if (MMRESULT r = CheckCallback(callback, flags)) return r;
-    auto ports = MidiOutPorts();
-    if (deviceId >= ports.size()) return MMSYSERR_BADDEVICEID;
     auto handle = std::make_shared<MidiOutHandle>();
-    handle->Out = ports[deviceId]->Open();
+    if (deviceId == MIDI_NODEVICE) {
+        handle->Out = std::make_unique<TNoDeviceOut>();
+    } else {
+        auto ports = MidiOutPorts();
+        if (deviceId >= ports.size()) return MMSYSERR_BADDEVICEID;
+        handle->Out = ports[deviceId]->Open();
+    }
     if (!handle->Out) return MMSYSERR_ERROR;
     if (flags == CALLBACK_FUNCTION) {
         handle->Callback = callback;

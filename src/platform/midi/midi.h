@@ -153,7 +153,10 @@ MMRESULT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr);
 MMRESULT midiOutUnprepareHeader(HMIDIOUT h, MIDIHDR* hdr);
 
 // Stream output. A stream opens paused at position 0; its buffers are prepared with
-// midiOutPrepareHeader and played in the order they are handed over.
+// midiOutPrepareHeader and played in the order they are handed over. Opened on MIDI_NODEVICE
+// (an output too) it has no port: its messages go nowhere, while its clock, position and
+// callbacks run as with a port.
+constexpr unsigned MIDI_NODEVICE = 0xFFFFFFFFu;
 MMRESULT midiStreamOpen(HMIDISTRM* h, unsigned* deviceId, unsigned cMidi, MIDIOUTPROC callback,
                         std::uintptr_t instance, std::uint32_t flags);
 MMRESULT midiStreamClose(HMIDISTRM h);
