@@ -10,7 +10,9 @@ extern "C" {
 #endif
 
 /* Buffer: Frames interleaved stereo float frames (left, right). Flag: 0 for the first block
-   after command 3 and after command 11, non-zero otherwise. The result carries nothing. */
+   after command 3 and after command 11, non-zero otherwise. The result carries nothing.
+   Buffer null: the device played Frames frames without asking for them (it missed the
+   program's turn); the song moves on by them. */
 typedef void (*TvAudioCallback)(float* Buffer, int32_t Frames, int32_t Flag);
 
 /* Properties(Cmd, A, B); arguments are pointer-sized because some carry addresses. */

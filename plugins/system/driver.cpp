@@ -81,6 +81,11 @@ std::int32_t TDriver::Properties(std::int32_t Cmd, std::intptr_t A, std::intptr_
 }
 
 void TDriver::Block(float* Out, int Frames) {
+    if (!Out) {
+        // Frames the device played without a block: the program skips them.
+        if (callback_) callback_(nullptr, Frames, 1);
+        return;
+    }
     const int flag = first_.exchange(false) ? 0 : 1;
     if (callback_) callback_(Out, Frames, flag);
     BlockDone(Out, Frames);

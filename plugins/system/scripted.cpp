@@ -57,6 +57,11 @@ TV_EXPORT std::int32_t ScriptedRunBlocks(std::int32_t Count, std::int32_t Frames
     return driver.RunBlocks(Count, Frames);
 }
 
+// Frames the device plays without a block, as a JACK client that misses cycles reports them.
+TV_EXPORT void ScriptedMissFrames(std::int32_t Frames) {
+    if (program) program(nullptr, Frames, 1);
+}
+
 TV_EXPORT void ScriptedBlockSize(std::int32_t Frames) {
     driver.ForcedFrames = Frames;
 }

@@ -314,7 +314,12 @@ void IssuePendingStart(std::int32_t Flag) {
 } // namespace
 
 extern "C" void AudioCallback(float* Buffer, std::int32_t Frames, std::int32_t Flag) {
-    if (!Buffer || Frames <= 0) return;
+    if (Frames <= 0) return;
+    if (!Buffer) {
+        // The device played frames without asking for them: the song's time goes on.
+        if (Song) Song->MissFrames(Frames);
+        return;
+    }
     const std::uint32_t t0 = platform::TimeGetTime();
     IssuePendingStart(Flag);
     if (Song)

@@ -257,7 +257,7 @@ void TSong::ScheduleDiskVoices(double From, double Span, int Offset) {
     }
 }
 
-void TSong::ScheduleDiskBlock(double Span) {
+void TSong::ScheduleDiskBlock(double Span, bool Play) {
     // 1.
     voiceCount = 0;
     const int frames = static_cast<int>(std::min<long long>(FrameAt(Span), MaxBlockFrames));
@@ -291,6 +291,7 @@ void TSong::ScheduleDiskBlock(double Span) {
     pos += Span;
     if (looping && pos > R) pos -= std::ceil((pos - R) / (R - L)) * (R - L);
     AudioPos = pos;
+    if (!Play) return;
     for (int i = 0; i < voiceCount; ++i)
         MixVoice(voices[static_cast<std::size_t>(i)], frames);
 }

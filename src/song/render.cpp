@@ -98,10 +98,23 @@ void ProcessBuses(TSong& S, int Frames) {
     }
 }
 
+// Song time the device played without a rendered block (a held renderer, a missed turn) goes
+// by before the block, so that the block lies where the device's frames say; what fell into
+// it comes at the block's start. A run that has not rendered its first block yet starts here.
+void SkipMissedFrames(TSong& S) {
+    const std::int32_t missed = S.MissedFrames.exchange(0, std::memory_order_relaxed);
+    TAudioEngine* ae = S.AudioEngine;
+    if (missed <= 0 || !Running(S) || !ae || ae->RenderedSamples == 0) return;
+    ae->RenderedSamples += missed;
+    RenderEngines().SkipSoftsynths(missed);
+    S.ScheduleDiskBlock(SamplesToTicks(missed), false);
+}
+
 // One block of at most MaxBlockFrames, with the busy flag held.
 void RenderBlock(TSong& S, float* Out, int Frames) {
     TRenderEngines& e = RenderEngines();
     e.RunTodos(S);
+    SkipMissedFrames(S);
     ClearFloats(S.MixBuffer.data(), 2 * Frames);
     if (SubEngine) {
         for (TSub* bus : SubEngine->Buses)
@@ -202,11 +215,17 @@ void MixSlot(TSong& S, TSoftOut& Slot, float* Source, TSlotOwner Owner, int Fram
     }
 }
 
+void TSong::MissFrames(int Frames) {
+    if (Frames > 0 && Running(*this)) MissedFrames.fetch_add(Frames, std::memory_order_relaxed);
+}
+
 void TSong::Render(float* Out, int Frames) {
     if (!Out || Frames <= 0) return;
     if (!EnterRenderBlock()) {
-        // The GUI thread is changing what a block walks: the driver plays silence.
+        // The GUI thread is changing what a block walks: the driver plays silence, and the
+        // song's time goes on.
         ClearFloats(Out, 2 * Frames);
+        MissFrames(Frames);
         return;
     }
     // A driver may ask for more than the work buffers hold: render it in pieces.

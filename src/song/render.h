@@ -25,6 +25,9 @@ public:
     virtual void RunTodos(TSong& S); // the song's deferred actions
     // Every softsynth's due events and processing; its outputs go through MixSlot.
     virtual void RenderSoftsynths(TSong& S, int Frames);
+    // Song time that went by unrendered: every running softsynth's clock moves on by Frames,
+    // so that what fell into them comes at the start of the next block (softengine_block.cpp).
+    virtual void SkipSoftsynths(int Frames);
     // The sample voices of audio tracks, each into SampleMixBuffers, then MixSlot per slot.
     virtual void RenderSampleVoices(TSong& S, int Frames); // the audio engine's (audioengine.cpp)
     // This block's disk voices add into the slot buffers of their outputs; advances AudioPos.

@@ -364,6 +364,12 @@ void TRenderEngines::RenderSoftsynths(TSong&, int Frames) {
         if (item->OutputCount > 0) DispatchSoftsynthEvents(*item, Frames);
 }
 
+void TRenderEngines::SkipSoftsynths(int Frames) {
+    if (!SoftEngine || !Running(Song)) return;
+    for (TSoftItem* item : SoftEngine->Items)
+        if (item->Plugin->Loaded) item->Queue->AdvanceSamples(Frames);
+}
+
 void StopSoftsynthNotes() {
     if (!SoftEngine) return;
     const bool stopped = !Running(Song);

@@ -335,8 +335,13 @@ public:
 
     // New empty song.
     void Clear();
-    // One block of Frames interleaved stereo frames into Out (render.cpp).
+    // One block of Frames interleaved stereo frames into Out (render.cpp). A block that finds
+    // the renderer held plays silence, and the song's time still moves on by it.
     void Render(float* Out, int Frames);
+    // Frames of the device's time went by without a block: while the song runs, the next block
+    // skips them, so that the song keeps to the frames the device played (audio thread).
+    void MissFrames(int Frames);
+    std::atomic<std::int32_t> MissedFrames{0};
 
     int GridTicks() const;
     // Tracks 0-127; nil for any other index, the metronome's included.
@@ -358,7 +363,8 @@ public:
     // Disk tracks (disk.cpp): the disk step of a block (Span ticks), the voices of one stretch,
     // the purge (renderer or GUI thread; it only renumbers and detaches), and on the GUI thread
     // closing, deleting and freeing what a purge detached, room for the next purge, freeing all.
-    void ScheduleDiskBlock(double Span);
+    // Play false: the span only goes by, as skipped time.
+    void ScheduleDiskBlock(double Span, bool Play = true);
     void ScheduleDiskVoices(double From, double Span, int Offset);
     void PurgeDiskSamples();
     void FinishDiskPurge();

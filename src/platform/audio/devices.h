@@ -14,7 +14,8 @@
 
 namespace platform {
 
-// Fills Frames stereo frames at Out; runs on the device's thread.
+// Fills Frames stereo frames at Out; runs on the device's thread. Out nil: Frames went to the
+// device without a block (a JACK client that ran late missed cycles), to be skipped.
 using TBlockFunction = std::function<void(float* Out, int Frames)>;
 
 class TAudioDevice {

@@ -2,7 +2,10 @@
 
 #include <RtAudio.h>
 #include <alsa/asoundlib.h>
+#include <jack/jack.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace platform {
@@ -42,6 +45,29 @@ std::vector<TOutputRef> ListOutputs() {
     return out;
 }
 
+// The JACK client under an RtAudio stream, to read each cycle's frame time: RtAudio keeps it as
+// the first field of its JACK stream handle. Only for the RtAudio whose layout this was written
+// against, and only when the client is the one the stream named; nil otherwise.
+class TRtAudio final : public RtAudio {
+public:
+    using RtAudio::RtAudio;
+    jack_client_t* JackClient(const std::string& StreamName) {
+        if (getCurrentApi() != UNIX_JACK || getVersion() != "5.2.0" || !isStreamOpen())
+            return nullptr;
+        void* handle = (rtapi_->*TApiPeek::Stream()).apiHandle;
+        if (!handle) return nullptr;
+        jack_client_t* client = *static_cast<jack_client_t**>(handle);
+        const char* name = client ? jack_get_client_name(client) : nullptr;
+        return name && std::strncmp(name, StreamName.c_str(), StreamName.size()) == 0 ? client
+                                                                                      : nullptr;
+    }
+
+private:
+    struct TApiPeek : RtApi {
+        static RtApiStream RtApi::*Stream() { return &TApiPeek::stream_; }
+    };
+};
+
 class TRtDevice final : public TAudioDevice {
 public:
     ~TRtDevice() override { Close(); }
@@ -55,7 +81,7 @@ public:
         }
         const TOutputRef& ref = outputs[static_cast<std::size_t>(Index)];
         try {
-            rt_ = std::make_unique<RtAudio>(ref.Api);
+            rt_ = std::make_unique<TRtAudio>(ref.Api);
             rt_->showWarnings(false);
             RtAudio::StreamParameters params;
             params.deviceId = ref.Id;
@@ -67,6 +93,7 @@ public:
                             &TRtDevice::Callback, this, &options);
             Frames = frames;
             Rate = rt_->getStreamSampleRate();
+            jack_ = rt_->JackClient(options.streamName);
             return true;
         } catch (const std::exception& e) {
             error_ = e.what();
@@ -77,6 +104,8 @@ public:
     bool Start(TBlockFunction Block) override {
         if (!rt_ || !rt_->isStreamOpen()) return false;
         block_ = std::move(Block);
+        counted_ = false;
+        owed_ = owedBefore_ = 0;
         try {
             rt_->startStream();
             return true;
@@ -110,6 +139,7 @@ public:
             error_ = e.what();
         }
         rt_.reset();
+        jack_ = nullptr;
     }
 
 private:
@@ -118,12 +148,39 @@ private:
         auto* self = static_cast<TRtDevice*>(User);
         auto* out = static_cast<float*>(Out);
         std::memset(out, 0, static_cast<std::size_t>(Frames) * 2 * sizeof(float));
-        if (self->block_) self->block_(out, static_cast<int>(Frames));
+        if (!self->block_) return 0;
+        if (self->jack_) self->CountCycles(static_cast<int>(Frames));
+        self->block_(out, static_cast<int>(Frames));
         return 0;
     }
 
-    std::unique_ptr<RtAudio> rt_;
+    // A JACK client that runs late misses cycles, whose frames the server plays without it,
+    // and a block that ends after the next cycle began reads that cycle's time, which the
+    // block after it (run in the same cycle) reads again. So the frames the server went on by
+    // beyond the blocks are handed on as frames without a block only once the next block still
+    // finds them: the song then keeps to the frames JACK took, and a run twice in one cycle
+    // never moves it on by a block that JACK did not take.
+    void CountCycles(int Frames) {
+        const jack_nframes_t now = jack_last_frame_time(jack_);
+        if (counted_) {
+            owed_ += static_cast<std::int32_t>(now - last_) - Frames;
+            const std::int64_t sure = std::min(owed_, owedBefore_);
+            if (sure > 0) {
+                block_(nullptr, static_cast<int>(sure));
+                owed_ -= sure;
+            }
+        }
+        owedBefore_ = owed_;
+        counted_ = true;
+        last_ = now;
+    }
+
+    std::unique_ptr<TRtAudio> rt_;
     TBlockFunction block_;
+    jack_client_t* jack_ = nullptr;
+    bool counted_ = false; // a block of this run noted its cycle
+    jack_nframes_t last_ = 0;
+    std::int64_t owed_ = 0, owedBefore_ = 0;
 };
 
 } // namespace
