@@ -7,6 +7,7 @@
 
 #include "app/arrangetransport.h"
 #include "app/main.h"
+#include "app/options.h"
 #include "app/synthmenu.h"
 #include "app/trackbar.h"
 #include "app/trackmenus.h"
@@ -16,6 +17,7 @@
 #include "devices/inport.h"
 #include "devices/mfx.h"
 #include "devices/midi.h"
+#include "gui/comctrls95.h"
 #include "platform/core/dialogs.h"
 #include "platform/core/thunk.h"
 #include "platform/forms/buttons.h"
@@ -696,6 +698,21 @@ TEST_F(Trackbar, TempoItemShowsItsTag) {
     EXPECT_EQ(Midi->GetTempo(), 300);
     a->TempoItemClick(Tagged(-1).get());
     EXPECT_EQ(Midi->GetTempo(), 300);
+    // "Edit..." opens the options on the tempo page, whatever page was shown last; a right
+    // press on the output panel of a MIDI track on the MIDI page.
+    std::vector<TTab95Sheet*> pages;
+    auto note = [&](HWND) {
+        pages.push_back(fmOptions->pages->ActivePage());
+        fmOptions->ModalResult = mrCancel;
+    };
+    gui.OnModal("Options", note);
+    ShowOptionsPage(1);
+    gui.OnModal("Options", note);
+    a->TempoItemClick(Tagged(-2).get());
+    gui.OnModal("Options", note);
+    gui.Click(a->panelOutput->ClientToScreen({4, 4}), MouseButton::Right);
+    EXPECT_EQ(pages, (std::vector<TTab95Sheet*>{fmOptions->TabBeep, fmOptions->TabGlobal,
+                                                fmOptions->TabMidi}));
 }
 
 class TrackbarEngine : public Trackbar {
