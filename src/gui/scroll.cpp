@@ -41,17 +41,23 @@ void TScroll::ApplyOrigin() {
     SetWindowOrgEx(c.Handle(), -OffsetX, -OffsetY, nullptr);
 }
 
+namespace {
+// The uncovered strip still holds the pixels that were there before the move: it is erased
+// before it is painted (a pane that erases its background paints over a clean strip).
+constexpr UINT kScrollFlags = SW_INVALIDATE | SW_ERASE;
+} // namespace
+
 void TScroll::SetOffsetX(int V) {
     if (HandleAllocated() && V != OffsetX)
         ScrollWindowEx(ExistingHandle(), V - OffsetX, 0, nullptr, nullptr, nullptr, nullptr,
-                       SW_INVALIDATE);
+                       kScrollFlags);
     OffsetX = V;
 }
 
 void TScroll::SetOffsetY(int V) {
     if (HandleAllocated() && V != OffsetY)
         ScrollWindowEx(ExistingHandle(), 0, V - OffsetY, nullptr, nullptr, nullptr, nullptr,
-                       SW_INVALIDATE);
+                       kScrollFlags);
     OffsetY = V;
 }
 

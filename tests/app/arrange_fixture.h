@@ -6,11 +6,13 @@
 #include "app/arrange.h"
 #include "app/dialogs.h"
 #include "app/main.h"
+#include "gui/mscroll.h"
 #include "gui/scroll.h"
 #include "platform/core/ini.h"
 #include "platform/forms/application.h"
 #include "platform/midi/midi.h"
 #include "platform/midi/virtualmidi.h"
+#include "platform/window/paint.h"
 #include "song/primitives.h"
 #include "song/seams.h"
 #include "song/song.h"
@@ -102,6 +104,34 @@ protected:
     }
     std::uint32_t PartsPixel(int x, int y) const { return gui.Pixel(a->arrange->Handle(), x, y); }
     std::uint32_t RulerPixel(int x, int y) const { return gui.Pixel(a->meter->Handle(), x, y); }
+    // The pixels a window shows after scrolling are those a fresh paint of it gives: the count of
+    // pixels that differ (the whole window painted again afterwards).
+    int DifferFromAFreshPaint(platform::HWND h) {
+        gui.Pump();
+        const platform::Surface before = gui.Capture(h, false);
+        platform::RedrawWindow(h, nullptr,
+                               platform::RDW_INVALIDATE | platform::RDW_ERASE |
+                                   platform::RDW_FRAME | platform::RDW_ALLCHILDREN |
+                                   platform::RDW_UPDATENOW);
+        gui.Pump();
+        const platform::Surface after = gui.Capture(h, false);
+        int differ = 0;
+        for (int y = 0; y < after.height; ++y)
+            for (int x = 0; x < after.width; ++x)
+                differ += (before.Row(y)[x] & 0xFFFFFF) != (after.Row(y)[x] & 0xFFFFFF);
+        return differ;
+    }
+    // A click on a strip's scroll bar: its first arrow (0), its last arrow (1), or its track just
+    // before the last arrow (2, a page forward).
+    void ClickScrollBar(TMScroll* Strip, TGuiScrollbar* Bar, int Part) {
+        const int b = Bar->Vertical ? Bar->Right - Bar->Left : Bar->Bottom - Bar->Top;
+        const int len = Bar->Vertical ? Bar->Bottom - Bar->Top : Bar->Right - Bar->Left;
+        const int along = Part == 0 ? b / 2 : Part == 1 ? len - b / 2 : len - b - 3;
+        const int x = Bar->Vertical ? (Bar->Left + Bar->Right) / 2 : Bar->Left + along;
+        const int y = Bar->Vertical ? Bar->Top + along : (Bar->Top + Bar->Bottom) / 2;
+        gui.Advance(1000);
+        gui.Click(testsupport::GuiHarness::At(Strip->Handle(), x, y));
+    }
     std::string Setting(std::string_view Section, std::string_view Key) {
         return platform::TIniFile().ReadString(Section, Key, "<none>");
     }

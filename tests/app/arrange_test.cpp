@@ -257,6 +257,39 @@ TEST_F(ArrangeTest, WheelScrollsByBarsNearTheBottomAndByRowsElsewhere) {
     EXPECT_EQ(a->tracks->OffsetY, -162);
 }
 
+// Scrolled by the wheel both ways along both axes and by the scroll bars' arrows and pages, the
+// window shows what a fresh paint shows: the uncovered strips of the ruler are erased before
+// their bar numbers are drawn again.
+TEST_F(ArrangeView, ScrolledPanesShowWhatAFreshPaintShows) {
+    for (int t = 0; t < 12; ++t)
+        for (int bar = t % 2; bar < 64; bar += 2)
+            AddPart(t, bar * 960, 960, "P" + std::to_string(bar + 1), {{0, 60}});
+    Repaint();
+    const TPoint o = a->arrange->ClientToScreen({0, 0});
+    const int w = a->arrange->GetWidth(), h = a->arrange->GetHeight();
+    const TPoint bars{o.X + w / 2, o.Y + h - 3}, rows{o.X + w / 3, o.Y + h / 2};
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+    } steps[] = {
+        {"bars forward", [&] { gui.Wheel(bars, -3 * 120); }},
+        {"bars back", [&] { gui.Wheel(bars, 120); }},
+        {"rows down", [&] { gui.Wheel(rows, -2 * 120); }},
+        {"rows up", [&] { gui.Wheel(rows, 120); }},
+        {"right arrow", [&] { ClickScrollBar(a->guiScrollx, a->ScrollX, 1); }},
+        {"page right", [&] { ClickScrollBar(a->guiScrollx, a->ScrollX, 2); }},
+        {"left arrow", [&] { ClickScrollBar(a->guiScrollx, a->ScrollX, 0); }},
+        {"down arrow", [&] { ClickScrollBar(a->guiScrolly, a->ScrollY, 1); }},
+        {"up arrow", [&] { ClickScrollBar(a->guiScrolly, a->ScrollY, 0); }},
+    };
+    for (const Step& s : steps) {
+        const int x = a->ScrollX->Position, y = a->ScrollY->Position;
+        s.act();
+        EXPECT_TRUE(a->ScrollX->Position != x || a->ScrollY->Position != y) << s.name;
+        EXPECT_EQ(DifferFromAFreshPaint(a->Handle()), 0) << s.name;
+    }
+}
+
 TEST_F(ArrangeView, PartBoxFillBevelNameAndEmptyMarks) {
     AddPart(0, 0, 1920, "Bass", {{0, 60}});
     AddPart(1, 0, 1920, ""); // an empty MIDI part

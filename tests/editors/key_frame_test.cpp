@@ -44,6 +44,50 @@ TEST_F(KeyTest, CtrlEOpensTheEditorWithoutSettingsMaximized) {
     EXPECT_NE(k->Snapshot, p);
 }
 
+// Scrolled by the wheel both ways along both axes and by the scroll bars' arrows, the editor
+// shows what a fresh paint shows, with its panes as they open and with the grid taking most of
+// the window (the bars, the lane and the list hidden).
+TEST_F(KeyTest, ScrolledPanesShowWhatAFreshPaintShows) {
+    Start("[Part edit]\nNoteHeight=12\n");
+    std::vector<std::tuple<int, int, int>> notes;
+    for (int n = 0; n < 128; ++n)
+        notes.emplace_back(n * 240, 30 + (n * 5) % 60, 120);
+    OpenKey(AddPartWithNotes(0, 0, 32 * 960, "Long", notes));
+    for (bool roomy : {false, true}) {
+        if (roomy)
+            for (platform::TMenuItem* i :
+                 {k->miToolbar, k->miEditbar, k->miControllers, k->miListOfEvents})
+                i->Click();
+        gui.Pump();
+        const TRect g = [&] {
+            TRect r{};
+            GetWindowRect(k->key->Handle(), &r);
+            return r;
+        }();
+        const TPoint time{(g.Left + g.Right) / 2, g.Bottom - 3}, keys{g.Right - 3, g.Top + 30};
+        struct Step {
+            const char* name;
+            std::function<void()> act;
+        } steps[] = {
+            {"time forward", [&] { gui.Wheel(time, -3 * 120); }},
+            {"time back", [&] { gui.Wheel(time, 120); }},
+            {"notes up", [&] { gui.Wheel(keys, 3 * 120); }},
+            {"notes down", [&] { gui.Wheel(keys, -120); }},
+            {"right arrow", [&] { ClickScrollBar(k->guiScrollx, k->ScrollX, 1); }},
+            {"left arrow", [&] { ClickScrollBar(k->guiScrollx, k->ScrollX, 0); }},
+            {"down arrow", [&] { ClickScrollBar(k->guiScrolly, k->ScrollY, 1); }},
+            {"up arrow", [&] { ClickScrollBar(k->guiScrolly, k->ScrollY, 0); }},
+        };
+        for (const Step& s : steps) {
+            const int x = k->ScrollX->Position, y = k->ScrollY->Position;
+            s.act();
+            EXPECT_TRUE(k->ScrollX->Position != x || k->ScrollY->Position != y)
+                << s.name << (roomy ? " roomy" : "");
+            EXPECT_EQ(DifferFromAFreshPaint(k->Handle()), 0) << s.name << (roomy ? " roomy" : "");
+        }
+    }
+}
+
 TEST_F(KeyTest, StoredZoomIsBroughtIntoItsRanges) {
     const struct {
         const char* Stored;
