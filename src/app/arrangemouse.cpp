@@ -247,7 +247,7 @@ void TfmArrange::PartsMouseUp(TMouseButton Button, TShiftState /*Shift*/, int X,
 }
 
 void TfmArrange::CancelDrag() {
-    if (!DragRect || DragRect->Mode == 0) return;
+    if (!Dragging || !DragRect || DragRect->Mode == 0) return; // its own drags only
     arrange->ApplyOrigin();
     DragRect->EndDrag(arrange->Canvas(), 0, 0);
     SetScreenCursor(0);

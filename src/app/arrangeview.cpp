@@ -236,7 +236,7 @@ void TfmArrange::PaintParts(TCanvas& C) {
         DrawPlayCursorAt(C, Song->Position);
         DrawLocatorLines(C);
     }
-    if (DragRect && DragRect->Mode != 0) DragRect->Redraw(C);
+    if (Dragging && DragRect && DragRect->Mode != 0) DragRect->Redraw(C); // its own drags only
 }
 
 void TfmArrange::DrawPartsIn(TCanvas& C, int Which) {

@@ -4,8 +4,22 @@
 // current, Ctrl+E in the arrange window).
 
 #include "app/arrange_fixture.h"
+#include "devices/midimsg.h"
 #include "editors/midi/key.h"
 #include "platform/window/input.h"
+
+#include <vector>
+
+// The ticks of the part's selected note-ons.
+inline std::vector<int> SelectedNoteTicks(const _TPart* P) {
+    std::vector<int> r;
+    int t = 0;
+    for (const _TEvent* e = P->Events; e; e = e->Next) {
+        t += e->Delta;
+        if (IsNoteOn(e->Msg) && (e->Flags & efSelected)) r.push_back(t);
+    }
+    return r;
+}
 
 class KeyTest : public ArrangeTest {
 protected:

@@ -34,13 +34,7 @@ std::vector<TNote> Notes(const _TPart* P) {
 }
 
 std::vector<int> Selected(const _TPart* P) {
-    std::vector<int> r;
-    int t = 0;
-    for (const _TEvent* e = P->Events; e; e = e->Next) {
-        t += e->Delta;
-        if (IsNoteOn(e->Msg) && (e->Flags & efSelected)) r.push_back(t);
-    }
-    return r;
+    return SelectedNoteTicks(P);
 }
 
 class KeyMouseTest : public KeyTest {

@@ -8,6 +8,7 @@
 #include "app/main.h"
 #include "editors/midi/key.h"
 
+#include "app/xcb_child.h"
 #include "gui/scroll.h"
 #include "platform/core/ini.h"
 #include "platform/forms/application.h"
@@ -20,7 +21,6 @@
 #include "song/song.h"
 #include "song/songfile.h"
 #include "song/timebase.h"
-#include "app/xcb_child.h"
 #include "support/gui_xvfb.h"
 #include "support/temp_settings.h"
 
@@ -79,7 +79,6 @@ protected:
         return RunTool("xdotool", {"mousemove", "--sync", QString::number(p.X),
                                    QString::number(p.Y), "click", "1"});
     }
-
 };
 
 TEST_F(KeyXcbChild, ClickAPartAndCtrlE) {

@@ -150,7 +150,10 @@ TfmKey::TfmKey(TComponent* AOwner) : TForm(AOwner) {
     BuildPanes();
     BuildToolbars();
     BuildMenus();
+    BuildLaneToolbar();
     BindGridMouse();
+    OnKeyDown = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyDown(S, Key, Sh); };
+    OnKeyUp = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyUp(S, Key, Sh); };
     scrollTimer.Interval = 50;
     scrollTimer.Enabled = false;
     scrollTimer.OnTimer = [this] { AutoScrollStep(); };
@@ -166,6 +169,8 @@ TfmKey::TfmKey(TComponent* AOwner) : TForm(AOwner) {
         s.KeyGrid = s.KeyLane = s.KeyEventList = nullptr;
         s.KeyGridCaption = nullptr;
         s.KeySolo = nullptr;
+        KeyEditorSeams().RepaintLane = nullptr;
+        KeyEditorSeams().ReselectStepCursor = nullptr;
         if (fmKey == this) fmKey = nullptr;
     };
 }
@@ -323,6 +328,10 @@ void TfmKey::BuildToolbars() {
                         "Tracker keyboard on/off\rShortcut Ctrl + Shift + K");
     sbKeyb->GroupIndex = 8;
     sbKeyb->AllowAllUp = true;
+    sbKeyb->OnClick = [this](TObject*) {
+        TIniFile().WriteBool("Part edit", "MusicKeyboard", sbKeyb->Down);
+        SetTrackerKeyboard(sbKeyb->Down);
+    };
     x += 8;
     sbPrior = MakeButton(this, Toolbar, x, 24, "<", "Move to previous part");
     sbNext = MakeButton(this, Toolbar, x, 24, ">", "Move to next part");
@@ -465,7 +474,9 @@ void TfmKey::BuildMenus() {
 
     miEvents = AddItem(root, "E&vents");
     miEvents->GroupIndex = 5;
-    miEventsDelete = AddItem(miEvents, "&Delete", ShortCut(VK_DELETE));
+    // Its shortcut takes Del before the key table sees it.
+    miEventsDelete = AddItem(miEvents, "&Delete", ShortCut(VK_DELETE),
+                             [this](TMenuItem*) { DeleteKeyEvents(); });
     miKeep = AddItem(miEvents, "&Keep");
     miDeleteSame = AddItem(miEvents, "Delete same as selected");
     miKeepSame = AddItem(miEvents, "Keep same as selected");
@@ -560,6 +571,7 @@ void TfmKey::FormCreate() {
     // 2: the fields start as declared; the value panel lines up with the lane.
     panelValue->Height = panelLane->Height;
     ReadSettings(); // 3
+    SetTrackerKeyboard(sbKeyb->Down);
     FitLane();
     // 4
     if (KeyEditorSeams().BuildOutputMenu) KeyEditorSeams().BuildOutputMenu();
@@ -581,6 +593,10 @@ void TfmKey::FormCreate() {
         if (GridSpacing == -1 && key) key->Invalidate();
     };
     s.KeySolo = [this](bool Down) { sbSolo->Down = Down; };
+    KeyEditorSeams().RepaintLane = [this] { control->Invalidate(); };
+    KeyEditorSeams().ReselectStepCursor = [this] {
+        if (EditMode == 2) SelectAtStepCursor();
+    };
 }
 
 void TfmKey::ReadSettings() {
@@ -660,8 +676,7 @@ void TfmKey::FormShow() {
 // freed): that copy is taken as the bound part and the snapshot is kept.
 bool TfmKey::BoundToCurrent() {
     _TPart* p = Song ? Song->CurrentPart : nullptr;
-    if (!p || !Snapshot || p->Track != Snapshot->Track || p->Start != Snapshot->Start)
-        return false;
+    if (!p || !Snapshot || p->Track != Snapshot->Track || p->Start != Snapshot->Start) return false;
     BoundPart = p;
     return true;
 }

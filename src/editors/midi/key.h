@@ -33,6 +33,7 @@ class TMScroll;
 class TGuiScrollbar;
 class TSplitterEx2;
 class THemisphereButton;
+class TSelect;
 struct _TPart;
 struct _TEvent;
 
@@ -49,6 +50,11 @@ struct TKeyEditorSeams {
     std::function<void()> ToggleMidiFaders, ShowCustomize;
     // TfmKey.UpdateEditbar: the edit bar shows the selection.
     std::function<void()> UpdateEditbar;
+    // The controller picker: on OK, True with its page (0 controllers, 1 sound-card
+    // parameters) and the chosen index.
+    std::function<bool(int& Page, int& Index)> ChooseController;
+    // The minimum/maximum dialog captioned Caption: on OK, True with the range.
+    std::function<bool(const std::string& Caption, int& Min, int& Max)> AskRange;
 };
 TKeyEditorSeams& KeyEditorSeams();
 
@@ -135,6 +141,10 @@ public:
     platform::TEdit *editBars = nullptr, *editBeats = nullptr, *editTicks = nullptr,
                     *editCh = nullptr, *editNote = nullptr, *editLength = nullptr,
                     *editVel = nullptr, *editCtrlValue = nullptr;
+    // Lane toolbar.
+    platform::TSpeedButton *sbCC = nullptr, *sbQuick = nullptr, *sbVelUp = nullptr,
+                           *sbVelDown = nullptr, *sbIns = nullptr, *sbDel = nullptr;
+    THemisphereButton* HemisphereButton2 = nullptr;
     platform::TPanel *panelVel = nullptr, *panelCtrlValue = nullptr, *panelTime = nullptr,
                      *panelCh = nullptr, *panelNote = nullptr, *panelLength = nullptr,
                      *panelBpm = nullptr;
@@ -282,7 +292,64 @@ public:
     int HandX = 0, HandY = 0; // the pointer when hand scrolling last moved the view
     bool GridDrag = false;    // DragRect holds a drag of the grid
 
+    // ---- Keys (keykeys.cpp) ----
+    void FormKeyDown(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+    void FormKeyUp(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+    void SelectPreviousNote(bool Shift);
+    void SelectNextNote(bool Shift);
+    void TrackerNoteOn(int Note);
+    void TrackerNoteOff(int Note);
+    bool AnyTrackerKeyHeld() const;
+    // Track > Mute and Solo lose their shortcuts M and S while the tracker keyboard is on.
+    void SetTrackerKeyboard(bool On);
+    // Events > Delete: only the selected events when the part has any selected.
+    void DeleteKeyEvents();
+    // XOR marks: drawn again they go.
+    void DrawStepCursor(bool Scroll);
+    void DrawLaneStepCursor(bool Scroll);
+    void SelectAtStepCursor();
+    void StepPreviewOn();
+    void StepPreviewOff();
+    // A keyboard-strip press sounds its key until the release.
+    void KeyboardMouseDown(int Y);
+    void KeyboardMouseUp();
+    // The step cursor's rectangle in content coordinates (the lane's: y from 0 to its height).
+    platform::TRect StepCursorRect() const;
+    void DrawStepCursorOn(platform::TCanvas& C);
+    void DrawLaneStepCursorOn(platform::TCanvas& C);
+    // What the step preview and the strip's press sent, so that the release ends that note.
+    std::uint32_t PreviewMsg = 0, KeyboardMsg = 0;
+    int PreviewPort = 0, KeyboardPort = -1;
+
+    // ---- Controller lane (keylane.cpp) ----
+    void BuildLaneToolbar();
+    void controlPaint(platform::TCanvas& C);
+    void PaintVelocityLane(platform::TCanvas& C);
+    void PaintLaneValues(platform::TCanvas& C);
+    void PaintAweLane(platform::TCanvas& C);
+    void PaintSysexLane(platform::TCanvas& C);
+    void controlMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void controlMouseMove(platform::TShiftState Shift, int X, int Y);
+    void controlMouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void SetLaneCaption(const std::string& Short, const std::string& Long);
+    // Kind and code by a lane code (-4 .. 127) or a sound-card parameter (Param >= 0).
+    void SetLane(int Code, int Param = -1);
+    void ChooseLane();
+    void BuildQuickMenu();
+    void QuickItemClick(int Tag);
+    void PreparePopupControl();
+    void ChangeLaneBy(int Delta); // sbVelUp / sbVelDown
+    void editVelEnter();
+    void RepaintLaneNow();
+    std::string LaneLongName() const;
+    // The lane's height in pixels (H).
+    int LaneH() const;
+    bool LaneDrag = false; // DragRect holds a line drag of the lane
+
 private:
+    void SetLaneValueFromPoint(int X, int Y);
+    void StepMove(int Delta, bool WithNotes);
+    void EnterMode(int Mode);
     void DrawNotesOn(platform::TCanvas& C, bool All);
     void DrawPlayCursorOn(platform::TCanvas& C, int Position);
     void FollowPlayCursor(int X);

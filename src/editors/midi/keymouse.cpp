@@ -80,6 +80,19 @@ void TfmKey::BeginGridDrag(int Mode, int Kind, int X, int Y) {
 }
 
 void TfmKey::CancelDrag() {
+    if (LaneDrag && DragRect && DragRect->Mode != 0) {
+        // The release that follows ramps nothing.
+        if (control && control->HandleAllocated()) {
+            TCanvas& c = control->Canvas();
+            control->ApplyOrigin();
+            DragRect->EndDrag(c, DragRect->CurX, DragRect->CurY);
+        } else {
+            DragRect->Mode = 0;
+        }
+        control->Cursor = crDefault;
+        StopAutoScroll();
+    }
+    LaneDrag = false;
     if (GridDrag && DragRect && DragRect->Mode != 0) {
         if (key && key->HandleAllocated()) {
             TCanvas& c = key->Canvas();
@@ -440,6 +453,13 @@ void TfmKey::BindGridMouse() {
     Keyboard->OnMouseMove = [this](TObject*, TShiftState, int, int) {
         HighlightKeyboardKey(true, false);
     };
+    Keyboard->OnMouseDown = [this](TObject*, TMouseButton B, TShiftState, int, int Y) {
+        if (B == mbLeft) KeyboardMouseDown(Y);
+    };
+    Keyboard->OnMouseUp = [this](TObject*, TMouseButton B, TShiftState, int, int) {
+        if (B == mbLeft) KeyboardMouseUp();
+    };
+    Keyboard->OnCaptureLost = [this] { KeyboardMouseUp(); };
     meter->OnMouseDown = [this](TObject*, TMouseButton B, TShiftState S, int X, int Y) {
         meterMouseDown(B, S, X, Y);
     };

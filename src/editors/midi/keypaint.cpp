@@ -96,6 +96,7 @@ void TfmKey::PaintGrid(TCanvas& C) {
     DrawNotesOn(C, true);
     if (Song->CurrentPart) DrawPlayCursorOn(C, Song->Position);
     if (GridDrag && DragRect && DragRect->Mode != 0) DragRect->Redraw(C);
+    if (EditMode == 2 && Song->CurrentPart) DrawStepCursorOn(C);
 }
 
 bool TfmKey::PaintNote(TCanvas& C, const _TEvent* Event, std::int64_t Tick, const TRect& Clip) {
