@@ -1,6 +1,7 @@
 #include "app/main.h"
 #include "app/testmidi.h"
 #include "platform/core/fpu.h"
+#include "platform/core/jackgate.h"
 #include "platform/forms/display.h"
 #include "platform/forms/sessionbus.h"
 #include "platform/gdi/fonts.h"
@@ -37,6 +38,8 @@ private:
 class TStartupTasks {
 public:
     void Start() {
+        // Code that would open a JACK client meanwhile waits for the listers a limited time.
+        platform::JackOpenerStarting();
         fonts_.emplace(platform::PrepareFonts);
         midiPorts_.emplace(platform::PrepareMidiPorts);
     }

@@ -296,9 +296,19 @@ protected:
     pid_t Run(const std::vector<std::string>& env) {
         return testsupport::Spawn({"sh", "-c", "exec \"$0\" 2>\"$1\"", exe_, errors_}, env);
     }
+    // An Xvfb of the test's own as the display; the test is skipped without one.
+    void UseXvfb() {
+        for (const char* tool : {"Xvfb", "xdotool"})
+            if (!testsupport::OnPath(tool))
+                GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
+        x_.emplace();
+        if (x_->Display().empty()) GTEST_SKIP() << "Xvfb could not start on a free display";
+        setenv("DISPLAY", x_->Display().c_str(), 1);
+    }
     static constexpr int kPromptly = 10000; // ms; the waits it must not do are for ever
 
     std::optional<DummyJackServer> server_;
+    std::optional<testsupport::Xvfb> x_;
     pid_t jackd_ = 0;
     TempDir folder_{"tolvern-stopped-jack"};
     TempDir config_{"tolvern-stopped-jack-config"};
@@ -317,12 +327,8 @@ TEST_F(ProgramStoppedJack, NoDisplayEndsAtOnce) {
 }
 
 TEST_F(ProgramStoppedJack, MissingEngineEndsOnceTheBoxIsAnswered) {
-    for (const char* tool : {"Xvfb", "xdotool"})
-        if (!testsupport::OnPath(tool))
-            GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
-    testsupport::Xvfb x;
-    if (x.Display().empty()) GTEST_SKIP() << "Xvfb could not start on a free display";
-    setenv("DISPLAY", x.Display().c_str(), 1);
+    UseXvfb();
+    if (IsSkipped()) return;
     testsupport::ChildProcess program(
         Run({"QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + config_.Path()}));
     ASSERT_TRUE(program);
@@ -331,6 +337,32 @@ TEST_F(ProgramStoppedJack, MissingEngineEndsOnceTheBoxIsAnswered) {
         << "no \"Missing file midiengine.dll\" box";
     Output("xdotool windowfocus --sync " + std::to_string(box) + " key Return 2>&1");
     EXPECT_EQ(program.Wait(kPromptly), 1) << ReadText(errors_);
+}
+
+// Start-up lists the MIDI ports while the listers wait in libjack on the stopped server: it goes
+// on without the server's ports after a time limit, says so once, and ends.
+TEST_F(ProgramStoppedJack, StartUpGoesOnWithoutTheServersPorts) {
+    UseXvfb();
+    if (IsSkipped()) return;
+    std::filesystem::copy_file(TOLVERN_BIN_DIR "/midiengine.dll",
+                               folder_.Path() + "midiengine.dll");
+    testsupport::ChildProcess program(
+        Run({"QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + config_.Path()}));
+    ASSERT_TRUE(program);
+    // Start-up has ended when the run is marked as not ended cleanly.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ReadText(config_.Path() + "tolvern/tolvern.ini").find("ShutdownOK=0") !=
+                   std::string::npos;
+        },
+        30000))
+        << "start-up did not end\n"
+        << ReadText(errors_);
+    std::fprintf(
+        stderr, "%s",
+        Output("gdb -p " + std::to_string(program.Pid()) +
+               " -batch -ex 'thread apply all bt 25' 2>&1 | grep -E '^#|^Thread' | cut -c1-160")
+            .c_str());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The entry of the real devices' library (rtaudio_module.h); built into that library only.
 #include "platform/audio/rtaudio_module.h"
+#include "platform/core/jackgate.h"
 
 namespace platform {
 
@@ -16,6 +17,9 @@ void TRingBytes::WriteBytes(const std::uint8_t* In, std::uint32_t Count) {
 }
 void TRingBytes::Fail(const char* Reason) {
     services->Fail(*this, Reason);
+}
+bool JackAnswered(int AnswerMs) {
+    return services->JackAnswered(AnswerMs);
 }
 
 } // namespace platform

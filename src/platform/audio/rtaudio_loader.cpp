@@ -1,6 +1,7 @@
 // The real devices as the sound layer calls them: the RtAudio library of our own
 // (rtaudio_module.h) is loaded at the first call; without it there are no real devices.
 #include "platform/audio/rtaudio_module.h"
+#include "platform/core/jackgate.h"
 
 #include <dlfcn.h>
 
@@ -46,9 +47,9 @@ const TRtAudioEntries* Entries() {
             [](TRingBytes& Ring, const std::uint8_t* In, std::uint32_t Count) {
                 Ring.WriteBytes(In, Count);
             },
-            [](TRingBytes& Ring, const char* Reason) { Ring.Fail(Reason); }};
-        auto entry = reinterpret_cast<decltype(&tv_rtaudio_entries)>(
-            dlsym(lib, "tv_rtaudio_entries"));
+            [](TRingBytes& Ring, const char* Reason) { Ring.Fail(Reason); }, &JackAnswered};
+        auto entry =
+            reinterpret_cast<decltype(&tv_rtaudio_entries)>(dlsym(lib, "tv_rtaudio_entries"));
         return entry ? entry(&services) : nullptr;
     }();
     return entries;

@@ -23,6 +23,7 @@ struct TRtAudioServices {
     void (*SetSoundError)(const std::string& Reason);
     void (*WriteBytes)(TRingBytes& Ring, const std::uint8_t* In, std::uint32_t Count);
     void (*Fail)(TRingBytes& Ring, const char* Reason);
+    bool (*JackAnswered)(int AnswerMs);
 };
 
 constexpr const char* RtAudioLibraryName = "libtv_rtaudio.so";

@@ -1,5 +1,7 @@
 #include "platform/audio/devices.h"
 
+#include "platform/core/jackgate.h"
+
 #include <RtAudio.h>
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
@@ -29,6 +31,8 @@ std::vector<TOutputRef> ListOutputs() {
     std::vector<TOutputRef> out;
     for (RtAudio::Api api : apis) {
         if (api == RtAudio::RTAUDIO_DUMMY) continue;
+        // A JACK server that holds the start-up's port listers would hold this list too.
+        if (api == RtAudio::UNIX_JACK && !JackAnswered()) continue;
         try {
             RtAudio rt(api);
             rt.showWarnings(false);

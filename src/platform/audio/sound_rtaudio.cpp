@@ -4,6 +4,8 @@
 // and stopping the capture only says whether its blocks go into the buffer, so neither waits.
 #include "platform/audio/sound_internal.h"
 
+#include "platform/core/jackgate.h"
+
 #include <RtAudio.h>
 #include <alsa/asoundlib.h>
 
@@ -29,6 +31,8 @@ std::vector<TInputRef> ListInputs() {
     std::vector<TInputRef> out;
     for (RtAudio::Api api : apis) {
         if (api == RtAudio::RTAUDIO_DUMMY) continue;
+        // A JACK server that holds the start-up's port listers would hold this list too.
+        if (api == RtAudio::UNIX_JACK && !JackAnswered()) continue;
         try {
             RtAudio rt(api);
             rt.showWarnings(false);

@@ -191,9 +191,11 @@ bool MidiRealPorts();
 // Whether the kernel offers a sequencer at all.
 bool MidiSequencerAvailable();
 // Makes the listers of the sequencer's and JACK's ports (a client of each). A program calls it on
-// a thread of its own while it starts, so that the first device count need not wait for them; a
-// count meanwhile waits. A JACK server that does not answer holds it for good (libjack has no
-// time limit): a program does not wait for that thread on its way out.
+// a thread of its own while it starts (JackOpenerStarting before, platform/core/jackgate.h), so
+// that the first device count need not wait for them; a count meanwhile waits for them a limited
+// time, and lists the virtual ports alone while they are out. A JACK server that does not answer
+// holds them for good (libjack has no time limit): a program does not wait for that thread on
+// its way out.
 void PrepareMidiPorts();
 
 // Waits until every open stream has carried out all it owes up to the current clock time.

@@ -1,5 +1,6 @@
 #include "platform/midi/midiport.h"
 
+#include "platform/core/jackgate.h"
 #include "platform/midi/midi.h"
 
 #include <rtmidi/RtMidi.h>
@@ -225,6 +226,8 @@ std::vector<std::shared_ptr<Port>> ListPorts(const std::vector<std::shared_ptr<P
         std::lock_guard lock(registryMutex);
         ports = virtuals;
     }
+    // The start-up's listers hold the lock while the sequencer and JACK answer.
+    if (!JackAnswered()) return ports;
     std::lock_guard lock(sequencerMutex);
     for (auto& full : SequencerPorts(lister, failed))
         ports.push_back(std::make_shared<Real>(TRtPlace{RtMidi::LINUX_ALSA, full, nullptr}));
@@ -242,6 +245,7 @@ bool MidiSequencerAvailable() {
 }
 
 void PrepareMidiPorts() {
+    TJackOpener opener;
     MidiOutPorts();
     MidiInPorts();
 }
