@@ -71,13 +71,18 @@ TEST_F(ArrangeKeys, TheTempoFieldKeepsItsKeysUntilAClickInThePartsArea) {
     EXPECT_EQ(a->editBpm->Text(), "9120");
 }
 
-TEST_F(ArrangeKeys, AClickOnTheRulerTakesTheFocusFromTheField) {
-    a->editBpm->SetFocus();
-    gui.Click(testsupport::GuiHarness::At(a->meter->Handle(), 40, 5));
-    EXPECT_FALSE(BpmFocused());
-    EXPECT_EQ(GetFocus(), a->Handle());
-    gui.Key(VK_RETURN);
-    EXPECT_EQ(Song->State, 2);
+TEST_F(ArrangeKeys, AClickOnTheRulerOrTheTrackListTakesTheFocusFromTheField) {
+    for (TScroll* pane : {a->meter, a->tracks}) {
+        a->editBpm->SetFocus();
+        gui.Advance(1000);
+        gui.Click(testsupport::GuiHarness::At(pane->Handle(), 40, 5));
+        EXPECT_FALSE(BpmFocused());
+        EXPECT_EQ(GetFocus(), a->Handle());
+        gui.Key(VK_RETURN);
+        EXPECT_EQ(Song->State, 2);
+        gui.Key(VK_SPACE);
+        EXPECT_EQ(Song->State, 0);
+    }
 }
 
 TEST_F(ArrangeKeys, EscEndsADragAndTheReleaseChangesNothing) {
