@@ -696,7 +696,6 @@ void TfmKey::controlMouseMove(TShiftState /*Shift*/, int X, int Y) {
 void TfmKey::controlMouseUp(TMouseButton Button, TShiftState /*Shift*/, int X, int Y) {
     if (Button == mbRight) return;
     control->Cursor = crDefault;
-    if (GetCapture() == control->Handle()) ReleaseCapture();
     StopAutoScroll();
     _TPart* part = ThePart();
     if (LaneDrag && DragRect && DragRect->Mode == 4) {
@@ -728,6 +727,8 @@ void TfmKey::controlMouseUp(TMouseButton Button, TShiftState /*Shift*/, int X, i
         RepaintLaneNow();
     }
     LaneDrag = false;
+    // After the line: losing the capture cancels a drag still in progress.
+    if (GetCapture() == control->Handle()) ReleaseCapture();
     if (LaneDrawing) {
         LaneDrawing = 0;
         {

@@ -91,6 +91,9 @@ void TfmKey::CancelDrag() {
         }
         control->Cursor = crDefault;
         StopAutoScroll();
+        LaneDrag = false;
+        // The stroke draws no more values on the way to the release.
+        if (GetCapture() == control->Handle()) ReleaseCapture();
     }
     LaneDrag = false;
     if (GridDrag && DragRect && DragRect->Mode != 0) {
