@@ -108,6 +108,9 @@ void TForm::CreateParams(TCreateParams& p) {
         p.ExStyle |= WS_EX_TOOLWINDOW;
         break;
     }
+    if (!(borderIcons_ & biSystemMenu)) p.Style &= ~WS_SYSMENU;
+    if (!(borderIcons_ & biMinimize)) p.Style &= ~WS_MINIMIZEBOX;
+    if (!(borderIcons_ & biMaximize)) p.Style &= ~WS_MAXIMIZEBOX;
     if (formStyle_ == fsStayOnTop) p.ExStyle |= WS_EX_TOPMOST;
     if (formStyle_ == fsMDIChild) {
         TForm* frame = Application ? Application->MainForm : nullptr;
@@ -152,6 +155,12 @@ void TForm::UpdateStyles() {
 void TForm::SetBorderStyle(TFormBorderStyle v) {
     if (v == borderStyle_) return;
     borderStyle_ = v;
+    UpdateStyles();
+}
+
+void TForm::SetBorderIcons(TBorderIcons v) {
+    if (v == borderIcons_) return;
+    borderIcons_ = v;
     UpdateStyles();
 }
 

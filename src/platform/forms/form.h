@@ -20,6 +20,11 @@ enum TPosition { poDesigned, poScreenCenter };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
+// The buttons of a form's caption, a set of these bits: the system menu (with the close
+// button), minimise, maximise/restore.
+using TBorderIcons = unsigned;
+inline constexpr TBorderIcons biSystemMenu = 1, biMinimize = 2, biMaximize = 4;
+
 using TModalResult = int;
 inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4,
                               mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8;
@@ -44,6 +49,10 @@ public:
     TFormStyle GetFormStyle() const { return formStyle_; }
     void SetFormStyle(TFormStyle v);
     TProperty<TForm, TFormStyle, &TForm::GetFormStyle, &TForm::SetFormStyle> FormStyle{this};
+    TBorderIcons GetBorderIcons() const { return borderIcons_; }
+    void SetBorderIcons(TBorderIcons v);
+    TProperty<TForm, TBorderIcons, &TForm::GetBorderIcons, &TForm::SetBorderIcons> BorderIcons{
+        this};
     TPosition Position = poDesigned;
     TWindowState GetWindowState() const;
     void SetWindowState(TWindowState v);
@@ -154,6 +163,7 @@ private:
     TMainMenu* menu_ = nullptr;
     TFormBorderStyle borderStyle_ = bsSizeable;
     TFormStyle formStyle_ = fsNormal;
+    TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
     TWindowState state_ = wsNormal;
     TWinControl* activeControl_ = nullptr;
     TWinControl* entered_ = nullptr; // the control whose OnEnter ran last without OnExit

@@ -140,6 +140,16 @@ HWND MdiGetActive(HWND client) {
     return w && W(w->mdiActive) ? w->mdiActive : 0;
 }
 
+HWND ActiveMdiChildIn(HWND top) {
+    Wnd* w = W(top);
+    if (!w) return 0;
+    if (W(w->mdiActive)) return w->mdiActive;
+    for (HWND c : w->children)
+        if (Wnd* k = W(c); k && !(k->exStyle & WS_EX_MDICHILD))
+            if (HWND a = ActiveMdiChildIn(c)) return a;
+    return 0;
+}
+
 HWND GetActiveWindow() {
     return M().active;
 }

@@ -32,6 +32,8 @@ bool IsAppActive();
 // deactivated, lParam the one activated). A click or the focus inside a child activates it.
 void MdiActivate(HWND child);
 HWND MdiGetActive(HWND client);
+// The active MDI child of an MDI client area inside top (0 when none).
+HWND ActiveMdiChildIn(HWND top);
 void SetAppActive(bool active);
 
 } // namespace platform

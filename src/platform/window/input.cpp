@@ -106,6 +106,10 @@ void ShowCursorNow() {
     P().CursorChanged(c);
 }
 
+bool IsCaptionButton(LRESULT hit) {
+    return hit == HTMINBUTTON || hit == HTMAXBUTTON || hit == HTCLOSE;
+}
+
 bool Disabled(HWND h) {
     for (Wnd* w = W(h); w; w = w->IsChild() ? W(w->parent) : nullptr)
         if (w->style & WS_DISABLED) return true;
@@ -243,6 +247,7 @@ void SystemMoveStep(TPoint p) {
         in.sysDrag = 0;
         return;
     }
+    if (IsCaptionButton(in.sysHit)) return; // a caption button acts on the release
     int dx = p.X - in.sysStart.X, dy = p.Y - in.sysStart.Y;
     TRect r = in.sysRect;
     switch (in.sysHit) {
@@ -278,9 +283,15 @@ void StartSystemMove(HWND h, LRESULT hit) {
     Wnd* w = W(h);
     if (!w) return;
     bool edge = hit >= HTLEFT && hit <= HTBOTTOMRIGHT;
+    Input& in = I();
+    if (IsCaptionButton(hit)) {
+        // Held until the release, which acts when it is over the same button.
+        in.sysDrag = h;
+        in.sysHit = hit;
+        return;
+    }
     if (hit != HTCAPTION && !edge) return;
     if (!w->IsChild() && P().StartSystemMove(h, hit)) return;
-    Input& in = I();
     in.sysDrag = h;
     in.sysHit = hit;
     in.sysStart = M().cursor;
@@ -334,7 +345,16 @@ void RouteMouseButton(MouseButton b, bool down, int x, int y) {
         if (in.sysDrag && b == MouseButton::Left) {
             HWND h = in.sysDrag;
             in.sysDrag = 0;
-            SendMessage(h, WM_EXITSIZEMOVE, 0, 0);
+            if (!IsCaptionButton(in.sysHit)) {
+                SendMessage(h, WM_EXITSIZEMOVE, 0, 0);
+            } else if (W(h) && SendMessage(h, WM_NCHITTEST, 0, PointParam(p)) == in.sysHit) {
+                const WPARAM command = in.sysHit == HTCLOSE ? SC_CLOSE
+                                       : in.sysHit == HTMINBUTTON
+                                           ? (IsIconic(h) ? SC_RESTORE : SC_MINIMIZE)
+                                       : IsZoomed(h) ? SC_RESTORE
+                                                     : SC_MAXIMIZE;
+                SendMessage(h, WM_SYSCOMMAND, command, PointParam(p));
+            }
             return;
         }
         if (in.dragging && b == MouseButton::Left) {
@@ -464,6 +484,15 @@ void RouteKey(UINT vk, bool down, bool extended) {
         if (vk == VK_ESCAPE) {
             CancelDrag();
             in.swallowChar = true;
+            return;
+        }
+    }
+    // Ctrl+F4 closes the active MDI child of the active window, before anything else hears it.
+    if (vk == VK_F4 && ctrl && !alt && !shift) {
+        const HWND child = ActiveMdiChildIn(GetActiveWindow());
+        if (child && !Disabled(child) && (GetWindowStyle(child) & WS_SYSMENU)) {
+            in.swallowChar = true;
+            SendMessage(child, WM_SYSCOMMAND, SC_CLOSE, 0);
             return;
         }
     }

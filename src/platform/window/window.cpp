@@ -235,10 +235,14 @@ TRect ClientRectInSurface(const Wnd& w) {
     return {o.X, o.Y, o.X + c.Right, o.Y + c.Bottom};
 }
 
+bool ShownAsIcon(const Wnd& w) {
+    return w.minimized && !(w.exStyle & WS_EX_MDICHILD);
+}
+
 bool VisibleChain(const Wnd& w) {
     const Wnd* p = &w;
     while (p) {
-        if (!(p->style & WS_VISIBLE) || p->minimized || p->destroying) return false;
+        if (!(p->style & WS_VISIBLE) || ShownAsIcon(*p) || p->destroying) return false;
         if (!p->IsChild()) return true;
         p = W(p->parent);
     }
@@ -952,7 +956,24 @@ bool ShowWindow(HWND h, int cmd) {
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE: {
-        if (!w->minimized) {
+        if (!w->minimized && (w->exStyle & WS_EX_MDICHILD) && W(w->parent)) {
+            // A minimised MDI child stays in its client area as its caption, in a row along the
+            // foot: one button restores it.
+            const TRect client = ClientRect(*W(w->parent));
+            const TRect f = FrameInsets(w->style, w->exStyle);
+            const int width = 160, height = f.Top + f.Bottom;
+            int left = 0;
+            for (HWND sibling : W(w->parent)->children)
+                if (Wnd* o = W(sibling); o && o != w && o->minimized && (o->style & WS_VISIBLE))
+                    left = std::max(left, o->rect.Right);
+            const bool resized = w->rect.Width() != width || w->rect.Height() != height;
+            w->restoresMaximized = w->maximized;
+            w->minimized = true;
+            w->maximized = false;
+            SetWindowPos(h, 0, left, client.Bottom - height, width, height,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+            if (W(h) && !resized) SendSizeMove(*w, true, false);
+        } else if (!w->minimized) {
             w->minimized = true;
             w->style |= WS_VISIBLE;
             SendSizeMove(*w, true, false);
@@ -977,18 +998,24 @@ bool ShowWindow(HWND h, int cmd) {
         const bool wasMin = w->minimized;
         w->minimized = false;
         TRect target = w->rect;
+        // A minimised MDI child restores to what it was, maximised or not.
+        if (wasMin && w->restoresMaximized && (cmd == SW_RESTORE || cmd == SW_SHOWNORMAL))
+            cmd = SW_MAXIMIZE;
+        w->restoresMaximized = false;
         if (cmd == SW_MAXIMIZE) {
-            if (!w->maximized) w->restoreRect = w->rect;
+            if (!w->maximized && !wasMin) w->restoreRect = w->rect;
             w->maximized = true;
             if (Wnd* p = W(w->parent))
                 target = ClientRect(*p);
             else
                 target = {0, 0, M().screenW, M().screenH};
-        } else if ((cmd == SW_RESTORE || cmd == SW_SHOWNORMAL) && (w->maximized || wasMin)) {
+        } else if ((cmd == SW_RESTORE || cmd == SW_SHOWNORMAL ||
+                    (wasMin && (w->exStyle & WS_EX_MDICHILD))) &&
+                   (w->maximized || wasMin)) {
             w->maximized = false;
             target = w->restoreRect;
         }
-        if (wasMin) {
+        if (wasMin && !(w->exStyle & WS_EX_MDICHILD)) {
             w->style &= ~WS_VISIBLE;
             if (!w->IsChild()) {
                 w->invalid.Add(ClientRect(*w));
@@ -1014,7 +1041,7 @@ HWND ChildAt(Wnd& w, TPoint screen) {
     // Children, top first; HTTRANSPARENT answers pass the point on.
     for (auto it = w.children.rbegin(); it != w.children.rend(); ++it) {
         Wnd* c = W(*it);
-        if (!c || !(c->style & WS_VISIBLE) || c->minimized) continue;
+        if (!c || !(c->style & WS_VISIBLE) || ShownAsIcon(*c)) continue;
         TRect r;
         GetWindowRect(c->h, &r);
         if (screen.X < r.Left || screen.X >= r.Right || screen.Y < r.Top || screen.Y >= r.Bottom)

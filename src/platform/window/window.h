@@ -131,6 +131,17 @@ inline constexpr LRESULT HTBOTTOM = 15;
 inline constexpr LRESULT HTBOTTOMLEFT = 16;
 inline constexpr LRESULT HTBOTTOMRIGHT = 17;
 inline constexpr LRESULT HTBORDER = 18;
+inline constexpr LRESULT HTMINBUTTON = 8;
+inline constexpr LRESULT HTMAXBUTTON = 9;
+inline constexpr LRESULT HTCLOSE = 20;
+
+// WM_SYSCOMMAND commands (the low four bits are the system's own).
+inline constexpr WPARAM SC_SIZE = 0xF000;
+inline constexpr WPARAM SC_MOVE = 0xF010;
+inline constexpr WPARAM SC_MINIMIZE = 0xF020;
+inline constexpr WPARAM SC_MAXIMIZE = 0xF030;
+inline constexpr WPARAM SC_CLOSE = 0xF060;
+inline constexpr WPARAM SC_RESTORE = 0xF120;
 
 inline constexpr int SM_CXSCREEN = 0;
 inline constexpr int SM_CYSCREEN = 1;

@@ -7,17 +7,104 @@
 #include "platform/window/window.h"
 #include "platform/window/wndobj.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace platform {
 namespace {
 
-inline constexpr WPARAM SC_SIZE = 0xF000;
-inline constexpr WPARAM SC_MOVE = 0xF010;
-inline constexpr WPARAM SC_MINIMIZE = 0xF020;
-inline constexpr WPARAM SC_MAXIMIZE = 0xF030;
-inline constexpr WPARAM SC_CLOSE = 0xF060;
-inline constexpr WPARAM SC_RESTORE = 0xF120;
+// The caption of an MDI child carries its minimise, maximise/restore and close buttons, as its
+// styles give them (none without a system menu); window coordinates, the rightmost first.
+struct CaptionButton {
+    LRESULT hit;
+    TRect r;
+};
+
+TRect CaptionRect(const Wnd& w) {
+    const TRect f = FrameInsets(w.style, w.exStyle);
+    const int edge = (w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0;
+    const int b = f.Left - edge;
+    return {b, b, w.rect.Width() - b, f.Top - edge - 1};
+}
+
+std::vector<CaptionButton> CaptionButtons(const Wnd& w) {
+    std::vector<CaptionButton> buttons;
+    if (!(w.exStyle & WS_EX_MDICHILD) || (w.style & WS_CAPTION) != WS_CAPTION ||
+        !(w.style & WS_SYSMENU))
+        return buttons;
+    const TRect cap = CaptionRect(w);
+    const int height = std::max(cap.Height() - 4, 0), width = height + 2;
+    const int top = cap.Top + (cap.Height() - height) / 2;
+    int right = cap.Right - 2;
+    auto add = [&](LRESULT hit, int gapAfter) {
+        if (right - width < cap.Left) return;
+        buttons.push_back({hit, {right - width, top, right, top + height}});
+        right -= width + gapAfter;
+    };
+    add(HTCLOSE, 2);
+    if (w.style & WS_MAXIMIZEBOX) add(HTMAXBUTTON, 0);
+    if (w.style & WS_MINIMIZEBOX) add(HTMINBUTTON, 0);
+    return buttons;
+}
+
+void FillBox(HDC dc, int left, int top, int right, int bottom, HBRUSH b) {
+    const TRect r{left, top, right, bottom};
+    FillRect(dc, &r, b);
+}
+
+// A raised button face with its glyph: a cross, a bar at the foot, a window, or two windows
+// for restore.
+void PaintCaptionButton(HDC dc, const Wnd& w, const CaptionButton& button) {
+    const TRect& r = button.r;
+    HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    HBRUSH light = CreateSolidBrush(GetSysColor(COLOR_BTNHIGHLIGHT));
+    HBRUSH shadow = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
+    HBRUSH dark = CreateSolidBrush(GetSysColor(COLOR_3DDKSHADOW));
+    HBRUSH ink = CreateSolidBrush(GetSysColor(COLOR_BTNTEXT));
+    FillRect(dc, &r, face);
+    FillBox(dc, r.Left, r.Top, r.Right - 1, r.Top + 1, light);
+    FillBox(dc, r.Left, r.Top, r.Left + 1, r.Bottom - 1, light);
+    FillBox(dc, r.Left + 1, r.Bottom - 2, r.Right - 1, r.Bottom - 1, shadow);
+    FillBox(dc, r.Right - 2, r.Top + 1, r.Right - 1, r.Bottom - 1, shadow);
+    FillBox(dc, r.Left, r.Bottom - 1, r.Right, r.Bottom, dark);
+    FillBox(dc, r.Right - 1, r.Top, r.Right, r.Bottom, dark);
+    // The glyph: 9 x 8 pixels in the middle of the face.
+    const int x = r.Left + (r.Width() - 9) / 2, y = r.Top + (r.Height() - 8) / 2;
+    const bool restore = button.hit == HTMINBUTTON ? w.minimized : w.maximized;
+    if (button.hit == HTCLOSE) {
+        for (int i = 0; i < 7; ++i) {
+            FillBox(dc, x + i, y + i, x + i + 2, y + i + 1, ink);
+            FillBox(dc, x + 6 - i, y + i, x + 8 - i, y + i + 1, ink);
+        }
+    } else if (button.hit == HTMINBUTTON && !restore) {
+        FillBox(dc, x + 1, y + 5, x + 7, y + 7, ink);
+    } else if (!restore) {
+        FillBox(dc, x, y, x + 9, y + 2, ink);
+        FillBox(dc, x, y + 2, x + 1, y + 8, ink);
+        FillBox(dc, x + 8, y + 2, x + 9, y + 8, ink);
+        FillBox(dc, x, y + 7, x + 9, y + 8, ink);
+    } else {
+        // The window behind, then the one in front.
+        FillBox(dc, x + 3, y, x + 9, y + 2, ink);
+        FillBox(dc, x + 8, y + 2, x + 9, y + 5, ink);
+        FillBox(dc, x, y + 3, x + 6, y + 5, ink);
+        FillBox(dc, x, y + 5, x + 1, y + 8, ink);
+        FillBox(dc, x + 5, y + 5, x + 6, y + 8, ink);
+        FillBox(dc, x, y + 7, x + 6, y + 8, ink);
+    }
+    for (HBRUSH b : {face, light, shadow, dark, ink})
+        DeleteObject(b);
+}
+
+// Whether the caption shows in the active colours: the active window's, and the active MDI
+// child's while its frame is the active window.
+bool CaptionActive(Wnd& w) {
+    if (!(w.exStyle & WS_EX_MDICHILD)) return GetActiveWindow() == w.h;
+    const Wnd* client = W(w.parent);
+    const Wnd* root = Root(&w);
+    return client && root && client->mdiActive == w.h && GetActiveWindow() == root->h;
+}
 
 LRESULT HitTest(const Wnd& w, TPoint screen) {
     TRect r;
@@ -47,6 +134,8 @@ LRESULT HitTest(const Wnd& w, TPoint screen) {
         }
     }
     TRect f = FrameInsets(w.style, w.exStyle);
+    for (const CaptionButton& b : CaptionButtons(w))
+        if (x >= b.r.Left && x < b.r.Right && y >= b.r.Top && y < b.r.Bottom) return b.hit;
     if ((w.style & WS_CAPTION) == WS_CAPTION && y < f.Top && y >= f.Left) return HTCAPTION;
     if (w.menuBar && y >= f.Top && y < f.Top + w.menuBar && x >= f.Left && x < wd - f.Right)
         return HTMENU;
@@ -72,11 +161,10 @@ void PaintFrame(Wnd& w) {
     FrameRect(dc, &outer, dark);
     DeleteObject(dark);
     if (w.menuBar && GetMenuBarHooks().Paint) GetMenuBarHooks().Paint(w.h, dc, MenuBarRect(w.h));
-    f = FrameInsets(w.style, w.exStyle);
     if ((w.style & WS_CAPTION) == WS_CAPTION) {
-        const int b = f.Left - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0);
-        const bool active = GetActiveWindow() == w.h;
-        TRect cap{b, b, wd - b, f.Top - ((w.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0) - 1};
+        const bool active = CaptionActive(w);
+        const TRect cap = CaptionRect(w);
+        const std::vector<CaptionButton> buttons = CaptionButtons(w);
         HBRUSH br =
             CreateSolidBrush(GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
         FillRect(dc, &cap, br);
@@ -84,9 +172,12 @@ void PaintFrame(Wnd& w) {
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
         HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-        TRect text{cap.Left + 4, cap.Top, cap.Right - 4, cap.Bottom};
+        TRect text{cap.Left + 4, cap.Top, (buttons.empty() ? cap.Right : buttons.back().r.Left) - 4,
+                   cap.Bottom};
         DrawText(dc, w.text, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         SelectObject(dc, old);
+        for (const CaptionButton& b : buttons)
+            PaintCaptionButton(dc, w, b);
     }
     ReleaseDC(w.h, dc);
 }
@@ -147,6 +238,9 @@ LRESULT DefWindowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_NCACTIVATE:
         if ((w->style & WS_CAPTION) == WS_CAPTION) w->ncInvalid = true;
+        // The active MDI child's caption follows its frame's.
+        if (!w->IsChild())
+            if (Wnd* child = W(ActiveMdiChildIn(h))) child->ncInvalid = true;
         return 1;
     case WM_CLOSE:
         DestroyWindow(h);

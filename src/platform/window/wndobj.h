@@ -45,6 +45,7 @@ struct Wnd {
 
     bool destroying = false;
     bool minimized = false, maximized = false;
+    bool restoresMaximized = false; // a minimised MDI child that was maximised
     TRect restoreRect;
 
     std::shared_ptr<Surface> surface; // top-level windows; its pixels made by EnsurePixels
@@ -92,6 +93,8 @@ TRect ClientRect(const Wnd& w); // (0, 0, width, height)
 // The non-client thickness on each side: the frame, and the menu bar at the top.
 TRect NonClientInsets(const Wnd& w);
 bool VisibleChain(const Wnd& w);
+// A minimised window that does not show: all but an MDI child, which shows its caption.
+bool ShownAsIcon(const Wnd& w);
 // The pixels of w that show (surface coordinates): its client area or whole window, without
 // the parts covered by siblings above it or its ancestors' siblings, and without its children's
 // rectangles when clipChildren.

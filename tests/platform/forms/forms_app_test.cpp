@@ -6,6 +6,7 @@
 #include "platform/forms/extctrls.h"
 #include "platform/forms/hint.h"
 #include "platform/forms/label.h"
+#include "platform/gdi/syscolors.h"
 #include "platform/window/focus.h"
 #include "platform/window/modal.h"
 #include "support/gui_harness.h"
@@ -388,6 +389,119 @@ TEST(FormKinds, BorderStylesPositionStateAndMdi) {
             orphan.FormStyle = fsMDIChild;
         },
         EInvalidOperation);
+}
+
+// MDI children draw the caption of the platform: the active child's in the active colours
+// while its frame is active, and the buttons its border icons give, which act on a click; a
+// minimised child stays in view as its caption along the foot of the client area; Ctrl+F4
+// closes the active child, unless its form refuses.
+TEST_F(AppTest, MdiChildCaptionsShowTheActiveChildAndTheirButtonsAct) {
+    TForm* frame = nullptr;
+    Application->CreateForm(frame);
+    frame->FormStyle = fsMDIForm;
+    frame->SetBounds(0, 0, 800, 600);
+    frame->Show();
+    auto child = [](const char* Caption, int Left, TCloseAction OnClosing) {
+        auto* f = new TForm(Application);
+        f->FormStyle = fsMDIChild;
+        f->Caption = Caption;
+        f->SetBounds(Left, 10, 300, 200);
+        f->OnClose = [OnClosing](TObject*, TCloseAction& Action) { Action = OnClosing; };
+        f->Show();
+        return f;
+    };
+    TForm* stays = child("Stays", 10, caNone);
+    TForm* goes = child("Goes", 350, caFree);
+    goes->Reference = &goes;
+    gui.Pump();
+    ASSERT_EQ(frame->ActiveMDIChild(), goes);
+
+    auto rgb = [](int index) {
+        const std::uint32_t c = GetSysColor(index);
+        return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    };
+    // The caption's fill at its right end, left of the buttons.
+    auto captionColour = [&](TForm* f) {
+        const Surface s = gui.Capture(f->Handle(), false);
+        return s.Row(8)[s.width - 70] & 0xFFFFFFu;
+    };
+    EXPECT_EQ(captionColour(goes), rgb(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(captionColour(stays), rgb(COLOR_INACTIVECAPTION));
+    gui.Click(gui.At(stays->Handle(), 100, 100));
+    EXPECT_EQ(frame->ActiveMDIChild(), stays);
+    EXPECT_EQ(captionColour(stays), rgb(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(captionColour(goes), rgb(COLOR_INACTIVECAPTION));
+    gui.Click(gui.At(goes->Handle(), 100, 100));
+    EXPECT_EQ(captionColour(goes), rgb(COLOR_ACTIVECAPTION));
+    // Another window active: the active child's caption is drawn inactive with its frame's.
+    auto* other = new TForm(nullptr);
+    other->SetBounds(850, 0, 100, 100);
+    other->Show();
+    gui.Pump();
+    EXPECT_EQ(captionColour(goes), rgb(COLOR_INACTIVECAPTION));
+    other->Free();
+    gui.Pump();
+    EXPECT_EQ(captionColour(goes), rgb(COLOR_ACTIVECAPTION));
+
+    // The buttons from the right in window coordinates: close, maximise, minimise.
+    auto button = [](TForm* f, int fromRight) {
+        TRect r;
+        GetWindowRect(f->Handle(), &r);
+        return TPoint{r.Right - 14 - 18 * fromRight - (fromRight ? 2 : 0), r.Top + 13};
+    };
+    auto hit = [](TForm* f, TPoint p) {
+        return SendMessage(f->Handle(), WM_NCHITTEST, 0,
+                           MAKELPARAM(std::uint16_t(p.X), std::uint16_t(p.Y)));
+    };
+    EXPECT_EQ(hit(goes, button(goes, 0)), HTCLOSE);
+    EXPECT_EQ(hit(goes, button(goes, 1)), HTMAXBUTTON);
+    EXPECT_EQ(hit(goes, button(goes, 2)), HTMINBUTTON);
+    const TRect normal = goes->BoundsRect();
+    gui.Click(button(goes, 2));
+    EXPECT_EQ(goes->WindowState, wsMinimized);
+    EXPECT_TRUE(IsWindowVisible(goes->Handle()));
+    EXPECT_EQ(goes->Height, 27);
+    EXPECT_EQ(goes->Top + goes->Height, frame->ClientHeight - 4); // the client area's edge
+    EXPECT_EQ(hit(goes, button(goes, 2)), HTMINBUTTON);           // now: restore
+    gui.Click(button(goes, 2));
+    EXPECT_EQ(goes->WindowState, wsNormal);
+    EXPECT_EQ(goes->BoundsRect(), normal);
+    gui.Click(button(goes, 1));
+    EXPECT_EQ(goes->WindowState, wsMaximized);
+    // Minimised from maximised, it comes back maximised.
+    gui.Click(button(goes, 2));
+    EXPECT_EQ(goes->WindowState, wsMinimized);
+    gui.Click(button(goes, 2));
+    EXPECT_EQ(goes->WindowState, wsMaximized);
+    gui.Click(button(goes, 1));
+    EXPECT_EQ(goes->WindowState, wsNormal);
+    EXPECT_EQ(goes->BoundsRect(), normal);
+    // A press on a button and the release away from it does nothing.
+    gui.Press(button(goes, 0));
+    gui.Release(gui.At(goes->Handle(), 50, 50));
+    EXPECT_NE(goes, nullptr);
+
+    // The close button and Ctrl+F4 ask the form: the one refuses, the other goes.
+    gui.Click(button(stays, 0));
+    gui.Chord({VK_CONTROL, VK_F4});
+    EXPECT_TRUE(stays->Visible);
+    EXPECT_EQ(stays->WindowState, wsNormal);
+    EXPECT_EQ(frame->ActiveMDIChild(), stays);
+    goes->Show();
+    EXPECT_EQ(frame->ActiveMDIChild(), goes);
+    gui.Chord({VK_CONTROL, VK_F4});
+    gui.Pump();
+    EXPECT_EQ(goes, nullptr);
+    EXPECT_EQ(frame->ActiveMDIChild(), stays);
+
+    // Without a system menu, no buttons; without maximise, the close and minimise buttons.
+    stays->BorderIcons = biSystemMenu | biMinimize;
+    EXPECT_EQ(hit(stays, button(stays, 0)), HTCLOSE);
+    EXPECT_EQ(hit(stays, button(stays, 1)), HTMINBUTTON);
+    stays->BorderIcons = biMinimize;
+    EXPECT_EQ(hit(stays, button(stays, 0)), HTCAPTION);
+    stays->Free();
+    frame->Free();
 }
 
 } // namespace
