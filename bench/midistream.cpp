@@ -14,6 +14,7 @@
 #include "platform/midi/midiclock.h"
 #include "platform/midi/midiport.h"
 #include "platform/midi/virtualmidi.h"
+#include "support/jack_monitor.h"
 #include "support/jack_server.h"
 
 #include "private_settings.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -67,9 +69,21 @@ struct TArrivals {
     std::function<std::vector<std::int64_t>()> TimesUs;
 };
 
+// How late each arrival came against its due time, the first due one tick after Start; Either:
+// early counts as late.
+TLateness Lateness(const std::vector<std::int64_t>& Times, std::int64_t Start, bool Either) {
+    std::vector<double> late;
+    for (std::size_t i = 0; i < Times.size(); ++i) {
+        const double off = static_cast<double>(Times[i] - Start) -
+                           static_cast<double>(i + 1) * TicksApart * UsPerTick;
+        late.push_back(Either ? std::fabs(off) : off);
+    }
+    return Measure(late);
+}
+
 // Plays the events through the stream of output device Device and measures each arrival
 // against its due time.
-TLateness RunStream(int device, const TArrivals& arrivals) {
+TLateness RunStream(int device, const TArrivals& arrivals, bool Either = false) {
     {
         // The stream goes to the device; the others stay closed.
         TIniFile ini("tolvern.ini");
@@ -109,12 +123,7 @@ TLateness RunStream(int device, const TArrivals& arrivals) {
             }
         }
         ports.Stop();
-        std::vector<double> late;
-        auto times = arrivals.TimesUs();
-        for (std::size_t i = 0; i < times.size(); ++i)
-            late.push_back(static_cast<double>(times[i] - start) -
-                           (i + 1) * TicksApart * UsPerTick);
-        result = Measure(late);
+        result = Lateness(arrivals.TimesUs(), start, Either);
     }
     UnregisterWindowProc(window);
     return result;
@@ -215,15 +224,23 @@ template <class F> bool WaitUntil(F done) {
     return done();
 }
 
-void BM_StreamArrival(benchmark::State& state) {
+// A dummy JACK server of the benchmark's own, up and seen by the MIDI layer; nil (the benchmark
+// skipped) when it does not come up.
+std::unique_ptr<DummyJackServer> StartJack(benchmark::State& state) {
     PrivateSettings();
     SetMidiRealPorts(true);
-    DummyJackServer server(JackFrames, JackRate, true);
-    if (!server.Started() || !WaitUntil([&] { return server.Exited() || JackServer(); }) ||
+    auto server = std::make_unique<DummyJackServer>(JackFrames, JackRate, true);
+    if (!server->Started() || !WaitUntil([&] { return server->Exited() || JackServer(); }) ||
         !JackServer()) {
         state.SkipWithError("jackd could not be started");
-        return;
+        return nullptr;
     }
+    return server;
+}
+
+void BM_StreamArrival(benchmark::State& state) {
+    auto server = StartJack(state);
+    if (!server) return;
     TPeer jackPeer(RtMidi::UNIX_JACK, "bench in");
     int jackDevice = -1;
     WaitUntil([&] { return (jackDevice = OutputDevice("bench in")) >= 0; });
@@ -259,7 +276,112 @@ void BM_StreamArrival(benchmark::State& state) {
     }
 }
 
+// A plain JACK client: writes message I, due at Start + (I + 1) ticks on the MIDI clock, at its
+// frame from its own process callback.
+class TPlainJackClient {
+public:
+    TPlainJackClient(const std::string& Target, std::int64_t ToServer) : toServer_(ToServer) {
+        client_ = jack_client_open("Plain", JackNoStartServer, nullptr);
+        if (!client_) return;
+        out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (!out_ || jack_set_process_callback(client_, Process, this) != 0 ||
+            jack_activate(client_) != 0 ||
+            jack_connect(client_, jack_port_name(out_), Target.c_str()) != 0) {
+            jack_client_close(client_);
+            client_ = nullptr;
+        }
+    }
+    ~TPlainJackClient() {
+        if (client_) jack_client_close(client_);
+    }
+    bool Running() const { return client_ != nullptr; }
+    void Play(std::int64_t StartUs) {
+        next_.store(0);
+        start_.store(StartUs);
+    }
+
+private:
+    static int Process(jack_nframes_t frames, void* arg) {
+        auto* self = static_cast<TPlainJackClient*>(arg);
+        void* buffer = jack_port_get_buffer(self->out_, frames);
+        jack_midi_clear_buffer(buffer);
+        const std::int64_t start = self->start_.load();
+        jack_nframes_t first = 0;
+        jack_time_t begin = 0, end = 0;
+        float period = 0;
+        if (start < 0 || jack_get_cycle_times(self->client_, &first, &begin, &end, &period) != 0)
+            return 0;
+        const auto cycleUs = static_cast<std::int64_t>(end - begin);
+        for (int i = self->next_.load(); i < EventCount; self->next_.store(++i)) {
+            const std::int64_t due = start + self->toServer_ +
+                                     static_cast<std::int64_t>((i + 1) * TicksApart * UsPerTick) -
+                                     static_cast<std::int64_t>(begin);
+            if (due >= cycleUs) break;
+            const jack_nframes_t frame =
+                due <= 0 ? 0 : static_cast<jack_nframes_t>(due * frames / cycleUs);
+            const jack_midi_data_t note[3] = {static_cast<jack_midi_data_t>(i % 2 ? 0x80 : 0x90),
+                                              60, 100};
+            if (jack_midi_event_write(buffer, frame, note, 3) != 0) break;
+        }
+        return 0;
+    }
+    std::int64_t toServer_;
+    jack_client_t* client_ = nullptr;
+    jack_port_t* out_ = nullptr;
+    std::atomic<std::int64_t> start_{-1};
+    std::atomic<int> next_{0};
+};
+
+// The monitor's arrivals on the MIDI clock.
+TArrivals MonitorArrivals(TJackMonitor& Monitor, std::int64_t ToServer) {
+    return {[&Monitor] { return static_cast<std::size_t>(Monitor.Count()); },
+            [&Monitor, ToServer] {
+                std::vector<std::int64_t> times;
+                for (const auto& e : Monitor.Events())
+                    times.push_back(e.TimeUs - ToServer);
+                return times;
+            }};
+}
+
+void BM_StreamFrames(benchmark::State& state) {
+    auto server = StartJack(state);
+    if (!server) return;
+    TJackMonitor monitor(EventCount);
+    int device = -1;
+    WaitUntil([&] { return (device = OutputDevice("monitor in")) >= 0; });
+    if (!monitor.Running() || device < 0) {
+        state.SkipWithError("the monitor's JACK port is not listed");
+        return;
+    }
+    const std::int64_t toServer = static_cast<std::int64_t>(jack_get_time()) - MidiClockUs();
+    TPlainJackClient plain(monitor.Port(), toServer);
+    if (!plain.Running()) {
+        state.SkipWithError("the plain JACK client could not start");
+        return;
+    }
+    TLateness stream, reference;
+    for (auto _ : state) {
+        monitor.Clear();
+        stream = RunStream(device, MonitorArrivals(monitor, toServer), true);
+        monitor.Clear();
+        const std::int64_t plainStart = MidiClockUs() + 20000;
+        plain.Play(plainStart);
+        monitor.WaitFor(EventCount,
+                        std::chrono::milliseconds(
+                            static_cast<int>(EventCount * TicksApart * UsPerTick / 1000) + 5000));
+        reference = Lateness(MonitorArrivals(monitor, toServer).TimesUs(), plainStart, true);
+    }
+    state.counters["p50_us"] = stream.P50;
+    state.counters["p99_us"] = stream.P99;
+    state.counters["max_us"] = stream.Max;
+    state.counters["arrived"] = static_cast<double>(stream.Count);
+    Report(state, "plain_", reference);
+    state.counters["p99_vs_plain"] = reference.P99 > 0 ? stream.P99 / reference.P99 : 0;
+    state.counters["p99_under_500us"] = stream.P99 < 500 ? 1 : 0;
+}
+
 } // namespace
 
 BENCHMARK(BM_StreamTiming)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_StreamArrival)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_StreamFrames)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

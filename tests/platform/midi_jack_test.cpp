@@ -1,21 +1,27 @@
 // JACK MIDI ports as devices, against a dummy-backend JACK server of the test's own and a peer
 // JACK client (RtMidi in JACK mode) that owns one input and one output port.
 #include "platform/midi/midi.h"
+#include "platform/midi/midiclock.h"
 #include "platform/midi/midiport.h"
 #include "platform/midi_fixture.h"
+#include "support/jack_monitor.h"
 #include "support/jack_server.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,6 +288,111 @@ TEST_F(MidiJack, StreamPlaysASongToThePortCompleteAndInOrder) {
     ASSERT_TRUE(done.WaitFor(1, std::chrono::seconds(5))) << "the buffer never came back";
     ASSERT_TRUE(peer_->Received.WaitFor(expected.size()));
     EXPECT_EQ(peer_->Received.Items(), expected);
+    EXPECT_EQ(midiOutUnprepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    EXPECT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
+}
+
+// A frame of the fixture's server (48 kHz) either way, in microseconds: the server's cycle
+// times are estimates of its own.
+constexpr std::int64_t FrameUs = 21;
+
+// Messages handed to the output ahead of their time arrive at the frames their times give,
+// wherever they fall in a period; those already late when handed over arrive at the start of
+// the next cycle, in the order they were handed over, none dropped.
+TEST_F(MidiJack, TimedMessagesArriveAtTheirFramesAndLateOnesAtTheCycleStartInOrder) {
+    TJackMonitor monitor(256);
+    ASSERT_TRUE(monitor.Running());
+    auto out = OpenJackOutput(monitor.Port(), JackServer());
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->LeadUs(), 200000);
+    // 2,500 us apart: 120 frames, which moves along the period from message to message.
+    const std::int64_t base = MidiClockUs() + 60000;
+    for (std::uint8_t k = 0; k < 8; ++k) {
+        const Bytes note{0x90, static_cast<std::uint8_t>(60 + k), 100};
+        ASSERT_TRUE(out->SendAt(note.data(), note.size(), base + 2500 * k));
+    }
+    ASSERT_TRUE(monitor.WaitFor(8, std::chrono::seconds(2)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const Bytes late[] = {{0x90, 40, 1}, {0xB0, 7, 2}, {0x80, 40, 0}};
+    const std::int64_t past = MidiClockUs() - 30000;
+    for (const Bytes& m : late)
+        ASSERT_TRUE(out->SendAt(m.data(), m.size(), past));
+    ASSERT_TRUE(monitor.WaitFor(11, std::chrono::seconds(2)));
+    const auto events = monitor.Events();
+    ASSERT_EQ(events.size(), 11u);
+    for (std::size_t k = 0; k < 8; ++k) {
+        EXPECT_EQ(events[k].Message[1], 60 + k);
+        EXPECT_NEAR(events[k].TimeUs - events[0].TimeUs, 2500 * static_cast<std::int64_t>(k),
+                    FrameUs)
+            << "message " << k;
+    }
+    const std::set<std::uint64_t> offsets{events[0].Offset, events[1].Offset, events[2].Offset,
+                                          events[3].Offset};
+    EXPECT_GT(offsets.size(), 1u) << "the messages came at the cycles' starts";
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(events[8 + i].Message, late[i]);
+        EXPECT_EQ(events[8 + i].Offset, 0u) << "late message " << i;
+    }
+}
+
+// A song through the stream: each note at the frame of its tick. Then a stop while notes were
+// handed ahead: none of them sounds, only the ends of notes come.
+TEST_F(MidiJack, StreamPlaysEachNoteAtItsFrameAndStopTakesBackWhatWasHandedAhead) {
+    TJackMonitor monitor(256);
+    ASSERT_TRUE(monitor.Running());
+    int device = -1;
+    ASSERT_TRUE(WaitUntil([&] { return (device = IndexOf(OutNames(), "monitor in")) >= 0; },
+                          std::chrono::seconds(3)));
+    TArrivals<int> done;
+    HMIDISTRM stream = nullptr;
+    unsigned id = static_cast<unsigned>(device);
+    ASSERT_EQ(midiStreamOpen(&stream, &id, 1, RecordDone, reinterpret_cast<std::uintptr_t>(&done),
+                             CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    // 480 ticks to 500,000 us: 1,041.67 us a tick.
+    MIDIPROPTIMEDIV div;
+    div.cbStruct = sizeof div;
+    div.dwTimeDiv = 480;
+    ASSERT_EQ(midiStreamProperty(stream, &div, MIDIPROP_SET | MIDIPROP_TIMEDIV), MMSYSERR_NOERROR);
+    TStreamBuffer song;
+    const std::uint32_t gaps[] = {40, 17, 33, 5, 61, 24, 19, 48};
+    for (std::uint32_t i = 0; i < 8; ++i)
+        song.Short(gaps[i], 0x00644090 | i << 8);
+    MIDIHDR* hdr = song.Header();
+    ASSERT_EQ(midiOutPrepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamOut(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);
+    ASSERT_TRUE(monitor.WaitFor(8, std::chrono::seconds(3)));
+    auto events = monitor.Events();
+    std::int64_t tick = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(events[i].Message[1], 0x40 + i);
+        EXPECT_NEAR(events[i].TimeUs - events[0].TimeUs, tick * 500000 / 480, FrameUs)
+            << "note " << i;
+        if (i + 1 < 8) tick += gaps[i + 1];
+    }
+    ASSERT_TRUE(done.WaitFor(1));
+    ASSERT_EQ(midiStreamStop(stream), MMSYSERR_NOERROR);
+
+    // Notes 150 and 200 ms on, each ended 40 ms later: all handed ahead before the stop at
+    // about 100 ms.
+    TStreamBuffer more;
+    more.Short(144, 0x00643090);
+    more.Short(38, 0x00003080);
+    more.Short(10, 0x00643290);
+    more.Short(38, 0x00003280);
+    hdr = more.Header();
+    ASSERT_EQ(midiOutPrepareHeader(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamOut(stream, hdr), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(midiStreamStop(stream), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    events = monitor.Events();
+    std::vector<Bytes> after;
+    for (std::size_t i = 8; i < events.size(); ++i)
+        after.push_back(events[i].Message);
+    EXPECT_EQ(after, (std::vector<Bytes>{{0x80, 0x30, 0}, {0x80, 0x32, 0}}));
     EXPECT_EQ(midiOutUnprepareHeader(stream, hdr), MMSYSERR_NOERROR);
     EXPECT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
 }

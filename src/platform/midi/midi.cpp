@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -45,6 +46,7 @@ MMRESULT CheckCallback(MIDIOUTPROC callback, std::uint32_t flags) {
 class TNoDeviceOut : public TMidiOutConnection {
 public:
     bool Send(const std::uint8_t*, std::size_t) override { return true; }
+    std::int64_t LeadUs() const override { return 1; } // any time is its time
 };
 
 MMRESULT OpenOut(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback, std::uintptr_t instance,
@@ -77,7 +79,32 @@ MMRESULT OpenOut(HMIDIOUT* h, unsigned deviceId, MIDIOUTPROC callback, std::uint
     return MMSYSERR_NOERROR;
 }
 
+std::vector<std::shared_ptr<MidiOutHandle>> OpenHandles() {
+    std::lock_guard lock(handlesMutex);
+    std::vector<std::shared_ptr<MidiOutHandle>> handles;
+    for (auto& [key, handle] : outHandles)
+        handles.push_back(handle);
+    return handles;
+}
+
 } // namespace
+
+std::int64_t& AheadDueUs() {
+    thread_local std::int64_t due = -1;
+    return due;
+}
+
+bool AllOutputsTimed() {
+    std::lock_guard lock(handlesMutex);
+    for (auto& [key, handle] : outHandles)
+        if (handle->Out->LeadUs() <= 0) return false;
+    return true;
+}
+
+void WithdrawAllOutputs() {
+    for (auto& handle : OpenHandles())
+        handle->Out->Withdraw();
+}
 
 unsigned midiOutGetNumDevs() {
     return static_cast<unsigned>(MidiOutPorts().size());
@@ -132,7 +159,9 @@ MMRESULT midiOutShortMsg(HMIDIOUT h, std::uint32_t msg) {
     std::uint8_t bytes[3];
     std::size_t n = ShortMessageBytes(msg, bytes);
     if (n == 0) return MMSYSERR_INVALPARAM;
-    return handle->Out->Send(bytes, n) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+    const std::int64_t due = AheadDueUs();
+    const bool sent = due >= 0 ? handle->Out->SendAt(bytes, n, due) : handle->Out->Send(bytes, n);
+    return sent ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }
 
 MMRESULT midiOutPrepareHeader(HMIDIOUT h, MIDIHDR* hdr) {

@@ -16,6 +16,18 @@ class TMidiOutConnection {
 public:
     virtual ~TMidiOutConnection() = default;
     virtual bool Send(const std::uint8_t* bytes, std::size_t count) = 0;
+    // How far ahead of their time (microseconds) a stream hands its messages to SendAt; 0: it
+    // sends each one when it is due.
+    virtual std::int64_t LeadUs() const { return 0; }
+    // A message due at DueUs of the MIDI clock, for the output to place at its time; one that
+    // is already late goes at once. One writer, messages in the order of their times.
+    virtual bool SendAt(const std::uint8_t* bytes, std::size_t count, std::int64_t /*DueUs*/) {
+        return Send(bytes, count);
+    }
+    // Takes back what SendAt handed over and has not gone out, except that note-offs among it
+    // go out at once (a note never hangs); returns how many messages it took back, note-offs
+    // included. Once it returns, nothing handed over before goes out any more.
+    virtual int Withdraw() { return 0; }
 };
 
 // Takes what an open input delivers, on the port's own thread (or the thread of the test that
@@ -46,6 +58,14 @@ public:
     virtual std::string Name() const = 0;
     virtual std::unique_ptr<TMidiInConnection> Open(TMidiInSink* sink) = 0;
 };
+
+// What the outputs are sent while a stream calls back ahead of an event's time carries that
+// time (midi.cpp): the time on the MIDI clock, -1 outside such a callback.
+std::int64_t& AheadDueUs();
+// Whether every open output takes messages ahead of their time.
+bool AllOutputsTimed();
+// Every open output takes back what it was handed ahead (see Withdraw).
+void WithdrawAllOutputs();
 
 // The ports in device order (virtual first, in registration order, then the sequencer's, then
 // JACK's).

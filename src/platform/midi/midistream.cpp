@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -164,6 +165,7 @@ MMRESULT TMidiStream::Property(void* propData, std::uint32_t flags) {
         Reanchor(MidiClockUs());
         anchorRem_ = anchorRem_ * std::int64_t(p->dwTimeDiv) / timeDiv_;
         timeDiv_ = p->dwTimeDiv;
+        TakeBack(true); // handed ahead at the times of the old division
     } else {
         auto* p = static_cast<MIDIPROPTEMPO*>(propData);
         if (p->cbStruct != sizeof(MIDIPROPTEMPO)) return MMSYSERR_INVALPARAM;
@@ -174,6 +176,7 @@ MMRESULT TMidiStream::Property(void* propData, std::uint32_t flags) {
         if (p->dwTempo == 0 || p->dwTempo > 0xFFFFFF) return MMSYSERR_INVALPARAM;
         Reanchor(MidiClockUs());
         SetTempo(p->dwTempo);
+        TakeBack(true); // handed ahead at the times of the old tempo
     }
     Wake();
     return MMSYSERR_NOERROR;
@@ -214,6 +217,7 @@ MMRESULT TMidiStream::Pause() {
     if (state_ == TState::Playing) {
         Reanchor(MidiClockUs());
         state_ = TState::Paused;
+        TakeBack(false); // handed again, at their new times, once the stream plays on
         Wake();
     }
     return MMSYSERR_NOERROR;
@@ -224,6 +228,12 @@ MMRESULT TMidiStream::Stop() {
     state_ = TState::Stopped;
     anchorTick_ = anchorRem_ = lastTick_ = 0;
     cursor_ = 0;
+    // Nothing handed ahead plays after the stop but the ends of notes.
+    if (handedMarks_ > 0)
+        WithdrawAllOutputs();
+    else if (handed_ > 0)
+        out_->Withdraw();
+    handed_ = handedMarks_ = 0;
     // Every buffer goes back now, on this thread, before Stop returns.
     while (head_) {
         MIDIHDR* hdr = head_;
@@ -252,6 +262,77 @@ bool TMidiStream::HasQueued() {
 }
 
 std::int64_t TMidiStream::ProcessDue(std::int64_t now) {
+    const std::int64_t due = PlayDue(now);
+    const std::int64_t lead = out_->LeadUs();
+    if (lead <= 0 || state_ != TState::Playing || quit_) return due;
+    const std::int64_t ahead = HandAhead(TicksAt(now + lead), -1, true);
+    return due < 0 ? ahead : ahead < 0 ? due : std::min(due, ahead);
+}
+
+std::int64_t TMidiStream::HandAhead(std::int64_t horizon, int limit, bool send) {
+    int marksAhead = -1; // whether callbacks may come ahead: asked at the first marker
+    if (handed_ == 0 && handedMarks_ == 0) {
+        aheadHdr_ = head_;
+        aheadCursor_ = cursor_;
+        aheadTick_ = lastTick_;
+    }
+    while (aheadHdr_) {
+        TStreamEvent e;
+        if (!ParseEvent(aheadHdr_, aheadCursor_, e)) {
+            // At the end of what is queued the position waits for the next buffer.
+            if (!aheadHdr_->lpNext) return -1;
+            aheadHdr_ = aheadHdr_->lpNext;
+            aheadCursor_ = 0;
+            continue;
+        }
+        const std::int64_t tick = aheadTick_ + e.Delta;
+        if (tick > horizon) return DueUs(tick) - out_->LeadUs();
+        std::uint8_t type = static_cast<std::uint8_t>((e.Event >> 24) & ~(MEVT_F_CALLBACK >> 24));
+        // The times after a tempo change are known once it is played.
+        if (type == MEVT_TEMPO) return -1;
+        const bool mark = e.Event & MEVT_F_CALLBACK;
+        if (mark && send) {
+            // What the callback sends goes ahead only where every output takes it so.
+            if (marksAhead < 0) marksAhead = AllOutputsTimed() ? 1 : 0;
+            if (!marksAhead) return -1;
+        }
+        std::uint8_t bytes[3];
+        std::size_t n = 0;
+        if (type == MEVT_SHORTMSG) n = ShortMessageBytes(e.Event & 0xFFFFFF, bytes);
+        if (type == MEVT_LONGMSG) n = e.ParamLen;
+        if (n > 0) {
+            if (limit == 0) return -1;
+            if (send) out_->SendAt(type == MEVT_SHORTMSG ? bytes : e.Params, n, DueUs(tick));
+            ++handed_;
+            if (limit > 0) --limit;
+        }
+        const std::uint32_t offset = aheadCursor_;
+        aheadTick_ = tick;
+        aheadCursor_ += e.Size;
+        if (mark && send) {
+            AheadDueUs() = DueUs(tick);
+            aheadHdr_->dwOffset = offset;
+            Notify(MOM_POSITIONCB, reinterpret_cast<std::uintptr_t>(aheadHdr_));
+            AheadDueUs() = -1;
+            ++handedMarks_;
+        }
+    }
+    return -1;
+}
+
+void TMidiStream::TakeBack(bool Tempo) {
+    if (handedMarks_ > 0) {
+        if (!Tempo) WithdrawAllOutputs();
+        return;
+    }
+    if (handed_ == 0) return;
+    // The first of those handed went out already: the position moves on past them again.
+    const int gone = std::max(0, handed_ - out_->Withdraw());
+    handed_ = 0;
+    if (gone > 0) HandAhead(INT64_MAX, gone, false);
+}
+
+std::int64_t TMidiStream::PlayDue(std::int64_t now) {
     while (state_ == TState::Playing && head_ && !quit_) {
         MIDIHDR* hdr = head_;
         TStreamEvent e;
@@ -273,7 +354,12 @@ std::int64_t TMidiStream::ProcessDue(std::int64_t now) {
         std::uint8_t type = static_cast<std::uint8_t>((e.Event >> 24) & ~(MEVT_F_CALLBACK >> 24));
         if (type == MEVT_SHORTMSG) {
             std::uint8_t bytes[3];
-            if (std::size_t n = ShortMessageBytes(e.Event & 0xFFFFFF, bytes)) out_->Send(bytes, n);
+            if (std::size_t n = ShortMessageBytes(e.Event & 0xFFFFFF, bytes)) {
+                if (handed_ > 0)
+                    --handed_; // the output has it, for its time
+                else
+                    out_->Send(bytes, n);
+            }
         } else if (type == MEVT_TEMPO) {
             std::uint32_t tempo = e.Event & 0xFFFFFF;
             if (tempo > 0) {
@@ -285,11 +371,18 @@ std::int64_t TMidiStream::ProcessDue(std::int64_t now) {
                 tempo_ = tempo;
             }
         } else if (type == MEVT_LONGMSG && e.ParamLen > 0) {
-            out_->Send(e.Params, e.ParamLen);
+            if (handed_ > 0)
+                --handed_;
+            else
+                out_->Send(e.Params, e.ParamLen);
         }
         if (e.Event & MEVT_F_CALLBACK) {
-            hdr->dwOffset = offset;
-            Notify(MOM_POSITIONCB, reinterpret_cast<std::uintptr_t>(hdr));
+            if (handedMarks_ > 0) {
+                --handedMarks_; // called back ahead of its time
+            } else {
+                hdr->dwOffset = offset;
+                Notify(MOM_POSITIONCB, reinterpret_cast<std::uintptr_t>(hdr));
+            }
         }
     }
     return -1;

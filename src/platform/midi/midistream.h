@@ -56,8 +56,20 @@ private:
     enum class TState { Stopped, Playing, Paused };
 
     void Run();
-    // Carries out everything due at Now; gives the clock time of the next event, or -1.
+    // Carries out everything due at Now and hands ahead what the output takes ahead of its
+    // time; gives the clock time of the next thing to do, or -1.
     std::int64_t ProcessDue(std::int64_t now);
+    std::int64_t PlayDue(std::int64_t now);
+    // Hands the output the messages of the events up to Horizon (ticks), at most Limit of them
+    // (-1: all), from the ahead position on, and calls back for their markers where every
+    // output takes what the callback sends ahead; only counts messages when Send is false.
+    // Gives the clock time at which the next one is to be handed, or -1.
+    std::int64_t HandAhead(std::int64_t horizon, int limit, bool send);
+    // The output gives back what was handed ahead and is not out yet; the ahead position moves
+    // back to the first message of it. What callbacks sent ahead cannot be sent again: it is
+    // taken back for good (but for the ends of notes) when the stream pauses, and stays for
+    // its old times when the tempo changes (Tempo).
+    void TakeBack(bool Tempo);
     std::int64_t TicksAt(std::int64_t now) const;
     std::int64_t DueUs(std::int64_t tick) const;
     void Reanchor(std::int64_t now);
@@ -93,6 +105,13 @@ private:
     MIDIHDR* head_ = nullptr;   // queued buffers, linked through lpNext
     MIDIHDR* tail_ = nullptr;
     std::uint32_t cursor_ = 0; // offset of the next event in the head buffer
+    // Handed ahead: the output holds the messages of the events after the played position up
+    // to this one (buffer, offset of the next event, tick of the last), Handed of them.
+    MIDIHDR* aheadHdr_ = nullptr;
+    std::uint32_t aheadCursor_ = 0;
+    std::int64_t aheadTick_ = 0;
+    int handed_ = 0;
+    int handedMarks_ = 0; // callbacks made ahead that the played position has not passed
 
     std::thread thread_;
 };
