@@ -87,6 +87,7 @@ _TPart* NewPart(std::string Name, int Start, int Length, int TrackIndex) {
 bool InsertPart(_TTrack* Track, _TPart* Part) {
     // A part without length could never hold an event and would break the track's order.
     if (!Track || !Part || Part->Length <= 0) return false;
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed); // the track's walk changes
     _TPart* first = Track->Parts;
     if (!first) {
         Part->Next = nullptr;
@@ -117,6 +118,7 @@ bool InsertPart(_TTrack* Track, _TPart* Part) {
 
 _TPart* UnlinkPartAt(_TTrack* Track, int Start) {
     if (!Track) return nullptr;
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     for (_TPart** link = &Track->Parts; *link; link = &(*link)->Next) {
         if ((*link)->Start == Start) {
             _TPart* p = *link;
@@ -265,9 +267,10 @@ _TPart* CopyPart(const _TPart* Part) {
 
 void FreePartEvents(_TPart* Part) {
     if (!Part) return;
+    // Also for a part without events: what remembers the part itself holds no more.
+    EventListEpoch.fetch_add(1, std::memory_order_relaxed);
     _TEvent* first = Part->Events;
     if (first) {
-        EventListEpoch.fetch_add(1, std::memory_order_relaxed);
         // A ring (the metronome's) ends where it began.
         EventRecords().FreeAll(
             first, [first](_TEvent* e) { return e->Next == first ? nullptr : e->Next; });

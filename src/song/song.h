@@ -76,9 +76,9 @@ void SetEventBlock(_TEvent& E, const std::uint8_t* Bytes, int Len);
 void SetEventValue(_TEvent& E, std::uint32_t Value);
 // Frees one event with its block.
 void FreeEvent(_TEvent* E);
-// Counts every event made or freed and every hold of the renderer by the GUI thread (taken and
-// given back): what a window remembers of walking a part's events holds only while it stays
-// the same.
+// Counts every event made or freed, every part linked, unlinked or freed, and every hold of
+// the renderer by the GUI thread (taken and given back): what a window or the renderer remembers
+// of walking a track's parts and events holds only while it stays the same.
 extern std::atomic<std::uint64_t> EventListEpoch;
 
 struct _TPart {
