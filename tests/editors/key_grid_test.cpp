@@ -308,7 +308,8 @@ TEST_F(KeyGridTest, PlayCursorAndBandAreXorMarks) {
 
 // A long part: the walk resumes from marks near the view. Whatever the scroll position, the
 // picture is the one a walk from the part's first event gives, also for notes that began far
-// left of the view and sound into it, and after an edit.
+// left of the view and sound into it, and after edits that leave the marks before them standing
+// (a delta, an event put in, one taken out, a key changed).
 TEST_F(KeyGridTest, LongPartPaintsTheSameFromItsMarks) {
     Start();
     _TPart* p = NewPart("Long", 0, 20000 * 60 + 960, 0);
@@ -321,20 +322,87 @@ TEST_F(KeyGridTest, LongPartPaintsTheSameFromItsMarks) {
     AppendEvent(p, NewEvent(10, 0x00003080u));
     ASSERT_TRUE(InsertPart(Song->TrackAt(0), p));
     OpenKey(p);
+    auto scrollTo = [&](int Sixteenth) {
+        k->ScrollX->SetPosition(TfmKey::TickToFloorX(std::int64_t(Sixteenth) * 60));
+        k->ScrollX->Changed();
+    };
+    // The first event swapped for a copy of its own: no mark holds, the walk starts over.
     auto cold = [&] {
-        HoldRenderer(); // a change: what the walk remembered is dropped
+        HoldRenderer();
+        _TEvent* first = p->Events;
+        _TEvent* copy = NewEvent(first->Delta, first->Msg);
+        copy->Next = first->Next;
+        p->Events = copy;
+        FreeEvent(first);
         ReleaseRenderer();
         Repaint();
         return gui.Capture(k->key->Handle());
     };
     for (int sixteenth : {15000, 3000, 19900, 8000, 8001}) {
-        k->ScrollX->SetPosition(TfmKey::TickToFloorX(std::int64_t(sixteenth) * 60));
-        k->ScrollX->Changed();
+        scrollTo(sixteenth);
         Repaint();
         Repaint();
         const Surface warm = gui.Capture(k->key->Handle());
         EXPECT_TRUE(SameSurface(warm, cold())) << sixteenth;
         EXPECT_EQ(Grid(-k->key->OffsetX + 30, BoxRow(48)), kFill) << sixteenth;
+    }
+    // Events 1 + 2n and 2 + 2n are note n's on and off (before the edits put in or take out).
+    using TNth = _TEvent* (*)(_TPart*, int);
+    struct TEdit {
+        const char* What;
+        void (*Apply)(_TPart*, TNth);
+    };
+    const TEdit edits[] = {
+        {"a later delta",
+         [](_TPart* P, TNth Nth) {
+             Nth(P, 1 + 2 * 6000)->Delta += 120;
+             P->EndTime += 120;
+         }},
+        {"a note put in across marks",
+         [](_TPart* P, TNth Nth) {
+             _TEvent *on = NewEvent(0, 0x00643190u), *off = NewEvent(0, 0x00003180u);
+             _TEvent* before = Nth(P, 1 + 2 * 7000);
+             on->Next = before->Next;
+             before->Next = on;
+             before = Nth(P, 2 + 2 * 12000 + 1);
+             off->Next = before->Next;
+             before->Next = off;
+         }},
+        {"a note-off taken out",
+         [](_TPart* P, TNth Nth) {
+             _TEvent* before = Nth(P, 1 + 2 * 9000 + 1);
+             _TEvent* off = before->Next;
+             before->Next = off->Next;
+             off->Next->Delta += off->Delta;
+             FreeEvent(off);
+         }},
+        {"a key changed",
+         [](_TPart* P, TNth Nth) {
+             Nth(P, 1 + 2 * 16000 + 1)->Msg = 0x00643390u;
+             Nth(P, 2 + 2 * 16000 + 1)->Msg = 0x00003380u;
+         }},
+    };
+    const TNth nth = [](_TPart* P, int Index) {
+        _TEvent* e = P->Events;
+        while (Index-- > 0)
+            e = e->Next;
+        return e;
+    };
+    const int views[] = {3000, 15000, 8000, 19900, 6500, 12000};
+    for (const TEdit& edit : edits) {
+        HoldRenderer();
+        edit.Apply(p, nth);
+        ReleaseRenderer();
+        std::vector<Surface> warm;
+        for (int sixteenth : views) {
+            scrollTo(sixteenth);
+            Repaint();
+            warm.push_back(gui.Capture(k->key->Handle()));
+        }
+        for (std::size_t v = 0; v < std::size(views); ++v) {
+            scrollTo(views[v]);
+            EXPECT_TRUE(SameSurface(warm[v], cold())) << edit.What << ", " << views[v];
+        }
     }
     // An edit inside the guard shows at once.
     Song->State = 0;

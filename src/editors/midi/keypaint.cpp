@@ -164,22 +164,51 @@ struct TWaiting {
 };
 
 // Where a walk over a part's events stood: the next event, the tick of the last one passed and
-// the notes sounding there.
+// the notes sounding there; Print sums up the events passed since the mark before (each one's
+// place in memory, delta and message), which are all the walk's state depends on.
 struct TWalkMark {
     _TEvent* Next = nullptr;
     std::int64_t Time = 0;
     std::vector<TWaitingNote> Waiting;
+    std::uint64_t Print = 0;
 };
 
+std::uint64_t AddToPrint(std::uint64_t Print, const _TEvent* E) {
+    const std::uint64_t x =
+        reinterpret_cast<std::uintptr_t>(E) ^
+        (std::uint64_t(std::uint32_t(E->Delta)) << 32 | E->Msg) * 0xff51afd7ed558ccdULL;
+    return (Print ^ x) * 0x9e3779b97f4a7c15ULL + (Print >> 29);
+}
+
 // Marks every few thousand events of the part the grid last showed, so that a paint far into a
-// long part starts its walk near the view. Good while EventListEpoch stays as it was: nothing
-// made, freed or changed under the renderer's hold since (and nothing while recording).
+// long part starts its walk near the view (none while recording). While EventListEpoch stays
+// as it was (nothing made, freed or changed under the renderer's hold since) all of them hold;
+// after a change the marks are checked from the part's start against their prints, so those
+// before the first changed event are kept and the walk goes on from the last of them. Checked:
+// the marks known to hold for Epoch.
 struct TWalkCache {
     const _TPart* Part = nullptr;
     std::uint64_t Epoch = 0;
+    std::size_t Checked = 0;
     std::vector<TWalkMark> Marks;
+
+    // Whether mark I (I >= 1, mark I - 1 checked) still stands where the part's events put it.
+    bool Holds(std::size_t I) const;
 };
 constexpr int kEventsPerMark = 4096;
+
+bool TWalkCache::Holds(std::size_t I) const {
+    const TWalkMark& m = Marks[I];
+    std::uint64_t print = 0;
+    std::int64_t t = Marks[I - 1].Time;
+    _TEvent* e = Marks[I - 1].Next;
+    for (int n = 0; n < kEventsPerMark; ++n, e = e->Next) {
+        if (!e) return false;
+        t += e->Delta;
+        print = AddToPrint(print, e);
+    }
+    return e == m.Next && t == m.Time && print == m.Print;
+}
 
 } // namespace
 
@@ -198,25 +227,40 @@ void TfmKey::DrawNotesOn(TCanvas& C, bool All) {
     const TWalkMark* mark = &start;
     bool extend = false;
     if (All && Song->State != 1) {
-        if (cache.Part != part || cache.Epoch != epoch) {
+        if (cache.Part != part) {
             cache.Part = part;
-            cache.Epoch = epoch;
             cache.Marks.assign(1, start);
+            cache.Checked = 1;
+        } else if (cache.Epoch != epoch) {
+            cache.Marks.front() = start;
+            cache.Checked = 1;
         }
+        cache.Epoch = epoch;
         std::size_t from = 0;
-        while (from + 1 < cache.Marks.size() && cache.Marks[from + 1].Time < edge)
+        while (from + 1 < cache.Marks.size() && cache.Marks[from + 1].Time < edge) {
+            if (from + 1 == cache.Checked) {
+                if (!cache.Holds(from + 1)) {
+                    cache.Marks.resize(from + 1);
+                    break;
+                }
+                ++cache.Checked;
+            }
             ++from;
+        }
         mark = &cache.Marks[from];
         extend = from + 1 == cache.Marks.size();
+        // Marks past the view are checked when a later paint walks to them.
     }
     waiting.Clear();
     waiting.Add(mark->Waiting);
     _TEvent* e = mark->Next;
     std::int64_t t = mark->Time;
+    std::uint64_t print = 0;
     for (int passed = 0; e; e = e->Next) {
         const std::int64_t at = t + e->Delta;
         if (at >= edge) break;
         t = at;
+        if (extend) print = AddToPrint(print, e);
         if (IsNoteOn(e->Msg)) {
             if (All || (e->Flags & efRedraw)) waiting.ByKey[MidiData1(e->Msg)].push_back({e, t});
         } else if (IsNoteOff(e->Msg)) {
@@ -225,8 +269,11 @@ void TfmKey::DrawNotesOn(TCanvas& C, bool All) {
                 if (w.first->Flags & efRedraw) w.first->Flags &= ~efRedraw;
             k.clear();
         }
-        if (extend && ++passed % kEventsPerMark == 0)
-            cache.Marks.push_back(TWalkMark{e->Next, t, waiting.All()});
+        if (extend && ++passed % kEventsPerMark == 0) {
+            cache.Marks.push_back(TWalkMark{e->Next, t, waiting.All(), print});
+            cache.Checked = cache.Marks.size();
+            print = 0;
+        }
     }
     std::vector<TWaitingNote> sounding = waiting.All();
     std::stable_sort(sounding.begin(), sounding.end(),
