@@ -319,8 +319,9 @@ TEST_F(AudioClicks, JackDriverKeepsEveryBeatOnItsSample) {
         }
         // A block that itself ran past its cycle reached the recorder in a later one, and a
         // beat that fell into cycles the server played without the program comes at the
-        // first frame after them: on a loaded machine either may befall a click or two. The
-        // rest lie on one grid of beats, the last one included: no shift stays.
+        // first frame after them: on a loaded machine either may befall a few clicks, each
+        // later than its beat. The rest lie on one grid of beats, the last one included: no
+        // click comes early and no shift stays.
         const std::vector<std::int64_t> clicks = recorder.Listener.Clicks();
         ASSERT_EQ(clicks.size(), static_cast<std::size_t>(beats));
         std::map<std::int64_t, int> grids;
@@ -332,8 +333,12 @@ TEST_F(AudioClicks, JackDriverKeepsEveryBeatOnItsSample) {
         std::string all;
         for (std::int64_t c : clicks)
             all += " " + std::to_string(c - grid->first);
-        EXPECT_GE(grid->second, beats - 2) << "clicks from the grid's start:" << all;
-        EXPECT_EQ(clicks.back(), Steady(grid->first, beats).back()) << all;
+        EXPECT_GT(grid->second, beats / 2) << "clicks from the grid's start:" << all;
+        const std::vector<std::int64_t> beatsAt = Steady(grid->first, beats);
+        for (int b = 0; b < beats; ++b)
+            EXPECT_GE(clicks[static_cast<std::size_t>(b)], beatsAt[static_cast<std::size_t>(b)])
+                << "beat " << b << " early:" << all;
+        EXPECT_EQ(clicks.back(), beatsAt.back()) << all;
     }
     audio->Stop();
     Song->State = 0;

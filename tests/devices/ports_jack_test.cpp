@@ -89,8 +89,9 @@ TEST(PortsJack, NotesComeAtTheFramesOfTheirTicksAndAStopTakesBackWhatWasHandedAh
                 if (e.Message[0] == 0x90) ons.push_back(e.TimeUs - events[0].TimeUs);
             ASSERT_EQ(ons.size(), 4u);
             for (int i = 0; i < 4; ++i)
+                // Two frames either way: the server's cycle times are its own estimates.
                 EXPECT_NEAR(ons[static_cast<std::size_t>(i)], (ticks[i] - ticks[0]) * 500000 / 240,
-                            21)
+                            42)
                     << "note " << i;
 
             // Notes 150 and 200 ms on: handed ahead before a stop at about 100 ms.

@@ -91,4 +91,8 @@ int TScriptedDevice::RunBlocks(int Count, int Frames) {
     return n;
 }
 
+void TScriptedDevice::MissFrames(int Frames) {
+    if (started_ && block_) block_(nullptr, Frames);
+}
+
 } // namespace platform

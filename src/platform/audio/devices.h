@@ -50,6 +50,8 @@ public:
     // Runs Count blocks of Frames frames (the opened size when 0); the number run (0 when
     // the device is not started).
     int RunBlocks(int Count, int Frames = 0);
+    // Hands Frames to the block function as played without a block (no buffer).
+    void MissFrames(int Frames);
 
 private:
     TBlockFunction block_;

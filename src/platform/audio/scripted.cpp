@@ -108,6 +108,11 @@ int TScriptedAudio::Play(int Frames) {
     return g_output ? g_output->RunBlocks(1, Frames) * Frames : 0;
 }
 
+void TScriptedAudio::Miss(int Frames) {
+    std::lock_guard lock(g_mutex);
+    if (g_output) g_output->MissFrames(Frames);
+}
+
 std::vector<std::uint8_t> TScriptedAudio::PlayBytes() const {
     std::shared_ptr<TRingBytes> ring;
     {

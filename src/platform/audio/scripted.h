@@ -32,6 +32,9 @@ public:
     // Runs the open output stream for Frames frames on the calling thread (the block function
     // moves the play cursor and sets the events it passes). 0 when no stream runs.
     int Play(int Frames);
+    // Frames the open output stream played without a block (a client that ran late): its block
+    // function hears of them with no buffer.
+    void Miss(int Frames);
     // The bytes of the secondary buffer made last (empty when none).
     std::vector<std::uint8_t> PlayBytes() const;
 

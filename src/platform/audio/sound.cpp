@@ -284,6 +284,7 @@ struct TOutState {
     bool open = false, started = false;
 
     void Block(float* Out, int Frames) {
+        if (!Out) return; // frames the device played without a block: a preview just goes on
         inBlock.store(1);
         if (TRingBytes* r = playing.load()) r->ReadFrames(Out, Frames);
         inBlock.store(0, std::memory_order_release);
