@@ -207,6 +207,21 @@ private:
         withdraw_.store(false, std::memory_order_release);
     }
 
+    // How far the server's clock is ahead of the MIDI clock. Read between two readings of the
+    // MIDI clock: a loaded machine may stop the thread between the readings for milliseconds,
+    // which would put every message of the cycle that far off, so that a reading whose two
+    // sides lie far apart keeps the last close one.
+    std::int64_t ToServer() {
+        const std::int64_t before = MidiClockUs();
+        const auto server = static_cast<std::int64_t>(jack_get_time());
+        const std::int64_t after = MidiClockUs();
+        if (!knowsToServer_ || after - before <= kCloseReadingUs) {
+            toServer_ = server - before - (after - before) / 2;
+            knowsToServer_ = true;
+        }
+        return toServer_;
+    }
+
     // The timed messages due before the next cycle, each at the frame its time gives (one
     // that is late at the cycle's start), in order.
     void PlaceTimed(void* buffer, jack_nframes_t frames) {
@@ -216,7 +231,7 @@ private:
         if (jack_get_cycle_times(client_, &first, &start, &next, &periodUs) != 0 || next <= start)
             return;
         // The stream's times are on the MIDI clock, the cycle's on the server's.
-        const std::int64_t toServer = static_cast<std::int64_t>(jack_get_time()) - MidiClockUs();
+        const std::int64_t toServer = ToServer();
         const auto cycleStart = static_cast<std::int64_t>(start);
         const auto cycleUs = static_cast<std::int64_t>(next - start);
         jack_nframes_t last = 0;
@@ -272,6 +287,9 @@ private:
     jack_ringbuffer_t* timed_ = nullptr;
     std::atomic<bool> withdraw_{false};
     std::atomic<int> withdrawn_{0};
+    static constexpr std::int64_t kCloseReadingUs = 50;
+    std::int64_t toServer_ = 0; // the process thread's own
+    bool knowsToServer_ = false;
 };
 
 std::string ServerName() {
