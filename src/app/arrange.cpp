@@ -9,6 +9,7 @@
 #include "devices/audio.h"
 #include "devices/midi.h"
 #include "devices/ui/audiosetup.h"
+#include "editors/audio/sampleedit.h"
 #include "editors/midi/key.h"
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
@@ -61,7 +62,10 @@ TArrangeTransportWindows g_transportWindows;
 // What the file menu asks of the arrange window after it opened, cleared or changed the song.
 class TArrangeFileMenuWindows : public TFileMenuWindows {
 public:
-    void CloseEditors() override { CloseKeyEditor(); }
+    void CloseEditors() override {
+        CloseKeyEditor();
+        CloseSampleEditor();
+    }
     void SendThru() override {
         if (fmArrange) fmArrange->SendThru();
     }
@@ -76,6 +80,7 @@ public:
     void ShowTempo(int Bpm) override {
         if (fmArrange) fmArrange->editBpm->Text = std::to_string(Bpm);
         if (fmKey) fmKey->editBpm->Text = std::to_string(Bpm);
+        if (fmAudio) fmAudio->editBpm->Text = std::to_string(Bpm);
     }
     void FollowPlayback() override {
         if (fmArrange && Song) fmArrange->ScrollToTick(Song->Position);
@@ -546,6 +551,7 @@ void TfmArrange::FormCreate() {
     if (typeid(FileMenuWindows()) == typeid(TFileMenuWindows))
         SetFileMenuWindows(&g_fileMenuWindows);
     InstallKeyEditorSeams();
+    InstallSampleEditorSeams();
     SplashStep();               // 1
     BuildArrangeSkinControls(); // 2
     SnapMode = 2;               // 3

@@ -97,7 +97,7 @@ void DeleteInSelectedParts(std::string_view Caption, F&& Select, G&& After) {
 } // namespace
 
 void TfmMdi::QuantizeSelection(bool SelectedOnly) {
-    GuardedEdit(this, rpKeyGrid | rpKeyLane,
+    GuardedEdit(this, rpKeyGrid | rpKeyLane | rpSample,
                 [&] { return Song->QuantizeSelectedParts(Song->GridTicks(), SelectedOnly); });
 }
 

@@ -23,6 +23,10 @@ struct TEditCommandSeams {
     std::function<void(bool Down)> SampleSolo;
     // Automation editor: grid caption panel.
     std::function<void(const std::string& Caption)> AutomationGridCaption;
+    // The appearance dialog on its first page (0 Global, 1 Song edit) and the groove window;
+    // the editors' and the arrange window's menus call them.
+    std::function<void(int FirstPage)> ShowCustomize;
+    std::function<void()> ShowGrooves;
     // The arrange window's solo button.
     std::function<void(bool Down)> ArrangeSolo;
 

@@ -9,6 +9,8 @@
 #include "devices/midi.h"
 #include "devices/midimsg.h"
 #include "devices/ui/editorform.h"
+#include "editors/audio/sampleedit.h"
+#include "gui/scroll.h"
 #include "platform/core/messages.h"
 #include "platform/window/focus.h"
 #include "song/primitives.h"
@@ -48,6 +50,7 @@ bool PartInSong(const _TPart* Part) {
 void RepaintEditedParts() {
     MainWindow().PaintParts(-1);
     MidiEditors().InvalidateViews();
+    if (fmAudio) fmAudio->audio->Invalidate();
 }
 
 // A new event from a plug-in's node, Tick after its part's start.

@@ -6,6 +6,7 @@
 #include "app/editorhost.h"
 #include "app/filemenu.h"
 #include "app/options.h"
+#include "editors/audio/sampleedit.h"
 #include "editors/midi/key.h"
 
 #include "devices/audio.h"
@@ -189,6 +190,7 @@ TfmMdi::TfmMdi(TComponent* AOwner)
 TfmMdi::~TfmMdi() {
     // The editors and the arrange window are the frame's children: they go first.
     if (fmKey) fmKey->Free();
+    if (fmAudio) fmAudio->Free();
     if (fmArrange) fmArrange->Free();
     if (fmMdi == this) fmMdi = nullptr;
 }
@@ -445,6 +447,10 @@ void TfmMdi::FormClose(TCloseAction& Action) {
     // Editors, the arrange window and the mixer write their settings and go here.
     if (fmKey && fmKey->Visible) fmKey->Close();
     if (fmKey) fmKey->Free();
+    if (fmAudio) {
+        fmAudio->SaveSettings();
+        fmAudio->Free();
+    }
     if (fmArrange) {
         if (fmArrange->Visible) SaveArrangeSettings();
         fmArrange->Free();

@@ -12,6 +12,7 @@
 #include "app/transport.h"
 #include "app/transportbar.h"
 #include "devices/midimsg.h"
+#include "editors/audio/sampleedit.h"
 #include "editors/midi/key.h"
 #include "gui/scroll.h"
 #include "platform/forms/extctrls.h"
@@ -186,6 +187,7 @@ void TfmArrange::ToggleTrackMute(int Track) {
     InvalidateTrackRow(Track);
     RefreshTrackbar();
     if (fmKey) fmKey->UpdateMuteButton();
+    if (fmAudio) fmAudio->UpdateMuteButton();
 }
 
 void TfmArrange::TracksMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
