@@ -2,6 +2,7 @@
 // transport and the other global keys go on to the main window.
 #include "app/arrange.h"
 #include "app/main.h"
+#include "platform/forms/combobox.h"
 #include "platform/forms/edit.h"
 #include "platform/window/input.h"
 
@@ -9,6 +10,8 @@ using namespace platform;
 
 void TfmArrange::FormKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift) {
     if (dynamic_cast<TEdit*>(ActiveControl())) return; // the key is the field's
+    // A box's open list takes the keys that choose in it (Enter would also play the song).
+    if (auto* box = dynamic_cast<TComboBox*>(ActiveControl()); box && box->DroppedDown) return;
     if (Key == VK_ESCAPE || Key == 220) CancelDrag();
     if (Key == VK_SPACE && (Shift & ssCtrl)) {
         ToggleSynthEditor();

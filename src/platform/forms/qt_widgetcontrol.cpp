@@ -323,9 +323,14 @@ LRESULT TWidgetControl::WndProc(UINT msg, WPARAM w, LPARAM l) {
         Qt::MouseButtons buttons;
         if (w & MK_LBUTTON) buttons |= Qt::LeftButton;
         // The child under the pointer takes the event (a list's viewport, a spin box's
-        // line); the one that took the press keeps the pointer until the release.
-        QWidget* target = pressedWidget ? pressedWidget.data() : TargetAt(Widget(), pos);
-        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+        // line); the one that took the press keeps the pointer until the release. A press
+        // whose release another window took (a combo box's list opened by it) is forgotten at
+        // the next press, and a child of another control never takes this one's events.
+        const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+        QWidget* pressed = pressedWidget.data();
+        const bool ours = pressed && (pressed == Widget() || Widget()->isAncestorOf(pressed));
+        QWidget* target = !press && ours ? pressed : TargetAt(Widget(), pos);
+        if (press)
             pressedWidget = target;
         else if (type == QEvent::MouseButtonRelease)
             pressedWidget = nullptr;
