@@ -8,6 +8,7 @@
 #include "app/main.h"
 #include "devices/audio.h"
 #include "devices/midi.h"
+#include "devices/sblive.h"
 #include "devices/ui/audiosetup.h"
 #include "editors/audio/sampleedit.h"
 #include "editors/midi/key.h"
@@ -22,6 +23,7 @@
 #include "platform/forms/edit.h"
 #include "platform/forms/extctrls.h"
 #include "platform/forms/header.h"
+#include "platform/menus/commdlg.h"
 #include "platform/menus/menus.h"
 #include "platform/window/focus.h"
 #include "platform/window/input.h"
@@ -210,6 +212,10 @@ TfmArrange::~TfmArrange() {
     delete PopupCh;
     delete TrackPopup;
     delete PartsPopup;
+    delete popupSBLive;
+    delete OpenDialog1;
+    SetSBLiveWindows(nullptr);
+    ArrangeSeams().AskPartName = nullptr;
     SetMenu(nullptr);
     delete MainMenu;
 }

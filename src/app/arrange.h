@@ -8,6 +8,7 @@
 #include "platform/core/timers.h"
 #include "platform/forms/form.h"
 #include "platform/gdi/graphics.h"
+#include "song/userbank.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,7 @@ class TLabel;
 class TMainMenu;
 class TMenuItem;
 class TPopupMenu;
+class TOpenDialog;
 } // namespace platform
 
 class TScroll;
@@ -68,6 +70,8 @@ struct TArrangeSeams {
     // its layout (every layout but Default).
     std::function<void(int Entry)> ChangeLayout;
     std::function<void()> ShowLayoutFields;
+    // The name for the selected parts (the rename-part dialog); False when cancelled.
+    std::function<bool(std::string& Name)> AskPartName;
 };
 TArrangeSeams& ArrangeSeams();
 
@@ -93,7 +97,8 @@ public:
     std::uint8_t HandScroll = 0;
     platform::TColor TracksSelBkColor = 0x444444, TracksSelColor = 0xFFFFFF;
     int ValueDragRow = -1, ValueDragColumn = -1;
-    std::vector<std::string> UserList;
+    // The entries of the last user bank read, and its bank-select mode.
+    std::vector<TUser> UserList;
     int UserMode = 0;
     TGuiScrollbar* ScrollY = nullptr;
     TGuiScrollbar* ScrollX = nullptr;
@@ -120,8 +125,8 @@ public:
     platform::TPanel* panelRes = nullptr;
     platform::TSpeedButton* btnThru = nullptr;
     platform::TSpeedButton* sbAudio = nullptr;
-    platform::TComboBox* comboGM = nullptr;
-    platform::TComboBox* comboGS = nullptr;
+    platform::TComboBox* comboGM = nullptr;    // the GM layout's programs
+    platform::TComboBox* comboGS = nullptr;    // the GS layout's programs
     std::vector<platform::TPanel*> BankPanels; // Default, GM, GS, User, AWE, SB Live!, MSB/LSB
     platform::TPanel* panelSynthEdit = nullptr;
     // Autoplay was noted by the autoload (only for a song that was read).
@@ -246,6 +251,51 @@ public:
     void EnterProgramOrBank(bool Program);
     void StepProgramOrBank(bool Program, int By);
 
+    // The bank and program layouts other than Default (banklayouts.cpp).
+    platform::TSpeedButton *SpeedButton12 = nullptr, *SpeedButton13 = nullptr; // GM next, previous
+    platform::TComboBox *ComboVar = nullptr, *gsdrums = nullptr;
+    platform::TLabel* labelVar = nullptr;
+    platform::TComboBox *aweBanks = nullptr, *comboAWEProg = nullptr;
+    platform::TSpeedButton *sbAWE = nullptr, *SpeedButton14 = nullptr, *SpeedButton15 = nullptr;
+    platform::TComboBox *comboSBLiveBanks = nullptr, *comboSBLivePresets = nullptr;
+    platform::TSpeedButton* sbSBLiveAction = nullptr;
+    platform::TPopupMenu* popupSBLive = nullptr;
+    platform::TMenuItem* miSBLiveAutoOpenSave = nullptr;
+    platform::TOpenDialog* OpenDialog1 = nullptr;
+    platform::TComboBox *ComboUser = nullptr, *comboUserProg = nullptr;
+    platform::TSpeedButton *SpeedButton3 = nullptr, *SpeedButton10 = nullptr,
+                           *SpeedButton11 = nullptr;
+    platform::TEdit *editBankMSB = nullptr, *editBankLSB = nullptr, *editProgMSBLSB = nullptr;
+    // Entry 0..6 of the layout box (Default, GM, GS, AWE, SBLive!, User, MSB/LSB) for the
+    // current track: bank and program none, no user file, nothing sent.
+    void ChangeLayout(int Entry);
+    // The current track's bank and program in the panel of its layout.
+    void ShowLayoutFields();
+    void FillGSVariations(int Program);
+    void FillAweBanks();
+    void FillAwePresets(int Bank);
+    void FillSBLiveBanks();
+    void FillSBLivePresets(int Bank);
+    void ListUserBanks();
+    void LoadUserBank(const std::string& FileName);
+    // The handlers of the layouts' boxes, buttons and edits.
+    void GmProgClick();
+    void GsProgChange();
+    void GsVarChange();
+    void GsDrumsChange();
+    void AweBankClick();
+    void AweProgClick();
+    void SBLiveBankClick();
+    void SBLivePresetClick();
+    void SBLiveLoad();
+    void SBLiveClear();
+    void SBLiveClearAll();
+    void SBLiveToggleAutoOpenSave();
+    void UserFileClick();
+    void UserProgClick();
+    void EditUserBanks();
+    void EnterMsbLsb(int Which); // 0 MSB, 1 LSB, 2 program
+
     // Output and channel menus (trackmenus.cpp).
     void btnThruClick();
     void OutputItemClick(platform::TMenuItem* Sender);
@@ -268,7 +318,11 @@ private:
     void BuildMenus();
     void FillProgramBoxes();
     void BuildChannelMenus();
-    void BuildTrackbar();     // trackbar.cpp
+    void BuildTrackbar();   // trackbar.cpp
+    void BuildBankPanels(); // banklayouts.cpp
+    // Sends the current track's bank and program, then repaints its row; no control keeps the
+    // focus.
+    void SendTrackProgram();
     void BuildTrackMenus();   // trackmenus.cpp
     void InstallPartsMouse(); // the parts area's mouse, Edit > Snap, deactivation
     void InstallTrackList();  // the track list's painting, mouse and header

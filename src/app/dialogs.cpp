@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 
+#include "app/arrange.h"
 #include "app/main.h"
 #include "devices/midi.h"
 #include "platform/core/dialogs.h"
@@ -20,6 +21,8 @@ TdlgRenameSample* dlgRenameSample = nullptr;
 TdlgRenameTrack* dlgRenameTrack = nullptr;
 TdlgTransp* dlgTransp = nullptr;
 TfmSync* fmSync = nullptr;
+TfmSave* fmSave = nullptr;
+TdlgRenamePart* dlgRenamePart = nullptr;
 
 namespace {
 
@@ -480,4 +483,93 @@ void TfmSync::RespondChanged() {
 
 void ShowSyncDialog() {
     MakeForm(fmSync)->ShowModal();
+}
+
+// ---- name entry --------------------------------------------------------------------------
+
+TfmSave::TfmSave(TComponent* AOwner) : TForm(AOwner) {
+    BorderStyle = bsNone;
+    Position = poScreenCenter;
+    Caption = "Save as";
+    SetBounds(0, 0, 300, 104);
+    Panel1 = new TPanel(this);
+    Panel1->Parent = this;
+    Panel1->Align = alClient;
+    Panel1->BevelOuter = bvRaised;
+    Panel1->BevelInner = bvLowered;
+    Panel1->Caption = "";
+    labelText = AddLabel(Panel1, "Save as...", 14, 12);
+    {
+        TFont f = labelText->Font.Get();
+        f.Style = fsBold;
+        labelText->Font = f;
+    }
+    editSave = Add<TComboBox>(Panel1, 14, 34, 272, 23);
+    editSave->Style = csDropDown;
+    editSave->OnChange = [this](TObject*) { UpdateOK(); };
+    btnOK = Add<TButton>(Panel1, 130, 68, 75, 25);
+    btnOK->Caption = "&OK";
+    btnOK->Default = true;
+    btnOK->ModalResult = mrOk;
+    tnybutton1 = Add<TButton>(Panel1, 211, 68, 75, 25);
+    tnybutton1->Caption = "&Cancel";
+    tnybutton1->Cancel = true;
+    tnybutton1->ModalResult = mrCancel;
+}
+
+void TfmSave::UpdateOK() {
+    const std::string t = editSave->Text();
+    btnOK->Enabled =
+        std::any_of(t.begin(), t.end(), [](char c) { return static_cast<unsigned char>(c) > ' '; });
+}
+
+void TfmSave::DoShow() {
+    UpdateOK();
+    ActiveControl = editSave;
+    TForm::DoShow();
+}
+
+bool TfmSave::Execute(const std::string& Caption, const std::vector<std::string>* List,
+                      std::string& Name, int& Picked) {
+    TfmSave* d = MakeForm(fmSave);
+    d->labelText->Caption = Caption;
+    if (List) {
+        d->editSave->Items.Clear();
+        for (const std::string& s : *List)
+            d->editSave->Items.Add(s);
+        d->editSave->Text = Name;
+    }
+    if (d->ShowModal() != mrOk) return false;
+    Name = d->editSave->Text();
+    Picked = d->editSave->ItemIndex;
+    return true;
+}
+
+// ---- rename parts ------------------------------------------------------------------------
+
+TdlgRenamePart::TdlgRenamePart(TComponent* AOwner) : TToolDialog(AOwner, "Rename part") {
+    SetHelp("Input name on selected parts");
+    labelText = labelHelp;
+    ClientWidth = 330;
+    ClientHeight = 200;
+    editName = AddNameField(this, "Name", 230);
+    btnClose = AddButton("&OK", mrOk);
+    tnybutton1 = AddButton("&Cancel", mrCancel);
+    SplashStep();
+}
+
+void TdlgRenamePart::DoShow() {
+    TToolDialog::DoShow();
+    ActiveControl = editName;
+    editName->SelectAll();
+}
+
+void InstallRenamePartSeam() {
+    ArrangeSeams().AskPartName = [](std::string& Name) {
+        TdlgRenamePart* d = MakeForm(dlgRenamePart);
+        d->editName->Text = Name;
+        if (d->ShowModal() != mrOk) return false;
+        Name = d->editName->Text();
+        return true;
+    };
 }

@@ -14,6 +14,7 @@
 #include "platform/forms/updown.h"
 
 #include <string>
+#include <vector>
 
 // Makes a form owned by the application once (the main form stays as it is), fills ref and
 // nils it again when the form goes.
@@ -134,12 +135,51 @@ private:
     bool updating_ = false;
 };
 
+// The name-entry dialog: a caption line over a name box with a list, OK and Cancel. Borderless
+// and centred; the list and the text stay from one use to the next unless the caller gives new
+// ones.
+class TfmSave : public platform::TForm {
+public:
+    explicit TfmSave(platform::TComponent* AOwner);
+    std::string_view ClassName() const override { return "TfmSave"; }
+    platform::TPanel* Panel1;
+    platform::TLabel* labelText;
+    platform::TComboBox* editSave;
+    platform::TButton* btnOK;
+    platform::TButton* tnybutton1;
+
+    // OK only for a name that is more than blanks.
+    void UpdateOK();
+    // Asks with the caption line Caption. A List replaces the list and the text becomes Name;
+    // nil keeps both. True on OK, with Name the text and Picked the chosen entry (-1 for none).
+    static bool Execute(const std::string& Caption, const std::vector<std::string>* List,
+                        std::string& Name, int& Picked);
+
+protected:
+    void DoShow() override;
+};
+
+// The name for the selected parts; the arrange window's Rename fills editName first.
+class TdlgRenamePart : public TToolDialog {
+public:
+    explicit TdlgRenamePart(platform::TComponent* AOwner);
+    std::string_view ClassName() const override { return "TdlgRenamePart"; }
+    platform::TEdit* editName;
+    platform::TLabel* labelText;
+    platform::TButton* tnybutton1;
+
+protected:
+    void DoShow() override;
+};
+
 extern TdlgSplach* dlgSplach;
 extern TfmDirectory* fmDirectory;
 extern TdlgRenameSample* dlgRenameSample;
 extern TdlgRenameTrack* dlgRenameTrack;
 extern TdlgTransp* dlgTransp;
 extern TfmSync* fmSync;
+extern TfmSave* fmSave;
+extern TdlgRenamePart* dlgRenamePart;
 
 // The text the splash window's information line shows once it closed.
 inline constexpr const char* kSplashAddress = "www.tolvern.example.org";
@@ -148,6 +188,8 @@ inline constexpr const char* kSplashAddress = "www.tolvern.example.org";
 void ShowAboutBox();
 // File menu "S&ync...": the sync dialog, made on first use, shown modally.
 void ShowSyncDialog();
+// The arrange window's Rename asks for the parts' name with the rename-part dialog.
+void InstallRenamePartSeam();
 // The splash window while the program starts: one progress step, and its information line.
 void SplashStep();
 void SplashInfo(const std::string& Text);

@@ -4,6 +4,7 @@
 
 #include "app/arrange.h"
 #include "app/arrangetransport.h"
+#include "app/barcontrols.h"
 #include "app/editcommands.h"
 #include "app/editorstrips.h"
 #include "app/main.h"
@@ -53,17 +54,6 @@ constexpr const char* kLayoutNames[7] = {"Default", "GM",   "GS",     "AWE",
                                          "SBLive!", "User", "MSB/LSB"};
 constexpr int kLayoutOfEntry[7] = {0x100, 0x200, 0x400, 0x800, 0x2000, 0x1000, 0x4000};
 
-TLabel* BarLabel(TComponent* Owner, TWinControl* Parent, const char* Text, int X) {
-    auto* l = new TLabel(Owner);
-    l->Parent = Parent;
-    l->Caption = Text;
-    l->Font.Color = kBarText;
-    l->Transparent = true;
-    l->SetBounds(X, 7, 30, 14);
-    l->AutoSize = true;
-    return l;
-}
-
 TPanel* CaptionPanel(TComponent* Owner, TWinControl* Parent, int X, int Width, const char* Hint) {
     auto* p = new TPanel(Owner);
     p->Parent = Parent;
@@ -74,6 +64,19 @@ TPanel* CaptionPanel(TComponent* Owner, TWinControl* Parent, int X, int Width, c
     p->Hint = Hint;
     p->ShowHint = true;
     return p;
+}
+
+} // namespace
+
+TLabel* BarLabel(TComponent* Owner, TWinControl* Parent, const char* Text, int X) {
+    auto* l = new TLabel(Owner);
+    l->Parent = Parent;
+    l->Caption = Text;
+    l->Font.Color = kBarText;
+    l->Transparent = true;
+    l->SetBounds(X, 7, 30, 14);
+    l->AutoSize = true;
+    return l;
 }
 
 TSpeedButton* BarButton(TComponent* Owner, TWinControl* Parent, const char* Caption, int X, int Y,
@@ -97,8 +100,6 @@ TEdit* BarEdit(TComponent* Owner, TWinControl* Parent, int X, const char* Hint) 
     e->ShowHint = true;
     return e;
 }
-
-} // namespace
 
 void TfmArrange::BuildTrackbar() {
     // Channel, output and mode, first in the bar.
@@ -230,6 +231,7 @@ void TfmArrange::BuildTrackbar() {
     ArrangeSeams().ChannelItemClick = [](TMenuItem* Sender) {
         if (fmArrange) fmArrange->ChannelItemClick(Sender);
     };
+    BuildBankPanels();
 }
 
 void TfmArrange::RefreshTrackbarSteps() {

@@ -5,6 +5,7 @@
 // default.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,10 @@ public:
     virtual int AweListIndex(int /*List*/) { return -1; }
     virtual void SetAweListIndex(int /*List*/, int /*Index*/) {}
     virtual void SetAweTakeFromCard(bool /*Take*/) {}
+    // The card's named banks, and the named presets of one bank, as "%0.3d" number, a blank
+    // and the name.
+    virtual void AweListBanks(std::vector<std::string>& /*Lines*/) {}
+    virtual void AweListPresets(int /*Bank*/, std::vector<std::string>& /*Lines*/) {}
 };
 
 // The sound card's AWE manager library is loaded and opened: set by the AWE window's creation,

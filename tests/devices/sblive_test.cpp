@@ -6,6 +6,7 @@
 #include "song/songfile.h"
 #include "support/fake_library.h"
 #include "support/scripted_dialogs.h"
+#include "support/soundfont.h"
 #include "support/temp_settings.h"
 
 #include <tolvern_sfman.h>
@@ -22,39 +23,7 @@ using namespace platform;
 
 namespace {
 
-void Le32(std::string& S, std::uint32_t V) {
-    for (int i = 0; i < 4; ++i)
-        S += static_cast<char>((V >> (8 * i)) & 0xFF);
-}
-
-std::string Chunk(std::string_view Id, const std::string& Body) {
-    std::string s(Id);
-    Le32(s, static_cast<std::uint32_t>(Body.size()));
-    s += Body;
-    if (Body.size() % 2) s += '\0';
-    return s;
-}
-
-// A SoundFont 2 file with a name and presets (name, number), no samples to speak of.
-std::string SoundFont(const std::string& Name,
-                      const std::vector<std::pair<std::string, int>>& Presets) {
-    std::string ifil("\x02\x00\x01\x00", 4);
-    std::string info = "INFO" + Chunk("ifil", ifil) + Chunk("INAM", Name + '\0');
-    std::string phdr;
-    auto header = [&](const std::string& N, int Number) {
-        std::string h(38, '\0');
-        std::memcpy(h.data(), N.data(), std::min<std::size_t>(N.size(), 20));
-        h[20] = static_cast<char>(Number);
-        phdr += h;
-    };
-    for (auto& [n, number] : Presets)
-        header(n, number);
-    header("EOP", 0);
-    std::string pdta = "pdta" + Chunk("phdr", phdr);
-    std::string body = "sfbk" + Chunk("LIST", info) + Chunk("LIST", "sdta" + Chunk("smpl", "")) +
-                       Chunk("LIST", pdta);
-    return Chunk("RIFF", body);
-}
+using testsupport::SoundFont;
 
 // ---- fake managers ---------------------------------------------------------------------------
 

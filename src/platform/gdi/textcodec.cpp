@@ -71,6 +71,25 @@ std::u32string DecodeDisplayText(std::string_view bytes) {
     return out;
 }
 
+std::string DisplayUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char32_t c : DecodeDisplayText(bytes)) {
+        if (c < 0x80) {
+            out.push_back(char(c));
+        } else if (c < 0x800) {
+            out.push_back(char(0xC0 | (c >> 6)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(char(0xE0 | (c >> 12)));
+            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
 std::string_view LeadingChars(std::string_view bytes, std::size_t count) {
     if (!IsValidUtf8(bytes)) return bytes.substr(0, count);
     std::size_t i = 0;
