@@ -1,4 +1,5 @@
 #include "app/main.h"
+#include "editors/audio/mixer.h"
 
 #include "app/arrange.h"
 #include "app/cursors.h"
@@ -192,6 +193,7 @@ TfmMdi::~TfmMdi() {
     if (fmKey) fmKey->Free();
     if (fmAudio) fmAudio->Free();
     if (fmArrange) fmArrange->Free();
+    if (fmMixer) fmMixer->Free();
     if (fmMdi == this) fmMdi = nullptr;
 }
 
@@ -378,6 +380,7 @@ void TfmMdi::FormCreate() {
     InstallTransport();
     InstallSynthMenu();
     InstallPluginWindows();
+    InstallMixer();
     InstallEditorPlugins();
     InstallEditCommands();
     TSoftEngine::UpdateMuteSolo();
@@ -455,6 +458,7 @@ void TfmMdi::FormClose(TCloseAction& Action) {
         if (fmArrange->Visible) SaveArrangeSettings();
         fmArrange->Free();
     }
+    if (fmMixer) fmMixer->Free();
     Action = caFree;
     FreeStartObjects();
     TIniFile().WriteBool("Audio", "ShutdownOK", true);
@@ -514,7 +518,11 @@ void SaveMainSettings() {
     fmMdi->WriteTransportSettings();
     ini.WriteBool("Transporter", "PosAsTime", fmMdi->PosAsTime);
     ini.WriteBool("Song edit", "LedActive", fmMdi->LedActive);
-    // [Mixer] Visible, Left and Top come with the mixer window.
+    if (fmMixer) {
+        ini.WriteBool("Mixer", "Visible", fmMixer->Visible);
+        ini.WriteInteger("Mixer", "Left", fmMixer->GetLeft());
+        ini.WriteInteger("Mixer", "Top", fmMixer->GetTop());
+    }
 }
 
 void FinishStartup() {

@@ -8,6 +8,7 @@
 #include "song/timebase.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -110,6 +111,15 @@ void SkipMissedFrames(TSong& S) {
     S.ScheduleDiskBlock(SamplesToTicks(missed), false);
 }
 
+std::array<std::atomic<float>, MaxBlockFrames> mixWave{};
+std::atomic<int> mixWaveFrames{0};
+
+void PublishMixWave(const float* Mix, int Frames) {
+    for (int i = 0; i < Frames; ++i)
+        mixWave[static_cast<std::size_t>(i)].store(Mix[i], std::memory_order_relaxed);
+    mixWaveFrames.store(Frames, std::memory_order_relaxed);
+}
+
 // One block of at most MaxBlockFrames, with the busy flag held.
 void RenderBlock(TSong& S, float* Out, int Frames) {
     TRenderEngines& e = RenderEngines();
@@ -144,6 +154,7 @@ void RenderBlock(TSong& S, float* Out, int Frames) {
     const float* mix = S.MixBuffer.data();
     for (int i = 0; i < 2 * Frames; ++i)
         Out[i] = Clip(master * mix[i]);
+    PublishMixWave(mix, Frames);
     if (running && S.AudioEngine) S.AudioEngine->RenderedSamples += Frames;
     e.ClearTransportChanged();
 }
@@ -168,6 +179,13 @@ void SetRenderEngines(TRenderEngines* Engines) {
 
 void ClearFloats(float* Buffer, int Count) {
     if (Count > 0) std::memset(Buffer, 0, static_cast<std::size_t>(Count) * sizeof(float));
+}
+
+const std::atomic<float>* MixWave() {
+    return mixWave.data();
+}
+int MixWaveFrames() {
+    return mixWaveFrames.load(std::memory_order_relaxed);
 }
 
 int ActiveSlotCount(const TSoftOuts& Slots) {

@@ -3,6 +3,7 @@
 // voices, disk voices, output slots, buses and master effects. Runs on the audio driver's
 // thread (or the GUI thread for an offline mixdown); allocates nothing.
 
+#include <atomic>
 #include <cstdint>
 
 class TMFX;
@@ -59,3 +60,9 @@ void MixSlot(TSong& S, TSoftOut& Slot, float* Source, TSlotOwner Owner, int Fram
 int ActiveSlotCount(const TSoftOuts& Slots);
 
 void ClearFloats(float* Buffer, int Count);
+
+// The master mix of the last block as the renderer publishes it for the mixer's wave: the
+// first MixWaveFrames() values of the interleaved block, each stored and read as a relaxed
+// atomic, so that a reader on another thread sees whole values without a lock.
+const std::atomic<float>* MixWave();
+int MixWaveFrames();
