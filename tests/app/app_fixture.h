@@ -38,6 +38,10 @@ protected:
         platform::Application->ResetTerminated();
     }
     bool Start(const std::vector<std::string>& args = {}) {
+        // The mixer opens at start unless the settings say otherwise, over the windows a test
+        // clicks: a test that wants it says so.
+        platform::TIniFile ini;
+        if (ini.ReadString("Mixer", "Visible", "").empty()) ini.WriteBool("Mixer", "Visible", false);
         const bool ok = StartProgram(args);
         gui.Pump();
         return ok;

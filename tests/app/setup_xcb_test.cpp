@@ -136,6 +136,7 @@ TEST_F(SetupXcbChild, EachWindowAsTheUserReachesIt) {
     ASSERT_TRUE(DisplayIsX11());
     TIniFile().WriteString("Audio", "System", "scripted");
     TIniFile().WriteBool("Audio", "Enabled", true);
+    TIniFile().WriteBool("Mixer", "Visible", false);
     ASSERT_TRUE(StartProgram({}));
     testsupport::Spin(800);
     ASSERT_NE(fmArrange, nullptr);
