@@ -34,10 +34,10 @@ asan: setup
 
 # The device tests (and the platform's sound and mixer tests) under ThreadSanitizer: the
 # preview, capture and audio threads beside the GUI thread.
-TSAN_TESTS ?= ^(Preview|Capture|Sound|Mixer|AudioTest|AudioJack)
+TSAN_TESTS ?= ^(Preview|Capture|Sound|MixerLine|AudioTest|AudioJack|MixerThreads)
 tsan: setup
 	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DTOLVERN_TSAN=ON >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target test_devices test_platform
+	@cmake --build build-tsan -j $(JOBS) --target test_devices test_platform test_editors
 	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 

@@ -386,7 +386,9 @@ public:
     // part of its tracks, Base ticks later (softengine_queue.cpp).
     void PrimeSoftsynthQueues(int Tick, int Softsynth, int Base);
     int PrecountTicks() const;
-    void AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item);
+    // FreeItem frees Item when a clear drops the action before it ran.
+    void AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item,
+                 void (*FreeItem)(void*) = nullptr);
     void RunTodos();
     void ClearTodos();
 

@@ -347,6 +347,16 @@ void DestroySubEngine() {
     songSubEngine = nullptr;
 }
 
+void FreeDroppedBus(void* Bus) {
+    auto* sub = static_cast<TSub*>(Bus);
+    if (!sub) return;
+    if (SubEngine) {
+        auto& idle = SubEngine->VstBuses;
+        idle.erase(std::remove(idle.begin(), idle.end(), sub), idle.end());
+    }
+    delete sub;
+}
+
 void FreeSlotInserts(TSoftOut& Slot) {
     if (Slot.Inserts.empty()) return;
     std::vector<TSub*> gone;

@@ -118,6 +118,10 @@ extern TSubEngine* SubEngine;
 void CreateSubEngine();
 void DestroySubEngine();
 
+// Frees a bus whose deferred add was dropped (it is in no list): out of the editor idle list,
+// then the bus with its plug-in. The free routine of an insert's add.
+void FreeDroppedBus(void* Bus);
+
 // Frees the insert buses of an output slot (renderer held while they leave the list).
 void FreeSlotInserts(TSoftOut& Slot);
 

@@ -78,6 +78,11 @@ void TTodoQueue::Drop() {
     TNode* t = tail_.load(std::memory_order_relaxed);
     while (TNode* next = t->Next.load(std::memory_order_acquire)) {
         if (next->Todo.Kind == tdAddItem && next->Todo.List) next->Todo.List->Dropped(next->Todo);
+        if (next->Todo.FreeItem) {
+            next->Todo.FreeItem(next->Todo.Item);
+            next->Todo.FreeItem = nullptr;
+            next->Todo.Item = nullptr;
+        }
         tail_.store(next, std::memory_order_release);
         taken_.fetch_add(1, std::memory_order_release);
         t = next;
@@ -85,7 +90,8 @@ void TTodoQueue::Drop() {
     consuming_.store(false, std::memory_order_release);
 }
 
-void TSong::AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item) {
+void TSong::AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item,
+                    void (*FreeItem)(void*)) {
     // The purge detaches samples without allocating: the room is made here.
     if (Kind == tdPurgeDiskSamples) ReserveDiskPurge();
     TTodo todo;
@@ -93,6 +99,7 @@ void TSong::AddTodo(int Kind, std::intptr_t Wnd, TTodoTarget* List, void* Item) 
     todo.Wnd = Wnd;
     todo.List = List;
     todo.Item = Item;
+    todo.FreeItem = FreeItem;
     Todos->Push(todo);
     // Until the audio layer has handed the queue to the renderer, no block would come.
     if (!Todos->AudioConsumes()) {

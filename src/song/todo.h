@@ -29,6 +29,9 @@ public:
     // queued and freed by it once the action is done, so the consumer only swaps buffers.
     void* Spare = nullptr;
     void (*FreeSpare)(void*) = nullptr;
+    // Frees Item when a clear drops the action unseen (an item nothing else owns yet); nil
+    // leaves it to whoever made it.
+    void (*FreeItem)(void*) = nullptr;
 };
 
 // A list a deferred action adds to.

@@ -41,7 +41,8 @@ protected:
         // The mixer opens at start unless the settings say otherwise, over the windows a test
         // clicks: a test that wants it says so.
         platform::TIniFile ini;
-        if (ini.ReadString("Mixer", "Visible", "").empty()) ini.WriteBool("Mixer", "Visible", false);
+        if (MixerClosed && ini.ReadString("Mixer", "Visible", "").empty())
+            ini.WriteBool("Mixer", "Visible", false);
         const bool ok = StartProgram(args);
         gui.Pump();
         return ok;
@@ -50,6 +51,8 @@ protected:
         return platform::TIniFile().ReadString(Section, Key, "<none>");
     }
 
+    // Start writes [Mixer] Visible=0 when the settings have no such key.
+    bool MixerClosed = true;
     TempSettings settings;
     TempProgramFolder program;
     platform::TVirtualMidiIn keys{"Keys"};

@@ -114,6 +114,7 @@ TEST_F(Startup, CreatesEverythingInOrderAndClosesCleanly) {
 TEST_F(Startup, WithoutTheEngineLibraryNothingStarts) {
     std::filesystem::remove(program.Path() + "MidiEngine.DLL");
     gui.Dialogs().Answer(IDOK, "Missing file midiengine.dll");
+    MixerClosed = false; // nothing at all is to be written
     EXPECT_FALSE(Start());
     const auto boxes = gui.Dialogs().Boxes();
     ASSERT_EQ(boxes.size(), 1u);

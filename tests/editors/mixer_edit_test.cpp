@@ -7,6 +7,7 @@
 #include "devices/ui/uplugeditor.h"
 #include "editors/audio/mixer_items.h"
 #include "platform/core/dynlib.h"
+#include "platform/forms/application.h"
 #include "song/undo.h"
 
 #include <filesystem>
@@ -288,6 +289,38 @@ TEST_F(MixerAudio, DeletingABusEmptiesTheUndoStepAndRecordingRefusesIt) {
     EXPECT_EQ(SubEngine->Count(), 1);
     EXPECT_EQ(Song->UndoStore->Kind, 0);
     EXPECT_EQ(Items("SubName").size(), 1u);
+}
+
+// An insert added from the mixer whose add is still waiting for a block when File > New
+// clears the song goes with the dropped add, plug-in and all: no leak, and the editors' idle
+// calls find nothing of it.
+TEST_F(MixerAudio, AnInsertWhoseAddNewDropsIsFreedWithItsPlugin) {
+    RecordingVst vst;
+    vst.E.flags |= effFlagsHasEditor;
+    StartAudio();
+    program.WriteFile("fx/recvst.so", "lib");
+    TSoftItem* synth = Softsynth(1);
+    Open();
+    gui.OnModal("PopupOutput", [&](HWND) { gui.Key(VK_ESCAPE); });
+    gui.Click(At(First("SynthOutput")));
+    TMenuItem* inserts = ItemOf(m->PopupOutput->Items, "Add Insert FX");
+    ASSERT_NE(inserts, nullptr);
+    ASSERT_EQ(Captions(inserts), (std::vector<std::string>{"recvst"}));
+    inserts->Items(0)->Click();
+    gui.Pump();
+    ASSERT_EQ(SubEngine->VstBuses.size(), 1u);
+    EXPECT_EQ(Song->Todos->Count(), 1); // waiting for the next block
+    EXPECT_TRUE(synth->Outputs[0].Inserts.empty());
+    Song->Modified = 0;
+    fmMdi->New1Click();
+    gui.Pump();
+    EXPECT_TRUE(SubEngine->VstBuses.empty());
+    EXPECT_EQ(Song->Todos->Count(), 0);
+    bool done = true;
+    Application->OnIdle(nullptr, done);
+    run(2, 512);
+    gui.Pump();
+    EXPECT_EQ(Items("Insert").size(), 0u);
 }
 
 TEST_F(MixerTest, F11MakesTheMixerAndTheSettingsKeepItsPlace) {

@@ -240,7 +240,7 @@ TXGuiBase* TfmMixer::AddUser(const std::string& Name, std::intptr_t Tag, int X, 
     item->Name = Name;
     item->Tag = Tag;
     item->SetBounds(X, Y, W, H);
-    Client->Add(item);
+    Client->Children.push_back(item);
     return item;
 }
 
@@ -259,7 +259,7 @@ TXGuiBase* TfmMixer::AddNameLabel(const std::string& Name, const std::string& Ca
     label->Caption = Caption;
     label->Tag = Tag;
     label->SetBounds(X, Y, W, RowHeight);
-    Client->Add(label);
+    Client->Children.push_back(label);
     return label;
 }
 
@@ -276,7 +276,7 @@ void TfmMixer::AddMeterAndFader(std::atomic<float>& Volume, std::atomic<float>& 
     vu->PeakLeft = &PeakLeft;
     vu->PeakRight = &PeakRight;
     vu->SetBounds(X, Y, 22, FaderHeight);
-    Client->Add(vu);
+    Client->Children.push_back(vu);
     Meters.push_back(vu);
     auto* fader = new TXGuiFader(Client);
     fader->Name = "Volume";
@@ -286,7 +286,7 @@ void TfmMixer::AddMeterAndFader(std::atomic<float>& Volume, std::atomic<float>& 
     fader->Pos = Round(Volume.load() * 100.0);
     fader->Tag = reinterpret_cast<std::intptr_t>(&Volume);
     fader->SetBounds(X + 22, Y, 26, FaderHeight);
-    Client->Add(fader);
+    Client->Children.push_back(fader);
 }
 
 // A bus's docked parameter area: the plug-in's faders in a scrolled area of its own.
@@ -295,7 +295,7 @@ void TfmMixer::AddDockedArea(TSub* Bus, int X) {
     area->Name = "Editor";
     area->Tag = reinterpret_cast<std::intptr_t>(Bus->Plugin);
     area->SetBounds(X, 20, 120, StripHeight() - 20);
-    Client->Add(area);
+    Client->Children.push_back(area);
     // A group-volume bus has no plug-in object to show.
     if (Bus->Editor && Bus->Kind != skGroupVolume) Bus->Editor->AddParamControls(104, area);
     area->UpdateRange();
@@ -409,7 +409,7 @@ void TfmMixer::BuildOutputStrip(TSoftOut& Slot, TStripKind Kind, const std::stri
             knob->Send = k;
             knob->Tag = slotTag;
             knob->SetBounds(X, y + RowHeight, ColumnWidth, RowHeight);
-            Client->Add(knob);
+            Client->Children.push_back(knob);
             y += 2 * RowHeight;
         }
     }
@@ -428,7 +428,7 @@ void TfmMixer::BuildOutputStrip(TSoftOut& Slot, TStripKind Kind, const std::stri
         pan->Value = Round(Slot.Pan.load() * 100.0);
         pan->Tag = slotTag;
         pan->SetBounds(X, y, ColumnWidth, RowHeight);
-        Client->Add(pan);
+        Client->Children.push_back(pan);
     }
     // 6.
     AddVuAndFader(Slot, X, H - FaderHeight - RowHeight);
@@ -496,19 +496,22 @@ void TfmMixer::BuildDiskChannelStrips(int& X) {
 void TfmMixer::Rebuild() {
     if (!Gui || !Client || !Song) return;
     // 1.
-    CountMaxInserts();
     Meters.clear();
     Gui->Captured = nullptr;
     Client->Clear();
     Plugs = nullptr;
     WaveItem = nullptr;
-    // 2.
+    // 2. The lists stay as they are while they are walked: a block may add to them.
     int x = 0;
-    BuildMasterStrip(x);
-    BuildGroupStrip(x);
-    BuildSoftsynthStrips(x);
-    BuildSampleChannelStrips(x);
-    if (HasDiskTrack()) BuildDiskChannelStrips(x);
+    {
+        TRendererHold hold;
+        CountMaxInserts();
+        BuildMasterStrip(x);
+        BuildGroupStrip(x);
+        BuildSoftsynthStrips(x);
+        BuildSampleChannelStrips(x);
+        if (HasDiskTrack()) BuildDiskChannelStrips(x);
+    }
     // 3. and 4.
     const int H = StripHeight();
     const int width = x + 6;
@@ -525,7 +528,7 @@ void TfmMixer::Rebuild() {
         Plugs->Caption.clear();
         Plugs->Wnd = HandleAllocated() ? Handle() : 0;
         Plugs->SetBounds(0, H, width, wires);
-        Client->Add(Plugs);
+        Client->Children.push_back(Plugs);
     }
     // 5.
     SetClientSize(width, height);

@@ -518,7 +518,8 @@ void TfmMixer::AddInsert(TMenuItem* Item) {
     TSub* bus = SubEngine->AddSub(skInsertEffect, *p, Handle());
     if (!bus) return;
     bus->HostSlot = ClickedSlot;
-    Song->AddTodo(tdAddItem, Handle(), &ClickedSlot->Inserts, bus);
+    // A clear before the add ran (New, Open) frees the bus with the dropped action.
+    Song->AddTodo(tdAddItem, Handle(), &ClickedSlot->Inserts, bus, FreeDroppedBus);
 }
 
 // ---- the mouse ----

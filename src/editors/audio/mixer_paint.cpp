@@ -369,6 +369,7 @@ void TfmMixer::DrawConnections(TCanvas& C, int Left, int Top, int Right, int Bot
         bool Set = false;
         int X = 0, Row = 0;
     };
+    TRendererHold hold; // a block may add to the lists walked here
     TRail master;
     std::vector<TRail> rails(SubEngine ? SubEngine->Buses.size() : 0);
     auto dot = [&](int x, int y) {
