@@ -33,7 +33,9 @@ using namespace platform;
 
 namespace {
 
+// The Track menu's Mode items; the track popup's have no accelerators.
 const char* const kModeCaptions[5] = {"&MIDI", "Softsynth", "&Audio", "Param", "Disk"};
+const char* const kPopupModeCaptions[5] = {"MIDI", "Softsynth", "Audio", "Param", "Disk"};
 const char* const kLayoutCaptions[7] = {"Default", "GM", "GS", "AWE", "SBLive!", "User", "MSB/LSB"};
 
 TMenuItem* AddItem(TMenuItem* Parent, const std::string& Caption,
@@ -55,10 +57,10 @@ void CheckModeItems(TMenuItem* Mode) {
         Mode->Items(i)->Checked = t && t->Mode == ModeOfItem[i];
 }
 
-void FillModeItems(TMenuItem* Mode) {
+void FillModeItems(TMenuItem* Mode, const char* const (&Captions)[5]) {
     Mode->Clear();
     for (int i = 0; i < 5; ++i)
-        AddItem(Mode, kModeCaptions[i], [i](TMenuItem*) { ChangeTrackMode(ModeOfItem[i]); });
+        AddItem(Mode, Captions[i], [i](TMenuItem*) { ChangeTrackMode(ModeOfItem[i]); });
     Mode->OnClick = [](TMenuItem* I) { CheckModeItems(I); };
 }
 
@@ -123,7 +125,7 @@ void TfmArrange::BuildTrackMenus() {
     Device1 = new TMenuItem("&Output");
     miTrackMenu->Insert(miTrackMenu->IndexOf(miTrackCh) + 1, Device1);
     miModeTrack->Caption = "M&ode";
-    FillModeItems(miModeTrack);
+    FillModeItems(miModeTrack, kModeCaptions);
     miTrackLayout = AddItem(miTrackMenu, "Layout");
     FillLayoutItems(miTrackLayout);
     AddItem(miTrackMenu, "-");
@@ -164,7 +166,7 @@ void TfmArrange::BuildTrackMenus() {
     TMenuItem* popup = TrackPopup->Items;
     popup->Remove(miModePopup);
     popup->Insert(0, miModePopup);
-    FillModeItems(miModePopup);
+    FillModeItems(miModePopup, kPopupModeCaptions);
     popup->Insert(1, new TMenuItem("-"));
     Device2 = new TMenuItem("Ouput");
     popup->Insert(popup->IndexOf(miPopupCh) + 1, Device2);

@@ -25,6 +25,7 @@
 #include "platform/forms/edit.h"
 #include "platform/forms/header.h"
 #include "platform/menus/menus.h"
+#include "platform/window/focus.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
 #include "song/automation.h"
@@ -466,6 +467,11 @@ TEST_F(Trackbar, TrackMenuAndPopupFollowTheMode) {
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(a->miModePopup->Items(i)->Checked, ModeOfItem[i] == c.Mode);
     }
+    // The Track menu's Mode items carry accelerators, the popup's none.
+    EXPECT_EQ(Captions(a->miModeTrack),
+              (std::vector<std::string>{"&MIDI", "Softsynth", "&Audio", "Param", "Disk"}));
+    EXPECT_EQ(Captions(a->miModePopup),
+              (std::vector<std::string>{"MIDI", "Softsynth", "Audio", "Param", "Disk"}));
     Track()->Mute = 1;
     Song->SoloTrack = 0;
     a->PopupTracksPopup();
@@ -480,6 +486,46 @@ TEST_F(Trackbar, TrackMenuAndPopupFollowTheMode) {
     EXPECT_EQ(a->panelTracks->Width, 150);
     a->TrackPopup->Items->Items(11)->Click();
     EXPECT_FALSE(a->panelTracks->Visible());
+}
+
+// The Edit button, Ctrl+Space and a double-click on the list show and hide the editor of the
+// current softsynth track's softsynth; a track on no loaded softsynth, or not a softsynth
+// track, has none to show.
+TEST_F(Trackbar, EditButtonKeyAndDoubleClickToggleTheSoftsynthEditor) {
+    RecordingVst vst;
+    TSoftItem* item = SoftEngine->AddSoftsynth("recvst");
+    ASSERT_TRUE(item && item->Editor);
+    Track()->Mode = tmSoftsynth;
+    Track()->Output = 0;
+    a->RefreshTrackbar();
+    gui.Pump();
+    auto shown = [&] {
+        gui.Pump();
+        const HWND h = SoftsynthWindows().EditorHandle(item->Editor);
+        return h && IsWindowVisible(h);
+    };
+    ASSERT_FALSE(shown());
+    a->sbEditSynth->Click();
+    EXPECT_TRUE(shown());
+    const TPoint row = gui.At(a->tracks->Handle(), 60, 9);
+    gui.Advance(1000);
+    gui.Click(row);
+    gui.Click(row);
+    EXPECT_FALSE(shown());
+    EXPECT_EQ(Song->CurrentTrackIndex, 0);
+    SetFocus(a->Handle());
+    gui.Chord({VK_CONTROL, VK_SPACE});
+    EXPECT_TRUE(shown());
+    a->sbEditSynth->Click();
+    EXPECT_FALSE(shown());
+    Track()->Output = 1;
+    a->sbEditSynth->Click();
+    EXPECT_FALSE(shown());
+    Track()->Output = 0;
+    Track()->Mode = tmMidi;
+    a->ToggleSynthEditor();
+    EXPECT_FALSE(shown());
+    SoftEngine->Clear(); // before the plug-in's record goes
 }
 
 // A channel change ends the notes of the old channel on the track's port (on every port and
