@@ -24,6 +24,7 @@
 #include "platform/forms/combobox.h"
 #include "platform/forms/edit.h"
 #include "platform/forms/header.h"
+#include "platform/gdi/surface.h"
 #include "platform/menus/menus.h"
 #include "platform/window/focus.h"
 #include "platform/window/input.h"
@@ -711,6 +712,40 @@ TEST_F(Trackbar, OutputItemsOfMidiAndSoftsynthTracks) {
     Track()->Mode = tmParameter;
     a->OutputItemClick(Tagged(0).get());
     EXPECT_EQ(Track()->Output, 1);
+}
+
+// The MIDI output items show the icon of their port's kind when their menu opens: a hardware
+// port, an FM synthesizer (technology 4), none for other kinds.
+class TrackbarPorts : public Trackbar {
+protected:
+    TVirtualMidiOut fm{"FM", 4};
+    TVirtualMidiOut wave{"Wave", MOD_SWSYNTH};
+};
+
+TEST_F(TrackbarPorts, PortItemsShowTheIconOfTheirKind) {
+    a->RefreshTrackbar();
+    gui.OnModal("PopupDevice", [&](HWND) { gui.Key(VK_ESCAPE); });
+    gui.Click(a->panelOutput->ClientToScreen({4, 4}));
+    a->Device1->Click();
+    a->Device2->Click();
+    auto centre = [](const Surface& S) { return S.Row(8)[8] & 0xFFFFFF; };
+    const std::uint32_t port = centre(fmMdi->MenuBitmaps[4]->Pixels());
+    const std::uint32_t synthesizer = centre(fmMdi->MenuBitmaps[5]->Pixels());
+    ASSERT_NE(port, synthesizer);
+    for (TMenuItem* m : {a->PopupDevice->Items, a->Device1, a->Device2}) {
+        ASSERT_EQ(m->Count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const std::string caption = m->Items(i)->Caption;
+            SCOPED_TRACE(caption);
+            const auto& bitmap = m->Items(i)->Bitmap;
+            if (caption.ends_with("Wave")) {
+                EXPECT_EQ(bitmap, nullptr);
+            } else {
+                ASSERT_NE(bitmap, nullptr);
+                EXPECT_EQ(centre(*bitmap), caption.ends_with("FM") ? synthesizer : port);
+            }
+        }
+    }
 }
 
 TEST_F(TrackbarPlaying, AnotherAudioDeviceReopensTheRunningAudio) {
