@@ -39,3 +39,22 @@ void ReportOfFull(benchmark::State& state, Part&& part, Full&& full) {
     state.counters["full_ms"] = bestFull * 1e3;
     state.counters["part_ms"] = bestPart * 1e3;
 }
+
+// A paint scrolled to the end of a long part against the same paint scrolled to its start:
+// twenty batches of each, in turn (ScrollTo(false) before the start's, ScrollTo(true) before
+// the end's): "x_start", the end's best time per call over the start's, with "start_ms" and
+// "end_ms".
+template <class Scroll, class Paint>
+void ReportOfStart(benchmark::State& state, Scroll&& ScrollTo, Paint&& paint) {
+    double start = 1e9, end = 1e9;
+    for (auto _ : state)
+        for (int batch = 0; batch < 20; ++batch) {
+            ScrollTo(false);
+            start = std::min(start, BatchSecondsPerCall(paint));
+            ScrollTo(true);
+            end = std::min(end, BatchSecondsPerCall(paint));
+        }
+    state.counters["x_start"] = end / start;
+    state.counters["start_ms"] = start * 1e3;
+    state.counters["end_ms"] = end * 1e3;
+}

@@ -82,6 +82,16 @@ extern TOpenSongFn ArrangeOpenSong;
 // the audio start.
 bool LeastOpenSong(std::string_view FileName);
 
+// One event of the event clipboard: its message, its ticks after the first copied event, and a
+// system-exclusive block's bytes or a 32-bit value event's value.
+struct TEventCopy {
+    std::uint32_t Msg = 0;
+    int Offset = 0;
+    std::vector<std::uint8_t> Block;
+    std::uint32_t Value = 0;
+    bool HasValue = false;
+};
+
 class TfmArrange : public platform::TForm {
 public:
     explicit TfmArrange(platform::TComponent* AOwner);
@@ -89,6 +99,8 @@ public:
     std::string_view ClassName() const override { return "TfmArrange"; }
 
     int SnapMode = 2;
+    // The key editor's copied events.
+    std::vector<TEventCopy> EventClipboard;
     std::uint8_t ErasingParts = 0;
     std::uint8_t Dragging = 0;
     std::uint8_t DragLocator = 2;

@@ -30,6 +30,9 @@ struct TEditCommandSeams {
     // The arrange window's solo button.
     std::function<void(bool Down)> ArrangeSolo;
 
+    // The time-scale dialog, shown modally.
+    std::function<void()> ShowTimeScale;
+
     // Tool dialogs, made on first use. The transpose and compose-notes dialogs are handed back
     // to be shown with the MIDI message window (ShowModalWithMidiWindow); the compose-notes
     // dialog is given the target's kind (0 MIDI, 1 sample notes) and the sample to preselect
@@ -39,5 +42,7 @@ struct TEditCommandSeams {
     std::function<platform::TForm*(int Mode, int Sample)> ComposeNotesDialog;
     std::function<void()> ShowComposeControllers, ShowComposeAweNrpn, ShowUserBank;
     std::function<bool()> ShowEcho;
+    // The velocity dialog, made on first use and shown modally.
+    std::function<void()> ShowVelocity;
 };
 TEditCommandSeams& EditCommandSeams();

@@ -3,6 +3,9 @@
 #include "devices/midi.h"
 #include "song/timebase.h"
 
+#include <algorithm>
+#include <cctype>
+
 std::string MidiNoteName(int Note) {
     static const char* const names[12] = {"C",  "C#", "D",  "D#", "E",  "F",
                                           "F#", "G",  "G#", "A",  "A#", "B"};
@@ -10,6 +13,19 @@ std::string MidiNoteName(int Note) {
     int name = ((Note % 12) + 12) % 12;
     int octave = (Note - name) / 12 - 2;
     return names[name] + std::to_string(octave);
+}
+
+int NoteFromName(std::string_view Name) {
+    for (int n = 0; n < 128; ++n) {
+        const std::string s = MidiNoteName(n);
+        if (s.size() == Name.size() &&
+            std::equal(s.begin(), s.end(), Name.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) ==
+                       std::toupper(static_cast<unsigned char>(b));
+            }))
+            return n;
+    }
+    return -1;
 }
 
 int MidiTempo() {

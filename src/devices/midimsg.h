@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The program's own status kinds beside the standard channel messages.
 constexpr std::uint32_t msAweParam = 0x10;  // sound-card parameter, channel in the low nibble
@@ -46,6 +47,8 @@ constexpr bool IsNoteOff(std::uint32_t Msg) {
 
 // "C3" for note 60; octaves run from -2.
 std::string MidiNoteName(int Note);
+// The note 0..127 whose name is Name, letter case ignored; -1 when none is.
+int NoteFromName(std::string_view Name);
 
 // The tempo the conversions use: the MIDI object's, never below 1 (120 before it exists).
 int MidiTempo();

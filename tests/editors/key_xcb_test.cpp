@@ -4,13 +4,18 @@
 // folder (build/tests/key-xcb.png) and the grid's part of it must equal the grid's retained
 // surface pixel for pixel; closing the editor writes its settings. Beside the arrange window
 // the editor shows the active caption (build/tests/key-xcb-captions.png) and closes by its
-// close button and by Ctrl+F4.
+// close button and by Ctrl+F4. The tracker keyboard (Ctrl+Shift+K, then "z") plays to the MIDI
+// output, a press in the controller lane changes a velocity that Enter then plays, and the
+// lane's part of the screen equals its retained surface (build/tests/key-xcb-lane.png). In
+// step-notes mode (F4) "z" writes a note at the step cursor, which F2, Home and Enter then play,
+// and the event list's part of the screen equals its surface (build/tests/key-xcb-step.png).
 #include "app/arrange.h"
 #include "app/dialogs.h"
 #include "app/main.h"
 #include "editors/midi/key.h"
 
 #include "app/xcb_child.h"
+#include "devices/midimsg.h"
 #include "gui/scroll.h"
 #include "platform/core/ini.h"
 #include "platform/forms/application.h"
@@ -31,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <optional>
 
@@ -58,6 +64,26 @@ TEST(KeyXcb, TheEditorsCaptionShowsItActiveAndItsButtonAndCtrlF4CloseIt) {
     const std::string shot = std::string(TOLVERN_BIN_DIR) + "/../tests/key-xcb-captions.png";
     std::remove(shot.c_str());
     const TXcbChildRun run = RunXcbChild("KeyXcbChild.CaptionsAndClosing", kChildVar, shot);
+    if (!run.Skipped.empty()) GTEST_SKIP() << run.Skipped;
+    EXPECT_EQ(run.Status, 0) << "the child run failed (its output is above)";
+    std::fprintf(stderr, "screenshot: %s\n", shot.c_str());
+}
+
+TEST(KeyXcb, TrackerKeyAndLanePressReachTheOutput) {
+    if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";
+    const std::string shot = std::string(TOLVERN_BIN_DIR) + "/../tests/key-xcb-lane.png";
+    std::remove(shot.c_str());
+    const TXcbChildRun run = RunXcbChild("KeyXcbChild.TrackerAndLane", kChildVar, shot);
+    if (!run.Skipped.empty()) GTEST_SKIP() << run.Skipped;
+    EXPECT_EQ(run.Status, 0) << "the child run failed (its output is above)";
+    std::fprintf(stderr, "screenshot: %s\n", shot.c_str());
+}
+
+TEST(KeyXcb, AStepNoteIsWrittenAndPlayed) {
+    if (std::getenv(kChildVar)) GTEST_SKIP() << "the child run of this test";
+    const std::string shot = std::string(TOLVERN_BIN_DIR) + "/../tests/key-xcb-step.png";
+    std::remove(shot.c_str());
+    const TXcbChildRun run = RunXcbChild("KeyXcbChild.StepNote", kChildVar, shot);
     if (!run.Skipped.empty()) GTEST_SKIP() << run.Skipped;
     EXPECT_EQ(run.Status, 0) << "the child run failed (its output is above)";
     std::fprintf(stderr, "screenshot: %s\n", shot.c_str());
@@ -118,6 +144,38 @@ protected:
         ASSERT_TRUE(SpinUntil(
             [] { return fmKey && fmKey->Visible && fmKey->key->HandleAllocated(); }, 5000))
             << "Ctrl+E opened no key editor";
+    }
+
+    // The screen's pixels where Window shows equal its retained surface; the count of those
+    // that differ.
+    static int DiffersFromScreen(HWND Window, const QString& Shot) {
+        if (!RunTool("import", {"-window", "root", Shot})) return -1;
+        QImage screen(Shot);
+        Surface s;
+        if (screen.isNull() || !ReadWindowPixels(Window, s)) return -1;
+        TRect r;
+        GetWindowRect(Window, &r);
+        if (r.Width() != s.width || r.Height() != s.height || s.width < 50) return -1;
+        int differ = 0;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                if (r.Left + x < screen.width() && r.Top + y < screen.height())
+                    differ += (screen.pixel(r.Left + x, r.Top + y) & 0xFFFFFF) !=
+                              (s.Row(y)[x] & 0xFFFFFF);
+        return differ;
+    }
+    // The note messages the output got (status, key, velocity), in order.
+    std::vector<std::array<int, 3>> Notes() const {
+        std::vector<std::array<int, 3>> r;
+        for (const auto& m : synth.Sent())
+            if (m.Bytes.size() == 3 && (m.Bytes[0] & 0xE0) == 0x80)
+                r.push_back({m.Bytes[0] & 0xF0, m.Bytes[1], m.Bytes[2]});
+        return r;
+    }
+    bool Sent(int Key, int Velocity) const {
+        for (const auto& n : Notes())
+            if (n[0] == 0x90 && n[1] == Key && n[2] == Velocity) return true;
+        return false;
     }
 
     _TPart* part = nullptr;
@@ -213,6 +271,89 @@ TEST_F(KeyXcbChild, CaptionsAndClosing) {
     ASSERT_NE(fmArrange, nullptr);
     EXPECT_TRUE(fmArrange->Visible);
     EXPECT_EQ(fmArrange->WindowState, wsNormal);
+}
+
+// Ctrl+Shift+K and "z" play note 24 and end it; a press in the lane over the first note sets
+// its velocity, which the song then plays by Enter.
+TEST_F(KeyXcbChild, TrackerAndLane) {
+    ASSERT_TRUE(DisplayIsX11());
+    StartAndOpenTheEditor();
+    Spin(1000);
+    ASSERT_TRUE(RunTool("xdotool", {"key", "ctrl+shift+k"}));
+    ASSERT_TRUE(SpinUntil([] { return bool(fmKey->sbKeyb->Down); }, 3000))
+        << "Ctrl+Shift+K left the tracker keyboard off";
+    synth.Clear();
+    ASSERT_TRUE(RunTool("xdotool", {"key", "z"}));
+    EXPECT_TRUE(SpinUntil([&] { return Sent(24, 64) && Sent(24, 0); }, 3000))
+        << "\"z\" played no note 24 with its end: " << Notes().size() << " notes";
+
+    // The lane's first bar: the note at tick 0 (velocity 100).
+    TScroll* lane = fmKey->control;
+    const int h = fmKey->LaneH();
+    ASSERT_GT(h, 20) << "the lane is hidden";
+    ASSERT_TRUE(ClickAt(lane->Handle(), TfmKey::TickToFloorX(0) + 1 + lane->OffsetX, h / 2));
+    int velocity = 100;
+    ASSERT_TRUE(SpinUntil(
+        [&] {
+            velocity = int(MidiData2(part->Events->Msg));
+            return velocity != 100;
+        },
+        3000))
+        << "the lane press changed no velocity";
+    EXPECT_NEAR(velocity, 64, 2);
+    Spin(500);
+    const QString shot = QString::fromLocal8Bit(std::getenv(kChildVar));
+    EXPECT_EQ(DiffersFromScreen(lane->Handle(), shot), 0)
+        << "the screen differs from the lane's surface";
+
+    synth.Clear();
+    ASSERT_TRUE(RunTool("xdotool", {"key", "Return"}));
+    EXPECT_TRUE(SpinUntil([&] { return Sent(60, velocity); }, 5000))
+        << "Enter played no note 60 at velocity " << velocity;
+    ASSERT_TRUE(RunTool("xdotool", {"key", "space"}));
+    EXPECT_TRUE(SpinUntil([] { return Song->State == 0; }, 3000));
+}
+
+// F4, Ctrl+Shift+K and "z" write note 24 at the step cursor (the part's start); F2, Home and
+// Enter play it.
+TEST_F(KeyXcbChild, StepNote) {
+    ASSERT_TRUE(DisplayIsX11());
+    StartAndOpenTheEditor();
+    Spin(1000);
+    ASSERT_TRUE(RunTool("xdotool", {"key", "F4"}));
+    ASSERT_TRUE(SpinUntil([] { return fmKey->EditMode == 2; }, 3000)) << "F4 left the mode";
+    ASSERT_TRUE(RunTool("xdotool", {"key", "ctrl+shift+k"}));
+    ASSERT_TRUE(SpinUntil([] { return bool(fmKey->sbKeyb->Down); }, 3000));
+    ASSERT_TRUE(RunTool("xdotool", {"key", "z"}));
+    const auto written = [&] {
+        for (const _TEvent* e = part->Events; e; e = e->Next)
+            if (e->Delta == 0 && IsNoteOn(e->Msg) && MidiData1(e->Msg) == 24) return true;
+        return false;
+    };
+    ASSERT_TRUE(SpinUntil(written, 3000)) << "\"z\" wrote no note 24 at the cursor";
+    Spin(800);
+    const QString shot = QString::fromLocal8Bit(std::getenv(kChildVar));
+    // The cursor scrolled the grid to the note: its box is on the screen as on the surface.
+    const TRect box{fmKey->key->OffsetX + 2, NoteToKeyY(24) + fmKey->key->OffsetY + 2,
+                    fmKey->key->OffsetX + 10,
+                    NoteToKeyY(24) + fmKey->key->OffsetY + NoteHeight - 1};
+    ASSERT_GE(box.Top, 0) << "the note's row is above the view";
+    ASSERT_LT(box.Bottom, fmKey->key->GetClientHeight()) << "the note's row is below the view";
+    EXPECT_EQ(DiffersFromScreen(fmKey->key->Handle(), shot), 0);
+    Surface grid;
+    ASSERT_TRUE(ReadWindowPixels(fmKey->key->Handle(), grid));
+    const int cy = (box.Top + box.Bottom) / 2;
+    EXPECT_NE(grid.Row(cy)[box.Left + 3] & 0xFFFFFF, grid.Row(cy)[box.Left + 200] & 0xFFFFFF)
+        << "no note box at the step cursor";
+    EXPECT_EQ(DiffersFromScreen(fmKey->list->Handle(), shot), 0)
+        << "the screen differs from the list's surface";
+
+    synth.Clear();
+    for (const char* key : {"F2", "Home", "Return"})
+        ASSERT_TRUE(RunTool("xdotool", {"key", key}));
+    EXPECT_TRUE(SpinUntil([&] { return Sent(24, 64); }, 5000)) << "Enter did not play the note";
+    ASSERT_TRUE(RunTool("xdotool", {"key", "space"}));
+    EXPECT_TRUE(SpinUntil([] { return Song->State == 0; }, 3000));
 }
 
 } // namespace

@@ -152,6 +152,9 @@ TfmKey::TfmKey(TComponent* AOwner) : TForm(AOwner) {
     BuildMenus();
     BuildLaneToolbar();
     BindGridMouse();
+    BuildEventList();
+    BindBars();
+    BindCommands();
     OnKeyDown = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyDown(S, Key, Sh); };
     OnKeyUp = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyUp(S, Key, Sh); };
     scrollTimer.Interval = 50;
@@ -169,8 +172,9 @@ TfmKey::TfmKey(TComponent* AOwner) : TForm(AOwner) {
         s.KeyGrid = s.KeyLane = s.KeyEventList = nullptr;
         s.KeyGridCaption = nullptr;
         s.KeySolo = nullptr;
-        KeyEditorSeams().RepaintLane = nullptr;
-        KeyEditorSeams().ReselectStepCursor = nullptr;
+        TKeyEditorSeams& k = KeyEditorSeams();
+        k.RepaintLane = k.ReselectStepCursor = k.RefreshEventList = k.RepaintList = nullptr;
+        k.UpdateEditbar = k.BuildOutputMenu = k.BuildColumnMenu = nullptr;
         if (fmKey == this) fmKey = nullptr;
     };
 }
@@ -407,10 +411,16 @@ void TfmKey::BuildToolbars() {
         b->Flat = false;
         b->Font.Color = 0;
     }
-    panelCtrlValue = MakeAlignedPanel(this, panelValue, alTop, 22);
+    // The step value field, on the lane toolbar in the step modes.
+    panelCtrlValue = MakeAlignedPanel(this, PanelToolCC, alNone, 0);
     panelCtrlValue->Visible = false;
-    vx = 2;
-    editCtrlValue = MakeField(this, panelCtrlValue, vx, 30);
+    labelCtrlValue = new TLabel(this);
+    labelCtrlValue->Parent = panelCtrlValue;
+    labelCtrlValue->SetBounds(2, 3, 44, 14);
+    labelCtrlValue->Caption = "Insert \u00BB";
+    vx = 48;
+    editCtrlValue = MakeField(this, panelCtrlValue, vx, 40);
+    editCtrlValue->Top = 0;
 }
 
 void TfmKey::BuildMenus() {
@@ -566,6 +576,12 @@ void TfmKey::BuildScrollStrips() {
 
 void TfmKey::FormCreate() {
     fmKey = this;
+    TKeyEditorSeams& k = KeyEditorSeams();
+    k.RefreshEventList = [this] { RefreshEventList(); };
+    k.RepaintList = [this] { RepaintList(); };
+    k.UpdateEditbar = [this] { UpdateEditbar(); };
+    k.BuildOutputMenu = [this] { BuildOutputMenu(); };
+    k.BuildColumnMenu = [this] { BuildColumnMenu(); };
     BuildScrollStrips(); // 1
     SplitterEx22->MinSize = guiScrollx->Height;
     // 2: the fields start as declared; the value panel lines up with the lane.
@@ -721,7 +737,7 @@ void TfmKey::FormActivate() {
         }
     } else {
         Caption = "Part edit"; // 4
-        sbDefault->Down = true;
+        EnterMode(0);
         BindPart(nullptr);
     }
     EnableControls(); // 5
@@ -794,10 +810,6 @@ void TfmKey::UpdateMuteButton() {
     const _TPart* p = Song ? Song->CurrentPart : nullptr;
     const _TTrack* t = p ? Song->TrackAt(p->Track) : nullptr;
     sbMute->Down = t && p->Track == Song->CurrentTrackIndex && t->Mute;
-}
-
-void TfmKey::RefreshEventList() {
-    if (KeyEditorSeams().RefreshEventList) KeyEditorSeams().RefreshEventList();
 }
 
 void TfmKey::RepaintViews() {
@@ -1104,6 +1116,9 @@ class TKeyMidiEditors : public TMidiEditorsSeam {
 public:
     void InvalidateViews() override {
         if (fmKey) fmKey->RepaintViews();
+    }
+    void UpdateEventListScroll() override {
+        if (fmKey) fmKey->ScrollListToSelection();
     }
 };
 TKeyMidiEditors g_midiEditors;

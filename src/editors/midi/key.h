@@ -26,6 +26,7 @@ class THeaderControl;
 class TMainMenu;
 class TMenuItem;
 class TPopupMenu;
+class TLabel;
 } // namespace platform
 
 class TScroll;
@@ -55,6 +56,14 @@ struct TKeyEditorSeams {
     std::function<bool(int& Page, int& Index)> ChooseController;
     // The minimum/maximum dialog captioned Caption: on OK, True with the range.
     std::function<bool(const std::string& Caption, int& Min, int& Max)> AskRange;
+    // The system-exclusive dialogs: insert with the time fields' texts preset and the allowed
+    // song range; edit with the time texts and the event's bytes as hex. True on OK.
+    std::function<bool(const std::string& Bar, const std::string& Beat, const std::string& Tick,
+                       int RangeStart, int RangeEnd)>
+        InsertSysexDialog;
+    std::function<bool(const std::string& Bar, const std::string& Beat, const std::string& Tick,
+                       const std::string& Hex)>
+        EditSysexDialog;
 };
 TKeyEditorSeams& KeyEditorSeams();
 
@@ -78,6 +87,8 @@ public:
     std::uint8_t LaneDrawing = 0;
     std::uint8_t PaintInsert = 0;
     int HeldMidiKeys = 0;
+    // The MIDI keys counted in HeldMidiKeys (pressed while entering the current step).
+    std::array<bool, 128> StepKeys{};
     std::uint8_t PreviewOn = 0;
     std::uint8_t ListView = 0;
     int RowHeight = 14;
@@ -232,6 +243,63 @@ public:
 
     // Binds the editor to Part (nil: unbound): the bound part and its snapshot.
     void BindPart(_TPart* Part);
+
+    // ---- Step input (keystep.cpp) ----
+    // The mode buttons' clicks: 0 default, 1 insert, 2 step notes, 3 step controllers.
+    void EnterMode(int Mode);
+    // A note (step-notes mode) or a lane value (step-controllers mode) at the step cursor.
+    void InsertStepNote();
+    // The step value field's whole number, else Default.
+    int StepValue(int Default) const;
+    platform::TLabel* labelCtrlValue = nullptr;
+
+    // ---- Event list (keylist.cpp) ----
+    void BuildEventList();
+    void PaintEventList(platform::TCanvas& C);
+    void RepaintList();
+    void ScrollListToSelection();
+    void listMouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y);
+    void listDblClick(int X, int Y);
+    void SetListView(int View);
+    // The list panel's width by the column strip's buttons ("less", "more", "all", "last")
+    // and the column chooser.
+    void ColumnsClick(const std::string& Id);
+    void ColumnItemClick(int Section);
+    void BuildColumnMenu();
+    void InsertSysex();
+    void EditSysex();
+    // The five cells of the list's row of Event at song time Time.
+    void ListRowTexts(const _TEvent* Event, int Time, std::string Cells[5]) const;
+    // The event of list row Row, its song time in Time; nil past the last row.
+    _TEvent* EventAtRow(int Row, int& Time) const;
+    int PrevListWidth = 0;
+
+    // ---- Edit bar and toolbar (keybars.cpp) ----
+    void BindBars();
+    void UpdateEditbar();
+    void ApplyEditbarTime();
+    void ApplyEditbarChannel();
+    void ApplyEditbarNote();
+    void ApplyEditbarLength();
+    void SetTempoText(int Bpm, bool Clamp);
+    void SetEditRes(int Res, const std::string& Caption);
+    void BuildResMenu();
+    void MovePart(bool Next);
+    void MoveButtonClick(int DeltaTicks, int DeltaNotes);
+
+    // ---- Commands (keycommands.cpp) ----
+    void BindCommands();
+    void PrepareMenus();
+    void UndoLast();
+    void DeleteSelected();
+    void KeepSelected();
+    void SelectSameField(int Field);
+    void MuteSelectedNotes();
+    void BuildOutputMenu();
+    void CopyEvents();
+    void PasteEvents();
+    // Repaints after a change of the selection: notes, list and lane, the edit bar.
+    void SelectionChanged();
     // The bound part is the current part, still where it was bound.
     bool BoundToCurrent();
 
@@ -349,7 +417,7 @@ public:
 private:
     void SetLaneValueFromPoint(int X, int Y);
     void StepMove(int Delta, bool WithNotes);
-    void EnterMode(int Mode);
+    void ShowStepControls();
     void DrawNotesOn(platform::TCanvas& C, bool All);
     void DrawPlayCursorOn(platform::TCanvas& C, int Position);
     void FollowPlayCursor(int X);

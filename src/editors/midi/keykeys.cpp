@@ -233,14 +233,16 @@ void TfmKey::FormKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift)
     case VK_INSERT:
         if (shift && !PreviewOn) {
             StepPreviewOn();
-        } else if (UnselectEvents(part)) {
-            // Step insertion itself comes with the step input tools.
-            DrawNotes(false);
-            RepaintLaneNow();
+        } else {
+            if (UnselectEvents(part)) {
+                DrawNotes(false);
+                RepaintLaneNow();
+            }
+            InsertStepNote();
         }
         return;
     case VK_DELETE:
-        DeleteKeyEvents();
+        DeleteSelected();
         return;
     case '1':
     case '2':
@@ -251,7 +253,7 @@ void TfmKey::FormKeyDown(TObject* Sender, std::uint16_t& Key, TShiftState Shift)
         if (shift) {
             static constexpr int kRes[] = {64, 32, 16, 8, 4, 2};
             const int res = kRes[Key - '1'];
-            if (fmMdi) fmMdi->SetGridValue(res, std::to_string(res));
+            SetEditRes(res, std::to_string(res));
             return;
         }
         break;
@@ -329,28 +331,6 @@ void TfmKey::StepMove(int Delta, bool KeepSelection) {
     if (KeepSelection) return;
     SelectAtStepCursor();
     if (miStepPreview->Checked && !PreviewOn) StepPreviewOn();
-}
-
-// F2..F5: the mode buttons' own handling comes with the edit bar; the mode and its cursor here.
-void TfmKey::EnterMode(int Mode) {
-    _TPart* part = ThePart();
-    if (Mode == EditMode || !part) return;
-    if (EditMode == 2) DrawStepCursor(false);
-    const int old = EditMode;
-    EditMode = Mode;
-    TSpeedButton* buttons[] = {sbDefault, sbInsert, sbStep, sbStepCtrl};
-    buttons[Mode]->Down = true;
-    if (Mode >= 2) {
-        StepTick = part->Start;
-        if (Mode == 2) {
-            DrawStepCursor(true);
-            SelectAtStepCursor();
-        } else {
-            if (UnselectEvents(part)) DrawNotes(false);
-            Song->SelectLaneEventsAt(part, 0, LaneCode, LaneKind);
-        }
-    }
-    if (old == 3 || Mode == 3) RepaintLaneNow();
 }
 
 // ---- Key-up ----
@@ -437,7 +417,7 @@ void TfmKey::TrackerNoteOn(int Note) {
     StepPitch = Note;
     if (EditMode == 2) {
         DrawStepCursor(false);
-        // Step insertion comes with the step input tools.
+        InsertStepNote();
     } else if (Song->State == 1) {
         Caption = "*********";
         if (Midi) Midi->RecordEvent(PackMidiMsg(0x90, std::uint32_t(Note), 64));
@@ -546,6 +526,7 @@ void TfmKey::SelectAtStepCursor() {
     ToggleNotesInArea(part, s, StepPitch, s + Song->GridTicks() - 1, StepPitch);
     DrawNotes(false);
     ListToSelection();
+    UpdateEditbar();
 }
 
 // ---- Step preview ----

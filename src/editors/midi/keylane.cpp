@@ -185,6 +185,15 @@ void TfmKey::BuildLaneToolbar() {
     sbDel = button(30, "Del", "");
     sbIns->Visible = false;
     sbDel->Visible = false;
+    sbIns->OnClick = [this](TObject*) { InsertStepNote(); };
+    sbDel->OnClick = [this](TObject*) { DeleteSelected(); };
+    panelCtrlValue->SetBounds(x, 0, 92, 22);
+    editCtrlValue->OnKeyPress = [this](TObject*, char32_t& Key) {
+        if (Key == U'\r') {
+            Key = 0;
+            ActiveControl = nullptr; // Enter only leaves the field
+        }
+    };
     HemisphereButton2 = new THemisphereButton(this);
     HemisphereButton2->Parent = PanelHideCC;
     HemisphereButton2->SetBounds(4, 4, 14, 14);

@@ -25,6 +25,8 @@
 #include "song/timebase.h"
 #include "song/undo.h"
 
+#include <algorithm>
+
 using namespace platform;
 
 std::function<void()> KeyInsertHeldHook;
@@ -39,17 +41,9 @@ void RepaintLane() {
     Call(KeyEditorSeams().RepaintLane);
 }
 
-void RepaintList() {
-    Call(KeyEditorSeams().RepaintList);
-}
-
 // The event list shows the selection.
 void ListToSelection() {
     MidiEditors().UpdateEventListScroll();
-}
-
-void UpdateEditbar() {
-    Call(KeyEditorSeams().UpdateEditbar);
 }
 
 _TPart* ThePart() {
@@ -207,8 +201,14 @@ void TfmKey::keyMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
             BeginGridDrag(5, 0, x, y);
         }
         RepaintLane();
+    } else if (EditMode == 2) {
+        DrawStepCursor(false);
+        StepTick = XToSnappedTicks(x, Song->GridTicks()) + part->Start;
+        StepPitch = std::clamp(note, 0, 127);
+        SelectAtStepCursor();
+        DrawStepCursor(false);
     }
-    // Step-notes mode places the step cursor (step input); step-controllers mode does nothing.
+    // Step-controllers mode places its cursor from the lane.
 }
 
 void TfmKey::keyMouseMove(TShiftState Shift, int X, int Y) {

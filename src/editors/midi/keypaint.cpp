@@ -555,14 +555,3 @@ void TfmKey::ShowMidiInKey(int Note, bool On) {
     else
         PaintKeyShape(c, Note, IsBlackKey(Note) ? clBlack : clWhite, true);
 }
-
-void TfmKey::StepMidiInput(std::uint32_t Msg) {
-    const _TPart* part = Song ? Song->CurrentPart : nullptr;
-    const bool stepEntry =
-        part && EditMode == 2 && std::int64_t(StepTick) < std::int64_t(part->Start) + part->Length;
-    if (stepEntry) return; // notes are written at the step cursor (step input)
-    if (IsNoteOn(Msg))
-        ShowMidiInKey(int(MidiData1(Msg) & 0x7F), true);
-    else if (IsNoteOff(Msg))
-        ShowMidiInKey(int(MidiData1(Msg) & 0x7F), false);
-}
