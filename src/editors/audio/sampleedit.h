@@ -193,7 +193,10 @@ public:
     void PaintNotes(bool All);
     // The box of the sample note-on Event at Tick (from the part's start); False when it starts
     // right of the visible area.
-    bool DrawPartEvents(platform::TCanvas& C, const _TEvent* Event, std::int64_t Tick);
+    // View: the canvas's visible area when the caller has it (a loop over the part's events
+    // takes it once), else it is worked out here.
+    bool DrawPartEvents(platform::TCanvas& C, const _TEvent* Event, std::int64_t Tick,
+                        const platform::TRect* View = nullptr);
     // XOR marks: drawn again they go.
     void MovePlayCursor(int Position);
     void DrawLocators();

@@ -83,11 +83,12 @@ void TfmAudio::PaintGrid(TCanvas& C) {
         Line(C, view.Left, y, view.Right, y);
 
     // The notes, then the marks on top of them.
+    const TRect notesView = VisibleArea(C, audio);
     std::int64_t t = 0;
     for (_TEvent* e = part->Events; e; e = e->Next) {
         t += e->Delta;
         if (!IsSampleOn(e->Msg)) continue;
-        if (!DrawPartEvents(C, e, t)) break;
+        if (!DrawPartEvents(C, e, t, &notesView)) break;
         e->Flags &= ~efRedraw;
     }
     DrawPlayCursorOn(C, Song->Position);
@@ -95,14 +96,15 @@ void TfmAudio::PaintGrid(TCanvas& C) {
     if (EditMode == 2) DrawStepCursorOn(C);
 }
 
-bool TfmAudio::DrawPartEvents(TCanvas& C, const _TEvent* Event, std::int64_t Tick) {
+bool TfmAudio::DrawPartEvents(TCanvas& C, const _TEvent* Event, std::int64_t Tick,
+                              const TRect* View) {
     const _TPart* part = Song->CurrentPart;
-    const TRect view = VisibleArea(C, audio);
+    const TRect view = View ? *View : VisibleArea(C, audio);
     const int x1 = FloorToInt(float(double(std::int64_t(AudioWidth16th) * Tick) / 60.0));
+    if (x1 > view.Right) return false;
     int x2 = FloorToInt(
         float(double(std::int64_t(AudioWidth16th) * (Tick + NoteLength(part, Event))) / 60.0));
     if (view.Left > x2) return true;
-    if (x1 > view.Right) return false;
     if (x2 - x1 < 3) x2 = x1 + 3;
     const int row = int(MidiData1(Event->Msg));
     const int y1 = row * SampleHeight + 1, y2 = y1 + SampleHeight - 1;
@@ -165,11 +167,12 @@ void TfmAudio::PaintNotes(bool All) {
     audio->ApplyOrigin();
     // The play cursor comes off while boxes are drawn over it and goes on again on top.
     DrawPlayCursorOn(c, Song->Position);
+    const TRect view = VisibleArea(c, audio);
     std::int64_t t = 0;
     for (_TEvent* e = part->Events; e; e = e->Next) {
         t += e->Delta;
         if (!IsSampleOn(e->Msg) || (!All && !(e->Flags & efRedraw))) continue;
-        if (!DrawPartEvents(c, e, t)) break;
+        if (!DrawPartEvents(c, e, t, &view)) break;
         e->Flags &= ~efRedraw;
     }
     DrawPlayCursorOn(c, Song->Position);
