@@ -176,7 +176,9 @@ TfmArrange::TfmArrange(TComponent* AOwner) : TForm(AOwner) {
     BuildTrackbar();
     BuildTrackMenus();
     InstallPartsMouse();
+    BuildPartCommands();
     InstallTrackList();
+    InstallToolbarFields();
     KeyPreview = true;
     OnKeyDown = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyDown(S, Key, Sh); };
     OnKeyUp = [this](TObject* S, std::uint16_t& Key, TShiftState Sh) { FormKeyUp(S, Key, Sh); };
@@ -216,6 +218,7 @@ TfmArrange::~TfmArrange() {
     delete OpenDialog1;
     SetSBLiveWindows(nullptr);
     ArrangeSeams().AskPartName = nullptr;
+    delete PopupRes;
     SetMenu(nullptr);
     delete MainMenu;
 }
@@ -893,6 +896,10 @@ void TArrangeTransportWindows::RepaintKeyEditor() {
 
 platform::HWND TArrangeTransportWindows::KeyEditorWindow() {
     return fmKey && fmKey->HandleAllocated() ? fmKey->Handle() : 0;
+}
+
+void TArrangeTransportWindows::AudioRecordDone() {
+    if (fmMdi) fmMdi->WMAudioRecordDone();
 }
 
 void TArrangeTransportWindows::RepaintTrackList() {

@@ -12,11 +12,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+struct Surface;
 class TPanel;
 class TSplitter;
 class THeaderControl;
@@ -70,6 +72,10 @@ struct TArrangeSeams {
     // its layout (every layout but Default).
     std::function<void(int Entry)> ChangeLayout;
     std::function<void()> ShowLayoutFields;
+    // The browser's song areas: the selected entry of its list (-1 none), and going to an entry
+    // (the list selects it; -1 selects none).
+    std::function<int()> AreaIndex;
+    std::function<void(int Index)> GotoArea;
     // The name for the selected parts (the rename-part dialog); False when cancelled.
     std::function<bool(std::string& Name)> AskPartName;
 };
@@ -136,6 +142,8 @@ public:
     platform::TEdit* editBpm = nullptr;
     platform::TPanel* panelRes = nullptr;
     platform::TSpeedButton* btnThru = nullptr;
+    platform::TSpeedButton* btnAutoQ = nullptr; // "Auto Q": recorded input quantized
+    platform::TPopupMenu* PopupRes = nullptr;   // the edit resolutions under panelRes
     platform::TSpeedButton* sbAudio = nullptr;
     platform::TComboBox* comboGM = nullptr;    // the GM layout's programs
     platform::TComboBox* comboGS = nullptr;    // the GS layout's programs
@@ -216,6 +224,63 @@ public:
     // the main window's handler, except while an edit field has the focus.
     void FormKeyDown(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
     void FormKeyUp(platform::TObject* Sender, std::uint16_t& Key, platform::TShiftState Shift);
+    // Right and Left: the next or previous part of the current track becomes the selection
+    // (Shift adds it); a lone selected part becomes the current part and comes into view.
+    void SelectNextPart(bool Shift);
+    void SelectPreviousPart(bool Shift);
+    // Up and Down (never while recording): the current track moves by one row.
+    void PreviousTrack();
+    void NextTrack();
+    // Alt+Right and Alt+Left: the end of the one selected part by a bar or a beat (SnapMode).
+    void ResizeByStep(bool Longer);
+    // The tool bar: Enter in the tempo field (10..250), its double click (the first preset of
+    // the options, as it stands), the "Auto Q" button.
+    void EnterTempo();
+    void TempoPreset();
+    void btnAutoQClick();
+
+    // The part commands (arrangecmds.cpp): the rows of the Edit, Part and Sequence menus and of
+    // the parts popup, their enabling, and what they run. Rows without a click here are filled
+    // by the window's other commands.
+    platform::TMenuItem *miUndo = nullptr, *miPaste = nullptr, *miCopy = nullptr, *miCut = nullptr;
+    platform::TMenuItem *miDelete = nullptr, *miDeleteEvents = nullptr, *miVelocity = nullptr,
+                        *miTranspose = nullptr, *miQuantize = nullptr, *miLength = nullptr,
+                        *miLegato = nullptr, *miAppend = nullptr, *miMute = nullptr,
+                        *miRename = nullptr, *miGrooves = nullptr, *miGlue = nullptr,
+                        *miCompose = nullptr, *miEcho = nullptr, *miOverlap = nullptr;
+    platform::TMenuItem *miLoopSelected = nullptr, *miSplit = nullptr, *miUngroup = nullptr,
+                        *miRemix = nullptr, *miInsertArea = nullptr, *miCutArea = nullptr,
+                        *miGroup = nullptr, *miUnmix = nullptr, *miSysexDumps = nullptr;
+    platform::TMenuItem *miPopupEditPart = nullptr, *miPopupDelete = nullptr,
+                        *miPopupDeleteEvents = nullptr, *miPopupVelocity = nullptr,
+                        *miPopupTransposeParts = nullptr, *miPopupQuantize = nullptr,
+                        *miPopupLength = nullptr, *miPopupLegato = nullptr,
+                        *miPopupAppend = nullptr, *miPopupMuteParts = nullptr,
+                        *miPopupRename = nullptr, *miPopupGrooves = nullptr,
+                        *miPopupGlue = nullptr, *miPopupCompose = nullptr, *miPopupEcho = nullptr,
+                        *miPopupOverlap = nullptr, *miPopupUndo = nullptr;
+    void RefreshEditMenu();
+    void RefreshPartMenu();
+    void RefreshSequenceMenu();
+    void RefreshPartsPopup();
+    void UndoClick();
+    // The clipboard's parts at the song position (snapped down to a bar or a beat), selected;
+    // the position goes to their end. Parts that would overlap are dropped.
+    void PasteParts();
+    void DeleteParts();
+    void MuteClick();
+    void AppendClick();
+    void GlueClick();
+    void SplitClick();
+    static void LegatoClick();
+    static void LengthClick();
+    static void VelocityClick();
+    // The selected parts get the name the rename dialog gives.
+    void RenameParts();
+    // Between the locators: room made by moving the later parts right, or the parts there
+    // removed and the later ones moved left; one Undo takes either back.
+    void InsertArea();
+    void CutArea();
 
     // Parts view (arrangeview.cpp).
     bool XRay() const;
@@ -338,6 +403,20 @@ private:
     void BuildTrackMenus();   // trackmenus.cpp
     void InstallPartsMouse(); // the parts area's mouse, Edit > Snap, deactivation
     void InstallTrackList();  // the track list's painting, mouse and header
+    void InstallToolbarFields(); // arrangekeys.cpp
+    void BuildPartCommands();    // arrangecmds.cpp
+    void BuildDeleteEvents(platform::TMenuItem* Menu, bool Popup);
+    void BuildCompose(platform::TMenuItem* Menu, bool Popup);
+    void ResolutionCaptions(platform::TMenuItem* Overlap, platform::TMenuItem* Quantize,
+                            platform::TMenuItem* Length);
+    std::shared_ptr<platform::Surface> UndoBitmap() const;
+    static platform::TMenuItem* MenuRow(platform::TMenuItem* Parent, int Index,
+                                        const std::string& Caption, std::uint16_t Key,
+                                        std::function<void(platform::TMenuItem*)> Click);
+    void MoveCurrentTrack(int By);
+    // Shift+F1..F10 and key 226: an area by its index, the next or previous one.
+    void AreaKey(int Index);
+    void StepArea(bool Next);
     void RemoveTrackList();
     // Sets the controller of a value column (6..9) of Row from x and sends it to the track.
     void SetTrackValue(int Row, int Column, int X, int Left, int Right);
@@ -358,6 +437,9 @@ extern TfmArrange* fmArrange;
 void DrawPart(_TPart* Part, platform::TCanvas& Canvas, int Mode);
 // A new part on the track between the locators, selected and current.
 void InsertPartBetweenLocators(int Track);
+// The Record command: MIDI input into the current track from the left locator (a part there,
+// or a new one between the locators), or an audio take on an audio track. Only while stopped.
+void RecordPunchIn();
 // Writes the window's settings; the main window calls it at shut-down.
 void SaveArrangeSettings();
 // Makes the arrange window, which finishes start-up (called by the program's entry).

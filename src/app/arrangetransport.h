@@ -18,6 +18,8 @@ public:
     void RedrawCurrentPart() override;
     void BuildOutputMenus() override;
     void RepaintTrackList() override;
+    // An audio take ended: the main window's handler.
+    void AudioRecordDone() override;
     // The current softsynth track's editor window shown or hidden.
     void ToggleSynthEditor() override;
     // The key editor's grid, lane and list; its window for MIDI input.

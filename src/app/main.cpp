@@ -174,6 +174,27 @@ void DrawLed(TBitmap& b, TColor face, TColor light) {
     c.Ellipse(3, 3, 6, 6);
 }
 
+// The Undo items' icon: an arrow that turns back to the left, on a clear ground (the ground
+// colour is the bottom-left pixel's).
+void DrawUndoIcon(TBitmap& b) {
+    b.SetSize(16, 16);
+    TCanvas& c = b.Canvas();
+    c.Brush.Color = 0xFF00FF;
+    c.FillRect(TRect{0, 0, 16, 16});
+    c.Pen.Color = 0x2060C0;
+    c.Pen.Width = 2;
+    c.MoveTo(5, 6);
+    c.LineTo(10, 6);
+    c.LineTo(13, 9);
+    c.LineTo(13, 11);
+    c.LineTo(10, 13);
+    c.LineTo(7, 13);
+    c.Pen.Width = 1;
+    c.Brush.Color = 0x2060C0;
+    const TPoint head[3] = {{1, 6}, {6, 2}, {6, 10}};
+    c.Polygon(head);
+}
+
 } // namespace
 
 TfmMdi::TfmMdi(TComponent* AOwner)
@@ -369,6 +390,8 @@ void TfmMdi::FormCreate() {
         MenuBitmaps[i] = std::make_unique<TBitmap>();
         MenuImages.GetBitmap(kMenuIndex[i], *MenuBitmaps[i]);
     }
+    MenuBitmaps[kUndoMenuBitmap] = std::make_unique<TBitmap>();
+    DrawUndoIcon(*MenuBitmaps[kUndoMenuBitmap]);
     RegisterKeyCursors();
 
     for (UINT vk : {UINT(VK_RETURN), UINT(VK_SPACE), UINT(VK_NUMPAD0), UINT(VK_HOME),

@@ -13,7 +13,6 @@
 #include "platform/gdi/imagelist.h"
 #include "platform/menus/menus.h"
 #include "song/songfile.h"
-#include "platform/menus/menus.h"
 
 #include <array>
 #include <atomic>
@@ -23,6 +22,7 @@
 #include <vector>
 
 class TDXWaveList;
+class TSample;
 struct _TPart;
 struct _TGroovesItem;
 namespace platform {
@@ -86,7 +86,7 @@ public:
     platform::TBitmap imgVuOff, imgVuOn, imgLedOff, imgLedOn; // 81 x 6, 6 x 14
     platform::TBitmap imgKnob, imgLedOn2, imgLedOff2;         // 23 x 14, 12 x 12
     platform::TImageList MenuImages{16, 16};
-    std::array<std::unique_ptr<platform::TBitmap>, 8> MenuBitmaps;
+    std::array<std::unique_ptr<platform::TBitmap>, 9> MenuBitmaps; // the last: Undo
     std::unique_ptr<TDXWaveList> imports;
 
     // The transport images in the looks: images and TranspImageIds.
@@ -128,6 +128,15 @@ public:
     void transportTimerTimer();
     // 50 ms winding steps.
     platform::TTimer transportTimer;
+
+    // Recording (record.cpp): an audio take into the current part (RecMode as TAudio::
+    // RecordMode; Sample and Slot the sample slot taken over, nil and -1 for a new one); the
+    // slot the take belongs to; its span in ticks from the current part's start; the take's end.
+    void StartAudioRecord(int RecMode, TSample* Sample, int Slot);
+    TSample* PrepareAudioTake(_TPart* Part, TSample* Sample, int Slot);
+    int TakeStartTick() const;
+    int TakeEndTick() const;
+    void WMAudioRecordDone();
 
     // Posted and sent messages, hot keys and the application's minimise and restore
     // (transport.cpp).
@@ -259,6 +268,9 @@ private:
 };
 
 extern TfmMdi* fmMdi;
+
+// The Undo items' icon among TfmMdi::MenuBitmaps.
+inline constexpr std::size_t kUndoMenuBitmap = 8;
 
 // A colour setting: a signed decimal, or the unsigned spelling of the same number.
 platform::TColor ReadIniColor(const platform::TIniFile& Ini, std::string_view Section,

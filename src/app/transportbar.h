@@ -42,3 +42,9 @@ struct TMdiHooks {
     std::function<void()> LocatorsToSelection;
 };
 TMdiHooks& MdiHooks();
+
+// The live-recording memories (the last tick each one recorded) go back to -1 when Record
+// starts: Reset runs then. The number returned takes it out again.
+int AddRecordReset(std::function<void()> Reset);
+void RemoveRecordReset(int Id);
+void RunRecordResets();

@@ -138,6 +138,9 @@ public:
     std::atomic<int> ReadPos{0};      // next byte of the capture buffer to take
     std::atomic<int> CaptureStart{0}; // the capture cursor when the take started
     std::atomic<TWave*> RecordWave{nullptr};
+    // The take: 0 a new sample, 1 replaces a sample's wave, 2 overdubs it, 3 a new file in the
+    // recording pool.
+    int RecordMode = 0;
     TWaveFormat CaptureFormat = MakePcmFormat(2, 44100, 16);
     platform::TAutoEvent CaptureEvents[3];
     platform::TNotifyPosition CapturePositions[3] = {};

@@ -1,4 +1,5 @@
 #include "devices/inport.h"
+#include "devices/audio.h"
 
 #include "devices/mfx.h"
 #include "devices/midi.h"
@@ -339,6 +340,18 @@ void TInPort::RecordMessage(std::uint32_t M, int Time) {
 
 void TInPort::InsertRecorded() {
     drainPosted_ = false;
+    // A looping softsynth queue walks the record part on the audio thread: no block renders
+    // while a batch goes in (taken only for a batch that inserts anything).
+    struct TLazyHold {
+        bool held = false;
+        void Take() {
+            if (!held) HoldRenderer();
+            held = true;
+        }
+        ~TLazyHold() {
+            if (held) ReleaseRenderer();
+        }
+    } hold;
     TStamped s;
     while (queue_.Pop(s)) {
         const bool live = s.Take == take_ && SongRecords() && Song->RecordPart;
@@ -346,6 +359,7 @@ void TInPort::InsertRecorded() {
             if (s.Sysex) FreeEvent(s.Sysex);
             continue;
         }
+        hold.Take();
         _TPart* part = Song->RecordPart;
         const int time = std::max(s.Pos - part->Start, 0);
         if (s.Sysex) {

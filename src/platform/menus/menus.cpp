@@ -50,8 +50,12 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 TMenuItem* FindIn(const TMenuItem& parent, TShortCut shortCut);
 
 TMenuItem* Match(TMenuItem* item, TShortCut shortCut) {
+    if (item->Count() != 0 && item->OnRefresh) item->OnRefresh(item);
     if (!item->Visible || !item->Enabled) return nullptr;
-    if (item->Count() == 0) return item->ShortCut == shortCut ? item : nullptr;
+    if (item->Count() == 0)
+        return item->ShortCut == shortCut && (!item->OnAcceptKey || item->OnAcceptKey(item))
+                   ? item
+                   : nullptr;
     return FindIn(*item, shortCut);
 }
 

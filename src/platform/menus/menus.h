@@ -61,6 +61,12 @@ public:
     std::string Hint;
     // Runs when the item is chosen, or, for an item with a submenu, when the submenu opens.
     std::function<void(TMenuItem* sender)> OnClick;
+    // Runs before the item's submenu is searched for a shortcut, so that the enabling the
+    // submenu's opening would set holds for its keys too.
+    std::function<void(TMenuItem* sender)> OnRefresh;
+    // Asked when the item's shortcut is pressed; false declines the key, which then goes on as
+    // if the item had no shortcut (to a focused control, for instance).
+    std::function<bool(TMenuItem* sender)> OnAcceptKey;
 
     // Checks the item; a checked radio item unchecks the others of its group in its menu.
     void SetChecked(bool checked);
