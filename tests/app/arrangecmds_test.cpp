@@ -272,6 +272,7 @@ TEST_F(ArrangeCommands, DeleteControlChangeIsUndone) {
 
 TEST_F(ArrangeCommands, RenameAsksForTheNameOfTheOnePart) {
     std::string asked;
+    const auto installed = ArrangeSeams().AskPartName;
     ArrangeSeams().AskPartName = [&](std::string& Name) {
         asked = Name;
         Name = "Verse";
@@ -285,7 +286,7 @@ TEST_F(ArrangeCommands, RenameAsksForTheNameOfTheOnePart) {
     a->RenameParts();
     EXPECT_EQ(asked, "") << "two parts: an empty name offered";
     EXPECT_EQ(second->Name, "Verse");
-    ArrangeSeams().AskPartName = nullptr;
+    ArrangeSeams().AskPartName = installed;
 }
 
 } // namespace
