@@ -44,7 +44,8 @@ struct Program : BenchProgram {
         }
         Song->MasterOut.PeakLeft = 0.6f;
         Song->MasterOut.PeakRight = 0.4f;
-        fmMdi->ToggleMixer();
+        // The mixer opens with the arrange window unless the settings close it.
+        if (!fmMixer || !fmMixer->Visible) fmMdi->ToggleMixer();
         if (!fmMixer || !fmMixer->Visible) throw std::runtime_error("no mixer");
         fmMixer->Rebuild();
         PumpMessages();
