@@ -10,6 +10,7 @@
 #include "app/main.h"
 #include "app/transport.h"
 #include "devices/audio.h"
+#include "editors/noteinsert.h"
 #include "devices/midimsg.h"
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
@@ -137,16 +138,7 @@ void TfmAudio::InsertSampleNote(_TPart* Part, int Tick, int Row, int Length) {
     if (offAt >= Part->Length && BarsToNextPart(Part) == 0)
         offAt = std::max<std::int64_t>(Tick, Part->Length - 1);
     _TEvent* off = NewEvent(int(offAt), PackMidiMsg(msSampleOff, std::uint32_t(Row), 0));
-    bool grew = false;
-    {
-        // The audio thread walks the part's notes every block.
-        TRendererHold hold;
-        if (SampleInsertHeldHook) SampleInsertHeldHook();
-        _TPart* p = Part;
-        InsertEvent(p, on);
-        p = Part;
-        grew = InsertEvent(p, off) == 4;
-    }
+    const bool grew = LinkNoteHeld(Part, on, off, SampleInsertHeldHook);
     SelectNote(Part, on);
     if (grew) {
         Part->Flags |= pfRedraw;

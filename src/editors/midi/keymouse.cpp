@@ -9,6 +9,7 @@
 #include "app/main.h"
 #include "app/transport.h"
 #include "devices/audio.h"
+#include "editors/noteinsert.h"
 #include "devices/midimsg.h"
 #include "gui/dragrect.h"
 #include "gui/mscroll.h"
@@ -127,16 +128,7 @@ void TfmKey::InsertNoteAt(int Tick, int Note) {
     if (offAt >= part->Length && BarsToNextPart(part) == 0)
         offAt = std::max<std::int64_t>(Tick, part->Length - 1);
     _TEvent* off = NewEvent(int(offAt), PackMidiMsg(status, std::uint32_t(Note), 0));
-    bool grew = false;
-    {
-        // Softsynth queues walk the part on the audio thread.
-        TRendererHold hold;
-        if (KeyInsertHeldHook) KeyInsertHeldHook();
-        _TPart* p = part;
-        InsertEvent(p, on);
-        p = part;
-        grew = InsertEvent(p, off) == 4;
-    }
+    const bool grew = LinkNoteHeld(part, on, off, KeyInsertHeldHook);
     SelectNote(part, on);
     if (grew) {
         part->Flags |= pfRedraw;
